@@ -1,0 +1,86 @@
+# add_component(<target>
+#   LABEL <ctest label>
+#   DEPS <targets or libraries linked PUBLIC>
+#   PRIVATE_DEPS <linked PRIVATE>
+#   PKGS <pkg-config modules linked PRIVATE>
+#   PUBLIC_PKGS <pkg-config modules linked PUBLIC>
+#   TEST_DEPS <extra libraries for the tests>)
+#
+# Layout of the folder calling it:
+#   include/<target>/...   public headers
+#   src/**.cpp             the library
+#   tests/*.cpp            unit tests   -> <target>_tests   (label LABEL)
+#   tests/slow/*.cpp       slow tests   -> <target>_slow_tests (labels LABEL;slow)
+#   bench/*.cpp            Google Benchmark -> <target>_bench (not a test)
+#   fuzz/*.cpp             libFuzzer targets, one executable per file, with -DFUZZ=ON
+function(add_component target)
+  cmake_parse_arguments(C "" "LABEL" "DEPS;PRIVATE_DEPS;PKGS;PUBLIC_PKGS;TEST_DEPS" ${ARGN})
+  if(NOT C_LABEL)
+    set(C_LABEL ${target})
+  endif()
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/src/*.c)
+  if(srcs)
+    add_library(${target} ${srcs})
+    set(pub PUBLIC)
+    set(priv PRIVATE)
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  else()
+    # Header-only so far.
+    add_library(${target} INTERFACE)
+    set(pub INTERFACE)
+    set(priv INTERFACE)
+  endif()
+  target_include_directories(${target} ${pub} ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_link_libraries(${target} ${pub} ${C_DEPS} Threads::Threads ${priv} ${C_PRIVATE_DEPS})
+  foreach(pkg IN LISTS C_PKGS C_PUBLIC_PKGS)
+    string(MAKE_C_IDENTIFIER "PKG_${pkg}" var)
+    if(NOT TARGET PkgConfig::${var})
+      pkg_check_modules(${var} REQUIRED IMPORTED_TARGET GLOBAL ${pkg})
+    endif()
+  endforeach()
+  foreach(pkg IN LISTS C_PKGS)
+    string(MAKE_C_IDENTIFIER "PKG_${pkg}" var)
+    target_link_libraries(${target} ${priv} PkgConfig::${var})
+  endforeach()
+  foreach(pkg IN LISTS C_PUBLIC_PKGS)
+    string(MAKE_C_IDENTIFIER "PKG_${pkg}" var)
+    target_link_libraries(${target} ${pub} PkgConfig::${var})
+  endforeach()
+
+  if(BUILD_TESTING)
+    _component_tests(${target} ${target}_tests "${C_LABEL}" tests "${C_TEST_DEPS}")
+    _component_tests(${target} ${target}_slow_tests "${C_LABEL};slow" tests/slow "${C_TEST_DEPS}")
+  endif()
+  if(BUILD_BENCHMARKS)
+    file(GLOB bench_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench/*.cpp)
+    if(bench_srcs)
+      add_executable(${target}_bench ${bench_srcs})
+      target_link_libraries(${target}_bench PRIVATE ${target} ${C_TEST_DEPS} benchmark::benchmark benchmark::benchmark_main)
+      target_include_directories(${target}_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    endif()
+  endif()
+  if(FUZZ)
+    file(GLOB fuzz_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/*.cpp)
+    foreach(f IN LISTS fuzz_srcs)
+      get_filename_component(name ${f} NAME_WE)
+      add_executable(${target}_fuzz_${name} ${f})
+      target_compile_options(${target}_fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+      target_link_options(${target}_fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+      target_link_libraries(${target}_fuzz_${name} PRIVATE ${target})
+    endforeach()
+  endif()
+endfunction()
+
+function(_component_tests target exe labels dir extra)
+  file(GLOB test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT test_srcs)
+    return()
+  endif()
+  add_executable(${exe} ${test_srcs})
+  target_link_libraries(${exe} PRIVATE ${target} ${extra} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_compile_definitions(${exe} PRIVATE TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+                                            PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${exe} PROPERTIES LABELS "${labels}" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()
