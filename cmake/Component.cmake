@@ -9,8 +9,8 @@
 # Layout of the folder calling it:
 #   include/<target>/...   public headers
 #   src/**.cpp             the library
-#   tests/*.cpp            unit tests   -> <target>_tests   (label LABEL)
-#   tests/slow/*.cpp       slow tests   -> <target>_slow_tests (labels LABEL;slow)
+#   tests/*.cpp            unit tests, one executable per file: <target>_tests_<file> (label LABEL)
+#   tests/slow/*.cpp       slow tests: <target>_slow_tests_<file> (labels LABEL;slow)
 #   bench/*.cpp            Google Benchmark -> <target>_bench (not a test)
 #   fuzz/*.cpp             libFuzzer targets, one executable per file, with -DFUZZ=ON
 function(add_component target)
@@ -72,15 +72,18 @@ function(add_component target)
   endif()
 endfunction()
 
-function(_component_tests target exe labels dir extra)
+# One executable per test file, so a test file that is being written cannot
+# hold up the others of the same component.
+function(_component_tests target prefix labels dir extra)
   file(GLOB test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
-  if(NOT test_srcs)
-    return()
-  endif()
-  add_executable(${exe} ${test_srcs})
-  target_link_libraries(${exe} PRIVATE ${target} ${extra} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
-  target_compile_definitions(${exe} PRIVATE TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
-                                            PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(${exe} PROPERTIES LABELS "${labels}" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  foreach(src IN LISTS test_srcs)
+    get_filename_component(name ${src} NAME_WE)
+    set(exe ${prefix}_${name})
+    add_executable(${exe} ${src})
+    target_link_libraries(${exe} PRIVATE ${target} ${extra} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    target_compile_definitions(${exe} PRIVATE TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+                                              PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    gtest_discover_tests(${exe} PROPERTIES LABELS "${labels}" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  endforeach()
 endfunction()
