@@ -1,0 +1,219 @@
+#pragma once
+// The dynamic value of the system (null, numbers, strings, data, dates, containers, boxed
+// geometry, object references): a cheap copyable handle with copy-on-write payloads.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <platform_runtime/Geometry.h>
+#include <platform_runtime/NSComparisonResult.h>
+#include <platform_runtime/NSDate.h>
+#include <platform_runtime/NSDecimal.h>
+
+class NSObject;
+
+class Value {
+public:
+    enum class Type { Null, Bool, Int, UInt, Double, Decimal, String, Data, Date, Array, Dictionary, Set, Geometry, Object };
+    enum class GeometryKind { Point, Size, Rect, EdgeInsets, Offset };
+
+    using Data = std::vector<uint8_t>;
+    using Array = std::vector<Value>;
+    using Dictionary = std::map<Value, Value>;  // ordered by Value::compare
+    using Set = std::vector<Value>;             // kept sorted by Value::compare, no duplicates
+
+    static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+
+    // --- construction ---------------------------------------------------------------------
+    Value() = default;
+    Value(std::nullptr_t) {}
+    Value(bool b) : type_(Type::Bool), p_(b) {}
+    template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> && std::is_signed_v<T>, int> = 0>
+    Value(T v) : type_(Type::Int), p_(static_cast<int64_t>(v)) {}
+    template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> && std::is_unsigned_v<T>, int> = 0>
+    Value(T v) : type_(Type::UInt), p_(static_cast<uint64_t>(v)) {}
+    Value(float v) : type_(Type::Double), p_(static_cast<double>(v)) {}
+    Value(double v) : type_(Type::Double), p_(v) {}
+    Value(const NSDecimal& d);
+    Value(const char* s);  // nullptr gives Null
+    Value(const std::string& s);
+    Value(std::string&& s);
+    Value(std::string_view s);
+    Value(const Data& d);
+    Value(Data&& d);
+    Value(const NSDate& d) : type_(Type::Date), p_(d.timeIntervalSinceReferenceDate()) {}
+    Value(const Array& a);
+    Value(Array&& a);
+    Value(const Dictionary& d);
+    Value(Dictionary&& d);
+    Value(const CGPoint& p) : type_(Type::Geometry), p_(Geo{GeometryKind::Point, {p.x, p.y, 0, 0}}) {}
+    Value(const CGSize& s) : type_(Type::Geometry), p_(Geo{GeometryKind::Size, {s.width, s.height, 0, 0}}) {}
+    Value(const CGRect& r)
+        : type_(Type::Geometry), p_(Geo{GeometryKind::Rect, {r.origin.x, r.origin.y, r.size.width, r.size.height}}) {}
+    Value(const UIEdgeInsets& i)
+        : type_(Type::Geometry), p_(Geo{GeometryKind::EdgeInsets, {i.top, i.left, i.bottom, i.right}}) {}
+    Value(const UIOffset& o) : type_(Type::Geometry), p_(Geo{GeometryKind::Offset, {o.horizontal, o.vertical, 0, 0}}) {}
+    // Any shared_ptr to an NSObject subclass; a null pointer gives Null.
+    template <class T, std::enable_if_t<std::is_convertible_v<T*, NSObject*>, int> = 0>
+    Value(std::shared_ptr<T> obj) : Value(objectTag{}, std::shared_ptr<NSObject>(std::move(obj))) {}
+
+    static Value array(std::initializer_list<Value> items) { return Value(Array(items)); }
+    static Value dict(std::initializer_list<std::pair<const Value, Value>> items) { return Value(Dictionary(items)); }
+    static Value set(std::vector<Value> items);
+    static Value data(const void* bytes, std::size_t length);
+    // Empty mutable containers (as the platform's mutable classes' `new`).
+    static Value mutableArray();
+    static Value mutableDictionary();
+    static Value mutableSet();
+
+    // --- inspection -----------------------------------------------------------------------
+    Type type() const { return type_; }
+    const char* typeName() const;  // "Null", "Bool", "Int", ... "Object"
+    bool isNull() const { return type_ == Type::Null; }
+    bool isBool() const { return type_ == Type::Bool; }
+    // Bool, Int, UInt, Double and Decimal are all numbers.
+    bool isNumber() const;
+    bool isString() const { return type_ == Type::String; }
+    bool isData() const { return type_ == Type::Data; }
+    bool isDate() const { return type_ == Type::Date; }
+    bool isArray() const { return type_ == Type::Array; }
+    bool isDictionary() const { return type_ == Type::Dictionary; }
+    bool isSet() const { return type_ == Type::Set; }
+    bool isGeometry() const { return type_ == Type::Geometry; }
+    bool isObject() const { return type_ == Type::Object; }
+
+    // --- conversions (never throw) --------------------------------------------------------
+    // Numbers: != 0. Strings: leading 'Y'/'y'/'T'/'t' or a non-zero leading number.
+    bool boolValue() const;
+    int32_t intValue() const;  // clamped to int32
+    int64_t integerValue() const;
+    int64_t longLongValue() const { return integerValue(); }
+    uint64_t unsignedLongLongValue() const;
+    uint64_t unsignedIntegerValue() const { return unsignedLongLongValue(); }
+    uint32_t unsignedIntValue() const;
+    double doubleValue() const;
+    float floatValue() const;
+    NSDecimal decimalValue() const;  // numbers and numeric strings; otherwise notANumber for strings, 0 else
+    // Numbers: canonical text (Bool "1"/"0", integers exact, doubles shortest round-trip).
+    // Strings unchanged; Null ""; anything else its description().
+    std::string stringValue() const;
+
+    // --- exact accessors: the payload, or a default/empty when the kind differs ------------
+    bool asBool() const;
+    int64_t asInt() const;
+    uint64_t asUInt() const;
+    double asDouble() const;
+    const NSDecimal& asDecimal() const;
+    const std::string& asString() const;
+    const Data& asData() const;
+    NSDate asDate() const;
+    const Array& asArray() const;
+    const Dictionary& asDictionary() const;
+    const Set& asSet() const;
+    const std::shared_ptr<NSObject>& asObject() const;
+    template <class T>
+    std::shared_ptr<T> objectAs() const {
+        return std::dynamic_pointer_cast<T>(asObject());
+    }
+
+    // --- geometry -------------------------------------------------------------------------
+    // "{CGPoint=dd}", "{CGSize=dd}", "{CGRect={CGPoint=dd}{CGSize=dd}}", "{UIEdgeInsets=dddd}",
+    // "{UIOffset=dd}"; "" when not geometry.
+    const char* geometryObjCType() const;
+    GeometryKind geometryKind() const;  // Point when not geometry
+    // Zero values when the kind differs.
+    CGPoint CGPointValue() const;
+    CGSize CGSizeValue() const;
+    CGRect CGRectValue() const;
+    UIEdgeInsets UIEdgeInsetsValue() const;
+    UIOffset UIOffsetValue() const;
+
+    // --- strings and data -----------------------------------------------------------------
+    // Strings: UTF-16 code units. Data: bytes. Otherwise 0.
+    std::size_t length() const;
+    // UTF-16 code unit at index (0 when out of range or not a string).
+    char16_t characterAtIndex(std::size_t index) const;
+    // Substring by UTF-16 range, clamped ("" when not a string).
+    std::string substringWithRange(std::size_t location, std::size_t length) const;
+
+    // --- containers -----------------------------------------------------------------------
+    std::size_t count() const;  // array/dictionary/set elements, 0 otherwise
+    const Value& operator[](std::size_t index) const { return objectAtIndex(index); }
+    const Value& objectAtIndex(std::size_t index) const;  // array (or set in order); Null when out of range
+    const Value& firstObject() const;
+    const Value& lastObject() const;
+    const Value& objectForKey(const Value& key) const;  // Null when absent or not a dictionary
+    // "a.b.c" through nested dictionaries; Null when a step is missing or not a dictionary.
+    Value valueForKeyPath(std::string_view keyPath) const;
+    bool containsObject(const Value& v) const;  // arrays and sets by element, dictionaries by key
+    std::size_t indexOfObject(const Value& v) const;  // NotFound when absent
+    Value allKeys() const;    // Array of keys (sorted), empty for non-dictionaries
+    Value allValues() const;  // Array of values in key order
+
+    // Mutation works on this handle only (copy-on-write). It applies to the matching kind and
+    // is ignored otherwise; out-of-range indexes are ignored too.
+    void addObject(const Value& v);                     // array: append; set: insert if absent
+    void insertObject(const Value& v, std::size_t index);  // index == count appends
+    void replaceObjectAtIndex(std::size_t index, const Value& v);
+    void removeObjectAtIndex(std::size_t index);
+    void removeObject(const Value& v);  // array: every equal element; set: the element
+    void removeAllObjects();            // arrays, dictionaries, sets
+    void setObject(const Value& v, const Value& key);  // a Null value is stored (as NSNull)
+    void removeObjectForKey(const Value& key);
+
+    // --- mutability flag (answers "was it created mutable"; mutation is never refused) -----
+    bool isMutable() const { return mutable_; }
+    void setMutable(bool m) { mutable_ = m; }
+    Value mutableCopy() const;
+    Value copy() const;  // immutable
+
+    // --- equality and order ---------------------------------------------------------------
+    // isEqual: semantics: numbers by numeric value across kinds (true == 1 == 1u == 1.0), strings
+    // by bytes, containers deeply, objects via NSObject::isEqual, Null == Null. NaN equals NaN.
+    bool isEqual(const Value& other) const { return compare(other) == NSOrderedSame; }
+    bool operator==(const Value& other) const { return isEqual(other); }
+    bool operator!=(const Value& other) const { return !isEqual(other); }
+    std::size_t hash() const;
+    // Total order: by kind group (null < numbers < strings < data < dates < arrays <
+    // dictionaries < sets < geometry < objects), then by value; numbers numerically, NaN first.
+    NSComparisonResult compare(const Value& other) const;
+    friend bool operator<(const Value& a, const Value& b) { return a.compare(b) == NSOrderedAscending; }
+
+    // The "%@" text of the value.
+    std::string description() const;
+
+private:
+    struct objectTag {};
+    struct Geo {
+        GeometryKind kind;
+        double v[4];
+    };
+    Value(objectTag, std::shared_ptr<NSObject> obj);
+
+    // Null/Bool/Int/UInt/Double/Date(seconds)/Geo inline; the rest shared.
+    using Payload = std::variant<std::monostate, bool, int64_t, uint64_t, double, Geo, std::shared_ptr<const NSDecimal>,
+                                 std::shared_ptr<std::string>, std::shared_ptr<Data>, std::shared_ptr<Array>,
+                                 std::shared_ptr<Dictionary>, std::shared_ptr<NSObject>>;
+
+    std::string* mutableString();
+    Array* mutableArrayPayload();  // arrays and sets
+    Dictionary* mutableDictionaryPayload();
+
+    Type type_ = Type::Null;
+    bool mutable_ = false;
+    Payload p_;
+};
+
+template <>
+struct std::hash<Value> {
+    std::size_t operator()(const Value& v) const { return v.hash(); }
+};
