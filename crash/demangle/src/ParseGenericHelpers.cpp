@@ -1,0 +1,197 @@
+// Bound generic argument lists, protocol references, dependent member names, generic parameter
+// references and the small node makers the other readers share.
+#include "NameParser.h"
+
+namespace ZUDDemangle {
+
+namespace {
+
+using K = Node::Kind;
+
+NodePointer wrapInType(NodePointer node) {
+  NodePointer type = makeNode(K::Type);
+  type->addChild(std::move(node));
+  return type;
+}
+
+}  // namespace
+
+NodePointer NameParser::parseBoundGenericArguments(const NodePointer& nominal) {
+  DepthGuard guard(*this);
+  if (guard.exceeded()) return nullptr;
+  NodePointer unbound = nominal;
+  if (nominal->getNumChildren() > 0) {
+    const NodePointer& context = nominal->getChild(0);
+    K contextKind = context->getKind();
+    if (contextKind != K::Module && contextKind != K::Extension && contextKind != K::Function) {
+      // The outer type's arguments come first in the text.
+      NodePointer boundContext = parseBoundGenericArguments(context);
+      if (!boundContext) return nullptr;
+      // Keep every other child, so that a context of any shape stays printable.
+      unbound = makeNode(nominal->getKind());
+      unbound->addChild(std::move(boundContext));
+      for (size_t i = 1; i < nominal->getNumChildren(); ++i) unbound->addChild(nominal->getChild(i));
+    }
+  }
+  NodePointer arguments = makeNode(K::TypeList);
+  while (!mangled.consumeChar('_')) {
+    NodePointer argument = parseType();
+    if (!argument || mangled.isEmpty()) return nullptr;
+    arguments->addChild(std::move(argument));
+  }
+  if (arguments->getNumChildren() == 0) return unbound;
+  K boundKind;
+  switch (unbound->getKind()) {
+    case K::Class: boundKind = K::BoundGenericClass; break;
+    case K::Enum: boundKind = K::BoundGenericEnum; break;
+    case K::Structure: boundKind = K::BoundGenericStructure; break;
+    default: return nullptr;
+  }
+  NodePointer bound = makeNode(boundKind);
+  bound->addChild(wrapInType(std::move(unbound)));
+  bound->addChild(std::move(arguments));
+  return bound;
+}
+
+NodePointer NameParser::parseProtocolName() {
+  NodePointer protocol;
+  if (mangled.consumeChar('s')) {
+    protocol = parseProtocolNameInContext(makeNode(K::Module, std::string_view("Swift")));
+  } else if (mangled.consumeChar('S')) {
+    NodePointer found = parseSubstitution();
+    if (!found) return nullptr;
+    if (found->getKind() == K::Module)
+      protocol = parseProtocolNameInContext(found);
+    else if (found->getKind() == K::Protocol)
+      protocol = found;
+    else
+      return nullptr;
+  } else {
+    protocol = parseNominalDeclaration(K::Protocol);
+  }
+  if (!protocol) return nullptr;
+  return wrapInType(std::move(protocol));
+}
+
+NodePointer NameParser::parseProtocolNameInContext(const NodePointer& context) {
+  NodePointer name = parseEntityName();
+  if (!name) return nullptr;
+  NodePointer protocol = makeNode(K::Protocol);
+  protocol->addChild(context);
+  protocol->addChild(std::move(name));
+  substitutions.push_back(protocol);
+  return protocol;
+}
+
+NodePointer NameParser::parseDependentMemberName(const NodePointer& base) {
+  if (base->getKind() != K::Type) fatalError("parseDependentMemberName: base is a Type");
+  DepthGuard guard(*this);
+  if (guard.exceeded()) return nullptr;
+  NodePointer name;
+  if (mangled.consumeChar('S')) {
+    name = parseSubstitution();
+    if (!name || name->getKind() != K::DependentAssociatedTypeName) return nullptr;
+  } else {
+    NodePointer protocol;
+    if (mangled.consumeChar('P')) {
+      protocol = parseProtocolName();
+      if (!protocol) return nullptr;
+    }
+    name = parseIdentifier(K::DependentAssociatedTypeName);
+    if (!name) return nullptr;
+    if (protocol) name->addChild(std::move(protocol));
+    substitutions.push_back(name);
+  }
+  NodePointer member = makeNode(K::DependentMemberType);
+  member->addChild(base);
+  member->addChild(std::move(name));
+  return member;
+}
+
+NodePointer NameParser::parseGenericParamIndex() {
+  uint64_t depth, index;
+  if (mangled.consumeChar('x')) {
+    depth = 0;
+    index = 0;
+  } else if (mangled.consumeChar('d')) {
+    uint64_t d, i;
+    if (!parseIndex(d) || !parseIndex(i)) return nullptr;
+    depth = d + 1;
+    index = i;
+  } else {
+    uint64_t i;
+    if (!parseIndex(i)) return nullptr;
+    depth = 0;
+    index = i + 1;
+  }
+  return makeGenericParamType(depth, index);
+}
+
+NodePointer NameParser::parseRequirementSubject() {
+  NodePointer subject;
+  if (mangled.consumeChar('W'))
+    subject = parseDependentMemberChain();
+  else if (mangled.consumeChar('w'))
+    subject = parseDependentMemberOfParam();
+  else
+    subject = parseGenericParamIndex();
+  if (!subject) return nullptr;
+  return wrapInType(std::move(subject));
+}
+
+void NameParser::addGenericParamCount(uint64_t count, const NodePointer& signature) {
+  signature->addChild(makeNode(K::GenericParamCount, count));
+}
+
+NodePointer NameParser::makeArchetypeReference(uint64_t depth, uint64_t index) {
+  NodePointer reference = makeNode(K::ArchetypeReference, genericParamName(index, depth));
+  reference->addChild(makeNode(K::Index, depth));
+  reference->addChild(makeNode(K::Index, index));
+  return reference;
+}
+
+NodePointer NameParser::makeSelfTypeReference(const NodePointer& base) {
+  NodePointer reference = makeNode(K::SelfTypeReference);
+  reference->addChild(base);
+  substitutions.push_back(reference);
+  return reference;
+}
+
+NodePointer NameParser::parseAssociatedTypeReference(const NodePointer& base) {
+  NodePointer name = parseIdentifier();
+  if (!name) return nullptr;
+  NodePointer reference = makeNode(K::AssociatedTypeReference);
+  reference->addChild(base);
+  reference->addChild(std::move(name));
+  substitutions.push_back(reference);
+  return reference;
+}
+
+NodePointer NameParser::makeStandardType(Node::Kind kind, std::string_view name) {
+  NodePointer type = makeNode(kind);
+  type->addChild(makeNode(K::Module, std::string_view("Swift")));
+  type->addChild(makeNode(K::Identifier, name));
+  return type;
+}
+
+bool NameParser::parseReabstractionSignature(const NodePointer& parent) {
+  if (mangled.consumeChar('G')) {
+    NodePointer signature = parseGenericSignature(false);
+    if (!signature) return false;
+    parent->addChild(std::move(signature));
+  }
+  NodePointer from = parseType();
+  if (!from) return false;
+  parent->addChild(std::move(from));
+  NodePointer to = parseType();
+  if (!to) return false;
+  parent->addChild(std::move(to));
+  return true;
+}
+
+bool NameParser::readTextUntilUnderscore(std::string& output) {
+  while (!mangled.isEmpty() && mangled.peekChar() != '_') output.push_back(mangled.takeChar());
+  return !mangled.isEmpty();
+}
+
+}  // namespace ZUDDemangle
