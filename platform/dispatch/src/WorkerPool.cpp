@@ -1,0 +1,93 @@
+#include "WorkerPool.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace dispatch_detail {
+
+namespace {
+thread_local bool tlsIsWorker = false;
+// Stand-in threads beyond the width are only started while workers block;
+// this caps them so a runaway of blocked blocks cannot exhaust the process.
+constexpr std::size_t kMaxThreads = 256;
+}  // namespace
+
+WorkerPool& WorkerPool::shared() {
+    // Never destroyed: detached workers may still run while the process exits.
+    static WorkerPool* pool = new WorkerPool();
+    return *pool;
+}
+
+WorkerPool::WorkerPool() {
+    width_ = std::max<std::size_t>(4, std::thread::hardware_concurrency());
+}
+
+void WorkerPool::submit(std::function<void()> job, Band band) {
+    std::lock_guard lock(m_);
+    jobs_[band].push_back(std::move(job));
+    ++pending_;
+    if (idle_ > 0) {
+        cv_.notify_one();
+    } else if (threads_ - blocked_ < width_ && threads_ < kMaxThreads) {
+        startThreadLocked();
+    }
+}
+
+void WorkerPool::startThreadLocked() {
+    ++threads_;
+    std::thread([this] { workerLoop(); }).detach();
+}
+
+void WorkerPool::workerLoop() {
+    tlsIsWorker = true;
+    pthread_setname_np(pthread_self(), "dispatch-worker");
+    std::unique_lock lock(m_);
+    for (;;) {
+        // More running threads than wanted (a blocked worker came back):
+        // this one retires.
+        if (threads_ - blocked_ > width_) break;
+        if (pending_ == 0) {
+            ++idle_;
+            cv_.wait(lock);
+            --idle_;
+            continue;
+        }
+        std::function<void()> job;
+        for (auto& band : jobs_) {
+            if (!band.empty()) {
+                job = std::move(band.front());
+                band.pop_front();
+                break;
+            }
+        }
+        --pending_;
+        lock.unlock();
+        job();
+        job = nullptr;
+        lock.lock();
+    }
+    --threads_;
+}
+
+void WorkerPool::blockedBegin() {
+    std::lock_guard lock(m_);
+    ++blocked_;
+    if (pending_ > idle_ && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
+}
+
+void WorkerPool::blockedEnd() {
+    std::lock_guard lock(m_);
+    --blocked_;
+}
+
+WorkerPool::BlockedScope::BlockedScope() : active_(tlsIsWorker) {
+    if (active_) WorkerPool::shared().blockedBegin();
+}
+
+WorkerPool::BlockedScope::~BlockedScope() {
+    if (active_) WorkerPool::shared().blockedEnd();
+}
+
+}  // namespace dispatch_detail

@@ -1,0 +1,55 @@
+#pragma once
+// The process-wide pool of worker threads behind the global and concurrent
+// queues (and the drains of serial queues).
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace dispatch_detail {
+
+class WorkerPool {
+public:
+    // Priority bands, highest first.
+    enum Band { High = 0, Default = 1, Low = 2, Background = 3, BandCount = 4 };
+
+    static WorkerPool& shared();
+
+    void submit(std::function<void()> job, Band band);
+    // The number of threads the pool keeps running when nothing blocks.
+    std::size_t width() const { return width_; }
+
+    // Marks the current worker (if it is one) as blocked while in scope, so
+    // the pool may start a stand-in thread: a block waiting on a semaphore
+    // or a sync must not starve the work that would release it.
+    class BlockedScope {
+    public:
+        BlockedScope();
+        ~BlockedScope();
+        BlockedScope(const BlockedScope&) = delete;
+        BlockedScope& operator=(const BlockedScope&) = delete;
+
+    private:
+        bool active_;
+    };
+
+private:
+    WorkerPool();
+    void startThreadLocked();
+    void workerLoop();
+    void blockedBegin();
+    void blockedEnd();
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> jobs_[BandCount];
+    std::size_t pending_ = 0;
+    std::size_t width_;
+    std::size_t threads_ = 0;
+    std::size_t idle_ = 0;
+    std::size_t blocked_ = 0;
+};
+
+}  // namespace dispatch_detail
