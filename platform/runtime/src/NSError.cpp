@@ -43,7 +43,7 @@ std::string NSError::description() const {
 bool NSError::isEqual(const NSObject& other) const {
     if (this == &other) return true;
     const auto* e = dynamic_cast<const NSError*>(&other);
-    return e && e->code_ == code_ && e->domain_ == domain_ && Value(e->userInfo_) == Value(userInfo_);
+    return e && e->code_ == code_ && e->domain_ == domain_ && e->userInfo_ == userInfo_;
 }
 
 std::size_t NSError::hash() const { return std::hash<std::string>{}(domain_) ^ static_cast<std::size_t>(code_); }
