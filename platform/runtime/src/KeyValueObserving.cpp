@@ -1,0 +1,171 @@
+#include <platform_runtime/KeyValueObserving.h>
+
+#include <algorithm>
+
+#include <platform_runtime/ObjCClass.h>
+
+#include "NSObjectSideTable.h"
+
+namespace {
+
+using Observation = NSObjectSideTable::Observation;
+
+std::string firstKey(const std::string& keyPath) {
+    return keyPath.substr(0, keyPath.find('.'));
+}
+
+// Whether a change of `changed` on an object of cls affects the value at observedPath:
+// the path starts with that key, or the key is among the (transitive) key paths the class
+// declares as affecting the path's first key.
+bool affects(const ObjCClass& cls, const std::string& observedPath, const std::string& changed, int depth = 0) {
+    std::string observed = firstKey(observedPath);
+    if (observed == changed) return true;
+    if (depth > 16) return false;  // a cycle in the declarations
+    for (const auto& path : cls.keyPathsForValuesAffectingValueForKey(observed))
+        if (affects(cls, path, changed, depth + 1)) return true;
+    return false;
+}
+
+bool sameObserver(const Observation& o, const NSObject& observer) {
+    if (!o.weakHeld) return o.rawObserver == &observer;
+    auto held = o.weakObserver.lock();
+    return held.get() == &observer;
+}
+
+Value settingChange() {
+    Value change = Value::mutableDictionary();
+    change.setObject(Value(static_cast<int>(NSKeyValueChangeSetting)), Value(NSKeyValueChangeKindKey));
+    return change;
+}
+
+}  // namespace
+
+void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsigned options, void* context) {
+    NSObjectSideTable& side = sideTable();
+    Observation o;
+    o.weakObserver = observer.weak_from_this();
+    o.weakHeld = !o.weakObserver.expired();
+    if (!o.weakHeld) o.rawObserver = &observer;
+    o.keyPath = keyPath;
+    o.options = options;
+    o.context = context;
+    {
+        std::lock_guard lock(side.kvoMutex);
+        o.id = side.nextObservationId++;
+        side.observations.push_back(o);
+    }
+    observationCount_.fetch_add(1, std::memory_order_acq_rel);
+    if (options & NSKeyValueObservingOptionInitial) {
+        Value change = settingChange();
+        if (options & NSKeyValueObservingOptionNew)
+            change.setObject(valueForKeyPath(keyPath), Value(NSKeyValueChangeNewKey));
+        observer.observeValueForKeyPath(keyPath, this, change, context);
+    }
+}
+
+void NSObject::removeObserver(NSObject& observer, const std::string& keyPath) {
+    NSObjectSideTable* side = sideTableIfAny();
+    if (!side) return;
+    bool removed = false;
+    {
+        std::lock_guard lock(side->kvoMutex);
+        auto& list = side->observations;
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            if (it->keyPath == keyPath && sameObserver(*it, observer)) {
+                list.erase(std::next(it).base());
+                removed = true;
+                break;
+            }
+        }
+    }
+    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+void NSObject::removeObserver(NSObject& observer, const std::string& keyPath, void* context) {
+    NSObjectSideTable* side = sideTableIfAny();
+    if (!side) return;
+    bool removed = false;
+    {
+        std::lock_guard lock(side->kvoMutex);
+        auto& list = side->observations;
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            if (it->keyPath == keyPath && it->context == context && sameObserver(*it, observer)) {
+                list.erase(std::next(it).base());
+                removed = true;
+                break;
+            }
+        }
+    }
+    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+void NSObject::willChangeValueForKey(const std::string& key) {
+    NSObjectSideTable* side = sideTableIfAny();
+    if (!side || !hasObservers()) return;
+    const ObjCClass& cls = objcClass();
+    std::vector<Observation> concerned;
+    {
+        std::lock_guard lock(side->kvoMutex);
+        auto& list = side->observations;
+        // Observers that went away without removing themselves are dropped here.
+        auto gone = std::remove_if(list.begin(), list.end(),
+                                   [](const Observation& o) { return o.weakHeld && o.weakObserver.expired(); });
+        auto dropped = static_cast<unsigned>(list.end() - gone);
+        list.erase(gone, list.end());
+        if (dropped) observationCount_.fetch_sub(dropped, std::memory_order_acq_rel);
+        for (const auto& o : list)
+            if (affects(cls, o.keyPath, key)) concerned.push_back(o);
+    }
+    NSObjectSideTable::PendingChange pendingChange{key, {}};
+    for (auto& o : concerned) {
+        Value old = (o.options & NSKeyValueObservingOptionOld) ? valueForKeyPath(o.keyPath) : Value();
+        pendingChange.items.emplace_back(std::move(o), std::move(old));
+    }
+    {
+        std::lock_guard lock(side->kvoMutex);
+        side->pending.push_back(pendingChange);
+    }
+    for (const auto& [o, old] : pendingChange.items) {
+        if (!(o.options & NSKeyValueObservingOptionPrior)) continue;
+        std::shared_ptr<NSObject> hold;
+        NSObject* observer = o.observer(hold);
+        if (!observer) continue;
+        Value change = settingChange();
+        change.setObject(Value(true), Value(NSKeyValueChangeNotificationIsPriorKey));
+        if (o.options & NSKeyValueObservingOptionOld) change.setObject(old, Value(NSKeyValueChangeOldKey));
+        observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
+    }
+}
+
+void NSObject::didChangeValueForKey(const std::string& key) {
+    NSObjectSideTable* side = sideTableIfAny();
+    if (!side) return;
+    NSObjectSideTable::PendingChange pendingChange;
+    {
+        std::lock_guard lock(side->kvoMutex);
+        auto& pending = side->pending;
+        auto it = std::find_if(pending.rbegin(), pending.rend(),
+                               [&](const NSObjectSideTable::PendingChange& p) { return p.key == key; });
+        if (it == pending.rend()) return;
+        pendingChange = std::move(*it);
+        pending.erase(std::next(it).base());
+    }
+    for (const auto& [o, old] : pendingChange.items) {
+        {
+            // Skip observations removed since the will-change.
+            std::lock_guard lock(side->kvoMutex);
+            const auto& list = side->observations;
+            if (std::none_of(list.begin(), list.end(), [&](const Observation& r) { return r.id == o.id; })) continue;
+        }
+        std::shared_ptr<NSObject> hold;
+        NSObject* observer = o.observer(hold);
+        if (!observer) continue;
+        Value change = settingChange();
+        if (o.options & NSKeyValueObservingOptionOld) change.setObject(old, Value(NSKeyValueChangeOldKey));
+        if (o.options & NSKeyValueObservingOptionNew)
+            change.setObject(valueForKeyPath(o.keyPath), Value(NSKeyValueChangeNewKey));
+        observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
+    }
+}
+
+void NSObject::observeValueForKeyPath(const std::string&, NSObject*, const Value&, void*) {}

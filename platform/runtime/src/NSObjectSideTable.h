@@ -1,0 +1,41 @@
+#pragma once
+// Per-object runtime state made on first need: associated objects and observation records.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <platform_runtime/AssociatedObjects.h>
+#include <platform_runtime/NSObject.h>
+
+struct NSObjectSideTable {
+    struct Observation {
+        uint64_t id = 0;
+        std::weak_ptr<NSObject> weakObserver;
+        NSObject* rawObserver = nullptr;  // used only when the observer is not shared-owned
+        bool weakHeld = false;
+        std::string keyPath;
+        unsigned options = 0;
+        void* context = nullptr;
+
+        // The observer, or nullptr once it has gone. `hold` keeps it alive for the call.
+        NSObject* observer(std::shared_ptr<NSObject>& hold) const {
+            if (!weakHeld) return rawObserver;
+            hold = weakObserver.lock();
+            return hold.get();
+        }
+    };
+    // One will-change awaiting its did-change: the observations it concerns and their old values.
+    struct PendingChange {
+        std::string key;
+        std::vector<std::pair<Observation, Value>> items;
+    };
+
+    AssociationTable associations;
+    std::mutex kvoMutex;
+    std::vector<Observation> observations;
+    std::vector<PendingChange> pending;
+    uint64_t nextObservationId = 1;
+};

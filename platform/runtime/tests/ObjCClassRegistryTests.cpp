@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <platform_runtime/NSError.h>
+#include <platform_runtime/ObjCRuntime.h>
+
+#include "ObjCFixtureClasses.h"
+
+TEST(ObjCClassRegistry, ClassesRegisterAtLoadAndAreFoundByName) {
+    ObjCClass* phone = NSClassFromString("FixturePhone");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone, &FixturePhone::classObject());
+    EXPECT_EQ(NSStringFromClass(phone), "FixturePhone");
+    EXPECT_EQ(class_getSuperclass(phone), NSClassFromString("FixtureDevice"));
+    EXPECT_EQ(class_getSuperclass(class_getSuperclass(phone)), &NSObject::classObject());
+    EXPECT_EQ(class_getSuperclass(&NSObject::classObject()), nullptr);
+}
+
+TEST(ObjCClassRegistry, AbsentClassAnswersNothing) {
+    EXPECT_EQ(NSClassFromString("ZVCommonLogManager"), nullptr);
+    EXPECT_EQ(NSClassFromString(""), nullptr);
+    EXPECT_EQ(NSStringFromClass(nullptr), "");
+    EXPECT_FALSE(class_conformsToProtocol(nullptr, "NSCopying"));
+    EXPECT_TRUE(class_copyPropertyList(nullptr).empty());
+    EXPECT_FALSE(performClassSelector("ZVCommonLogManager", "logWithLevel:", {Value(1)}).has_value());
+}
+
+TEST(ObjCClassRegistry, KindAndMemberTests) {
+    auto phone = std::make_shared<FixturePhone>();
+    EXPECT_EQ(phone->className(), "FixturePhone");
+    EXPECT_EQ(&phone->objcClass(), &FixturePhone::classObject());
+    EXPECT_TRUE(phone->isKindOfClass(&FixtureDevice::classObject()));
+    EXPECT_TRUE(phone->isKindOfClass(&NSObject::classObject()));
+    EXPECT_TRUE(phone->isMemberOfClass(&FixturePhone::classObject()));
+    EXPECT_FALSE(phone->isMemberOfClass(&FixtureDevice::classObject()));
+    EXPECT_FALSE(phone->isKindOfClass(&FixtureItem::classObject()));
+    EXPECT_FALSE(phone->isKindOfClass(nullptr));
+
+    auto device = std::make_shared<FixtureDevice>();
+    EXPECT_FALSE(device->isKindOfClass(&FixturePhone::classObject()));
+    NSObject plain;
+    EXPECT_EQ(plain.className(), "NSObject");
+}
+
+TEST(ObjCClassRegistry, ProtocolConformanceIsInheritedByName) {
+    EXPECT_TRUE(FixtureDevice::classObject().conformsToProtocol("NSCopying"));
+    EXPECT_TRUE(class_conformsToProtocol(&FixturePhone::classObject(), "NSCopying"));
+    EXPECT_FALSE(FixtureItem::classObject().conformsToProtocol("NSCopying"));
+    EXPECT_TRUE(std::make_shared<FixturePhone>()->conformsToProtocol("NSCopying"));
+}
+
+TEST(ObjCClassRegistry, InstancesByClass) {
+    auto made = NSClassFromString("FixtureItem")->createInstance();
+    ASSERT_NE(made, nullptr);
+    EXPECT_TRUE(made->isMemberOfClass(&FixtureItem::classObject()));
+    EXPECT_EQ(FixtureNoDefault::classObject().createInstance(), nullptr);
+}
+
+TEST(ObjCClassRegistry, ClassDeclaredOnlyThroughClassNameIsRecognised) {
+    // NSError names itself through className() without NS_CLASS.
+    auto error = NSError::errorWithDomain("D", 1, {});
+    EXPECT_EQ(error->className(), "NSError");
+    EXPECT_TRUE(error->isKindOfClass(&NSObject::classObject()));
+}
+
+TEST(ObjCClassRecord, ReachableFromTheObjectWithPlainReads) {
+    auto phone = std::make_shared<FixturePhone>();
+    const char* base = reinterpret_cast<const char*>(static_cast<NSObject*>(phone.get()));
+    const ObjCClassRecord* record;
+    std::memcpy(&record, base + NSObject::isaOffset(), sizeof record);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->magic, OBJC_CLASS_RECORD_MAGIC);
+    EXPECT_STREQ(record->name, "FixturePhone");
+    EXPECT_EQ(record->flags & OBJC_CLASS_FLAG_ROOT, 0u);
+    EXPECT_EQ(record->instanceSize, sizeof(FixturePhone));
+    ASSERT_EQ(record->propertyCount, 1u);
+    EXPECT_STREQ(record->properties[0].name, "carrier");
+    EXPECT_STREQ(record->properties[0].attributes, "T@\"NSString\",&,N,V_carrier");
+
+    const ObjCClassRecord* root = record->superclass->superclass;
+    EXPECT_STREQ(record->superclass->name, "FixtureDevice");
+    EXPECT_STREQ(root->name, "NSObject");
+    EXPECT_EQ(root->flags & OBJC_CLASS_FLAG_ROOT, OBJC_CLASS_FLAG_ROOT);
+    EXPECT_EQ(root->superclass, nullptr);
+    EXPECT_EQ(ObjCClass::fromRecord(record), &FixturePhone::classObject());
+}
+
+TEST(ObjCObject, WeakReferencesClearWhenTheObjectGoes) {
+    std::weak_ptr<NSObject> weak;
+    {
+        auto item = std::make_shared<FixtureItem>();
+        weak = item;
+        EXPECT_FALSE(weak.expired());
+    }
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(weak.lock(), nullptr);
+}
