@@ -1,0 +1,219 @@
+// NSJSONSerialization reading: RapidJSON's SAX reader feeding a stack of Values.
+
+#include <platform_foundation/NSJSONSerialization.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <platform_foundation/CodecErrors.h>
+
+namespace {
+
+class ValueBuilder {
+public:
+    using Ch = char;
+
+    explicit ValueBuilder(NSJSONReadingOptions options)
+        : mutableContainers_(options & NSJSONReadingMutableContainers),
+          mutableLeaves_(options & NSJSONReadingMutableLeaves) {
+        stack_.reserve(64);
+    }
+
+    bool Null() { return push(Value()); }
+    bool Bool(bool b) { return push(Value(b)); }
+    bool Int(int i) { return push(Value(static_cast<int64_t>(i))); }
+    bool Uint(unsigned u) { return push(Value(static_cast<int64_t>(u))); }
+    bool Int64(int64_t i) { return push(Value(i)); }
+    bool Uint64(uint64_t u) {
+        if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return push(Value(static_cast<int64_t>(u)));
+        return push(Value(u));
+    }
+    bool Double(double d) { return push(Value(d)); }
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not enabled
+
+    bool String(const char* s, rapidjson::SizeType length, bool) {
+        if (!checkSurrogates(s, length)) return false;
+        Value v(std::string_view(s, length));
+        if (mutableLeaves_) v.setMutable(true);
+        return push(std::move(v));
+    }
+    bool Key(const char* s, rapidjson::SizeType length, bool) {
+        if (!checkSurrogates(s, length)) return false;
+        stack_.emplace_back(std::string_view(s, length));
+        return true;
+    }
+
+    bool StartObject() { return enter(); }
+    bool StartArray() { return enter(); }
+
+    bool EndObject(rapidjson::SizeType members) {
+        --depth_;
+        const std::size_t first = stack_.size() - 2 * static_cast<std::size_t>(members);
+        Value::Dictionary dict;
+        for (std::size_t i = first; i < stack_.size(); i += 2) {
+            Value& key = stack_[i];
+            Value& val = stack_[i + 1];
+            // Keys often arrive sorted: appending at the end is then constant time.
+            if (dict.empty() || dict.rbegin()->first < key) {
+                dict.emplace_hint(dict.end(), std::move(key), std::move(val));
+                continue;
+            }
+            auto it = dict.lower_bound(key);
+            if (it != dict.end() && !(key < it->first))
+                it->second = std::move(val);  // a repeated key: the last one wins
+            else
+                dict.emplace_hint(it, std::move(key), std::move(val));
+        }
+        stack_.resize(first);
+        Value v(std::move(dict));
+        if (mutableContainers_) v.setMutable(true);
+        return push(std::move(v));
+    }
+
+    bool EndArray(rapidjson::SizeType elements) {
+        --depth_;
+        const std::size_t first = stack_.size() - elements;
+        Value::Array array(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(first)),
+                           std::make_move_iterator(stack_.end()));
+        stack_.resize(first);
+        Value v(std::move(array));
+        if (mutableContainers_) v.setMutable(true);
+        return push(std::move(v));
+    }
+
+    Value takeResult() { return stack_.empty() ? Value() : std::move(stack_.front()); }
+    const std::string& failure() const { return failure_; }
+
+private:
+    bool push(Value&& v) {
+        stack_.push_back(std::move(v));
+        return true;
+    }
+
+    bool enter() {
+        if (++depth_ > NSJSONSerialization::kMaxDepth) {
+            failure_ = "Too many nested arrays or dictionaries.";
+            return false;
+        }
+        return true;
+    }
+
+    // The reader validates raw UTF-8, but a "\uDC00" escape on its own decodes to an encoded
+    // surrogate (ED B0 80); a paired escape never yields the ED A0..BF form.
+    bool checkSurrogates(const char* s, std::size_t length) {
+        const char* end = s + length;
+        for (const char* p = s; p < end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, 0xED, static_cast<std::size_t>(end - p)));
+            if (!p) return true;
+            if (p + 1 < end && static_cast<unsigned char>(p[1]) >= 0xA0) {
+                failure_ = "Unpaired unicode surrogate in string.";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool mutableContainers_;
+    bool mutableLeaves_;
+    std::vector<Value> stack_;
+    std::size_t depth_ = 0;
+    std::string failure_;
+};
+
+const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std::size_t offset) {
+    using namespace rapidjson;
+    switch (code) {
+    case kParseErrorDocumentEmpty:
+        return "No value.";
+    case kParseErrorDocumentRootNotSingular:
+        return "Garbage at end.";
+    case kParseErrorValueInvalid:
+        return "Invalid value.";
+    case kParseErrorObjectMissName:
+        return "No string key for value in object.";
+    case kParseErrorObjectMissColon:
+        return "No ':' after key in object.";
+    case kParseErrorObjectMissCommaOrCurlyBracket:
+        return "Badly formed object.";
+    case kParseErrorArrayMissCommaOrSquareBracket:
+        return "Badly formed array.";
+    case kParseErrorStringUnicodeEscapeInvalidHex:
+    case kParseErrorStringEscapeInvalid:
+        return "Invalid escape sequence.";
+    case kParseErrorStringUnicodeSurrogateInvalid:
+        return "Missing low code point in surrogate pair.";
+    case kParseErrorStringMissQuotationMark:
+        return "Unterminated string.";
+    case kParseErrorStringInvalidEncoding:
+        if (offset < text.size() && static_cast<unsigned char>(text[offset]) < 0x20)
+            return "Unescaped control character.";
+        return "Invalid UTF-8 in string.";
+    case kParseErrorNumberTooBig:
+    case kParseErrorNumberMissFraction:
+    case kParseErrorNumberMissExponent:
+        return "Invalid number.";
+    default:
+        return "Invalid value.";
+    }
+}
+
+NSErrorPtr makeError(const std::string& what, std::string_view text, std::size_t offset) {
+    std::size_t line = 1, column = 0;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 0;
+        } else {
+            ++column;
+        }
+    }
+    Value::Dictionary info;
+    info[Value(NSDebugDescriptionErrorKey)] = Value(what + " around line " + std::to_string(line) + ", column " +
+                                                    std::to_string(column) + ".");
+    info[Value(NSJSONSerializationErrorIndex)] = Value(static_cast<int64_t>(offset));
+    info[Value(NSLocalizedDescriptionKey)] =
+        Value("The data couldn\u2019t be read because it isn\u2019t in the correct format.");
+    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListReadCorruptError, std::move(info));
+}
+
+}  // namespace
+
+Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadingOptions options, NSErrorPtr* error) {
+    std::size_t skipped = 0;
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") skipped = 3;  // a UTF-8 byte-order mark
+    const std::string_view text = data.substr(skipped);
+    auto fail = [&](const std::string& what, std::size_t offset) {
+        if (error) *error = makeError(what, data, offset + skipped);
+        return Value();
+    };
+    if (text.empty()) return fail("Unable to parse empty data.", 0);
+
+    rapidjson::MemoryStream stream(text.data(), text.size());
+    ValueBuilder builder(options);
+    rapidjson::Reader reader;
+    constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag;
+    const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
+    if (result.IsError()) {
+        if (result.Code() == rapidjson::kParseErrorTermination && !builder.failure().empty())
+            return fail(builder.failure(), result.Offset());
+        return fail(describe(result.Code(), text, result.Offset()), result.Offset());
+    }
+    // The reader stops at a NUL byte as if it were the end; anything after it is garbage.
+    if (stream.Tell() < text.size()) return fail("Garbage at end.", stream.Tell());
+
+    Value root = builder.takeResult();
+    if (!(options & NSJSONReadingFragmentsAllowed) && !root.isArray() && !root.isDictionary())
+        return fail("JSON text did not start with array or object and option to allow fragments not set.", 0);
+    return root;
+}
+
+Value NSJSONSerialization::JSONObjectWithData(const Value::Data& data, NSJSONReadingOptions options,
+                                              NSErrorPtr* error) {
+    return JSONObjectWithData(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), options,
+                              error);
+}
