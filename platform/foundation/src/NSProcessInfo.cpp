@@ -1,0 +1,164 @@
+#include <platform_foundation/NSProcessInfo.h>
+
+#include <platform_foundation/NSPathUtilities.h>
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+#include <limits.h>
+#include <unistd.h>
+#include <uuid/uuid.h>
+
+extern char** environ;
+
+namespace {
+
+std::mutex gVersionMutex;
+std::optional<NSOperatingSystemVersion> gTestVersion;
+
+std::vector<std::string> readCommandLine() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> args;
+    std::size_t start = 0;
+    while (start < all.size()) {
+        std::size_t end = all.find('\0', start);
+        if (end == std::string::npos) end = all.size();
+        args.push_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    return args;
+}
+
+std::string executableName() {
+    auto args = readCommandLine();
+    if (!args.empty() && !args[0].empty()) return lastPathComponent(args[0]);
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) return lastPathComponent(std::string(buf, static_cast<std::size_t>(n)));
+    return "";
+}
+
+}  // namespace
+
+std::shared_ptr<NSProcessInfo> NSProcessInfo::processInfo() {
+    static const auto shared = std::make_shared<NSProcessInfo>();
+    return shared;
+}
+
+std::string NSProcessInfo::processName() const {
+    std::lock_guard lock(mutex_);
+    if (processName_.empty()) processName_ = executableName();
+    return processName_;
+}
+
+void NSProcessInfo::setProcessName(std::string name) {
+    std::lock_guard lock(mutex_);
+    processName_ = std::move(name);
+}
+
+int NSProcessInfo::processIdentifier() const { return static_cast<int>(getpid()); }
+
+std::string NSProcessInfo::globallyUniqueString() const {
+    static std::atomic<uint64_t> sequence{0};
+    uuid_t uuid;
+    uuid_generate_random(uuid);
+    char text[37];
+    uuid_unparse_upper(uuid, text);
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "-%d-%016" PRIX64, processIdentifier(), ++sequence);
+    return std::string(text) + tail;
+}
+
+Value NSProcessInfo::environment() const {
+    Value::Dictionary env;
+    for (char** e = environ; e && *e; ++e) {
+        std::string entry(*e);
+        auto eq = entry.find('=');
+        if (eq == std::string::npos) continue;
+        env.emplace(Value(entry.substr(0, eq)), Value(entry.substr(eq + 1)));
+    }
+    return Value(std::move(env));
+}
+
+std::vector<std::string> NSProcessInfo::arguments() const { return readCommandLine(); }
+
+std::optional<NSOperatingSystemVersion> NSProcessInfo::parseOperatingSystemVersion(const std::string& text) {
+    int64_t parts[3] = {0, 0, 0};
+    std::size_t i = 0, n = 0;
+    while (true) {
+        if (n == 3 || i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
+        int64_t v = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            if (v > 100000) return std::nullopt;
+            v = v * 10 + (text[i++] - '0');
+        }
+        parts[n++] = v;
+        if (i == text.size()) break;
+        if (text[i++] != '.') return std::nullopt;
+    }
+    return NSOperatingSystemVersion{parts[0], parts[1], parts[2]};
+}
+
+NSOperatingSystemVersion NSProcessInfo::operatingSystemVersion() const {
+    {
+        std::lock_guard lock(gVersionMutex);
+        if (gTestVersion) return *gTestVersion;
+    }
+    if (const char* env = std::getenv(kOSVersionEnvironmentVariable); env && *env) {
+        if (auto v = parseOperatingSystemVersion(env)) return *v;
+    }
+    return kDefaultOSVersion;
+}
+
+bool NSProcessInfo::isOperatingSystemAtLeastVersion(const NSOperatingSystemVersion& version) const {
+    auto os = operatingSystemVersion();
+    if (os.majorVersion != version.majorVersion) return os.majorVersion > version.majorVersion;
+    if (os.minorVersion != version.minorVersion) return os.minorVersion > version.minorVersion;
+    return os.patchVersion >= version.patchVersion;
+}
+
+std::string NSProcessInfo::operatingSystemVersionString() const {
+    auto v = operatingSystemVersion();
+    std::string text = "Version " + std::to_string(v.majorVersion) + "." + std::to_string(v.minorVersion);
+    if (v.patchVersion != 0) text += "." + std::to_string(v.patchVersion);
+    return text;
+}
+
+void NSProcessInfo::setOperatingSystemVersionForTesting(std::optional<NSOperatingSystemVersion> version) {
+    std::lock_guard lock(gVersionMutex);
+    gTestVersion = version;
+}
+
+NSTimeInterval NSProcessInfo::systemUptime() const {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+unsigned long long NSProcessInfo::physicalMemory() const {
+    long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || size <= 0) return 0;
+    return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size);
+}
+
+uint64_t NSProcessInfo::processorCount() const {
+    long n = sysconf(_SC_NPROCESSORS_CONF);
+    return n > 0 ? static_cast<uint64_t>(n) : 1;
+}
+
+uint64_t NSProcessInfo::activeProcessorCount() const {
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<uint64_t>(n) : 1;
+}
+
+std::string NSProcessInfo::hostName() const {
+    char buf[HOST_NAME_MAX + 1] = {};
+    if (gethostname(buf, sizeof buf - 1) != 0) return "localhost";
+    return buf;
+}

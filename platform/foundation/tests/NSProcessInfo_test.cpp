@@ -1,0 +1,95 @@
+#include <platform_foundation/NSProcessInfo.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+
+#include <unistd.h>
+
+namespace {
+
+class NSProcessInfoTest : public testing::Test {
+protected:
+    void TearDown() override {
+        NSProcessInfo::setOperatingSystemVersionForTesting(std::nullopt);
+        unsetenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+    }
+    std::shared_ptr<NSProcessInfo> info = NSProcessInfo::processInfo();
+};
+
+TEST_F(NSProcessInfoTest, SharedInstanceAndProcessFacts) {
+    EXPECT_EQ(NSProcessInfo::processInfo(), info);
+    EXPECT_EQ(info->processIdentifier(), getpid());
+    EXPECT_EQ(info->processName(), "platform_foundation_tests_NSProcessInfo_test");
+    ASSERT_FALSE(info->arguments().empty());
+    EXPECT_NE(info->arguments()[0].find("NSProcessInfo_test"), std::string::npos);
+    EXPECT_GT(info->physicalMemory(), 0u);
+    EXPECT_GE(info->processorCount(), info->activeProcessorCount());
+    EXPECT_GE(info->activeProcessorCount(), 1u);
+    EXPECT_FALSE(info->hostName().empty());
+    double up = info->systemUptime();
+    EXPECT_GT(up, 0);
+    EXPECT_GE(info->systemUptime(), up);
+
+    info->setProcessName("Renamed");
+    EXPECT_EQ(info->processName(), "Renamed");
+    info->setProcessName("");
+    EXPECT_EQ(info->processName(), "platform_foundation_tests_NSProcessInfo_test");
+}
+
+TEST_F(NSProcessInfoTest, EnvironmentIsADictionaryOfStrings) {
+    setenv("PROCESS_INFO_TEST_VAR", "a=b", 1);
+    Value env = info->environment();
+    ASSERT_TRUE(env.isDictionary());
+    EXPECT_EQ(env.objectForKey("PROCESS_INFO_TEST_VAR").asString(), "a=b");  // split at the first '='
+    unsetenv("PROCESS_INFO_TEST_VAR");
+    EXPECT_TRUE(info->environment().objectForKey("PROCESS_INFO_TEST_VAR").isNull());
+}
+
+TEST_F(NSProcessInfoTest, GloballyUniqueStringsDiffer) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 1000; ++i) seen.insert(info->globallyUniqueString());
+    EXPECT_EQ(seen.size(), 1000u);
+    EXPECT_NE(seen.begin()->find("-" + std::to_string(getpid()) + "-"), std::string::npos);
+}
+
+TEST_F(NSProcessInfoTest, VersionFromDefaultEnvironmentAndTestSetter) {
+    EXPECT_EQ(info->operatingSystemVersion(), NSProcessInfo::kDefaultOSVersion);
+    EXPECT_EQ(info->operatingSystemVersionString(), "Version 15.0");
+
+    setenv(NSProcessInfo::kOSVersionEnvironmentVariable, "13.4", 1);
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{13, 4, 0}));
+    setenv(NSProcessInfo::kOSVersionEnvironmentVariable, "not a version", 1);
+    EXPECT_EQ(info->operatingSystemVersion(), NSProcessInfo::kDefaultOSVersion);
+
+    setenv(NSProcessInfo::kOSVersionEnvironmentVariable, "13.4", 1);
+    NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{9, 3, 5});
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{9, 3, 5}));  // the setter wins
+    EXPECT_EQ(info->operatingSystemVersionString(), "Version 9.3.5");
+}
+
+TEST_F(NSProcessInfoTest, AtLeastComparesComponentWise) {
+    NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{15, 2, 0});
+    struct Case {
+        NSOperatingSystemVersion v;
+        bool expected;
+    } cases[] = {
+        {{15, 2, 0}, true}, {{15, 1, 9}, true}, {{9, 0, 0}, true}, {{14, 99, 99}, true},
+        {{15, 2, 1}, false}, {{16, 0, 0}, false}, {{15, 10, 0}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(info->isOperatingSystemAtLeastVersion(c.v), c.expected)
+            << c.v.majorVersion << "." << c.v.minorVersion << "." << c.v.patchVersion;
+}
+
+TEST_F(NSProcessInfoTest, ParsingVersionText) {
+    using V = NSOperatingSystemVersion;
+    EXPECT_EQ(NSProcessInfo::parseOperatingSystemVersion("9"), (V{9, 0, 0}));
+    EXPECT_EQ(NSProcessInfo::parseOperatingSystemVersion("10.3"), (V{10, 3, 0}));
+    EXPECT_EQ(NSProcessInfo::parseOperatingSystemVersion("13.4.1"), (V{13, 4, 1}));
+    for (const char* bad : {"", "13.", ".4", "13.4.1.2", "13,4", "v13", " 13", "13.x"})
+        EXPECT_FALSE(NSProcessInfo::parseOperatingSystemVersion(bad)) << bad;
+}
+
+}  // namespace
