@@ -127,6 +127,9 @@ private:
 
 const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std::size_t offset) {
     using namespace rapidjson;
+    const bool controlCharacter = offset < text.size() && static_cast<unsigned char>(text[offset]) < 0x20;
+    if (controlCharacter && (code == kParseErrorStringEscapeInvalid || code == kParseErrorStringInvalidEncoding))
+        return "Unescaped control character.";
     switch (code) {
     case kParseErrorDocumentEmpty:
         return "No value.";
@@ -150,8 +153,6 @@ const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std:
     case kParseErrorStringMissQuotationMark:
         return "Unterminated string.";
     case kParseErrorStringInvalidEncoding:
-        if (offset < text.size() && static_cast<unsigned char>(text[offset]) < 0x20)
-            return "Unescaped control character.";
         return "Invalid UTF-8 in string.";
     case kParseErrorNumberTooBig:
     case kParseErrorNumberMissFraction:

@@ -59,7 +59,11 @@ public:
             number(v.asUInt());
             break;
         case Value::Type::Double:
-            number(v.asDouble());
+            // "-0" would read back as the integer 0; keep the sign and the kind.
+            if (v.asDouble() == 0 && std::signbit(v.asDouble()))
+                out_ += "-0.0";
+            else
+                number(v.asDouble());
             break;
         case Value::Type::Decimal:
             out_ += v.asDecimal().stringValue();
