@@ -1,0 +1,57 @@
+// Test helpers: one-line dumps of node trees and running a single reader over a fragment.
+#pragma once
+
+#include <crash_demangle/Demangle.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "NameParser.h"
+
+namespace ZUDDemangle::testing {
+
+// Kind, payload and children: Type(Structure(Module "Swift", Identifier "Int")).
+inline std::string dump(const NodePointer& node) {
+  if (!node) return "null";
+  std::string out = getNodeKindName(node->getKind());
+  if (node->hasText()) out += " \"" + node->getText() + "\"";
+  if (node->hasIndex()) out += " " + std::to_string(node->getIndex());
+  if (node->getNumChildren() > 0) {
+    out += "(";
+    bool first = true;
+    for (const NodePointer& child : *node) {
+      if (!first) out += ", ";
+      first = false;
+      out += dump(child);
+    }
+    out += ")";
+  }
+  return out;
+}
+
+// The dump of what the reader makes of the fragment; "null" when it fails. The unread rest
+// is appended after " | " when the reader leaves some text. The reader is a member of
+// NameParser without arguments or any callable taking the parser.
+template <typename Reader>
+std::string parseFragment(std::string_view text, Reader reader) {
+  NameParser parser(text.data(), text.size());
+  NodePointer node = std::invoke(reader, parser);
+  std::string out = dump(node);
+  if (node && !parser.mangled.isEmpty()) out += " | " + std::string(parser.mangled.view());
+  return out;
+}
+
+inline std::string demangleFull(std::string_view name) {
+  return demangleSymbolAsString(name.data(), name.size(), PrinterOptions::full());
+}
+
+inline std::string demangleSimplified(std::string_view name) {
+  return demangleSymbolAsString(name.data(), name.size(), PrinterOptions::simplified());
+}
+
+inline std::string dumpSymbol(std::string_view name) {
+  return dump(demangleSymbolAsNode(name.data(), name.size()));
+}
+
+}  // namespace ZUDDemangle::testing
