@@ -61,6 +61,8 @@ Value::Value(Dictionary&& d) : type_(Type::Dictionary), p_(std::make_shared<Dict
 Value::Value(objectTag, std::shared_ptr<NSObject> obj) {
     if (obj) type_ = Type::Object, p_ = std::move(obj);
 }
+Value::Value(GeometryKind kind, double a, double b, double c, double d)
+    : type_(Type::Geometry), p_(std::make_shared<const Geo>(Geo{kind, {a, b, c, d}})) {}
 
 Value Value::set(std::vector<Value> items) {
     std::sort(items.begin(), items.end());
@@ -259,7 +261,7 @@ const std::shared_ptr<NSObject>& Value::asObject() const {
 
 const char* Value::geometryObjCType() const {
     if (type_ != Type::Geometry) return "";
-    switch (std::get<Geo>(p_).kind) {
+    switch (geo().kind) {
         case GeometryKind::Point: return "{CGPoint=dd}";
         case GeometryKind::Size: return "{CGSize=dd}";
         case GeometryKind::Rect: return "{CGRect={CGPoint=dd}{CGSize=dd}}";
@@ -270,36 +272,36 @@ const char* Value::geometryObjCType() const {
 }
 
 Value::GeometryKind Value::geometryKind() const {
-    return type_ == Type::Geometry ? std::get<Geo>(p_).kind : GeometryKind::Point;
+    return type_ == Type::Geometry ? geo().kind : GeometryKind::Point;
 }
 
 CGPoint Value::CGPointValue() const {
     if (!isGeometry() || geometryKind() != GeometryKind::Point) return {};
-    const auto& g = std::get<Geo>(p_);
+    const auto& g = geo();
     return {g.v[0], g.v[1]};
 }
 
 CGSize Value::CGSizeValue() const {
     if (!isGeometry() || geometryKind() != GeometryKind::Size) return {};
-    const auto& g = std::get<Geo>(p_);
+    const auto& g = geo();
     return {g.v[0], g.v[1]};
 }
 
 CGRect Value::CGRectValue() const {
     if (!isGeometry() || geometryKind() != GeometryKind::Rect) return {};
-    const auto& g = std::get<Geo>(p_);
+    const auto& g = geo();
     return {{g.v[0], g.v[1]}, {g.v[2], g.v[3]}};
 }
 
 UIEdgeInsets Value::UIEdgeInsetsValue() const {
     if (!isGeometry() || geometryKind() != GeometryKind::EdgeInsets) return {};
-    const auto& g = std::get<Geo>(p_);
+    const auto& g = geo();
     return {g.v[0], g.v[1], g.v[2], g.v[3]};
 }
 
 UIOffset Value::UIOffsetValue() const {
     if (!isGeometry() || geometryKind() != GeometryKind::Offset) return {};
-    const auto& g = std::get<Geo>(p_);
+    const auto& g = geo();
     return {g.v[0], g.v[1]};
 }
 
@@ -389,13 +391,6 @@ Value Value::allValues() const {
     return Value(std::move(values));
 }
 
-std::string* Value::mutableString() {
-    if (type_ != Type::String) return nullptr;
-    auto& sp = std::get<std::shared_ptr<std::string>>(p_);
-    if (sp.use_count() > 1) sp = std::make_shared<std::string>(*sp);
-    return sp.get();
-}
-
 Value::Array* Value::mutableArrayPayload() {
     if (type_ != Type::Array && type_ != Type::Set) return nullptr;
     auto& sp = std::get<std::shared_ptr<Array>>(p_);
@@ -410,25 +405,32 @@ Value::Dictionary* Value::mutableDictionaryPayload() {
     return sp.get();
 }
 
+// The mutators copy their argument before taking the payload for writing: the argument may be
+// this very value or one of its elements, and the copy makes the payload shared, so it is cloned
+// rather than made to contain itself.
+
 void Value::addObject(const Value& v) {
+    Value item = v;
     if (type_ == Type::Set) {
-        if (containsObject(v)) return;
+        if (containsObject(item)) return;
         Array* s = mutableArrayPayload();
-        s->insert(std::lower_bound(s->begin(), s->end(), v), v);
+        s->insert(std::lower_bound(s->begin(), s->end(), item), std::move(item));
     } else if (Array* a = mutableArrayPayload()) {
-        a->push_back(v);
+        a->push_back(std::move(item));
     }
 }
 
 void Value::insertObject(const Value& v, std::size_t index) {
     if (type_ != Type::Array || index > count()) return;
+    Value item = v;
     Array* a = mutableArrayPayload();
-    a->insert(a->begin() + static_cast<std::ptrdiff_t>(index), v);
+    a->insert(a->begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
 }
 
 void Value::replaceObjectAtIndex(std::size_t index, const Value& v) {
     if (type_ != Type::Array || index >= count()) return;
-    (*mutableArrayPayload())[index] = v;
+    Value item = v;
+    (*mutableArrayPayload())[index] = std::move(item);
 }
 
 void Value::removeObjectAtIndex(std::size_t index) {
@@ -439,8 +441,9 @@ void Value::removeObjectAtIndex(std::size_t index) {
 
 void Value::removeObject(const Value& v) {
     if (!containsObject(v) || type_ == Type::Dictionary) return;
+    const Value item = v;
     Array* a = mutableArrayPayload();
-    a->erase(std::remove(a->begin(), a->end(), v), a->end());
+    a->erase(std::remove(a->begin(), a->end(), item), a->end());
 }
 
 void Value::removeAllObjects() {
@@ -449,11 +452,15 @@ void Value::removeAllObjects() {
 }
 
 void Value::setObject(const Value& v, const Value& key) {
-    if (Dictionary* d = mutableDictionaryPayload()) d->insert_or_assign(key, v);
+    if (type_ != Type::Dictionary) return;
+    Value item = v, k = key;
+    mutableDictionaryPayload()->insert_or_assign(std::move(k), std::move(item));
 }
 
 void Value::removeObjectForKey(const Value& key) {
-    if (type_ == Type::Dictionary && containsObject(key)) mutableDictionaryPayload()->erase(key);
+    if (type_ != Type::Dictionary || !containsObject(key)) return;
+    const Value k = key;
+    mutableDictionaryPayload()->erase(k);
 }
 
 Value Value::mutableCopy() const {

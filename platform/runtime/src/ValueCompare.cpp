@@ -162,8 +162,8 @@ NSComparisonResult Value::compare(const Value& other) const {
             return order(ia == a.end() && ib != b.end(), ia != a.end() && ib == b.end());
         }
         case Type::Geometry: {
-            const Geo& a = std::get<Geo>(p_);
-            const Geo& b = std::get<Geo>(other.p_);
+            const Geo& a = geo();
+            const Geo& b = other.geo();
             if (a.kind != b.kind) return three(a.kind, b.kind);
             for (int i = 0; i < 4; ++i) {
                 if (const auto r = compareDoubles(a.v[i], b.v[i]); r != NSOrderedSame) return r;
@@ -212,7 +212,7 @@ std::size_t Value::hash() const {
             return h;
         }
         case Type::Geometry: {
-            const Geo& g = std::get<Geo>(p_);
+            const Geo& g = geo();
             std::size_t h = mix(8, static_cast<std::size_t>(g.kind));
             for (double d : g.v) h = mix(h, hashDouble(d));
             return h;

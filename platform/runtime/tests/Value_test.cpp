@@ -305,6 +305,22 @@ TEST(ValueCopies, MutationDoesNotLeakIntoCopies) {
     EXPECT_EQ(b[0], Value(1));
 }
 
+TEST(ValueCopies, AddingAValueToItselfAddsASnapshot) {
+    Value a = Value::array({1});
+    a.addObject(a);
+    a.insertObject(a, 0);
+    EXPECT_EQ(a, Value::array({Value::array({1, Value::array({1})}), 1, Value::array({1})}));
+    a.replaceObjectAtIndex(1, a[0]);
+    EXPECT_EQ(a[1], a[0]);
+
+    Value d = Value::dict({{"k", 1}});
+    d.setObject(d, "self");
+    EXPECT_EQ(d.objectForKey("self"), Value::dict({{"k", 1}}));
+    d.setObject(d.objectForKey("self"), d.objectForKey("k"));  // key and value from inside
+    EXPECT_EQ(d.count(), 3u);
+    EXPECT_FALSE(d.description().empty());  // no cycle to recurse through
+}
+
 TEST(ValueCopies, MutabilityFlag) {
     const Value a = Value::array({1});
     EXPECT_FALSE(a.isMutable());

@@ -55,13 +55,11 @@ public:
     Value(Array&& a);
     Value(const Dictionary& d);
     Value(Dictionary&& d);
-    Value(const CGPoint& p) : type_(Type::Geometry), p_(Geo{GeometryKind::Point, {p.x, p.y, 0, 0}}) {}
-    Value(const CGSize& s) : type_(Type::Geometry), p_(Geo{GeometryKind::Size, {s.width, s.height, 0, 0}}) {}
-    Value(const CGRect& r)
-        : type_(Type::Geometry), p_(Geo{GeometryKind::Rect, {r.origin.x, r.origin.y, r.size.width, r.size.height}}) {}
-    Value(const UIEdgeInsets& i)
-        : type_(Type::Geometry), p_(Geo{GeometryKind::EdgeInsets, {i.top, i.left, i.bottom, i.right}}) {}
-    Value(const UIOffset& o) : type_(Type::Geometry), p_(Geo{GeometryKind::Offset, {o.horizontal, o.vertical, 0, 0}}) {}
+    Value(const CGPoint& p) : Value(GeometryKind::Point, p.x, p.y, 0, 0) {}
+    Value(const CGSize& s) : Value(GeometryKind::Size, s.width, s.height, 0, 0) {}
+    Value(const CGRect& r) : Value(GeometryKind::Rect, r.origin.x, r.origin.y, r.size.width, r.size.height) {}
+    Value(const UIEdgeInsets& i) : Value(GeometryKind::EdgeInsets, i.top, i.left, i.bottom, i.right) {}
+    Value(const UIOffset& o) : Value(GeometryKind::Offset, o.horizontal, o.vertical, 0, 0) {}
     // Any shared_ptr to an NSObject subclass; a null pointer gives Null.
     template <class T, std::enable_if_t<std::is_convertible_v<T*, NSObject*>, int> = 0>
     Value(std::shared_ptr<T> obj) : Value(objectTag{}, std::shared_ptr<NSObject>(std::move(obj))) {}
@@ -198,13 +196,16 @@ private:
         double v[4];
     };
     Value(objectTag, std::shared_ptr<NSObject> obj);
+    Value(GeometryKind kind, double a, double b, double c, double d);
+    const Geo& geo() const { return *std::get<std::shared_ptr<const Geo>>(p_); }
 
-    // Null/Bool/Int/UInt/Double/Date(seconds)/Geo inline; the rest shared.
-    using Payload = std::variant<std::monostate, bool, int64_t, uint64_t, double, Geo, std::shared_ptr<const NSDecimal>,
+    // Null/Bool/Int/UInt/Double/Date(seconds) inline; the rest shared, which keeps a Value at
+    // 32 bytes (geometry is rare enough to live behind a pointer too).
+    using Payload = std::variant<std::monostate, bool, int64_t, uint64_t, double, std::shared_ptr<const Geo>,
+                                 std::shared_ptr<const NSDecimal>,
                                  std::shared_ptr<std::string>, std::shared_ptr<Data>, std::shared_ptr<Array>,
                                  std::shared_ptr<Dictionary>, std::shared_ptr<NSObject>>;
 
-    std::string* mutableString();
     Array* mutableArrayPayload();  // arrays and sets
     Dictionary* mutableDictionaryPayload();
 
