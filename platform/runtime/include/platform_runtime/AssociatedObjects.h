@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 #include <platform_runtime/Value.h>
@@ -24,18 +26,29 @@ enum objc_AssociationPolicy : uintptr_t {
     OBJC_ASSOCIATION_COPY = 01403,
 };
 
-// A key: the address of a static (the usual `static char key;`) or a name (a selector name).
-// Address keys and name keys never match each other.
+// A key: the address of a static (the usual `static char key;` ... `&key`) or a name (a
+// selector name). A string literal or std::string / std::string_view is a name; any pointer,
+// `const char*` included, is an address. Address keys and name keys never match each other.
 class AssociationKey {
 public:
-    AssociationKey(const void* address) : key_(reinterpret_cast<uintptr_t>(address)) {}
-    AssociationKey(std::string name) : key_(std::move(name)) {}
-    AssociationKey(const char* name) : key_(std::string(name)) {}
-    AssociationKey(std::string_view name) : key_(std::string(name)) {}
+    template <class K, std::enable_if_t<!std::is_same_v<std::remove_cv_t<std::remove_reference_t<K>>, AssociationKey>, int> = 0>
+    AssociationKey(K&& key) : key_(make(std::forward<K>(key))) {}
     bool operator<(const AssociationKey& other) const { return key_ < other.key_; }
 
 private:
-    std::variant<uintptr_t, std::string> key_;
+    using Key = std::variant<uintptr_t, std::string>;
+    template <class K>
+    static Key make(K&& key) {
+        using T = std::remove_cv_t<std::remove_reference_t<K>>;
+        if constexpr (std::is_array_v<T>) {
+            return std::string(key);
+        } else if constexpr (std::is_pointer_v<T>) {
+            return reinterpret_cast<uintptr_t>(static_cast<const void*>(key));
+        } else {
+            return std::string(std::string_view(key));
+        }
+    }
+    Key key_;
 };
 
 // The associations of one object; thread-safe.
