@@ -18,6 +18,8 @@ struct NSCalendar::Impl {
         UErrorCode status = U_ZERO_ERROR;
         cal = std::make_unique<icu::GregorianCalendar>(dateicu::zoneOf(*zone), dateicu::localeOf(*locale), status);
         if (U_FAILURE(status)) cal = std::make_unique<icu::GregorianCalendar>(dateicu::zoneOf(*zone), status);
+        // A wall time that a DST change repeats names its first occurrence.
+        cal->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
         if (firstWeekday) cal->setFirstDayOfWeek(static_cast<UCalendarDaysOfWeek>(*firstWeekday));
         if (minimumDays) cal->setMinimalDaysInFirstWeek(static_cast<uint8_t>(*minimumDays));
     }
