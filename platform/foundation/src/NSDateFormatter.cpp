@@ -148,6 +148,7 @@ NSDateFormatter::Engine* NSDateFormatter::engine() const {
     if (e->format) {
         // Our calendar is always Gregorian, whatever calendar the locale would pick.
         auto* cal = new icu::GregorianCalendar(dateicu::zoneOf(*zone), icuLocale, status);
+        cal->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);  // as NSCalendar reads a repeated hour
         if (calendar_) {
             cal->setFirstDayOfWeek(static_cast<UCalendarDaysOfWeek>(firstWeekday));
             cal->setMinimalDaysInFirstWeek(static_cast<uint8_t>(minimumDays));
