@@ -110,6 +110,7 @@ TEST_F(NSDateFormatterTest, ParsesToKnownInstants) {
         NSDate expected;
     } cases[] = {
         {"en_US_POSIX", nullptr, "yyyy-MM-dd'T'HHmmssZZZ", "2021-03-04T050607+0100", utc(2021, 3, 4, 4, 6, 7)},
+        {"en_US_POSIX", nullptr, "yyyy-MM-dd'T'HHmmssZZZ", "2021-03-04T050607Z", utc(2021, 3, 4, 5, 6, 7)},
         {"en_US_POSIX", nullptr, "yyyy-MM-dd'T'HH:mm:ssZZZZZ", "2021-03-04T05:06:07-05:00", utc(2021, 3, 4, 10, 6, 7)},
         {"en_US_POSIX", "GMT", "yyyy'-'MM'-'dd'T'HH':'mm':'ss'.'SSSSSS'Z'", "2021-03-04T05:06:07.123456Z",
          utc(2021, 3, 4, 5, 6, 7).dateByAddingTimeInterval(0.123)},
