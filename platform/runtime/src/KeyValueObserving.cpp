@@ -32,6 +32,54 @@ bool sameObserver(const Observation& o, const NSObject& observer) {
     return held.get() == &observer;
 }
 
+// Observes the rest of a key path on the object at the path's first step and passes its
+// notifications on as changes of the whole path of the root object.
+class KeyPathForwarder : public NSObject {
+public:
+    KeyPathForwarder(const Observation& o, NSObject* root)
+        : weakObserver_(o.weakObserver),
+          rawObserver_(o.rawObserver),
+          weakHeld_(o.weakHeld),
+          root_(root),
+          path_(o.keyPath),
+          rest_(o.keyPath.substr(o.keyPath.find('.') + 1)),
+          options_(o.options & ~static_cast<unsigned>(NSKeyValueObservingOptionInitial)),
+          context_(o.context) {}
+    ~KeyPathForwarder() override { unbind(); }
+
+    void bind(const Value& value) {
+        unbind();
+        if (!value.isObject()) return;
+        target_ = value.asObject();
+        value.asObject()->addObserver(*this, rest_, options_);
+    }
+    void unbind() {
+        if (auto target = target_.lock()) target->removeObserver(*this, rest_);
+        target_.reset();
+    }
+
+    void observeValueForKeyPath(const std::string&, NSObject*, const Value& change, void*) override {
+        std::shared_ptr<NSObject> hold;
+        NSObject* observer = rawObserver_;
+        if (weakHeld_) {
+            hold = weakObserver_.lock();
+            observer = hold.get();
+        }
+        if (observer) observer->observeValueForKeyPath(path_, root_, change, context_);
+    }
+
+private:
+    std::weak_ptr<NSObject> weakObserver_;
+    NSObject* rawObserver_;
+    bool weakHeld_;
+    NSObject* root_;  // owns this forwarder through its observation record
+    std::string path_;
+    std::string rest_;
+    unsigned options_;
+    void* context_;
+    std::weak_ptr<NSObject> target_;
+};
+
 Value settingChange() {
     Value change = Value::mutableDictionary();
     change.setObject(Value(static_cast<int>(NSKeyValueChangeSetting)), Value(NSKeyValueChangeKindKey));
@@ -49,6 +97,12 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
     o.keyPath = keyPath;
     o.options = options;
     o.context = context;
+    std::shared_ptr<KeyPathForwarder> forwarder;
+    if (keyPath.find('.') != std::string::npos) {
+        forwarder = std::make_shared<KeyPathForwarder>(o, this);
+        forwarder->bind(valueForKey(firstKey(keyPath)));
+        o.forwarder = forwarder;
+    }
     {
         std::lock_guard lock(side.kvoMutex);
         o.id = side.nextObservationId++;
@@ -63,40 +117,37 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
     }
 }
 
+namespace {
+// Removes the latest registration matching; answers it (id 0 when there was none).
+Observation removeLatest(NSObjectSideTable& side, const NSObject& observer, const std::string& keyPath,
+                         const void* const* context) {
+    std::lock_guard lock(side.kvoMutex);
+    auto& list = side.observations;
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        if (it->keyPath == keyPath && (!context || it->context == *context) && sameObserver(*it, observer)) {
+            Observation found = std::move(*it);
+            list.erase(std::next(it).base());
+            return found;
+        }
+    }
+    return {};
+}
+}  // namespace
+
 void NSObject::removeObserver(NSObject& observer, const std::string& keyPath) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side) return;
-    bool removed = false;
-    {
-        std::lock_guard lock(side->kvoMutex);
-        auto& list = side->observations;
-        for (auto it = list.rbegin(); it != list.rend(); ++it) {
-            if (it->keyPath == keyPath && sameObserver(*it, observer)) {
-                list.erase(std::next(it).base());
-                removed = true;
-                break;
-            }
-        }
-    }
-    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+    // The record (and its forwarder) is released here, outside the lock.
+    Observation removed = removeLatest(*side, observer, keyPath, nullptr);
+    if (removed.id) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 void NSObject::removeObserver(NSObject& observer, const std::string& keyPath, void* context) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side) return;
-    bool removed = false;
-    {
-        std::lock_guard lock(side->kvoMutex);
-        auto& list = side->observations;
-        for (auto it = list.rbegin(); it != list.rend(); ++it) {
-            if (it->keyPath == keyPath && it->context == context && sameObserver(*it, observer)) {
-                list.erase(std::next(it).base());
-                removed = true;
-                break;
-            }
-        }
-    }
-    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+    void* const ctx = context;
+    Observation removed = removeLatest(*side, observer, keyPath, &ctx);
+    if (removed.id) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 void NSObject::willChangeValueForKey(const std::string& key) {
@@ -104,15 +155,20 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     if (!side || !hasObservers()) return;
     const ObjCClass& cls = objcClass();
     std::vector<Observation> concerned;
+    std::vector<Observation> gone;  // released after the lock
     {
         std::lock_guard lock(side->kvoMutex);
         auto& list = side->observations;
         // Observers that went away without removing themselves are dropped here.
-        auto gone = std::remove_if(list.begin(), list.end(),
-                                   [](const Observation& o) { return o.weakHeld && o.weakObserver.expired(); });
-        auto dropped = static_cast<unsigned>(list.end() - gone);
-        list.erase(gone, list.end());
-        if (dropped) observationCount_.fetch_sub(dropped, std::memory_order_acq_rel);
+        for (auto it = list.begin(); it != list.end();) {
+            if (it->weakHeld && it->weakObserver.expired()) {
+                gone.push_back(std::move(*it));
+                it = list.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (!gone.empty()) observationCount_.fetch_sub(static_cast<unsigned>(gone.size()), std::memory_order_acq_rel);
         for (const auto& o : list)
             if (affects(cls, o.keyPath, key)) concerned.push_back(o);
     }
@@ -149,6 +205,10 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         if (it == pending.rend()) return;
         pendingChange = std::move(*it);
         pending.erase(std::next(it).base());
+    }
+    for (const auto& [o, old] : pendingChange.items) {
+        if (o.forwarder && firstKey(o.keyPath) == key)
+            static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
     for (const auto& [o, old] : pendingChange.items) {
         {

@@ -19,6 +19,9 @@ struct NSObjectSideTable {
         std::string keyPath;
         unsigned options = 0;
         void* context = nullptr;
+        // For a key path of several steps: the helper observing the rest of the path on the
+        // object at its first step (rebound when that object changes).
+        std::shared_ptr<NSObject> forwarder;
 
         // The observer, or nullptr once it has gone. `hold` keeps it alive for the call.
         NSObject* observer(std::shared_ptr<NSObject>& hold) const {

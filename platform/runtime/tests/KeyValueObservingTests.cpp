@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <platform_runtime/KeyValueObserving.h>
+
+#include "ObjCFixtureClasses.h"
+
+namespace {
+
+struct Notification {
+    std::string keyPath;
+    NSObject* object;
+    Value change;
+    void* context;
+};
+
+class Recorder : public NSObject {
+public:
+    std::vector<Notification> seen;
+    std::function<void()> onNotify;
+    void observeValueForKeyPath(const std::string& keyPath, NSObject* object, const Value& change,
+                                void* context) override {
+        seen.push_back({keyPath, object, change, context});
+        if (onNotify) onNotify();
+    }
+};
+
+const unsigned kNewOld = NSKeyValueObservingOptionNew | NSKeyValueObservingOptionOld;
+
+Value entry(const Notification& n, const char* key) {
+    return n.change.objectForKey(Value(key));
+}
+bool has(const Notification& n, const char* key) {
+    return n.change.asDictionary().count(Value(key)) != 0;
+}
+
+}  // namespace
+
+TEST(KeyValueObserving, GeneratedSettersNotifyWithOldAndNew) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto recorder = std::make_shared<Recorder>();
+    int context = 0;
+    device->setName("old");
+    device->addObserver(*recorder, "name", kNewOld, &context);
+    device->setName("new");
+    device->setValue(Value("kvc"), "name");  // through key-value coding too
+    device->setCode(5);                      // another key: not observed
+    ASSERT_EQ(recorder->seen.size(), 2u);
+    const auto& first = recorder->seen[0];
+    EXPECT_EQ(first.keyPath, "name");
+    EXPECT_EQ(first.object, device.get());
+    EXPECT_EQ(first.context, &context);
+    EXPECT_EQ(entry(first, NSKeyValueChangeKindKey), Value(1));
+    EXPECT_EQ(entry(first, NSKeyValueChangeOldKey), Value("old"));
+    EXPECT_EQ(entry(first, NSKeyValueChangeNewKey), Value("new"));
+    EXPECT_EQ(entry(recorder->seen[1], NSKeyValueChangeNewKey), Value("kvc"));
+}
+
+TEST(KeyValueObserving, OptionsDecideTheChangeEntries) {
+    struct Case {
+        const char* what;
+        unsigned options;
+        std::vector<std::vector<std::string>> entries;  // keys present per notification, in order
+    } cases[] = {
+        {"none", 0, {{"kind"}}},
+        {"new", NSKeyValueObservingOptionNew, {{"kind", "new"}}},
+        {"old", NSKeyValueObservingOptionOld, {{"kind", "old"}}},
+        {"initial+new", NSKeyValueObservingOptionInitial | NSKeyValueObservingOptionNew, {{"kind", "new"}, {"kind", "new"}}},
+        {"prior+old", NSKeyValueObservingOptionPrior | NSKeyValueObservingOptionOld,
+         {{"kind", "notificationIsPrior", "old"}, {"kind", "old"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto item = std::make_shared<FixtureItem>();
+        auto recorder = std::make_shared<Recorder>();
+        item->addObserver(*recorder, "identifier", c.options);
+        item->setIdentifier("x");
+        ASSERT_EQ(recorder->seen.size(), c.entries.size());
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            EXPECT_EQ(recorder->seen[i].change.count(), c.entries[i].size());
+            for (const auto& key : c.entries[i]) EXPECT_TRUE(has(recorder->seen[i], key.c_str())) << key;
+        }
+    }
+}
+
+TEST(KeyValueObserving, PriorNotificationComesBeforeTheChange) {
+    auto item = std::make_shared<FixtureItem>();
+    auto recorder = std::make_shared<Recorder>();
+    item->setIdentifier("a");
+    std::vector<std::string> valuesSeen;
+    recorder->onNotify = [&] { valuesSeen.push_back(item->identifier()); };
+    item->addObserver(*recorder, "identifier", NSKeyValueObservingOptionPrior);
+    item->setIdentifier("b");
+    EXPECT_EQ(valuesSeen, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(KeyValueObserving, ManualAnnouncementsAndDependentKeys) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto recorder = std::make_shared<Recorder>();
+    device->addObserver(*recorder, "status", kNewOld);
+    device->addObserver(*recorder, "reachable", kNewOld);
+    device->setStatus(2);
+    ASSERT_EQ(recorder->seen.size(), 2u);
+    EXPECT_EQ(recorder->seen[0].keyPath, "status");
+    EXPECT_EQ(entry(recorder->seen[0], "new"), Value(2));
+    EXPECT_EQ(recorder->seen[1].keyPath, "reachable");
+    EXPECT_EQ(entry(recorder->seen[1], "old"), Value(false));
+    EXPECT_EQ(entry(recorder->seen[1], "new"), Value(true));
+    EXPECT_EQ(device->objcClass().keyPathsForValuesAffectingValueForKey("reachable"), std::set<std::string>{"status"});
+    EXPECT_TRUE(FixturePhone::classObject().keyPathsForValuesAffectingValueForKey("reachable").count("status"))
+        << "inherited";
+}
+
+TEST(KeyValueObserving, NestedKeyPathsFollowTheObjectAtEachStep) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto first = std::make_shared<FixtureItem>();
+    auto second = std::make_shared<FixtureItem>();
+    first->setIdentifier("one");
+    second->setIdentifier("two");
+    device->setLatest(first);
+    auto recorder = std::make_shared<Recorder>();
+    device->addObserver(*recorder, "latest.identifier", kNewOld);
+
+    first->setIdentifier("uno");
+    ASSERT_EQ(recorder->seen.size(), 1u);
+    EXPECT_EQ(recorder->seen[0].keyPath, "latest.identifier");
+    EXPECT_EQ(recorder->seen[0].object, device.get());
+    EXPECT_EQ(entry(recorder->seen[0], "old"), Value("one"));
+    EXPECT_EQ(entry(recorder->seen[0], "new"), Value("uno"));
+
+    device->setLatest(second);
+    ASSERT_EQ(recorder->seen.size(), 2u);
+    EXPECT_EQ(entry(recorder->seen[1], "new"), Value("two"));
+    first->setIdentifier("ignored");  // no longer on the path
+    second->setIdentifier("dos");
+    ASSERT_EQ(recorder->seen.size(), 3u);
+    EXPECT_EQ(entry(recorder->seen[2], "new"), Value("dos"));
+
+    device->removeObserver(*recorder, "latest.identifier");
+    second->setIdentifier("after");
+    EXPECT_EQ(recorder->seen.size(), 3u);
+}
+
+TEST(KeyValueObserving, RemovalToleratesAbsentObserversAndMatchesContext) {
+    auto item = std::make_shared<FixtureItem>();
+    auto recorder = std::make_shared<Recorder>();
+    int a = 0, b = 0;
+    item->removeObserver(*recorder, "identifier");  // never added: nothing happens
+    item->addObserver(*recorder, "identifier", 0, &a);
+    item->addObserver(*recorder, "identifier", 0, &b);
+    item->removeObserver(*recorder, "identifier", &a);
+    item->setIdentifier("x");
+    ASSERT_EQ(recorder->seen.size(), 1u);
+    EXPECT_EQ(recorder->seen[0].context, &b);
+    item->removeObserver(*recorder, "identifier");
+    item->removeObserver(*recorder, "identifier");  // already gone
+    item->setIdentifier("y");
+    EXPECT_EQ(recorder->seen.size(), 1u);
+}
+
+TEST(KeyValueObserving, ObserverRemovedDuringTheChangeIsNotCalledAfterwards) {
+    auto item = std::make_shared<FixtureItem>();
+    auto first = std::make_shared<Recorder>();
+    auto second = std::make_shared<Recorder>();
+    item->addObserver(*first, "identifier", NSKeyValueObservingOptionPrior);
+    item->addObserver(*second, "identifier", 0);
+    first->onNotify = [&] { item->removeObserver(*second, "identifier"); };
+    item->setIdentifier("x");
+    EXPECT_TRUE(second->seen.empty());
+}
+
+TEST(KeyValueObserving, LifetimesOfObserverAndObservedDoNotCrash) {
+    auto item = std::make_shared<FixtureItem>();
+    {
+        auto recorder = std::make_shared<Recorder>();
+        item->addObserver(*recorder, "identifier", kNewOld);
+    }
+    item->setIdentifier("observer gone");  // skipped, not called on a dead object
+
+    auto recorder = std::make_shared<Recorder>();
+    {
+        auto observed = std::make_shared<FixtureItem>();
+        observed->addObserver(*recorder, "identifier", kNewOld);
+        auto device = std::make_shared<FixtureDevice>();
+        device->setLatest(observed);
+        device->addObserver(*recorder, "latest.identifier", kNewOld);
+    }  // both observed objects die with observers registered
+    EXPECT_TRUE(recorder->seen.empty());
+
+    // The object at a nested step dies while the root lives on.
+    auto device = std::make_shared<FixtureDevice>();
+    device->setLatest(std::make_shared<FixtureItem>());
+    device->addObserver(*recorder, "latest.identifier", kNewOld);
+    device->setLatest(nullptr);
+    device->removeObserver(*recorder, "latest.identifier");
+    EXPECT_EQ(recorder->seen.size(), 1u);
+}
+
+TEST(KeyValueObserving, WillAndDidPairsNest) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto recorder = std::make_shared<Recorder>();
+    device->addObserver(*recorder, "status", kNewOld);
+    device->willChangeValueForKey("status");
+    device->setStatus(1);  // an inner pair completes first
+    device->didChangeValueForKey("status");
+    ASSERT_EQ(recorder->seen.size(), 2u);
+    EXPECT_EQ(entry(recorder->seen[0], "old"), Value(0));
+    EXPECT_EQ(entry(recorder->seen[1], "old"), Value(0));
+    EXPECT_EQ(entry(recorder->seen[1], "new"), Value(1));
+    device->didChangeValueForKey("status");  // unmatched: nothing
+    EXPECT_EQ(recorder->seen.size(), 2u);
+}
