@@ -59,7 +59,7 @@ private:
   void append(std::string_view text);
   void appendNumber(uint64_t value);
 
-  const PrinterOptions& options_;
+  const PrinterOptions options_;
   PrintBudget& budget_;
   std::string output_;
 };

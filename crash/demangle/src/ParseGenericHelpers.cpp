@@ -8,6 +8,13 @@ namespace {
 
 using K = Node::Kind;
 
+// A childless node of the same kind and payload.
+NodePointer makeNodeLike(const Node& original) {
+  if (original.hasText()) return makeNode(original.getKind(), std::string_view(original.getText()));
+  if (original.hasIndex()) return makeNode(original.getKind(), original.getIndex());
+  return makeNode(original.getKind());
+}
+
 NodePointer wrapInType(NodePointer node) {
   NodePointer type = makeNode(K::Type);
   type->addChild(std::move(node));
@@ -27,8 +34,9 @@ NodePointer NameParser::parseBoundGenericArguments(const NodePointer& nominal) {
       // The outer type's arguments come first in the text.
       NodePointer boundContext = parseBoundGenericArguments(context);
       if (!boundContext) return nullptr;
-      // Keep every other child, so that a context of any shape stays printable.
-      unbound = makeNode(nominal->getKind());
+      // Keep the payload and every other child, so that a context of any shape (a member
+      // name, an accessor with its type) stays printable.
+      unbound = makeNodeLike(*nominal);
       unbound->addChild(std::move(boundContext));
       for (size_t i = 1; i < nominal->getNumChildren(); ++i) unbound->addChild(nominal->getChild(i));
     }

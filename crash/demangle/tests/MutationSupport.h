@@ -23,8 +23,21 @@ inline std::vector<std::string> corpusNames() {
   return names;
 }
 
-// One to four edits: replace, insert or delete a byte, duplicate a slice, or splice in a slice
-// of another corpus name. Inserted bytes favour the grammar's own alphabet.
+// Pieces of the grammar, so that mutants reach back-references and nesting more often than
+// byte edits alone would.
+inline const std::vector<std::string>& grammarTokens() {
+  static const std::vector<std::string> tokens = {
+      "S_", "S0_", "S1_", "S2_", "G", "_", "__", "C1M1A", "V1M1S", "O1M1E", "P1M1P", "P_", "x", "q_",
+      "qd__", "wx3Foo", "Wx3Foo_", "Q_", "QP", "QQ", "Qq_", "Qd__", "Qs", "u", "uRxs8Hashabler", "R",
+      "r", "z", "XF", "XFo_", "XM", "XP", "T", "t", "F", "f", "Fz", "M", "Si", "Sq", "Sa", "So", "3Foo",
+      "oi1p", "X3cab", "E1N", "e1N", "Z", "Fs", "I", "i", "v", "U_", "u_", "L_", "P1d", "cp", "cl",
+      "fq0", "g0", "_TTS", "_T", "__T", "PA", "TW", "Tr", "W", "w", "Bi64_", "Bv4B", "ERR", "K", "b",
+      "c", "D", "a", "A_", "n_", "dgs_", "cpi1_", "cpse0v1a_", "cpfr2ab_"};
+  return tokens;
+}
+
+// One to four edits: replace, insert or delete a byte, duplicate a slice, splice in a slice of
+// another corpus name, or insert a grammar token. Inserted bytes favour the grammar's alphabet.
 inline std::string mutate(const std::string& input, const std::vector<std::string>& corpus, std::mt19937& rng) {
   static const std::string alphabet =
       "_0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\x80\xC3\xFF";
@@ -33,7 +46,7 @@ inline std::string mutate(const std::string& input, const std::vector<std::strin
   int edits = 1 + static_cast<int>(pick(4));
   for (int e = 0; e < edits; ++e) {
     char byte = pick(8) == 0 ? static_cast<char>(pick(256)) : alphabet[pick(alphabet.size())];
-    switch (pick(5)) {
+    switch (pick(6)) {
       case 0:
         if (!s.empty()) s[pick(s.size())] = byte;
         break;
@@ -48,6 +61,11 @@ inline std::string mutate(const std::string& input, const std::vector<std::strin
         size_t from = pick(s.size());
         size_t length = 1 + pick(s.size() - from);
         s.insert(pick(s.size() + 1), s.substr(from, length));
+        break;
+      }
+      case 4: {
+        const std::vector<std::string>& tokens = grammarTokens();
+        s.insert(pick(s.size() + 1), tokens[pick(tokens.size())]);
         break;
       }
       default: {

@@ -102,6 +102,15 @@ TEST(RobustnessTest, PunycodeIdentifiersNeverYieldInvalidUtf8) {
   EXPECT_EQ(demangleFull("_Tv1MX6a_rcEgSi"), "_Tv1MX6a_rcEgSi");
 }
 
+TEST(RobustnessTest, GenericArgumentsOverAnyEntryOfTheList) {
+  // The argument lists of outer contexts rebuild them; a member name keeps its text and an
+  // entity its type, so the result still prints.
+  EXPECT_EQ(demangleFull("_TtTwxP1M1P3FooGS1_____"), "(A.Foo, Foo)");
+  EXPECT_EQ(demangleFull("_TtGCvs1xSi1A_Si_"), "Swift.(x : Swift.Int).A<Swift.Int>");
+  EXPECT_EQ(demangleSimplified("_TtGCvs1xSi1A_Si_"), "(x).A<Int>");
+  EXPECT_EQ(demangleFull("_TtGCFF1M1fFT_T_U_FT_T_1A_Si_"), "M.(f () -> ()).(closure #1).A<Swift.Int>");
+}
+
 TEST(RobustnessTest, RandomMutationsOfTheCorpus) {
   runMutations(20261210, 20000);
 }
