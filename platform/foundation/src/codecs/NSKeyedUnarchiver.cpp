@@ -26,6 +26,22 @@ plist_t dictItem(plist_t dict, const char* key) {
 
 bool isType(plist_t node, plist_type type) { return node && plist_get_node_type(node) == type; }
 
+// A reference: a UID node, or its XML spelling {CF$UID = n} (XML has no UID element).
+bool referenceOf(plist_t node, uint64_t& uid) {
+    if (isType(node, PLIST_UID)) {
+        plist_get_uid_val(node, &uid);
+        return true;
+    }
+    if (isType(node, PLIST_DICT) && plist_dict_get_size(node) == 1) {
+        plist_t n = plist_dict_get_item(node, "CF$UID");
+        if (isType(n, PLIST_UINT)) {
+            plist_get_uint_val(n, &uid);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 NSKeyedUnarchiver::~NSKeyedUnarchiver() {
@@ -108,9 +124,8 @@ Value NSKeyedUnarchiver::decodeObjectOfClasses(const std::set<std::string>& clas
 
 Value NSKeyedUnarchiver::decodeReference(void* node, const std::set<std::string>* allowed) {
     if (!node) return Value();
-    if (!isType(node, PLIST_UID)) return corrupt("expected an object reference");
     uint64_t uid = 0;
-    plist_get_uid_val(node, &uid);
+    if (!referenceOf(node, uid)) return corrupt("expected an object reference");
     return decodeUID(uid, allowed);
 }
 
@@ -183,10 +198,9 @@ Value NSKeyedUnarchiver::decodeUID(uint64_t uid, const std::set<std::string>* al
 }
 
 Value NSKeyedUnarchiver::decodeObjectNode(uint64_t uid, void* node, const std::set<std::string>* allowed) {
-    plist_t classRef = dictItem(node, "$class");
-    if (!isType(classRef, PLIST_UID)) return corrupt("object " + std::to_string(uid) + " has no $class");
     uint64_t classUID = 0;
-    plist_get_uid_val(classRef, &classUID);
+    if (!referenceOf(dictItem(node, "$class"), classUID))
+        return corrupt("object " + std::to_string(uid) + " has no $class");
     if (classUID == 0 || classUID >= inProgress_.size()) return corrupt("bad $class reference");
     plist_t classNode = plist_array_get_item(objects_, static_cast<uint32_t>(classUID));
     plist_t classNameNode = dictItem(classNode, "$classname");

@@ -120,7 +120,7 @@ Value fromPlist(plist_t node, NSPropertyListMutabilityOptions options) {
         // A keyed-archive reference read as a plain property list: shown as its XML form.
         uint64_t uid = 0;
         plist_get_uid_val(node, &uid);
-        return Value::dict({{"CF$UID", Value(uid)}});
+        return Value::dict({{"CF$UID", Value(static_cast<int64_t>(uid))}});
     }
     case PLIST_ARRAY: {
         Value::Array items;
@@ -136,16 +136,10 @@ Value fromPlist(plist_t node, NSPropertyListMutabilityOptions options) {
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
         while (it) {
-            char* key = nullptr;
             plist_t item = nullptr;
-            plist_dict_next_item(node, it, &key, &item);
-            if (!item) {
-                std::free(key);
-                break;
-            }
-            Value k(key ? key : "");
-            std::free(key);
-            entries.insert_or_assign(std::move(k), fromPlist(item, options));
+            plist_dict_next_item(node, it, nullptr, &item);
+            if (!item) break;
+            entries.insert_or_assign(Value(codecs::dictKey(item)), fromPlist(item, options));
         }
         std::free(it);
         Value d(std::move(entries));

@@ -141,7 +141,7 @@ plist_t newDateNode(double t) {
     int64_t y;
     unsigned m, d;
     civilFromDays(days, y, m, d);
-    if (y < 1 || y > 9999) return nullptr;
+    if (y < 0 || y > 9999) return nullptr;
     char buf[64];
     std::snprintf(buf, sizeof buf, "<date>%04" PRId64 "-%02u-%02uT%02d:%02d:%02dZ</date>", y, m, d,
                   static_cast<int>(rem / 3600), static_cast<int>(rem / 60 % 60), static_cast<int>(rem % 60));
@@ -151,7 +151,14 @@ plist_t newDateNode(double t) {
 double dateValue(plist_t node) {
     int32_t sec = 0, usec = 0;
     plist_get_date_val(node, &sec, &usec);
-    if (sec != std::numeric_limits<int32_t>::min()) return sec + usec / 1e6;
+    if (sec != std::numeric_limits<int32_t>::min()) {
+        if (usec == 0) return sec;
+        // Before the reference date the seconds are truncated toward zero but the microseconds
+        // come back unsigned: tell sec + usec from sec - usec by rebuilding the first.
+        PlistPtr later(plist_new_date(sec, usec));
+        if (plist_compare_node_value(node, later.get())) return sec + usec / 1e6;
+        return sec - usec / 1e6;
+    }
     // Out of the API's 32-bit range: read the date back from its XML text.
     const std::string xml = nodeAsXML(node);
     const auto open = xml.find("<date>");
@@ -162,6 +169,36 @@ double dateValue(plist_t node) {
         return sec + usec / 1e6;
     const int64_t days = daysFromCivil(y, mo, d);
     return static_cast<double>(days * 86400 + h * 3600 + mi * 60 + s - kSecondsFrom1970To2001);
+}
+
+std::string dictKey(plist_t item) {
+    // libplist's own key getter aborts on a key with an embedded NUL (legal in binary plists);
+    // its XML writer does not, so read the key back from its XML text.
+    const std::string xml = nodeAsXML(plist_dict_item_get_key(item));
+    const auto open = xml.find("<key>");
+    const auto close = xml.rfind("</key>");
+    if (open == std::string::npos || close == std::string::npos || close < open) return std::string();
+    std::string out;
+    for (std::size_t i = open + 5; i < close; ++i) {
+        if (xml[i] != '&') {
+            out += xml[i];
+            continue;
+        }
+        const auto semi = xml.find(';', i);
+        if (semi == std::string::npos || semi > close) {
+            out += xml[i];
+            continue;
+        }
+        const std::string entity = xml.substr(i + 1, semi - i - 1);
+        if (entity == "amp") out += '&';
+        else if (entity == "lt") out += '<';
+        else if (entity == "gt") out += '>';
+        else if (entity == "quot") out += '"';
+        else if (entity == "apos") out += '\'';
+        else out += "&" + entity + ";";
+        i = semi;
+    }
+    return out;
 }
 
 std::string stringValue(plist_t node) {

@@ -36,5 +36,7 @@ double dateValue(plist_t node);
 
 // A string node's text (empty when the node is of another kind).
 std::string stringValue(plist_t node);
+// The key under which a dictionary item is stored.
+std::string dictKey(plist_t item);
 
 }  // namespace codecs
