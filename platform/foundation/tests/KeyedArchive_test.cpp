@@ -9,6 +9,7 @@
 #include <platform_foundation/CodecErrors.h>
 #include <platform_foundation/NSCoding.h>
 #include <platform_foundation/NSPropertyListSerialization.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 #include "CodecTestHelpers.h"
 
@@ -16,8 +17,11 @@ using codec_test::sameKindsAndValues;
 
 namespace {
 
-// A small NSCoding class with scalar fields, an object field and a secure-coding switch.
+// A small NSCoding class with scalar fields and an object field; a subclass shows the chain.
 class ArchiveTestItem : public NSObject, public NSCoding {
+    NS_CLASS(ArchiveTestItem, NSObject)
+    NS_PROTOCOLS("NSSecureCoding")
+
 public:
     std::string name;
     bool isSigned = false;
@@ -27,7 +31,7 @@ public:
     float scale = 0;
     Value extra;
 
-    std::string className() const override { return "ArchiveTestItem"; }
+    std::string className() const override { return staticClassName(); }
     void encodeWithCoder(NSCoder& coder) const override {
         coder.encodeObject(Value(name), "name");
         coder.encodeBool(isSigned, "isSigned");
@@ -37,30 +41,33 @@ public:
         coder.encodeFloat(scale, "scale");
         coder.encodeObject(extra, "$extra");
     }
-    static std::shared_ptr<ArchiveTestItem> initWithCoder(NSCoder& coder) {
-        auto item = std::make_shared<ArchiveTestItem>();
-        item->name = coder.decodeObjectOfClass("NSString", "name").asString();
-        item->isSigned = coder.decodeBoolForKey("isSigned");
-        item->code = coder.decodeInt64ForKey("code");
-        item->small = coder.decodeIntForKey("small");
-        item->ratio = coder.decodeDoubleForKey("ratio");
-        item->scale = coder.decodeFloatForKey("scale");
-        item->extra = coder.decodeObjectOfClasses({"NSArray", "NSString", "NSNumber", "ArchiveTestItem"}, "$extra");
-        return item;
+    bool initWithCoder(NSCoder& coder) override {
+        name = coder.decodeObjectOfClass("NSString", "name").asString();
+        isSigned = coder.decodeBoolForKey("isSigned");
+        code = coder.decodeInt64ForKey("code");
+        small = coder.decodeIntForKey("small");
+        ratio = coder.decodeDoubleForKey("ratio");
+        scale = coder.decodeFloatForKey("scale");
+        extra = coder.decodeObjectOfClasses({"NSArray", "NSString", "NSNumber", "ArchiveTestItem"}, "$extra");
+        return true;
     }
-    static bool supportsSecureCoding() { return true; }
+};
+
+class SpecialArchiveTestItem : public ArchiveTestItem {
+    NS_CLASS(SpecialArchiveTestItem, ArchiveTestItem)
+
+public:
+    std::string className() const override { return staticClassName(); }
 };
 
 class InsecureTestItem : public NSObject, public NSCoding {
-public:
-    std::string className() const override { return "InsecureTestItem"; }
-    void encodeWithCoder(NSCoder&) const override {}
-    static std::shared_ptr<InsecureTestItem> initWithCoder(NSCoder&) { return std::make_shared<InsecureTestItem>(); }
-    static bool supportsSecureCoding() { return false; }
-};
+    NS_CLASS(InsecureTestItem, NSObject)
 
-const NSCodingRegistrar<ArchiveTestItem> registerItem("ArchiveTestItem", {"NSObject"});
-const NSCodingRegistrar<InsecureTestItem> registerInsecure("InsecureTestItem");
+public:
+    std::string className() const override { return staticClassName(); }
+    void encodeWithCoder(NSCoder&) const override {}
+    bool initWithCoder(NSCoder&) override { return true; }
+};
 
 const std::set<std::string> kPlistClasses = {"NSDictionary", "NSArray", "NSString", "NSNumber",
                                              "NSData",       "NSDate",  "NSNull",   "NSSet"};
@@ -196,6 +203,26 @@ TEST(KeyedArchive, NSCodingObjectsRoundTrip) {
     EXPECT_EQ(first->name, "inner");
     // One object archived twice decodes to one shared object.
     EXPECT_EQ(first, decoded->extra[1].objectAs<ArchiveTestItem>());
+}
+
+TEST(KeyedArchive, SubclassesRecordTheirChainAndPassAsTheirSuperclass) {
+    auto special = std::make_shared<SpecialArchiveTestItem>();
+    special->name = "special";
+    const Value::Data archive = NSKeyedArchiver::archivedDataWithRootObject(Value(special), true);
+    const Value plist = archivePlist(archive);
+    bool sawChain = false;
+    for (const Value& o : plist.objectForKey("$objects").asArray())
+        if (o.objectForKey("$classname") == Value("SpecialArchiveTestItem"))
+            sawChain = o.objectForKey("$classes") ==
+                       Value::array({"SpecialArchiveTestItem", "ArchiveTestItem", "NSObject"});
+    EXPECT_TRUE(sawChain);
+    // Allowing the superclass allows the subclass; the decoded object keeps its own class.
+    NSErrorPtr error;
+    const Value back = NSKeyedUnarchiver::unarchivedObjectOfClass("ArchiveTestItem", archive, &error);
+    ASSERT_FALSE(error);
+    auto decoded = back.objectAs<SpecialArchiveTestItem>();
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->name, "special");
 }
 
 TEST(KeyedArchive, CoderAnswersForAbsentAndPresentKeys) {

@@ -16,7 +16,7 @@ public:
     ~NSKeyedArchiver() override;
 
     // Archives `root` under the "root" key as a binary property list. Values the archive cannot
-    // hold (objects without NSCoding, non-secure classes when secure coding is required,
+    // hold (objects without NSCoding, classes without NSSecureCoding when it is required,
     // decimals, geometry) answer empty data and set *error (NSCocoaErrorDomain 4866).
     static Value::Data archivedDataWithRootObject(const Value& root, bool requiringSecureCoding,
                                                   NSErrorPtr* error = nullptr);

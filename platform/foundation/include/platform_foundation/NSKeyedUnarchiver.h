@@ -17,14 +17,15 @@ class NSKeyedUnarchiver : public NSCoder {
 public:
     // Secure decoding: the root and everything inside it must be a kind of one of the classes
     // (built-in kinds: "NSString", "NSNumber", "NSData", "NSDate", "NSArray", "NSDictionary",
-    // "NSSet", "NSNull" and their mutable forms; our classes by registered name; "NSObject" allows all).
+    // "NSSet", "NSNull" and their mutable forms; our classes and their superclasses by runtime name;
+    // "NSObject" allows all).
     static Value unarchivedObjectOfClasses(const std::set<std::string>& classNames, const Value::Data& data,
                                            NSErrorPtr* error = nullptr);
     static Value unarchivedObjectOfClass(const std::string& className, const Value::Data& data,
                                          NSErrorPtr* error = nullptr) {
         return unarchivedObjectOfClasses({className}, data, error);
     }
-    // Without secure coding: any built-in kind or registered class.
+    // Without secure coding: any built-in kind or NSCoding class known to the runtime.
     static Value unarchiveObjectWithData(const Value::Data& data, NSErrorPtr* error = nullptr);
 
     // nullptr and *error when the data is not a keyed archive. Secure coding is on by default.

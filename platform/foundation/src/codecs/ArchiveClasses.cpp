@@ -25,3 +25,15 @@ std::vector<std::string> builtinClassChain(const std::string& className) {
 }
 
 }  // namespace codecs
+
+#include <platform_runtime/ObjCClass.h>
+
+namespace codecs {
+
+std::vector<std::string> runtimeClassChain(const ObjCClass& cls) {
+    std::vector<std::string> chain;
+    for (const ObjCClass* c = &cls; c; c = c->superclass()) chain.push_back(c->name());
+    return chain;
+}
+
+}  // namespace codecs

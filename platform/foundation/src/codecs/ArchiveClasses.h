@@ -17,3 +17,12 @@ std::vector<std::string> builtinClassChain(const std::string& className);
 inline std::string escapeArchiveKey(const std::string& key) { return !key.empty() && key[0] == '$' ? "$" + key : key; }
 
 }  // namespace codecs
+
+class ObjCClass;
+
+namespace codecs {
+
+// The class and its superclasses' names as the runtime registry knows them, up to the root.
+std::vector<std::string> runtimeClassChain(const ObjCClass& cls);
+
+}  // namespace codecs

@@ -2,6 +2,7 @@
 
 #include <platform_foundation/CodecErrors.h>
 #include <platform_foundation/NSCoding.h>
+#include <platform_runtime/ObjCRuntime.h>
 
 #include "codecs/ArchiveClasses.h"
 #include "codecs/PlistNode.h"
@@ -149,8 +150,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& v, bool inCollection) {
         const auto* coding = dynamic_cast<const NSCoding*>(object.get());
         const std::string name = object->className();
         if (!coding) return fail("objects of class " + name + " do not support NSCoding");
-        const NSCodingRegistry::Entry* entry = NSCodingRegistry::lookup(name);
-        if (requiresSecureCoding_ && !(entry && entry->supportsSecureCoding))
+        const ObjCClass* cls = NSClassFromString(name);
+        if (requiresSecureCoding_ && !(cls && cls->conformsToProtocol(NSSecureCodingProtocol)))
             return fail("class " + name + " does not support secure coding");
         auto [uid, dict] = beginObject();
         objectsByIdentity_[object.get()] = uid;
@@ -158,7 +159,8 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& v, bool inCollection) {
         current_ = dict;
         coding->encodeWithCoder(*this);
         current_ = saved;
-        const std::vector<std::string> chain = entry ? entry->classChain : std::vector<std::string>{name, "NSObject"};
+        const std::vector<std::string> chain =
+            cls ? codecs::runtimeClassChain(*cls) : std::vector<std::string>{name, "NSObject"};
         plist_dict_set_item(dict, "$class", plist_new_uid(classUID(name, chain)));
         return uid;
     }

@@ -5,6 +5,7 @@
 
 #include <platform_foundation/CodecErrors.h>
 #include <platform_foundation/NSCoding.h>
+#include <platform_runtime/ObjCRuntime.h>
 
 #include "codecs/ArchiveClasses.h"
 #include "codecs/PlistNode.h"
@@ -209,10 +210,10 @@ Value NSKeyedUnarchiver::decodeObjectNode(uint64_t uid, void* node, const std::s
 
     // The class chain comes from what we know about the class, never from the archive's claim.
     std::vector<std::string> chain = codecs::builtinClassChain(className);
-    const NSCodingRegistry::Entry* entry = chain.empty() ? NSCodingRegistry::lookup(className) : nullptr;
-    if (chain.empty() && !entry)
+    const ObjCClass* cls = chain.empty() ? NSClassFromString(className) : nullptr;
+    if (chain.empty() && !cls)
         return corrupt("cannot decode object of class (" + className + "): the class is not known");
-    if (entry) chain = entry->classChain;
+    if (cls) chain = codecs::runtimeClassChain(*cls);
     if (!checkAllowed(chain, allowed)) return Value();
     chains_[uid] = chain;
     const bool isMutable = className.compare(0, 9, "NSMutable") == 0;
@@ -280,17 +281,20 @@ Value NSKeyedUnarchiver::decodeObjectNode(uint64_t uid, void* node, const std::s
     if (base == "NSNull") return Value();
     if (base == "NSNumber") return corrupt("unsupported NSNumber encoding");
 
-    // One of our NSCoding classes.
-    if (requiresSecureCoding_ && !entry->supportsSecureCoding)
+    // One of our NSCoding classes, found through the runtime's class registry.
+    if (requiresSecureCoding_ && !cls->conformsToProtocol(NSSecureCodingProtocol))
         return corrupt("class " + className + " does not support secure coding");
+    std::shared_ptr<NSObject> object = cls->createInstance();
+    auto* coding = dynamic_cast<NSCoding*>(object.get());
+    if (!coding) return corrupt("class " + className + " cannot be decoded (no NSCoding)");
     void* savedCurrent = current_;
     const std::set<std::string>* savedAllowed = allowed_;
     current_ = node;
     allowed_ = allowed;
-    std::shared_ptr<NSObject> object = entry->decoder ? entry->decoder(*this) : nullptr;
+    const bool filled = coding->initWithCoder(*this);
     current_ = savedCurrent;
     allowed_ = savedAllowed;
-    if (error_) return Value();
+    if (error_ || !filled) return Value();
     return Value(object);
 }
 
