@@ -1,5 +1,6 @@
 #include <platform_runtime/ObjCClass.h>
 
+#include <cstdio>
 #include <mutex>
 #include <unordered_map>
 
@@ -46,7 +47,12 @@ ObjCClass& ObjCClass::registerClass(const char* name, ObjCClass* superclass, uin
     std::unique_lock lock(runtimeLock());
     auto& reg = objc_detail::registry();
     auto it = reg.byName.find(name);
-    if (it != reg.byName.end()) return *it->second;
+    if (it != reg.byName.end()) {
+        // Two classes of one name: the first keeps it. Only a program error gets here.
+        if (it->second->superclass_ != superclass)
+            std::fprintf(stderr, "objc: class %s is registered twice; the first registration is used\n", name);
+        return *it->second;
+    }
     auto* cls = new ObjCClass(name, superclass, instanceSize, std::move(factory));
     reg.byName.emplace(cls->name_, cls);
     reg.ordered.push_back(cls);

@@ -4,6 +4,7 @@
 
 #include <platform_runtime/NSError.h>
 #include <platform_runtime/ObjCRuntime.h>
+#include <platform_runtime/ValueClasses.h>
 
 #include "ObjCFixtureClasses.h"
 
@@ -95,4 +96,33 @@ TEST(ObjCObject, WeakReferencesClearWhenTheObjectGoes) {
     }
     EXPECT_TRUE(weak.expired());
     EXPECT_EQ(weak.lock(), nullptr);
+}
+
+TEST(ObjCValueClasses, ValuesAnswerThePlatformClassTheyStandFor) {
+    struct Case {
+        Value value;
+        const char* className;
+    } cases[] = {
+        {Value(), "NSNull"},
+        {Value(true), "NSNumber"},
+        {Value(-3), "NSNumber"},
+        {Value(2.5), "NSNumber"},
+        {Value(NSDecimal::fromString("1.5")), "NSDecimalNumber"},
+        {Value("text"), "NSString"},
+        {Value::array({1}), "NSArray"},
+        {Value::mutableArray(), "NSMutableArray"},
+        {Value::dict({{"k", 1}}), "NSDictionary"},
+        {Value::mutableDictionary(), "NSMutableDictionary"},
+        {Value::set({Value(1)}), "NSSet"},
+        {Value(CGPoint{1, 2}), "NSValue"},
+        {Value(std::make_shared<FixtureItem>()), "FixtureItem"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.className);
+        EXPECT_EQ(classForValue(c.value).name(), c.className);
+        EXPECT_EQ(&classForValue(c.value), NSClassFromString(c.className));
+    }
+    EXPECT_TRUE(NSClassFromString("NSMutableString")->isSubclassOfClass(NSClassFromString("NSString")));
+    EXPECT_TRUE(NSClassFromString("NSDecimalNumber")->isSubclassOfClass(NSClassFromString("NSNumber")));
+    EXPECT_EQ(NSClassFromString("NSString")->createInstance(), nullptr);
 }
