@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <platform_runtime/NSException.h>
 #include <platform_runtime/ObjCRuntime.h>
 
@@ -227,4 +230,27 @@ TEST(ObjCOperations, ReplacedRootDeallocSeesEveryDestroyedObject) {
     method_setImplementation(dealloc, kept);
     { FixtureItem after; }
     EXPECT_EQ(seen, (std::vector<std::string>{"FixtureItem", "SlotTask"}));
+}
+
+TEST(ObjCOperations, CallsRunWhileAnotherThreadExchanges) {
+    ObjCClass& cls = SlotHook::classObject();
+    cls.replaceMethod("left", makeInstanceImp<int()>([](NSObject&) { return 1; }));
+    cls.replaceMethod("right", makeInstanceImp<int()>([](NSObject&) { return 2; }));
+    auto hook = std::make_shared<SlotHook>();
+    std::atomic<bool> stop{false};
+    std::atomic<long> bad{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 3; ++t) {
+        callers.emplace_back([&] {
+            while (!stop.load()) {
+                int a = invokeMethod<int()>(*hook, "left");
+                if (a != 1 && a != 2) ++bad;
+            }
+        });
+    }
+    for (int i = 0; i < 2000; ++i) cls.exchangeInstanceMethods("left", "right");
+    stop = true;
+    for (auto& t : callers) t.join();
+    EXPECT_EQ(bad.load(), 0);
+    EXPECT_EQ(invokeMethod<int()>(*hook, "left"), 1) << "an even number of exchanges restores";
 }
