@@ -2,9 +2,12 @@
 
 #include <platform_foundation/NSJSONSerialization.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <rapidjson/memorystream.h>
@@ -14,14 +17,31 @@
 
 namespace {
 
+// Reusable per-thread parse state: the value stack and the reader keep their capacity between
+// documents, so a parse does not pay for regrowing them.
+struct BuilderBuffers {
+    std::vector<Value> stack;
+    std::vector<std::size_t> order;
+    std::unordered_map<std::string_view, Value> keys;
+    rapidjson::Reader reader;
+};
+
 class ValueBuilder {
 public:
     using Ch = char;
 
-    explicit ValueBuilder(NSJSONReadingOptions options)
+    ValueBuilder(NSJSONReadingOptions options, BuilderBuffers& buffers)
         : mutableContainers_(options & NSJSONReadingMutableContainers),
-          mutableLeaves_(options & NSJSONReadingMutableLeaves) {
-        stack_.reserve(64);
+          mutableLeaves_(options & NSJSONReadingMutableLeaves),
+          stack_(buffers.stack),
+          order_(buffers.order),
+          keys_(buffers.keys) {
+        stack_.clear();
+        keys_.clear();
+    }
+    ~ValueBuilder() {
+        stack_.clear();
+        keys_.clear();
     }
 
     bool Null() { return push(Value()); }
@@ -44,7 +64,21 @@ public:
     }
     bool Key(const char* s, rapidjson::SizeType length, bool) {
         if (!checkSurrogates(s, length)) return false;
-        stack_.emplace_back(std::string_view(s, length));
+        const std::string_view text(s, length);
+        // Documents repeat the same few keys in every object: share one string payload
+        // (copy-on-write) instead of allocating each again.
+        if (length <= kMaxInternedKey) {
+            auto it = keys_.find(text);
+            if (it == keys_.end() && keys_.size() < kMaxInternedKeys) {
+                Value key(text);
+                it = keys_.emplace(key.asString(), key).first;
+            }
+            if (it != keys_.end()) {
+                stack_.push_back(it->second);
+                return true;
+            }
+        }
+        stack_.emplace_back(text);
         return true;
     }
 
@@ -54,20 +88,18 @@ public:
     bool EndObject(rapidjson::SizeType members) {
         --depth_;
         const std::size_t first = stack_.size() - 2 * static_cast<std::size_t>(members);
+        // Insert in key order so each insertion lands at the end of the tree; a stable sort
+        // keeps repeated keys in document order, and the last of them wins.
+        order_.clear();
+        for (std::size_t i = first; i < stack_.size(); i += 2) order_.push_back(i);
+        auto keyOf = [this](std::size_t i) -> const std::string& { return stack_[i].asString(); };
+        if (!std::is_sorted(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); }))
+            std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
         Value::Dictionary dict;
-        for (std::size_t i = first; i < stack_.size(); i += 2) {
-            Value& key = stack_[i];
-            Value& val = stack_[i + 1];
-            // Keys often arrive sorted: appending at the end is then constant time.
-            if (dict.empty() || dict.rbegin()->first < key) {
-                dict.emplace_hint(dict.end(), std::move(key), std::move(val));
-                continue;
-            }
-            auto it = dict.lower_bound(key);
-            if (it != dict.end() && !(key < it->first))
-                it->second = std::move(val);  // a repeated key: the last one wins
-            else
-                dict.emplace_hint(it, std::move(key), std::move(val));
+        for (std::size_t n = 0; n < order_.size(); ++n) {
+            const std::size_t i = order_[n];
+            if (n + 1 < order_.size() && keyOf(order_[n + 1]) == keyOf(i)) continue;
+            dict.emplace_hint(dict.end(), std::move(stack_[i]), std::move(stack_[i + 1]));
         }
         stack_.resize(first);
         Value v(std::move(dict));
@@ -90,6 +122,9 @@ public:
     const std::string& failure() const { return failure_; }
 
 private:
+    static constexpr std::size_t kMaxInternedKey = 64;
+    static constexpr std::size_t kMaxInternedKeys = 4096;
+
     bool push(Value&& v) {
         stack_.push_back(std::move(v));
         return true;
@@ -120,7 +155,9 @@ private:
 
     bool mutableContainers_;
     bool mutableLeaves_;
-    std::vector<Value> stack_;
+    std::vector<Value>& stack_;
+    std::vector<std::size_t>& order_;
+    std::unordered_map<std::string_view, Value>& keys_;
     std::size_t depth_ = 0;
     std::string failure_;
 };
@@ -194,9 +231,27 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
     };
     if (text.empty()) return fail("Unable to parse empty data.", 0);
 
+    // A handler that parses again (a nested call from a decoding callback) gets fresh buffers.
+    thread_local BuilderBuffers shared;
+    thread_local bool sharedInUse = false;
+    std::unique_ptr<BuilderBuffers> own;
+    BuilderBuffers* buffers = &shared;
+    if (sharedInUse) {
+        own = std::make_unique<BuilderBuffers>();
+        buffers = own.get();
+    }
+    struct InUse {
+        bool& flag;
+        bool active;
+        ~InUse() {
+            if (active) flag = false;
+        }
+    } inUse{sharedInUse, buffers == &shared};
+    if (buffers == &shared) sharedInUse = true;
+
     rapidjson::MemoryStream stream(text.data(), text.size());
-    ValueBuilder builder(options);
-    rapidjson::Reader reader;
+    ValueBuilder builder(options, *buffers);
+    rapidjson::Reader& reader = buffers->reader;
     constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag;
     const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
     if (result.IsError()) {
