@@ -127,6 +127,15 @@ NSComparisonResult compare(std::string_view a, std::string_view b, NSStringCompa
         for (unsigned char c : b) if (c >= 0xEE) { simple = false; break; }
         if (simple) return order(a.compare(b));
     }
+    if (!(options & (NSCaseInsensitiveSearch | NSDiacriticInsensitiveSearch | NSNumericSearch))) {
+        // ASCII has no decompositions: byte order is the answer.
+        auto ascii = [](std::string_view s) {
+            for (unsigned char c : s)
+                if (c >= 0x80) return false;
+            return true;
+        };
+        if (ascii(a) && ascii(b)) return order(a.compare(b));
+    }
     return compareUnits(prepare(a, options), prepare(b, options), options & NSNumericSearch);
 }
 

@@ -1,8 +1,8 @@
 #include <platform_foundation/NSUserDefaults.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -112,6 +112,10 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::initWithSuiteName(const std::opt
             path = preferencesDirectory() + "/" + suite + ".plist";
         }
     }
+    // The folder is made here, not when writing, so that a late write never brings back a
+    // sandbox that was removed meanwhile.
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     return std::make_shared<NSUserDefaults>(domainForPath(path));
 }
 

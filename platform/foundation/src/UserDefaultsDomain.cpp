@@ -68,8 +68,6 @@ void UserDefaultsDomain::loadIfNeededLocked() {
 
 bool UserDefaultsDomain::writeLocked() {
     NSErrorPtr error;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     Value::Data data =
         NSPropertyListSerialization::dataWithPropertyList(Value(values_), NSPropertyListBinaryFormat_v1_0, 0, &error);
     if (error || data.empty()) {
