@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <platform_foundation/NSLocale.h>
+#include <platform_foundation/NSPropertyListSerialization.h>
 
-#include "PlistFileReader.h"
 
 namespace fs = std::filesystem;
 
@@ -182,9 +182,10 @@ std::optional<std::string> NSBundle::executablePath() const {
 const Value& NSBundle::infoDictionary() const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!info_) {
-        std::optional<Value> plist;
-        if (auto bytes = readFile(fs::path(path_) / "Info.plist")) plist = readPropertyListBytes(*bytes);
-        info_ = plist && plist->isDictionary() ? *plist : Value(Value::Dictionary{});
+        Value plist;
+        if (auto bytes = readFile(fs::path(path_) / "Info.plist"))
+            plist = NSPropertyListSerialization::propertyListWithData(*bytes);
+        info_ = plist.isDictionary() ? plist : Value(Value::Dictionary{});
     }
     return *info_;
 }

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <platform_foundation/NSPropertyListSerialization.h>
 #include <platform_foundation/NSStringEncoding.h>
 #include <platform_runtime/UTF16.h>
 
-#include "PlistFileReader.h"
 
 namespace {
 
@@ -193,13 +193,13 @@ std::optional<StringsFile::Table> StringsFile::parseText(std::string_view utf8, 
 
 std::optional<StringsFile::Table> StringsFile::parse(const Value::Data& bytes, std::string* error) {
     if (startsWith(bytes, "bplist00") || looksLikeXmlPlist(bytes)) {
-        std::optional<Value> plist = readPropertyListBytes(bytes);
-        if (!plist || !plist->isDictionary()) {
+        Value plist = NSPropertyListSerialization::propertyListWithData(bytes);
+        if (!plist.isDictionary()) {
             if (error) *error = "not a property-list dictionary";
             return std::nullopt;
         }
         Table table;
-        for (const auto& [key, value] : plist->asDictionary())
+        for (const auto& [key, value] : plist.asDictionary())
             if (key.isString() && value.isString()) table[key.asString()] = value.asString();
         return table;
     }
