@@ -122,7 +122,7 @@ TEST(DispatchSemaphore, GuardsAResourceAcrossManyBlocks) {
 }
 
 TEST(DispatchOnce, RunsTheBlockOnceUnderContentionAndEveryCallerSeesItsEffect) {
-    static dispatch_once_t token;
+    dispatch_once_t token = 0;
     std::atomic<int> runs{0};
     std::atomic<bool> go{false};
     int value = 0;
@@ -148,7 +148,7 @@ TEST(DispatchOnce, RunsTheBlockOnceUnderContentionAndEveryCallerSeesItsEffect) {
 }
 
 TEST(DispatchOnce, AThrowingBlockLeavesTheTokenForTheNextCaller) {
-    static dispatch_once_t token;
+    dispatch_once_t token = 0;
     EXPECT_THROW(dispatch_once(&token, [] { throw std::runtime_error("first"); }), std::runtime_error);
     int runs = 0;
     dispatch_once(&token, [&] { ++runs; });
