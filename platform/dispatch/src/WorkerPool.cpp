@@ -28,11 +28,10 @@ void WorkerPool::submit(std::function<void()> job, Band band) {
     std::lock_guard lock(m_);
     jobs_[band].push_back(std::move(job));
     ++pending_;
-    if (idle_ > 0) {
-        cv_.notify_one();
-    } else if (threads_ - blocked_ < width_ && threads_ < kMaxThreads) {
-        startThreadLocked();
-    }
+    if (idle_ > 0) cv_.notify_one();
+    // More jobs than idle threads to take them: a job must not wait behind
+    // a long one while the pool is below its width.
+    if (pending_ > idle_ && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
 }
 
 void WorkerPool::startThreadLocked() {
