@@ -57,6 +57,8 @@ std::string applicationDomainName() {
     return program_invocation_short_name;
 }
 
+std::string applicationDefaultsPath() { return preferencesDirectory() + "/" + applicationDomainName() + ".plist"; }
+
 bool usableFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos;
@@ -77,14 +79,17 @@ bool isValidPropertyList(const Value& v) {
 }  // namespace
 
 std::shared_ptr<NSUserDefaults> NSUserDefaults::standardUserDefaults() {
+    // The shared instance follows the sandbox and bundle: a test that moves the sandbox root
+    // gets the store of the new one.
+    const std::string path = applicationDefaultsPath();
     Registry& r = registry();
     {
         std::lock_guard<std::mutex> lock(r.mutex);
-        if (r.standard) return r.standard;
+        if (r.standard && r.standard->filePath() == path) return r.standard;
     }
     auto created = initWithSuiteName(std::nullopt);
     std::lock_guard<std::mutex> lock(r.mutex);
-    if (!r.standard) r.standard = created;
+    if (!r.standard || r.standard->filePath() != created->filePath()) r.standard = created;
     return r.standard;
 }
 
@@ -100,7 +105,7 @@ std::shared_ptr<NSUserDefaults> NSUserDefaults::initWithSuiteName(const std::opt
     std::string app = applicationDomainName();
     std::string path;
     if (!suiteName) {
-        path = preferencesDirectory() + "/" + app + ".plist";
+        path = applicationDefaultsPath();
     } else {
         const std::string& suite = *suiteName;
         if (!usableFileName(suite) || suite == "NSGlobalDomain" || suite == app) return nullptr;

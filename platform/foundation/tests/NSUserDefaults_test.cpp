@@ -126,6 +126,21 @@ TEST_F(NSUserDefaultsTest, PersistsAcrossAReopenOfTheSameSandbox) {
     EXPECT_EQ(third->stringForKey("empty"), "");
 }
 
+TEST_F(NSUserDefaultsTest, StandardStoreFollowsTheSandboxRoot) {
+    auto first = NSUserDefaults::standardUserDefaults();
+    first->setObject(Value("one"), "k");
+    ASSERT_TRUE(first->synchronize());
+    {
+        SandboxTempDir other;
+        auto second = NSUserDefaults::standardUserDefaults();
+        EXPECT_EQ(second->filePath().rfind(other.path(), 0), 0u);
+        EXPECT_TRUE(second->objectForKey("k").isNull());
+        NSUserDefaults::resetStandardUserDefaults();
+    }
+    NSSandbox::resetForTesting(sandbox.path());
+    EXPECT_EQ(NSUserDefaults::standardUserDefaults()->stringForKey("k"), "one");
+}
+
 TEST_F(NSUserDefaultsTest, RegisteredDefaultsAnswerButAreNeverWritten) {
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->registerDefaults({{Value("rate.uses"), Value(10)}, {Value("shown"), Value(true)}});

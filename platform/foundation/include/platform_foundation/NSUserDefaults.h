@@ -17,7 +17,7 @@ class UserDefaultsDomain;
 class NSUserDefaults : public NSObject {
 public:
     // The app's defaults: "<bundle identifier>.plist" (the process name without one) in the
-    // sandbox's Library/Preferences.
+    // sandbox's Library/Preferences. A new sandbox root gives the store found there.
     static std::shared_ptr<NSUserDefaults> standardUserDefaults();
     // Writes pending changes of every open store and forgets them all (registered defaults
     // included), so the next use reads the files again, as a new process would.
