@@ -70,6 +70,11 @@ TEST(NSTimer, TargetSelectorStyleCarriesUserInfoAndReleasesTheTargetOnInvalidate
     timer->invalidate();
     EXPECT_TRUE(weakTarget.expired());
     EXPECT_TRUE(timer->userInfo().isDictionary());
+    // Timers travel as values too (a callback told "a timer or a number").
+    Value boxed(timer);
+    EXPECT_EQ(boxed.objectAs<NSTimer>(), timer);
+    EXPECT_EQ(timer->className(), "NSTimer");
+    EXPECT_TRUE(timer->isKindOfClass(&NSTimer::classObject()));
 }
 
 TEST(NSTimer, FireCallsTheBlockNowAndOnlyInvalidatesOneShotTimers) {

@@ -3,6 +3,7 @@
 // a completion block; NSBlockOperation runs blocks.
 
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 #include <atomic>
 #include <functional>
@@ -14,10 +15,10 @@
 class NSOperationQueue;
 
 class NSOperation : public NSObject {
+    NS_CLASS(NSOperation, NSObject)
+
 public:
     NSOperation() = default;
-    std::string className() const override { return "NSOperation"; }
-
     // Runs the operation on the calling thread: main() unless it was
     // cancelled, then finishes it. Only the first call does anything.
     virtual void start();
@@ -65,10 +66,10 @@ private:
 };
 
 class NSBlockOperation : public NSOperation {
+    NS_CLASS(NSBlockOperation, NSOperation)
+
 public:
     static std::shared_ptr<NSBlockOperation> blockOperationWithBlock(std::function<void()> block);
-    std::string className() const override { return "NSBlockOperation"; }
-
     // Adds a block; an operation that already started takes no more.
     void addExecutionBlock(std::function<void()> block);
     std::vector<std::function<void()>> executionBlocks() const;

@@ -16,14 +16,14 @@
 inline constexpr long NSOperationQueueDefaultMaxConcurrentOperationCount = -1;
 
 class NSOperationQueue : public NSObject {
+    NS_CLASS(NSOperationQueue, NSObject)
+
 public:
     static std::shared_ptr<NSOperationQueue> create();
     // The queue whose operations run on the main queue, one at a time.
     static std::shared_ptr<NSOperationQueue> mainQueue();
     // The queue running the calling thread's operation, or null.
     static std::shared_ptr<NSOperationQueue> currentQueue();
-
-    std::string className() const override { return "NSOperationQueue"; }
 
     // Adding an operation that is already queued, running or finished does
     // nothing.

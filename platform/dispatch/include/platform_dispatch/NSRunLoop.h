@@ -4,6 +4,7 @@
 
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,8 @@ extern const NSRunLoopMode NSDefaultRunLoopMode;
 extern const NSRunLoopMode NSRunLoopCommonModes;
 
 class NSRunLoop : public NSObject {
+    NS_CLASS(NSRunLoop, NSObject)
+
 public:
     using Deadline = std::chrono::steady_clock::time_point;
 
@@ -34,8 +37,6 @@ public:
     static std::shared_ptr<NSRunLoop> currentRunLoop();
     // The main thread's run loop, from any thread.
     static std::shared_ptr<NSRunLoop> mainRunLoop();
-
-    std::string className() const override { return "NSRunLoop"; }
 
     // Runs in the default mode as long as the loop has something to wait
     // for: forever on the main run loop (the main queue is always there),

@@ -4,6 +4,7 @@
 
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 #include <atomic>
 #include <functional>
@@ -13,6 +14,8 @@
 #include <string>
 
 class NSThread : public NSObject {
+    NS_CLASS(NSThread, NSObject)
+
 public:
     // A thread that runs `block` once started.
     explicit NSThread(std::function<void()> block);
@@ -28,8 +31,6 @@ public:
     static bool isMainThread();
     static void sleepForTimeInterval(NSTimeInterval seconds);
     static void sleepUntilDate(const NSDate& date);
-
-    std::string className() const override { return "NSThread"; }
 
     // Runs the block on a new thread; only the first call starts one.
     void start();

@@ -4,6 +4,7 @@
 
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 #include <platform_runtime/Value.h>
 
 #include <atomic>
@@ -15,6 +16,8 @@
 class NSRunLoop;
 
 class NSTimer : public NSObject {
+    NS_CLASS(NSTimer, NSObject)
+
 public:
     using Block = std::function<void(const std::shared_ptr<NSTimer>&)>;
 
@@ -31,8 +34,6 @@ public:
     static std::shared_ptr<NSTimer> scheduledTimerWithTimeInterval(NSTimeInterval interval,
                                                                    std::shared_ptr<NSObject> target, Block selector,
                                                                    Value userInfo, bool repeats);
-
-    std::string className() const override { return "NSTimer"; }
 
     // Calls the block now; a one-shot timer is invalidated by it, a
     // repeating one keeps its schedule. Nothing once invalid.
