@@ -333,31 +333,31 @@ void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue,
         });
         return;
     }
-    // Helpers on the queue and the caller take indices from one counter.
+    // Helpers on the queue and the caller take indices from one counter; the
+    // caller waits for the iterations, not for the helpers: a helper held
+    // back (behind a barrier, say) finds nothing left to do when it starts.
     struct Shared {
         std::atomic<std::size_t> next{0};
         std::mutex m;
         std::condition_variable cv;
-        std::size_t helpersLeft = 0;
+        std::atomic<std::size_t> completed{0};
+        const std::function<void(std::size_t)>* block;
     };
     auto shared = std::make_shared<Shared>();
-    auto work = [shared, iterations, &block] {
-        for (std::size_t i; (i = shared->next.fetch_add(1)) < iterations;) block(i);
-    };
-    std::size_t helpers = std::min(iterations, WorkerPool::shared().width());
-    shared->helpersLeft = helpers;
-    for (std::size_t h = 0; h < helpers; ++h) {
-        submit(
-            queue,
-            [shared, work] {
-                work();
+    shared->block = &block;
+    auto work = [shared, iterations] {
+        for (std::size_t i; (i = shared->next.fetch_add(1)) < iterations;) {
+            (*shared->block)(i);
+            if (shared->completed.fetch_add(1) + 1 == iterations) {
                 std::lock_guard lock(shared->m);
-                if (--shared->helpersLeft == 0) shared->cv.notify_all();
-            },
-            false);
-    }
-    work();
+                shared->cv.notify_all();
+            }
+        }
+    };
+    std::size_t helpers = std::min(iterations, WorkerPool::shared().width()) - 1;
+    for (std::size_t h = 0; h < helpers; ++h) submit(queue, work, false);
+    runBlock(queue.get(), work, nullptr);  // the caller's share also runs as the queue's
     WorkerPool::BlockedScope blocked;
     std::unique_lock lock(shared->m);
-    shared->cv.wait(lock, [&] { return shared->helpersLeft == 0; });
+    shared->cv.wait(lock, [&] { return shared->completed == iterations; });
 }

@@ -334,6 +334,22 @@ TEST(DispatchQueue, ApplyCallsEveryIndexOnceAndReturnsAfterAll) {
     }
 }
 
+TEST(DispatchQueue, ApplyFromABlockWithABarrierQueuedBehindItCompletes) {
+    auto q = dispatch_queue_create("test.apply.barrier", DISPATCH_QUEUE_CONCURRENT);
+    std::atomic<int> sum{0};
+    std::atomic<bool> applied{false}, barrierRan{false};
+    auto inBlock = dispatch_semaphore_create(0);
+    dispatch_async(q, [&] {
+        dispatch_semaphore_wait(inBlock, DISPATCH_TIME_FOREVER);  // the barrier is queued by now
+        dispatch_apply(100, q, [&](size_t i) { sum += int(i); });
+        applied = true;
+    });
+    dispatch_barrier_async(q, [&] { barrierRan = true; });
+    dispatch_semaphore_signal(inBlock);
+    ASSERT_TRUE(spinMainRunLoopUntil([&] { return applied.load() && barrierRan.load(); }, kTimeout));
+    EXPECT_EQ(sum.load(), 4950);
+}
+
 TEST(DispatchQueue, SerialApplyRunsInIndexOrder) {
     auto q = dispatch_queue_create("test.apply.order", DISPATCH_QUEUE_SERIAL);
     std::vector<size_t> order;
