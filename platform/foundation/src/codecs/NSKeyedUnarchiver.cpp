@@ -13,7 +13,7 @@
 namespace {
 
 // Deeper object graphs are treated as corrupt instead of exhausting the stack.
-constexpr std::size_t kMaxDepth = 1000;
+constexpr std::size_t kMaxDepth = 512;
 
 NSErrorPtr archiveError(int64_t code, const std::string& why) {
     Value::Dictionary info;
