@@ -80,8 +80,9 @@ TEST_F(DUTimeAgoTest, EnglishTextsAtEveryBoundary) {
         EXPECT_EQ(DUDate::timeAgoSinceDate(c.span.then, c.span.now, c.format), c.expected);
         // A receiver later than the argument reads the same (the week format names the
         // receiver's weekday, so it is left out).
-        if (c.format != DUTimeAgoFormatWeek)
+        if (c.format != DUTimeAgoFormatWeek) {
             EXPECT_EQ(DUDate::timeAgoSinceDate(c.span.now, c.span.then, c.format), c.expected);
+        }
     }
 }
 
