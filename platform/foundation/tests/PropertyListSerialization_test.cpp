@@ -159,3 +159,11 @@ TEST(PropertyList, RandomlyDamagedBinaryNeverCrashes) {
         NSPropertyListSerialization::propertyListWithData(std::string_view(noise), 0, nullptr, &error);
     }
 }
+
+TEST(PropertyList, DecimalsAreWrittenAsNumbers) {
+    const Value v = Value::array({Value(NSDecimal::fromString("12")), Value(NSDecimal::fromString("1.5")),
+                                  Value(NSDecimal::fromString("-3e4"))});
+    const Value back = NSPropertyListSerialization::propertyListWithData(
+        NSPropertyListSerialization::dataWithPropertyList(v, NSPropertyListBinaryFormat_v1_0));
+    EXPECT_TRUE(sameKindsAndValues(back, Value::array({int64_t{12}, 1.5, int64_t{-30000}})));
+}
