@@ -120,7 +120,7 @@ TEST(RunLoop, ThreadsOtherThanMainHaveTheirOwnLoopsWithSources) {
     std::shared_ptr<RunLoopSource> source;
     std::atomic<int> performed{0};
     std::atomic<bool> performedOnThatThread{true};
-    std::atomic<bool> threadDone{false};
+    std::atomic<bool> threadDone{false}, ready{false};
     auto thread = std::make_shared<NSThread>([&] {
         auto loop = NSRunLoop::currentRunLoop();
         EXPECT_NE(loop, NSRunLoop::mainRunLoop());
@@ -131,12 +131,13 @@ TEST(RunLoop, ThreadsOtherThanMainHaveTheirOwnLoopsWithSources) {
         });
         loop->addSource(source, NSDefaultRunLoopMode);
         threadLoop = loop;
+        ready = true;
         while (!NSThread::currentThread()->isCancelled())
             loop->runModeUntil(NSDefaultRunLoopMode, std::chrono::steady_clock::now() + std::chrono::seconds(1));
         threadDone = true;
     });
     thread->start();
-    ASSERT_TRUE(spinMainRunLoopUntil([&] { return threadLoop != nullptr; }, kTimeout));
+    ASSERT_TRUE(spinMainRunLoopUntil([&] { return ready.load(); }, kTimeout));
     source->signal();
     ASSERT_TRUE(spinMainRunLoopUntil([&] { return performed.load() == 1; }, kTimeout));
     source->signal();
