@@ -1,0 +1,10 @@
+#include <platform_net/SecPolicy.h>
+
+SecPolicyRef SecPolicyCreateBasicX509() {
+    return std::make_shared<SecPolicy>(SecPolicy::Kind::BasicX509, false, std::nullopt);
+}
+
+SecPolicyRef SecPolicyCreateSSL(bool server, std::optional<std::string> hostname) {
+    if (hostname && hostname->empty()) hostname.reset();
+    return std::make_shared<SecPolicy>(SecPolicy::Kind::SSL, server, std::move(hostname));
+}
