@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 using dispatch_detail::QueueStack;
 using dispatch_detail::WorkerPool;
