@@ -1,0 +1,115 @@
+// Class operations building lists and dictionaries of models from JSON collections and back.
+
+#include <model_mapping/MMModel.h>
+
+#include <platform_foundation/NSJSONSerialization.h>
+
+namespace {
+void setError(NSErrorPtr* error, NSErrorPtr value) {
+    if (error) *error = std::move(value);
+}
+}  // namespace
+
+Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, const Value& list, NSErrorPtr* error) {
+    if (list.isNull()) return Value();
+    if (!list.isArray()) {
+        setError(error, MMModelError::errorInvalidDataWithTypeMismatch("Only arrays are supported"));
+        return Value();
+    }
+    Value result = Value::mutableArray();
+    for (const Value& element : list.asArray()) {
+        if (element.isDictionary()) {
+            NSErrorPtr local;
+            MMModelPtr model = modelWithDictionary(cls, element, &local);
+            if (!model) {
+                if (local)
+                    setError(error, MMModelError::errorByPrependingKeyPathComponent(
+                                        *local, "[" + std::to_string(result.count()) + "]"));
+                return Value();
+            }
+            result.addObject(Value(model));
+        } else if (element.isArray()) {
+            // A nested list is flattened into this one; its failure fails the whole list.
+            NSErrorPtr local;
+            Value nested = arrayOfModelsFromDictionaries(cls, element, &local);
+            if (nested.isNull()) {
+                if (local)
+                    setError(error, MMModelError::errorByPrependingKeyPathComponent(
+                                        *local, "[" + std::to_string(result.count()) + "]"));
+                return Value();
+            }
+            for (const Value& m : nested.asArray()) result.addObject(m);
+        }
+    }
+    return result;
+}
+
+Value MMModel::arrayOfModelsFromData(ObjCClass& cls, const Value::Data& data, NSErrorPtr* error) {
+    NSErrorPtr jsonError;
+    Value json = NSJSONSerialization::JSONObjectWithData(data, 0, &jsonError);
+    if (jsonError) {
+        setError(error, jsonError);
+        return Value();
+    }
+    return json.isArray() ? arrayOfModelsFromDictionaries(cls, json, error) : Value();
+}
+
+Value MMModel::arrayOfModelsFromString(ObjCClass& cls, const std::string& text, NSErrorPtr* error) {
+    return arrayOfModelsFromData(cls, Value::Data(text.begin(), text.end()), error);
+}
+
+Value MMModel::dictionaryOfModelsFromDictionary(ObjCClass& cls, const Value& dictionary, NSErrorPtr* error) {
+    Value result = Value::mutableDictionary();
+    for (const auto& [key, value] : dictionary.asDictionary()) {
+        if (value.isDictionary()) {
+            MMModelPtr model = modelWithDictionary(cls, value, error);
+            if (!model) return Value();
+            result.setObject(Value(model), key);
+        } else if (value.isArray()) {
+            Value list = arrayOfModelsFromDictionaries(cls, value, error);
+            if (list.isNull()) return Value();
+            result.setObject(list, key);
+        } else {
+            setError(error, MMModelError::errorInvalidDataWithTypeMismatch("Only dictionaries and arrays are supported"));
+            return Value();
+        }
+    }
+    return result;
+}
+
+Value MMModel::dictionaryOfModelsFromData(ObjCClass& cls, const Value::Data& data, NSErrorPtr* error) {
+    NSErrorPtr jsonError;
+    Value json = NSJSONSerialization::JSONObjectWithData(data, 0, &jsonError);
+    if (jsonError) {
+        setError(error, jsonError);
+        return Value();
+    }
+    return json.isDictionary() ? dictionaryOfModelsFromDictionary(cls, json, error) : Value();
+}
+
+Value MMModel::dictionaryOfModelsFromString(ObjCClass& cls, const std::string& text, NSErrorPtr* error) {
+    return dictionaryOfModelsFromData(cls, Value::Data(text.begin(), text.end()), error);
+}
+
+Value MMModel::arrayOfDictionariesFromModels(const Value& models, const std::vector<std::string>* propertyNames) {
+    if (!models.isArray()) return Value();
+    Value::Array out;
+    out.reserve(models.count());
+    for (const Value& v : models.asArray()) {
+        auto model = v.objectAs<MMModel>();
+        if (!model) return Value();
+        out.push_back(model->toDictionaryWithKeys(propertyNames));
+    }
+    return Value(std::move(out));
+}
+
+Value MMModel::dictionaryOfDictionariesFromModels(const Value& models) {
+    if (!models.isDictionary()) return Value();
+    Value::Dictionary out;
+    for (const auto& [key, v] : models.asDictionary()) {
+        auto model = v.objectAs<MMModel>();
+        if (!model) return Value();
+        out.emplace(key, model->toDictionary());
+    }
+    return Value(std::move(out));
+}
