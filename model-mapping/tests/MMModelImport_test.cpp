@@ -151,8 +151,11 @@ TEST_F(ModelImport, DottedKeyPaths) {
         NSErrorPtr error;
         auto a = MMModel::modelWithDictionary<MMTAddress>(json(c.json), &error);
         ASSERT_EQ(static_cast<bool>(a), c.city.has_value()) << description(error);
-        if (a) EXPECT_EQ(a->city(), *c.city);
-        else EXPECT_EQ(error->userInfo().at(Value(kMMModelMissingKeys)), Value::array({"city"}));
+        if (a) {
+            EXPECT_EQ(a->city(), *c.city);
+        } else {
+            EXPECT_EQ(error->userInfo().at(Value(kMMModelMissingKeys)), Value::array({"city"}));
+        }
     }
 }
 
