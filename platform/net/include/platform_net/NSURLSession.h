@@ -1,0 +1,120 @@
+#pragma once
+// A URL session: makes data, upload and download tasks from one configuration and delivers
+// their events, one at a time and in order, to its delegate on its delegate queue. The
+// factory class method and the task factories run through the class's method tables, so a
+// monitoring hook can exchange them.
+
+#include <platform_net/NSURLSessionConfiguration.h>
+#include <platform_net/NSURLSessionDelegate.h>
+#include <platform_net/NSURLSessionTask.h>
+#include <platform_runtime/ObjCDeclare.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class NSOperationQueue;
+class URLLoadingEngine;
+
+class NSURLSession : public NSObject {
+    NS_CLASS(NSURLSession, NSObject)
+public:
+    using Data = std::vector<uint8_t>;
+    using TasksHandler = std::function<void(std::vector<NSURLSessionDataTaskPtr>, std::vector<NSURLSessionUploadTaskPtr>,
+                                            std::vector<NSURLSessionDownloadTaskPtr>)>;
+
+    // The process's session: default configuration, no delegate; invalidating it does nothing.
+    static NSURLSessionPtr sharedSession();
+    static NSURLSessionPtr sessionWithConfiguration(NSURLSessionConfigurationPtr configuration);
+    // queue: where the delegate's events and the completion handlers run; nullptr makes a
+    // new serial queue. The session holds the delegate until it is invalidated.
+    static NSURLSessionPtr sessionWithConfiguration(NSURLSessionConfigurationPtr configuration,
+                                                    std::shared_ptr<NSURLSessionDelegate> delegate,
+                                                    std::shared_ptr<NSOperationQueue> queue);
+
+    NSURLSession();
+    ~NSURLSession() override;
+
+    // A copy of the configuration the session was made with.
+    NSURLSessionConfigurationPtr configuration() const;
+    std::shared_ptr<NSURLSessionDelegate> delegate() const;
+    std::shared_ptr<NSOperationQueue> delegateQueue() const;
+    std::optional<std::string> sessionDescription() const;
+    void setSessionDescription(std::optional<std::string> description);
+
+    // Tasks start suspended; resume starts them. A task made after invalidation raises
+    // NSGenericException.
+    NSURLSessionDataTaskPtr dataTaskWithRequest(NSURLRequestPtr request);
+    NSURLSessionDataTaskPtr dataTaskWithRequest(NSURLRequestPtr request, NSURLSessionDataTask::CompletionHandler handler);
+    NSURLSessionDataTaskPtr dataTaskWithURL(NSURLPtr url);
+    NSURLSessionDataTaskPtr dataTaskWithURL(NSURLPtr url, NSURLSessionDataTask::CompletionHandler handler);
+    NSURLSessionUploadTaskPtr uploadTaskWithRequest(NSURLRequestPtr request, Data bodyData);
+    NSURLSessionUploadTaskPtr uploadTaskWithRequest(NSURLRequestPtr request, Data bodyData,
+                                                    NSURLSessionDataTask::CompletionHandler handler);
+    NSURLSessionUploadTaskPtr uploadTaskWithRequest(NSURLRequestPtr request, NSURLPtr fileURL);
+    NSURLSessionUploadTaskPtr uploadTaskWithRequest(NSURLRequestPtr request, NSURLPtr fileURL,
+                                                    NSURLSessionDataTask::CompletionHandler handler);
+    // The body comes from the request's body stream, else from taskNeedNewBodyStream.
+    NSURLSessionUploadTaskPtr uploadTaskWithStreamedRequest(NSURLRequestPtr request);
+    NSURLSessionDownloadTaskPtr downloadTaskWithRequest(NSURLRequestPtr request);
+    NSURLSessionDownloadTaskPtr downloadTaskWithRequest(NSURLRequestPtr request,
+                                                        NSURLSessionDownloadTask::CompletionHandler handler);
+    NSURLSessionDownloadTaskPtr downloadTaskWithURL(NSURLPtr url);
+    NSURLSessionDownloadTaskPtr downloadTaskWithURL(NSURLPtr url, NSURLSessionDownloadTask::CompletionHandler handler);
+    NSURLSessionDownloadTaskPtr downloadTaskWithResumeData(Data resumeData);
+    NSURLSessionDownloadTaskPtr downloadTaskWithResumeData(Data resumeData,
+                                                           NSURLSessionDownloadTask::CompletionHandler handler);
+
+    // The tasks not yet completed (suspended ones too), answered on the delegate queue.
+    void getTasksWithCompletionHandler(TasksHandler handler);
+    // No new tasks; once the running ones completed the delegate hears
+    // didBecomeInvalidWithError(nullptr) and is let go.
+    void finishTasksAndInvalidate();
+    // The same after cancelling every task.
+    void invalidateAndCancel();
+
+    std::string description() const override;
+
+    // Registers the factory and task-factory methods in the class's tables (at class load).
+    static void installMethods(ObjCClass& cls);
+
+private:
+    friend class URLTaskLoader;
+    friend class NSURLSessionTask;
+    void setUp(NSURLSessionConfigurationPtr configuration, std::shared_ptr<NSURLSessionDelegate> delegate,
+               std::shared_ptr<NSOperationQueue> queue, bool shared);
+    // What the registered methods run.
+    NSURLSessionDataTaskPtr makeDataTask(NSURLRequestPtr request, NSURLSessionDataTask::CompletionHandler handler);
+    NSURLSessionUploadTaskPtr makeUploadTask(NSURLRequestPtr request, std::optional<Data> data, NSURLPtr file,
+                                             NSURLSessionDataTask::CompletionHandler handler);
+    NSURLSessionDownloadTaskPtr makeDownloadTask(NSURLRequestPtr request, std::optional<Data> resumeData,
+                                                 NSURLSessionDownloadTask::CompletionHandler handler);
+    void registerNewTask(const NSURLSessionTaskPtr& task, const NSURLRequestPtr& request);
+    void registerTask(const NSURLSessionTaskPtr& task);
+    uint64_t nextIdentifier();
+
+    // Runs `event` on the delegate queue after every event queued before it.
+    void deliver(std::function<void()> event);
+    // The delegate, when it answers the selector (nullptr otherwise or once invalidated).
+    std::shared_ptr<NSURLSessionDelegate> delegateFor(const char* selector) const;
+    // Called by a task's loader once its last event is queued.
+    void taskFinished(const NSURLSessionTask* task);
+    void checkInvalidationLocked(std::unique_lock<std::mutex>& lock);
+    std::shared_ptr<URLLoadingEngine> engine();
+    NSURLSessionPtr self();
+
+    mutable std::mutex m_;
+    NSURLSessionConfigurationPtr configuration_;
+    std::shared_ptr<NSURLSessionDelegate> delegate_;
+    std::shared_ptr<NSOperationQueue> queue_;
+    std::optional<std::string> description_;
+    bool shared_ = false;
+    bool invalidating_ = false;
+    bool invalidated_ = false;
+    uint64_t lastIdentifier_ = 0;
+    std::vector<NSURLSessionTaskPtr> tasks_;  // not yet completed
+    std::shared_ptr<URLLoadingEngine> engine_;
+};

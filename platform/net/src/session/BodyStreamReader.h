@@ -1,0 +1,12 @@
+#pragma once
+// Reads a request's body stream for the upload: opens it before the first read and answers
+// the number of bytes read, 0 at the end, -1 on an error.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class NSInputStream;
+
+long readBodyStream(const std::shared_ptr<NSInputStream>& stream, uint8_t* buffer, std::size_t capacity);
+void closeBodyStream(const std::shared_ptr<NSInputStream>& stream);

@@ -1,0 +1,8 @@
+#pragma once
+// Turns a libcurl result (and the socket's errno) into the URL-loading error code.
+
+#include <curl/curl.h>
+
+#include <cstdint>
+
+int64_t URLErrorCodeForCurlResult(CURLcode result, long osErrno);

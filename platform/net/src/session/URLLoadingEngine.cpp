@@ -1,0 +1,114 @@
+#include "session/URLLoadingEngine.h"
+
+#include <chrono>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+struct URLLoadingEngine::Core {
+    CURLM* multi = nullptr;
+    std::mutex m;
+    std::deque<std::function<void()>> commands;
+    bool stop = false;
+    std::thread::id threadId;
+    std::map<CURL*, std::shared_ptr<EngineTransfer>> transfers;
+
+    void run() {
+        while (true) {
+            std::deque<std::function<void()>> batch;
+            {
+                std::lock_guard lock(m);
+                if (stop) break;
+                batch.swap(commands);
+            }
+            for (auto& command : batch) command();
+            batch.clear();
+
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+                if (msg->msg != CURLMSG_DONE) continue;
+                CURL* easy = msg->easy_handle;
+                CURLcode result = msg->data.result;
+                auto it = transfers.find(easy);
+                curl_multi_remove_handle(multi, easy);
+                if (it == transfers.end()) continue;
+                auto transfer = it->second;
+                transfers.erase(it);
+                transfer->transferDone(result);
+            }
+            double t = URLLoadingEngine::now();
+            std::vector<std::shared_ptr<EngineTransfer>> all;
+            all.reserve(transfers.size());
+            for (auto& [easy, transfer] : transfers) all.push_back(transfer);
+            for (auto& transfer : all) transfer->tick(t);
+            all.clear();
+            {
+                std::lock_guard lock(m);
+                if (stop) break;
+                if (!commands.empty()) continue;
+            }
+            curl_multi_poll(multi, nullptr, 0, transfers.empty() ? 1000 : 20, nullptr);
+        }
+        for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi, easy);
+        transfers.clear();
+        curl_multi_cleanup(multi);
+    }
+};
+
+namespace {
+void globalInit() {
+    static const bool done = [] {
+        curl_global_init(CURL_GLOBAL_ALL);
+        return true;
+    }();
+    (void)done;
+}
+}  // namespace
+
+URLLoadingEngine::URLLoadingEngine(long maxPerHost) : core_(std::make_shared<Core>()) {
+    globalInit();
+    core_->multi = curl_multi_init();
+    if (maxPerHost > 0) curl_multi_setopt(core_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, maxPerHost);
+    curl_multi_setopt(core_->multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+    auto core = core_;
+    std::thread thread([core] { core->run(); });
+    core_->threadId = thread.get_id();
+    // The loop keeps its core alive, so the engine may go away on its own thread.
+    thread.detach();
+}
+
+URLLoadingEngine::~URLLoadingEngine() {
+    std::lock_guard lock(core_->m);
+    core_->stop = true;
+    curl_multi_wakeup(core_->multi);
+}
+
+void URLLoadingEngine::post(std::function<void()> command) {
+    std::lock_guard lock(core_->m);
+    if (core_->stop) return;
+    core_->commands.push_back(std::move(command));
+    curl_multi_wakeup(core_->multi);
+}
+
+bool URLLoadingEngine::onEngineThread() const { return std::this_thread::get_id() == core_->threadId; }
+
+void URLLoadingEngine::add(CURL* easy, std::shared_ptr<EngineTransfer> transfer) {
+    core_->transfers[easy] = std::move(transfer);
+    curl_multi_add_handle(core_->multi, easy);
+}
+
+void URLLoadingEngine::remove(CURL* easy) {
+    auto it = core_->transfers.find(easy);
+    if (it == core_->transfers.end()) return;
+    auto keep = it->second;  // the transfer may be calling us
+    core_->transfers.erase(it);
+    curl_multi_remove_handle(core_->multi, easy);
+}
+
+double URLLoadingEngine::now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The thread that runs a session's transfers through one libcurl multi handle: commands
+// posted from any thread run there in order, finished transfers are handed back, and each
+// transfer's own deadlines are checked every few milliseconds.
+
+#include <curl/curl.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+// One easy handle driven by the engine; all calls come on the engine thread.
+class EngineTransfer {
+public:
+    virtual ~EngineTransfer() = default;
+    // The handle left the multi handle with this result.
+    virtual void transferDone(CURLcode result) = 0;
+    // Called on every turn of the loop; the transfer may end itself (timeouts).
+    virtual void tick(double now) = 0;
+};
+
+class URLLoadingEngine {
+public:
+    // maxPerHost: the most connections to one host (0: no limit).
+    explicit URLLoadingEngine(long maxPerHost);
+    // Stops the thread; transfers still running are dropped without being told.
+    ~URLLoadingEngine();
+    URLLoadingEngine(const URLLoadingEngine&) = delete;
+    URLLoadingEngine& operator=(const URLLoadingEngine&) = delete;
+
+    void post(std::function<void()> command);
+    bool onEngineThread() const;
+
+    // Engine thread only. add: the handle starts; remove: it stops, without transferDone.
+    void add(CURL* easy, std::shared_ptr<EngineTransfer> transfer);
+    void remove(CURL* easy);
+
+    // Seconds on a monotonic clock.
+    static double now();
+
+    struct Core;
+
+private:
+    std::shared_ptr<Core> core_;
+};

@@ -1,0 +1,1159 @@
+#include "session/URLTaskLoader.h"
+
+#include <platform_foundation/NSJSONSerialization.h>
+#include <platform_foundation/Sandbox.h>
+#include <platform_net/NSURLError.h>
+#include <platform_net/SecTrust.h>
+
+#include "session/BodyStreamReader.h"
+#include "session/CurlErrorMapping.h"
+
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kMaximumRedirects = 16;
+
+std::string trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isRedirectStatus(int64_t status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// max-age of a Cache-Control value, when it allows reuse at all.
+std::optional<double> maxAge(const std::optional<std::string>& cacheControl) {
+    if (!cacheControl) return std::nullopt;
+    std::string v = lower(*cacheControl);
+    if (v.find("no-cache") != std::string::npos || v.find("no-store") != std::string::npos) return std::nullopt;
+    auto pos = v.find("max-age=");
+    if (pos == std::string::npos) return std::nullopt;
+    try {
+        return std::stod(v.substr(pos + 8));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// OpenSSL's whole-chain verification hook: hands the peer's chain to the loader.
+int verifyPeerChain(X509_STORE_CTX* store, void* arg) {
+    auto* loader = static_cast<URLTaskLoader*>(arg);
+    std::vector<std::vector<uint8_t>> ders;
+    auto append = [&](X509* cert) {
+        int len = i2d_X509(cert, nullptr);
+        if (len <= 0) return;
+        std::vector<uint8_t> der(static_cast<size_t>(len));
+        unsigned char* p = der.data();
+        i2d_X509(cert, &p);
+        if (std::find(ders.begin(), ders.end(), der) == ders.end()) ders.push_back(std::move(der));
+    };
+    if (X509* leaf = X509_STORE_CTX_get0_cert(store)) append(leaf);
+    if (STACK_OF(X509)* chain = X509_STORE_CTX_get0_untrusted(store)) {
+        for (int i = 0; i < sk_X509_num(chain); ++i) append(sk_X509_value(chain, i));
+    }
+    auto trust = SecTrustCreateForServer(ders, loader->host());
+    if (!trust) return 0;
+    return loader->decideServerTrust(trust) ? 1 : 0;
+}
+}  // namespace
+
+URLTaskLoader::URLTaskLoader(NSURLSessionPtr session, NSURLSessionTaskPtr task)
+    : session_(std::move(session)), task_(std::move(task)), taskStart_(NSDate::date()) {
+    engine_ = session_->engine();
+    if (std::dynamic_pointer_cast<NSURLSessionDownloadTask>(task_)) kind_ = Kind::Download;
+}
+
+URLTaskLoader::~URLTaskLoader() {
+    if (easy_) curl_easy_cleanup(easy_);
+    if (headerList_) curl_slist_free_all(headerList_);
+    if (uploadFile_) fclose(uploadFile_);
+    if (file_) fclose(file_);
+}
+
+bool URLTaskLoader::hasCompletionHandler() const {
+    if (auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_)) return static_cast<bool>(data->completion_);
+    if (auto download = std::dynamic_pointer_cast<NSURLSessionDownloadTask>(task_))
+        return static_cast<bool>(download->completion_);
+    return false;
+}
+
+
+void URLTaskLoader::deliver(std::function<void()> event) const { session_->deliver(std::move(event)); }
+
+NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) const {
+    NSURLPtr url = request_ ? request_->URL() : nullptr;
+    if (!url) {
+        std::lock_guard lock(task_->m_);
+        if (task_->currentRequest_) url = task_->currentRequest_->URL();
+    }
+    return NSURLErrorWithCode(code, url, std::move(extra));
+}
+
+// --- control from any thread ---------------------------------------------------------------
+
+void URLTaskLoader::start() {
+    auto self = shared_from_this();
+    engine_->post([self] { self->begin(); });
+}
+
+void URLTaskLoader::setSuspended(bool suspended) {
+    auto self = shared_from_this();
+    engine_->post([self, suspended] {
+        self->suspended_ = suspended;
+        if (!suspended) self->lastActivity_ = URLLoadingEngine::now();
+        self->updatePause();
+    });
+}
+
+void URLTaskLoader::cancel() {
+    cancelRequested_ = true;
+    trustAnswered_.notify_all();
+    auto self = shared_from_this();
+    engine_->post([self] { self->finish(self->errorWithCode(NSURLErrorCancelled)); });
+}
+
+void URLTaskLoader::cancelProducingResumeData(std::function<void(std::optional<std::vector<uint8_t>>)> handler) {
+    auto self = shared_from_this();
+    cancelRequested_ = true;
+    trustAnswered_.notify_all();
+    engine_->post([self, handler = std::move(handler)]() mutable {
+        if (self->finished_) {
+            self->deliver([handler] { handler(std::nullopt); });
+            return;
+        }
+        self->resumeDataHandler_ = std::move(handler);
+        self->finish(self->errorWithCode(NSURLErrorCancelled));
+    });
+}
+
+// --- the load ------------------------------------------------------------------------------
+
+void URLTaskLoader::begin() {
+    if (finished_ || started_) return;
+    started_ = true;
+    NSURLRequestPtr request;
+    {
+        std::lock_guard lock(task_->m_);
+        request = task_->currentRequest_;
+    }
+    auto config = session_->configuration_;
+    resourceStart_ = URLLoadingEngine::now();
+    lastActivity_ = resourceStart_;
+    idleTimeout_ = config->timeoutIntervalForRequest();
+    if (request && request->timeoutInterval() > 0 && (idleTimeout_ <= 0 || request->timeoutInterval() < idleTimeout_))
+        idleTimeout_ = request->timeoutInterval();
+    if (idleTimeout_ <= 0) idleTimeout_ = NSURLRequest::DefaultTimeoutInterval;
+    resourceTimeout_ = config->timeoutIntervalForResource() > 0 ? config->timeoutIntervalForResource() : 7 * 24 * 3600;
+
+    NSURLPtr url = request ? request->URL() : nullptr;
+    std::string scheme = url ? lower(url->scheme()) : std::string();
+    if (!url || (scheme != "http" && scheme != "https")) {
+        request_ = request;
+        finish(errorWithCode(NSURLErrorUnsupportedURL));
+        return;
+    }
+    if (url->host().empty()) {
+        request_ = request;
+        finish(errorWithCode(NSURLErrorBadURL));
+        return;
+    }
+    if (task_->body_ == NSURLSessionTask::Body::File) {
+        std::error_code ec;
+        std::string path = task_->bodyFile_ ? task_->bodyFile_->path() : std::string();
+        if (path.empty() || !fs::exists(path, ec)) {
+            request_ = request;
+            finish(errorWithCode(NSURLErrorFileDoesNotExist));
+            return;
+        }
+        if (fs::is_directory(path, ec)) {
+            request_ = request;
+            finish(errorWithCode(NSURLErrorFileIsDirectory));
+            return;
+        }
+    }
+
+    // A streamed upload without a stream in its request asks the delegate for one.
+    if (task_->body_ == NSURLSessionTask::Body::Stream && !request->HTTPBodyStream()) {
+        auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskNeedNewBodyStream);
+        if (!d) {
+            request_ = request;
+            finish(errorWithCode(NSURLErrorRequestBodyStreamExhausted));
+            return;
+        }
+        std::weak_ptr<URLTaskLoader> weak = shared_from_this();
+        auto session = session_;
+        auto task = task_;
+        deliver([d, session, task, weak, request] {
+            d->taskNeedNewBodyStream(session, task, [weak, request](std::shared_ptr<NSInputStream> stream) {
+                auto self = weak.lock();
+                if (!self) return;
+                self->engine_->post([self, request, stream] {
+                    if (self->finished_) return;
+                    if (!stream) {
+                        self->request_ = request;
+                        self->finish(self->errorWithCode(NSURLErrorRequestBodyStreamExhausted));
+                        return;
+                    }
+                    auto withStream = request->mutableCopy();
+                    withStream->setHTTPBodyStream(stream);
+                    self->startExchange(withStream);
+                });
+            });
+        });
+        return;
+    }
+
+    if (kind_ == Kind::Download) {
+        auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
+        if (download->resumeData_) {
+            Value info = NSJSONSerialization::JSONObjectWithData(*download->resumeData_);
+            std::string path = info.objectForKey("path").stringValue();
+            int64_t offset = info.objectForKey("offset").integerValue();
+            std::string validator = info.objectForKey("validator").stringValue();
+            std::error_code ec;
+            if (!path.empty() && offset > 0 && fs::exists(path, ec) &&
+                static_cast<int64_t>(fs::file_size(path, ec)) == offset) {
+                filePath_ = path;
+                fileOffset_ = offset;
+                auto ranged = request->mutableCopy();
+                ranged->setValue("bytes=" + std::to_string(offset) + "-", "Range");
+                if (!validator.empty()) ranged->setValue(validator, "If-Range");
+                request = ranged;
+            }
+        }
+    }
+
+    if (answerFromCache()) return;
+    startExchange(request);
+}
+
+bool URLTaskLoader::answerFromCache() {
+    NSURLRequestPtr request;
+    {
+        std::lock_guard lock(task_->m_);
+        request = task_->currentRequest_;
+    }
+    auto cache = session_->configuration_->URLCache();
+    if (kind_ != Kind::Data || !cache || request->HTTPMethod() != "GET" || request->HTTPBody() ||
+        request->HTTPBodyStream())
+        return false;
+    auto policy = request->cachePolicy();
+    if (policy == NSURLRequestUseProtocolCachePolicy) policy = session_->configuration_->requestCachePolicy();
+    if (policy == NSURLRequestReloadIgnoringLocalCacheData || policy == NSURLRequestReloadIgnoringLocalAndRemoteCacheData ||
+        policy == NSURLRequestReloadRevalidatingCacheData)
+        return false;
+    auto cached = cache->cachedResponseForRequest(*request);
+    if (!cached) {
+        if (policy == NSURLRequestReturnCacheDataDontLoad) {
+            request_ = request;
+            finish(errorWithCode(NSURLErrorResourceUnavailable));
+            return true;
+        }
+        return false;
+    }
+    if (policy == NSURLRequestUseProtocolCachePolicy) {
+        auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(cached->response());
+        auto age = http ? maxAge(http->valueForHTTPHeaderField("Cache-Control")) : std::nullopt;
+        if (!age || cached->storedDate().timeIntervalSinceNow() < -*age) return false;
+    }
+    request_ = request;
+    local_ = true;
+    localFetchType_ = NSURLSessionTaskMetricsResourceFetchTypeLocalCache;
+    localBody_ = cached->data();
+    auto transaction = std::make_shared<NSURLSessionTaskTransactionMetrics>();
+    transaction->request = request;
+    transaction->response = cached->response();
+    transaction->resourceFetchType = NSURLSessionTaskMetricsResourceFetchTypeLocalCache;
+    NSDate now = NSDate::date();
+    transaction->fetchStartDate = now;
+    transaction->responseStartDate = now;
+    transaction->responseEndDate = now;
+    transactions_.push_back(transaction);
+    responseReady(cached->response());
+    return true;
+}
+
+void URLTaskLoader::startExchange(NSURLRequestPtr request) {
+    if (finished_) return;
+    request_ = std::move(request);
+    {
+        std::lock_guard lock(task_->m_);
+        task_->currentRequest_ = request_;
+    }
+    host_ = request_->URL()->host();
+    statusCode_ = 0;
+    httpVersion_.clear();
+    headerFields_.clear();
+    headersDone_ = false;
+    exchangeResponse_.reset();
+    redirecting_ = false;
+    localBody_.clear();
+    reportedSent_ = 0;
+    requestEndTime_ = 0;
+    releaseEasy();
+    easy_ = curl_easy_init();
+    if (!easy_ || !configureEasy(*request_)) {
+        finish(errorWithCode(NSURLErrorUnknown));
+        return;
+    }
+    fetchStart_ = NSDate::date();
+    lastActivity_ = URLLoadingEngine::now();
+    fetchStartMono_ = lastActivity_;
+    engine_->add(easy_, shared_from_this());
+    updatePause();
+}
+
+bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
+    std::string url = request.URL()->absoluteString();
+    if (auto hash = url.find('#'); hash != std::string::npos) url.resize(hash);
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &URLTaskLoader::headerCallback);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &URLTaskLoader::writeCallback);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &URLTaskLoader::progressCallback);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(easy_, CURLOPT_PIPEWAIT, 1L);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout_ * 1000) + 1);
+
+    // Server trust is decided by the session (and its delegate), not by libcurl: the chain is
+    // handed over from the handshake, and every new connection is asked about again.
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &URLTaskLoader::sslContextCallback);
+    curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, this);
+
+    // Body: the task's upload source, else the request's body or stream.
+    const std::string& method = request.HTTPMethod();
+    uploadData_ = nullptr;
+    uploadOffset_ = 0;
+    if (uploadFile_) {
+        fclose(uploadFile_);
+        uploadFile_ = nullptr;
+    }
+    uploadStream_.reset();
+    bool hasBody = false;
+    expectedToSend_ = 0;
+    switch (task_->body_) {
+        case NSURLSessionTask::Body::Data:
+            uploadData_ = &task_->bodyData_;
+            break;
+        case NSURLSessionTask::Body::File: {
+            std::string path = task_->bodyFile_->path();
+            uploadFile_ = fopen(path.c_str(), "rb");
+            if (!uploadFile_) return false;
+            std::error_code ec;
+            expectedToSend_ = static_cast<int64_t>(fs::file_size(path, ec));
+            hasBody = true;
+            break;
+        }
+        case NSURLSessionTask::Body::Stream:
+        case NSURLSessionTask::Body::None:
+            if (request.HTTPBodyStream())
+                uploadStream_ = request.HTTPBodyStream();
+            else if (request.HTTPBody())
+                uploadData_ = &*request.HTTPBody();
+            break;
+    }
+    if (uploadData_) {
+        hasBody = true;
+        expectedToSend_ = static_cast<int64_t>(uploadData_->size());
+    }
+    if (uploadStream_) {
+        hasBody = true;
+        expectedToSend_ = -1;
+        if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
+            try {
+                expectedToSend_ = std::stoll(*length);
+            } catch (...) {
+            }
+        }
+    }
+    if (method == "HEAD") {
+        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    } else if (hasBody || method == "POST" || method == "PUT" || method == "PATCH") {
+        curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy_, CURLOPT_READFUNCTION, &URLTaskLoader::readCallback);
+        curl_easy_setopt(easy_, CURLOPT_READDATA, this);
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hasBody ? expectedToSend_ : 0));
+        if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (method != "GET") {
+        curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+    if (!hasBody) expectedToSend_ = 0;
+    sentBase_ = 0;
+    {
+        std::lock_guard lock(task_->m_);
+        task_->expectedToSend_ = expectedToSend_;
+        task_->sent_ = 0;
+    }
+
+    // Header fields: the request's, then the configuration's extra ones it lacks.
+    if (headerList_) curl_slist_free_all(headerList_);
+    headerList_ = nullptr;
+    NSHTTPHeaderFields fields = request.allHTTPHeaderFields();
+    for (auto& [name, value] : session_->configuration_->HTTPAdditionalHeaders())
+        if (!fields.count(name)) fields.emplace(name, value);
+    auto addLine = [&](const std::string& line) { headerList_ = curl_slist_append(headerList_, line.c_str()); };
+    for (auto& [name, value] : fields) addLine(value.empty() ? name + ";" : name + ": " + value);
+    // No header fields the caller did not ask for.
+    addLine("Expect:");
+    if (!fields.count("Content-Type")) addLine("Content-Type:");
+    if (!fields.count("Accept-Encoding")) curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+    return true;
+}
+
+void URLTaskLoader::releaseEasy() {
+    if (!easy_) return;
+    engine_->remove(easy_);
+    curl_easy_cleanup(easy_);
+    easy_ = nullptr;
+}
+
+void URLTaskLoader::updatePause() {
+    if (!easy_) return;
+    curl_easy_pause(easy_, (suspended_ || awaitingDecision_) ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+}
+
+// --- libcurl callbacks (engine thread) -----------------------------------------------------
+
+size_t URLTaskLoader::headerCallback(char* data, size_t size, size_t count, void* p) {
+    auto* self = static_cast<URLTaskLoader*>(p);
+    size_t n = size * count;
+    std::string_view line(data, n);
+    self->lastActivity_ = URLLoadingEngine::now();
+    if (line.substr(0, 5) == "HTTP/") {
+        auto space = line.find(' ');
+        self->httpVersion_ = std::string(line.substr(0, space));
+        self->statusCode_ = 0;
+        if (space != std::string_view::npos) {
+            std::string rest = trim(line.substr(space + 1));
+            try {
+                self->statusCode_ = std::stoll(rest.substr(0, 3));
+            } catch (...) {
+                self->statusCode_ = 0;
+            }
+        }
+        self->headerFields_.clear();
+        self->headersDone_ = false;
+        return n;
+    }
+    std::string text = trim(line);
+    if (text.empty()) {
+        if (self->statusCode_ >= 200 && !self->headersDone_) {
+            self->headersDone_ = true;
+            self->headersComplete();
+        }
+        return n;
+    }
+    auto colon = text.find(':');
+    if (colon == std::string::npos) return n;
+    std::string name = trim(std::string_view(text).substr(0, colon));
+    std::string value = trim(std::string_view(text).substr(colon + 1));
+    auto it = self->headerFields_.find(name);
+    if (it != self->headerFields_.end())
+        it->second += ", " + value;
+    else
+        self->headerFields_.emplace(name, value);
+    return n;
+}
+
+size_t URLTaskLoader::writeCallback(char* data, size_t size, size_t count, void* p) {
+    auto* self = static_cast<URLTaskLoader*>(p);
+    size_t n = size * count;
+    if (self->awaitingDecision_) return CURL_WRITEFUNC_PAUSE;
+    self->lastActivity_ = URLLoadingEngine::now();
+    if (self->redirecting_) {
+        self->localBody_.insert(self->localBody_.end(), data, data + n);
+        return n;
+    }
+    return self->receiveBody(data, n) ? n : 0;
+}
+
+size_t URLTaskLoader::readCallback(char* data, size_t size, size_t count, void* p) {
+    auto* self = static_cast<URLTaskLoader*>(p);
+    size_t n = size * count;
+    self->lastActivity_ = URLLoadingEngine::now();
+    if (self->uploadData_) {
+        size_t left = self->uploadData_->size() - self->uploadOffset_;
+        size_t take = std::min(left, n);
+        std::memcpy(data, self->uploadData_->data() + self->uploadOffset_, take);
+        self->uploadOffset_ += take;
+        return take;
+    }
+    if (self->uploadFile_) {
+        size_t got = fread(data, 1, n, self->uploadFile_);
+        if (got == 0 && ferror(self->uploadFile_)) return CURL_READFUNC_ABORT;
+        return got;
+    }
+    if (self->uploadStream_) {
+        long got = readBodyStream(self->uploadStream_, reinterpret_cast<uint8_t*>(data), n);
+        if (got < 0) return CURL_READFUNC_ABORT;
+        return static_cast<size_t>(got);
+    }
+    return 0;
+}
+
+int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulNow) {
+    auto* self = static_cast<URLTaskLoader*>(p);
+    if (ulNow <= self->reportedSent_) return 0;
+    int64_t delta = ulNow - self->reportedSent_;
+    self->reportedSent_ = ulNow;
+    self->lastActivity_ = URLLoadingEngine::now();
+    if (self->expectedToSend_ < 0 || ulNow >= self->expectedToSend_) self->requestEndTime_ = self->lastActivity_;
+    int64_t total = ulNow;
+    {
+        std::lock_guard lock(self->task_->m_);
+        self->task_->sent_ = total;
+    }
+    if (auto d = self->delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidSendBodyData)) {
+        auto session = self->session_;
+        auto task = self->task_;
+        int64_t expected = self->expectedToSend_;
+        self->deliver([d, session, task, delta, total, expected] {
+            d->taskDidSendBodyData(session, task, delta, total, expected);
+        });
+    }
+    return 0;
+}
+
+CURLcode URLTaskLoader::sslContextCallback(CURL*, void* sslContext, void* p) {
+    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &verifyPeerChain, p);
+    return CURLE_OK;
+}
+
+// --- responses -----------------------------------------------------------------------------
+
+void URLTaskLoader::headersComplete() {
+    exchangeResponse_ = NSHTTPURLResponse::create(request_->URL(), statusCode_, httpVersion_, headerFields_);
+    if (isRedirectStatus(statusCode_) && headerFields_.count("Location")) {
+        redirecting_ = true;
+        return;
+    }
+    if (kind_ == Kind::Download && fileOffset_ > 0 && statusCode_ != 206) {
+        // The server sent the whole resource again: start the file over.
+        fileOffset_ = 0;
+        if (!filePath_.empty()) {
+            std::error_code ec;
+            fs::remove(filePath_, ec);
+            filePath_.clear();
+        }
+    }
+    responseReady(exchangeResponse_);
+}
+
+void URLTaskLoader::responseReady(NSURLResponsePtr response) {
+    response_ = std::move(response);
+    expectedToReceive_ = response_ ? response_->expectedContentLength() : -1;
+    if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response_)) {
+        if (auto etag = http->valueForHTTPHeaderField("ETag"))
+            validator_ = *etag;
+        else if (auto modified = http->valueForHTTPHeaderField("Last-Modified"))
+            validator_ = *modified;
+    }
+    {
+        std::lock_guard lock(task_->m_);
+        task_->response_ = response_;
+        task_->expectedToReceive_ = expectedToReceive_;
+    }
+    bool handler = hasCompletionHandler();
+    if (kind_ == Kind::Data) {
+        collectBody_ = true;
+        deliverData_ = !handler && delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData) != nullptr;
+        if (!handler) {
+            if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveResponse)) {
+                awaitingDecision_ = true;
+                std::weak_ptr<URLTaskLoader> weak = shared_from_this();
+                auto session = session_;
+                auto task = std::static_pointer_cast<NSURLSessionDataTask>(task_);
+                auto response = response_;
+                deliver([d, session, task, response, weak] {
+                    auto answered = std::make_shared<std::atomic<bool>>(false);
+                    d->dataTaskDidReceiveResponse(session, task, response,
+                                                  [weak, answered](NSURLSessionResponseDisposition disposition) {
+                                                      if (answered->exchange(true)) return;
+                                                      auto self = weak.lock();
+                                                      if (!self) return;
+                                                      self->engine_->post(
+                                                          [self, disposition] { self->applyDisposition(disposition); });
+                                                  });
+                });
+                return;
+            }
+        }
+    }
+    continueAfterResponse();
+}
+
+void URLTaskLoader::applyDisposition(NSURLSessionResponseDisposition disposition) {
+    if (finished_) return;
+    switch (disposition) {
+        case NSURLSessionResponseCancel:
+            finish(errorWithCode(NSURLErrorCancelled));
+            return;
+        case NSURLSessionResponseBecomeDownload:
+            becomeDownload();
+            break;
+        default:
+            break;
+    }
+    continueAfterResponse();
+}
+
+void URLTaskLoader::continueAfterResponse() {
+    awaitingDecision_ = false;
+    if (kind_ == Kind::Download) {
+        bool resuming = fileOffset_ > 0;
+        if (!openDownloadFile(resuming)) {
+            finish(errorWithCode(NSURLErrorCannotCreateFile));
+            return;
+        }
+        auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
+        if (download->resumeData_ && !hasCompletionHandler()) {
+            if (auto d = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidResumeAtOffset)) {
+                auto session = session_;
+                int64_t offset = fileOffset_;
+                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + fileOffset_;
+                deliver([d, session, download, offset, expected] {
+                    d->downloadTaskDidResumeAtOffset(session, download, offset, expected);
+                });
+            }
+        }
+    }
+    if (local_) {
+        Data body = std::move(localBody_);
+        localBody_.clear();
+        if (!body.empty() && !receiveBody(reinterpret_cast<const char*>(body.data()), body.size())) {
+            finish(errorWithCode(NSURLErrorCannotWriteToFile));
+            return;
+        }
+        finishSuccess();
+        return;
+    }
+    if (doneWhileWaiting_) {
+        CURLcode result = *doneWhileWaiting_;
+        doneWhileWaiting_.reset();
+        exchangeEnded(result);
+        return;
+    }
+    updatePause();
+}
+
+bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
+    received_ += static_cast<int64_t>(length);
+    {
+        std::lock_guard lock(task_->m_);
+        task_->received_ = received_;
+    }
+    if (kind_ == Kind::Download) {
+        if (!file_ || fwrite(bytes, 1, length, file_) != length) return false;
+        if (!hasCompletionHandler()) {
+            if (auto d = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidWriteData)) {
+                auto session = session_;
+                auto task = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
+                int64_t written = static_cast<int64_t>(length);
+                int64_t total = fileOffset_ + received_;
+                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + fileOffset_;
+                deliver([d, session, task, written, total, expected] {
+                    d->downloadTaskDidWriteData(session, task, written, total, expected);
+                });
+            }
+        }
+        return true;
+    }
+    if (collectBody_) body_.insert(body_.end(), bytes, bytes + length);
+    if (deliverData_) {
+        if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData)) {
+            auto session = session_;
+            auto task = std::static_pointer_cast<NSURLSessionDataTask>(task_);
+            Data chunk(bytes, bytes + length);
+            deliver([d, session, task, chunk = std::move(chunk)] { d->dataTaskDidReceiveData(session, task, chunk); });
+        }
+    }
+    return true;
+}
+
+void URLTaskLoader::transferDone(CURLcode result) {
+    recordTransaction(result);
+    if (easy_) {
+        curl_easy_cleanup(easy_);
+        easy_ = nullptr;
+    }
+    if (awaitingDecision_) {
+        doneWhileWaiting_ = result;
+        return;
+    }
+    exchangeEnded(result);
+}
+
+void URLTaskLoader::exchangeEnded(CURLcode result) {
+    if (finished_) return;
+    if (trustError_) {
+        finish(trustError_);
+        return;
+    }
+    if (result != CURLE_OK) {
+        finish(errorWithCode(URLErrorCodeForCurlResult(result, lastOsErrno_)));
+        return;
+    }
+    if (redirecting_) {
+        handleRedirect();
+        return;
+    }
+    if (!response_) {
+        finish(errorWithCode(NSURLErrorBadServerResponse));
+        return;
+    }
+    finishSuccess();
+}
+
+void URLTaskLoader::handleRedirect() {
+    redirecting_ = false;
+    auto response = exchangeResponse_;
+    auto location = response->valueForHTTPHeaderField("Location");
+    NSURLPtr target = location ? NSURL::URLWithString(*location, request_->URL()) : nullptr;
+    auto refuse = [this, response] {
+        local_ = true;
+        localFetchType_ = NSURLSessionTaskMetricsResourceFetchTypeNetworkLoad;
+        responseReady(response);
+    };
+    if (!target) {
+        refuse();
+        return;
+    }
+    if (++redirectCount_ > kMaximumRedirects) {
+        finish(errorWithCode(NSURLErrorHTTPTooManyRedirects));
+        return;
+    }
+    auto next = request_->mutableCopy();
+    next->setURL(target);
+    int64_t status = response->statusCode();
+    const std::string& method = request_->HTTPMethod();
+    if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
+        next->setHTTPMethod("GET");
+        next->setHTTPBody(std::nullopt);
+        next->setValue(std::nullopt, "Content-Type");
+        next->setValue(std::nullopt, "Content-Length");
+        task_->body_ = NSURLSessionTask::Body::None;
+    }
+    next->setValue(std::nullopt, "Range");
+    NSURLRequestPtr proposed = next;
+    auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskWillPerformHTTPRedirection);
+    if (!d) {
+        startExchange(proposed);
+        return;
+    }
+    std::weak_ptr<URLTaskLoader> weak = shared_from_this();
+    auto session = session_;
+    auto task = task_;
+    deliver([d, session, task, response, proposed, weak] {
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        d->taskWillPerformHTTPRedirection(session, task, response, proposed, [weak, answered](NSURLRequestPtr chosen) {
+            if (answered->exchange(true)) return;
+            auto self = weak.lock();
+            if (!self) return;
+            self->engine_->post([self, chosen] {
+                if (self->finished_) return;
+                if (chosen && chosen->URL()) {
+                    self->startExchange(chosen);
+                } else {
+                    self->local_ = true;
+                    self->localFetchType_ = NSURLSessionTaskMetricsResourceFetchTypeNetworkLoad;
+                    self->responseReady(self->exchangeResponse_);
+                }
+            });
+        });
+    });
+}
+
+void URLTaskLoader::becomeDownload() {
+    auto dataTask = task_;
+    auto download = std::make_shared<NSURLSessionDownloadTask>();
+    {
+        std::lock_guard lock(dataTask->m_);
+        download->identifier_ = session_->nextIdentifier();
+        download->originalRequest_ = dataTask->originalRequest_;
+        download->currentRequest_ = dataTask->currentRequest_;
+        download->response_ = dataTask->response_;
+        download->description_ = dataTask->description_;
+        download->expectedToReceive_ = dataTask->expectedToReceive_;
+        download->state_ = NSURLSessionTaskStateRunning;
+        download->session_ = session_;
+        download->loader_ = shared_from_this();
+        dataTask->state_ = NSURLSessionTaskStateCompleted;
+        dataTask->loader_.reset();
+        dataTask->session_.reset();
+    }
+    session_->registerTask(download);
+    task_ = download;
+    kind_ = Kind::Download;
+    collectBody_ = false;
+    deliverData_ = false;
+    if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidBecomeDownloadTask)) {
+        auto session = session_;
+        auto data = std::static_pointer_cast<NSURLSessionDataTask>(dataTask);
+        deliver([d, session, data, download] { d->dataTaskDidBecomeDownloadTask(session, data, download); });
+    }
+    session_->taskFinished(dataTask.get());
+}
+
+bool URLTaskLoader::openDownloadFile(bool append) {
+    if (file_) return true;
+    if (append && !filePath_.empty()) {
+        file_ = fopen(filePath_.c_str(), "ab");
+        return file_ != nullptr;
+    }
+    std::string dir = NSTemporaryDirectory();
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    std::string pattern = dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "URLDownload_XXXXXX.tmp";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemps(name.data(), 4);
+    if (fd < 0) return false;
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        close(fd);
+        return false;
+    }
+    filePath_ = name.data();
+    fileOffset_ = 0;
+    return true;
+}
+
+// --- completion ----------------------------------------------------------------------------
+
+void URLTaskLoader::finishSuccess() {
+    if (kind_ == Kind::Data) {
+        storeInCacheThenFinish();
+        return;
+    }
+    finish(nullptr);
+}
+
+void URLTaskLoader::storeInCacheThenFinish() {
+    auto cache = session_->configuration_->URLCache();
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response_);
+    bool cacheable = cache && http && !local_ && request_ && request_->HTTPMethod() == "GET" &&
+                     (http->statusCode() == 200 || http->statusCode() == 203) &&
+                     request_->cachePolicy() != NSURLRequestReloadIgnoringLocalAndRemoteCacheData;
+    if (cacheable) {
+        auto noStore = [](const std::optional<std::string>& v) {
+            return v && lower(*v).find("no-store") != std::string::npos;
+        };
+        if (noStore(http->valueForHTTPHeaderField("Cache-Control")) || noStore(request_->valueForHTTPHeaderField("Cache-Control")))
+            cacheable = false;
+    }
+    if (!cacheable) {
+        finish(nullptr);
+        return;
+    }
+    auto policy = session_->configuration_->isEphemeral() ? NSURLCacheStorageAllowedInMemoryOnly : NSURLCacheStorageAllowed;
+    auto proposed = std::make_shared<NSCachedURLResponse>(response_, body_, Value::Dictionary{}, policy);
+    auto request = request_;
+    auto d = hasCompletionHandler() ? nullptr : delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskWillCacheResponse);
+    if (!d) {
+        cache->storeCachedResponse(proposed, *request);
+        finish(nullptr);
+        return;
+    }
+    std::weak_ptr<URLTaskLoader> weak = shared_from_this();
+    auto session = session_;
+    auto task = std::static_pointer_cast<NSURLSessionDataTask>(task_);
+    deliver([d, session, task, proposed, cache, request, weak] {
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        d->dataTaskWillCacheResponse(session, task, proposed, [weak, answered, cache, request](NSCachedURLResponsePtr chosen) {
+            if (answered->exchange(true)) return;
+            if (chosen) cache->storeCachedResponse(chosen, *request);
+            if (auto self = weak.lock()) self->engine_->post([self] { self->finish(nullptr); });
+        });
+    });
+}
+
+std::shared_ptr<NSURLSessionTaskMetrics> URLTaskLoader::buildMetrics() const {
+    auto metrics = std::make_shared<NSURLSessionTaskMetrics>();
+    metrics->transactionMetrics = transactions_;
+    metrics->taskInterval.startDate = taskStart_;
+    metrics->taskInterval.duration = NSDate::date().timeIntervalSinceDate(taskStart_);
+    metrics->redirectCount = redirectCount_;
+    return metrics;
+}
+
+void URLTaskLoader::finish(NSErrorPtr error) {
+    if (finished_.exchange(true)) return;
+    auto self = shared_from_this();
+    releaseEasy();
+    if (uploadFile_) {
+        fclose(uploadFile_);
+        uploadFile_ = nullptr;
+    }
+    if (uploadStream_) closeBodyStream(uploadStream_);
+    if (file_) {
+        fclose(file_);
+        file_ = nullptr;
+    }
+
+    // A cancelled download can be continued when the server named a version to resume.
+    std::optional<Data> resumeData;
+    if (error && kind_ == Kind::Download) {
+        std::error_code ec;
+        bool keep = resumeDataHandler_ && !validator_.empty() && !filePath_.empty() && fs::exists(filePath_, ec) &&
+                    request_ && request_->HTTPMethod() == "GET";
+        if (keep) {
+            Value info = Value::dict({{"url", request_->URL()->absoluteString()},
+                                      {"path", filePath_},
+                                      {"offset", fileOffset_ + received_},
+                                      {"validator", validator_}});
+            resumeData = NSJSONSerialization::dataWithJSONObject(info);
+            Value::Dictionary extra;
+            extra[Value(NSURLSessionDownloadTaskResumeData)] = Value(*resumeData);
+            error = errorWithCode(error->code(), std::move(extra));
+        } else if (!filePath_.empty()) {
+            fs::remove(filePath_, ec);
+        }
+    }
+
+    auto task = task_;
+    auto session = session_;
+    {
+        std::lock_guard lock(task->m_);
+        task->state_ = NSURLSessionTaskStateCompleted;
+        task->error_ = error;
+        task->loader_.reset();
+    }
+    if (resumeDataHandler_) {
+        auto handler = std::move(resumeDataHandler_);
+        deliver([handler, resumeData] { handler(resumeData); });
+    }
+    if (auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidFinishCollectingMetrics)) {
+        auto metrics = buildMetrics();
+        deliver([d, session, task, metrics] { d->taskDidFinishCollectingMetrics(session, task, metrics); });
+    }
+
+    auto response = response_;
+    if (kind_ == Kind::Download) {
+        auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task);
+        NSURLPtr location = (!error && !filePath_.empty()) ? NSURL::fileURLWithPath(filePath_) : nullptr;
+        std::string path = error ? std::string() : filePath_;
+        auto handler = download->completion_;
+        auto finishDelegate = handler ? nullptr : delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidFinishDownloadingToURL);
+        auto completeDelegate = handler ? nullptr : delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidCompleteWithError);
+        deliver([=] {
+            if (handler) {
+                handler(location, response, error);
+            } else if (location && finishDelegate) {
+                finishDelegate->downloadTaskDidFinishDownloadingToURL(session, download, location);
+            }
+            if (!path.empty()) {
+                std::error_code ec;
+                fs::remove(path, ec);
+            }
+            if (completeDelegate) completeDelegate->taskDidCompleteWithError(session, task, error);
+        });
+    } else {
+        auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task);
+        auto handler = data ? data->completion_ : nullptr;
+        if (handler) {
+            std::optional<Data> body;
+            if (!error) body = std::move(body_);
+            deliver([handler, body = std::move(body), response, error] { handler(body, response, error); });
+        } else if (auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidCompleteWithError)) {
+            deliver([d, session, task, error] { d->taskDidCompleteWithError(session, task, error); });
+        }
+    }
+    {
+        std::lock_guard lock(task->m_);
+        task->session_.reset();
+    }
+    session->taskFinished(task.get());
+}
+
+void URLTaskLoader::tick(double now) {
+    if (finished_ || suspended_ || awaitingDecision_) return;
+    if (now - lastActivity_ > idleTimeout_ || now - resourceStart_ > resourceTimeout_)
+        finish(errorWithCode(NSURLErrorTimedOut));
+}
+
+// --- server trust --------------------------------------------------------------------------
+
+bool URLTaskLoader::decideServerTrust(const std::shared_ptr<SecTrust>& trust) {
+    auto evaluate = [&] {
+        NSErrorPtr reason;
+        if (SecTrustEvaluateWithError(trust, &reason)) return true;
+        Value::Dictionary extra;
+        extra[Value(NSURLErrorFailingURLPeerTrustErrorKey)] = Value(trust);
+        if (reason) extra[Value(NSUnderlyingErrorKey)] = Value(reason);
+        extra[Value(NSLocalizedDescriptionKey)] =
+            Value("The certificate for this server is invalid. You might be connecting to a server that is "
+                  "pretending to be \u201c" + host_ + "\u201d which could put your confidential information at risk.");
+        trustError_ = errorWithCode(NSURLErrorServerCertificateUntrusted, std::move(extra));
+        return false;
+    };
+    auto sessionLevel = delegateAs<NSURLSessionDelegate>(NSURLSessionSelector::didReceiveChallenge);
+    auto taskLevel = sessionLevel ? nullptr : delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidReceiveChallenge);
+    if (!sessionLevel && !taskLevel) return evaluate();
+
+    long port = 443;
+    if (auto p = request_->URL()->port()) port = *p;
+    auto space = std::make_shared<NSURLProtectionSpace>(host_, port, std::string(NSURLProtectionSpaceHTTPS), std::nullopt,
+                                                        NSURLAuthenticationMethodServerTrust, trust);
+    auto challenge = std::make_shared<NSURLAuthenticationChallenge>(space, nullptr, 0, nullptr, nullptr);
+
+    struct Answer {
+        bool done = false;
+        NSURLSessionAuthChallengeDisposition disposition = NSURLSessionAuthChallengePerformDefaultHandling;
+        NSURLCredentialPtr credential;
+    };
+    auto answer = std::make_shared<Answer>();
+    std::weak_ptr<URLTaskLoader> weak = shared_from_this();
+    auto completion = [weak, answer](NSURLSessionAuthChallengeDisposition disposition, NSURLCredentialPtr credential) {
+        auto self = weak.lock();
+        if (!self) return;
+        std::lock_guard lock(self->trustMutex_);
+        if (answer->done) return;
+        answer->done = true;
+        answer->disposition = disposition;
+        answer->credential = std::move(credential);
+        self->trustAnswered_.notify_all();
+    };
+    auto session = session_;
+    auto task = task_;
+    deliver([=] {
+        if (sessionLevel)
+            sessionLevel->didReceiveChallenge(session, challenge, completion);
+        else
+            taskLevel->taskDidReceiveChallenge(session, task, challenge, completion);
+    });
+
+    // The handshake waits here for the answer: nothing of the request goes out before it.
+    std::unique_lock lock(trustMutex_);
+    bool answered = trustAnswered_.wait_for(lock, std::chrono::duration<double>(idleTimeout_),
+                                            [&] { return answer->done || cancelRequested_.load(); });
+    if (cancelRequested_ || (answered && answer->disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge)) {
+        trustError_ = errorWithCode(NSURLErrorCancelled);
+        return false;
+    }
+    if (!answered) {
+        trustError_ = errorWithCode(NSURLErrorTimedOut);
+        return false;
+    }
+    auto disposition = answer->disposition;
+    auto credential = answer->credential;
+    lock.unlock();
+    lastActivity_ = URLLoadingEngine::now();
+    if (disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->serverTrust()) return true;
+    return evaluate();
+}
+
+// --- metrics -------------------------------------------------------------------------------
+
+void URLTaskLoader::recordTransaction(CURLcode result) {
+    if (!easy_) return;
+    auto m = std::make_shared<NSURLSessionTaskTransactionMetrics>();
+    m->request = request_;
+    m->response = exchangeResponse_;
+    m->resourceFetchType = NSURLSessionTaskMetricsResourceFetchTypeNetworkLoad;
+    double t0 = fetchStart_.timeIntervalSinceReferenceDate();
+    auto info = [&](CURLINFO what) {
+        curl_off_t v = 0;
+        curl_easy_getinfo(easy_, what, &v);
+        return static_cast<double>(v) / 1e6;
+    };
+    double lookup = info(CURLINFO_NAMELOOKUP_TIME_T), connect = info(CURLINFO_CONNECT_TIME_T),
+           appConnect = info(CURLINFO_APPCONNECT_TIME_T), pretransfer = info(CURLINFO_PRETRANSFER_TIME_T),
+           firstByte = info(CURLINFO_STARTTRANSFER_TIME_T), total = info(CURLINFO_TOTAL_TIME_T);
+    long connects = 0, version = 0, osErrno = 0;
+    curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects);
+    curl_easy_getinfo(easy_, CURLINFO_HTTP_VERSION, &version);
+    curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
+    lastOsErrno_ = osErrno;
+    bool secure = request_ && lower(request_->URL()->scheme()) == "https";
+
+    // Each phase starts no earlier than the one before it.
+    double last = t0;
+    auto at = [&](double offset) {
+        last = std::max(last, t0 + offset);
+        return NSDate(last);
+    };
+    m->fetchStartDate = NSDate(t0);
+    m->isReusedConnection = connects == 0 && (pretransfer > 0 || exchangeResponse_);
+    if (!m->isReusedConnection) {
+        if (lookup > 0 || connect > 0) {
+            m->domainLookupStartDate = at(0);
+            m->domainLookupEndDate = at(lookup);
+        }
+        if (connect > 0) {
+            m->connectStartDate = at(lookup);
+            if (secure && appConnect > 0) {
+                m->secureConnectionStartDate = at(connect);
+                m->secureConnectionEndDate = at(appConnect);
+            }
+            m->connectEndDate = at(std::max(connect, appConnect));
+        }
+    }
+    if (pretransfer > 0) {
+        m->requestStartDate = at(pretransfer);
+        double end = pretransfer;
+        if (requestEndTime_ > 0) end = std::max(end, requestEndTime_ - fetchStartMono_);
+        if (firstByte > 0) end = std::min(end, firstByte);
+        m->requestEndDate = at(end);
+    }
+    if (firstByte > 0 && exchangeResponse_) {
+        m->responseStartDate = at(firstByte);
+        m->responseEndDate = at(total);
+    }
+    switch (version) {
+        case CURL_HTTP_VERSION_1_0: m->networkProtocolName = "http/1.0"; break;
+        case CURL_HTTP_VERSION_1_1: m->networkProtocolName = "http/1.1"; break;
+        case CURL_HTTP_VERSION_2_0: m->networkProtocolName = "h2"; break;
+        case CURL_HTTP_VERSION_3: m->networkProtocolName = "h3"; break;
+        default: break;
+    }
+    long requestSize = 0, headerSize = 0;
+    curl_easy_getinfo(easy_, CURLINFO_REQUEST_SIZE, &requestSize);
+    curl_easy_getinfo(easy_, CURLINFO_HEADER_SIZE, &headerSize);
+    curl_off_t uploaded = 0, downloaded = 0;
+    curl_easy_getinfo(easy_, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+    curl_easy_getinfo(easy_, CURLINFO_SIZE_DOWNLOAD_T, &downloaded);
+    m->countOfRequestBodyBytesSent = uploaded;
+    m->countOfRequestHeaderBytesSent = std::max<int64_t>(0, requestSize - uploaded);
+    m->countOfResponseHeaderBytesReceived = headerSize;
+    m->countOfResponseBodyBytesReceived = downloaded;
+    char* ip = nullptr;
+    long port = 0;
+    if (curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &ip) == CURLE_OK && ip && *ip) {
+        m->remoteAddress = ip;
+        curl_easy_getinfo(easy_, CURLINFO_PRIMARY_PORT, &port);
+        m->remotePort = port;
+    }
+    if (curl_easy_getinfo(easy_, CURLINFO_LOCAL_IP, &ip) == CURLE_OK && ip && *ip) {
+        m->localAddress = ip;
+        curl_easy_getinfo(easy_, CURLINFO_LOCAL_PORT, &port);
+        m->localPort = port;
+    }
+    (void)result;
+    transactions_.push_back(m);
+}
