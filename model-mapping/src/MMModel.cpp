@@ -35,10 +35,11 @@ MMModelErrorPtr withKeyPath(const NSErrorPtr& error, const std::string& componen
 // The value under a key, read as a dot-separated path through nested dictionaries. When a step
 // lands on something that has no keys, the whole text is read once more as one top-level key.
 // nullopt: no such key (a stored null is a value).
-std::optional<Value> lookup(const Value& dictionary, const std::string& key) {
+std::optional<Value> lookup(const Value& dictionary, const Value& keyValue) {
     const Value::Dictionary& top = dictionary.asDictionary();
+    const std::string& key = keyValue.asString();
     auto plain = [&]() -> std::optional<Value> {
-        auto it = top.find(Value(key));
+        auto it = top.find(keyValue);
         if (it == top.end()) return std::nullopt;
         return it->second;
     };
@@ -102,6 +103,12 @@ void MMModel::setGlobalKeyMapper(MMKeyMapperPtr mapper) {
 MMKeyMapperPtr MMModel::globalKeyMapper() {
     std::lock_guard lock(globalMapperMutex());
     return globalMapperSlot();
+}
+
+Value MMModel::keyFor(const MMModelClassProperty& p, std::size_t i, const std::vector<Value>& classKeys,
+                      const MMKeyMapperPtr& mapper, const MMKeyMapperPtr& global) {
+    if (global) return Value(mapString(p.name, mapper));
+    return mapper ? classKeys[i] : Value(p.name);
 }
 
 std::string MMModel::mapString(const std::string& name, const MMKeyMapperPtr& mapper) {
@@ -180,9 +187,13 @@ bool MMModel::doesDictionaryMatchModel(const Value& dictionary, const MMKeyMappe
                                        NSErrorPtr* error) const {
     const ClassInfo& info = setup();
     std::set<std::string> missing;
-    if (mapper || globalKeyMapper()) {
-        for (const auto& p : info.properties)
-            if (!p->isOptional && !lookup(dictionary, mapString(p->name, mapper))) missing.insert(p->name);
+    MMKeyMapperPtr global = globalKeyMapper();
+    if (mapper || global) {
+        auto keys = classKeys();
+        for (std::size_t i = 0; i < info.properties.size(); ++i) {
+            const MMModelClassProperty& p = *info.properties[i];
+            if (!p.isOptional && !lookup(dictionary, keyFor(p, i, *keys, mapper, global))) missing.insert(p.name);
+        }
     } else {
         const auto& d = dictionary.asDictionary();
         for (const auto& name : info.required)
@@ -196,7 +207,8 @@ bool MMModel::doesDictionaryMatchModel(const Value& dictionary, const MMKeyMappe
 bool MMModel::importDictionary(const Value& dictionary, const MMKeyMapperPtr& mapper, bool validation,
                                NSErrorPtr* error) {
     const ClassInfo& info = setup();
-    const bool mapped = mapper || globalKeyMapper();
+    const MMKeyMapperPtr global = globalKeyMapper();
+    const auto keys = classKeys();
     const std::string& modelClass = objcClass().name();
 
     auto fail = [&](NSErrorPtr e, const std::string& name) {
@@ -215,9 +227,9 @@ bool MMModel::importDictionary(const Value& dictionary, const MMKeyMapperPtr& ma
         }
     };
 
-    for (const auto& pp : info.properties) {
-        const MMModelClassProperty& p = *pp;
-        std::optional<Value> found = lookup(dictionary, mapped ? mapString(p.name, mapper) : p.name);
+    for (std::size_t i = 0; i < info.properties.size(); ++i) {
+        const MMModelClassProperty& p = *info.properties[i];
+        std::optional<Value> found = lookup(dictionary, keyFor(p, i, *keys, mapper, global));
         Value value = found ? std::move(*found) : Value();
 
         if (value.isNull()) {

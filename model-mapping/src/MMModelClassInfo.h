@@ -17,6 +17,9 @@ struct MMModel::ClassInfo {
 
     mutable std::mutex mapperMutex;
     mutable MMKeyMapperPtr keyMapper;  // the first mapper the class's hook answered
+    // JSON key of each property (same order) under the class mapper alone, kept ready as
+    // dictionary keys; rebuilt once when the class mapper arrives.
+    mutable std::shared_ptr<const std::vector<Value>> classKeys;
 };
 
 namespace mm_detail {

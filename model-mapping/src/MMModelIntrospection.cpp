@@ -206,8 +206,25 @@ const MMModel::ClassInfo& MMModel::setup() const {
     ObjCClass& cls = objcClass();
     const ClassInfo& info = mm_detail::classInfo(cls);
     std::lock_guard lock(info.mapperMutex);
-    if (!info.keyMapper) info.keyMapper = invokeClassMethod<KeyMapperHook>(cls, "keyMapper");
+    bool changed = false;
+    if (!info.keyMapper) {
+        info.keyMapper = invokeClassMethod<KeyMapperHook>(cls, "keyMapper");
+        changed = info.keyMapper != nullptr;
+    }
+    if (changed || !info.classKeys) {
+        auto keys = std::make_shared<std::vector<Value>>();
+        keys->reserve(info.properties.size());
+        for (const auto& p : info.properties)
+            keys->emplace_back(info.keyMapper ? info.keyMapper->convertValue(p->name) : p->name);
+        info.classKeys = std::move(keys);
+    }
     return info;
+}
+
+std::shared_ptr<const std::vector<Value>> MMModel::classKeys() const {
+    const ClassInfo& info = setup();
+    std::lock_guard lock(info.mapperMutex);
+    return info.classKeys;
 }
 
 const std::vector<MMModelClassPropertyPtr>& MMModel::properties() const { return setup().properties; }

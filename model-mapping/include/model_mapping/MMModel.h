@@ -128,4 +128,9 @@ private:
     bool customSetValue(const Value& value, const MMModelClassProperty& property);
     Value reverseTransform(const Value& value, const MMModelClassProperty& property) const;
     static std::string mapString(const std::string& name, const MMKeyMapperPtr& mapper);
+    // JSON keys of the properties under the class mapper alone, in property order.
+    std::shared_ptr<const std::vector<Value>> classKeys() const;
+    // The JSON key of property i: the class's ready key, or mapped afresh with a global mapper.
+    static Value keyFor(const MMModelClassProperty& p, std::size_t i, const std::vector<Value>& classKeys,
+                        const MMKeyMapperPtr& mapper, const MMKeyMapperPtr& global);
 };
