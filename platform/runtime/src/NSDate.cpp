@@ -1,5 +1,6 @@
 #include <platform_runtime/NSDate.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,9 @@ std::function<double()>& testClock() {
     static std::function<double()> clock;
     return clock;
 }
+
+// Lets NSDate::date() skip the mutex unless a test installed a clock.
+std::atomic<bool> hasTestClock{false};
 
 // Days since 1970-01-01 -> proleptic Gregorian civil date.
 void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
@@ -34,9 +38,14 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 }  // namespace
 
 NSTimeInterval NSDate::timeIntervalSinceReferenceDateNow() {
-    {
-        std::lock_guard<std::mutex> lock(clockMutex());
-        if (testClock()) return testClock()();
+    if (hasTestClock.load(std::memory_order_acquire)) {
+        std::function<double()> clock;
+        {
+            std::lock_guard<std::mutex> lock(clockMutex());
+            clock = testClock();
+        }
+        // Called outside the lock, so a clock may itself read or replace the clock.
+        if (clock) return clock();
     }
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return std::chrono::duration<double>(now).count() - NSTimeIntervalSince1970;
@@ -54,6 +63,7 @@ NSDate NSDate::distantFuture() { return NSDate(63113904000.0); }
 
 void NSDate::setClockForTesting(std::function<double()> clock) {
     std::lock_guard<std::mutex> lock(clockMutex());
+    hasTestClock.store(static_cast<bool>(clock), std::memory_order_release);
     testClock() = std::move(clock);
 }
 

@@ -53,6 +53,17 @@ TEST(ValueKinds, ConstructionKeepsTheKind) {
     EXPECT_STREQ(Value(1u).typeName(), "UInt");
 }
 
+TEST(ValueKinds, ComparesWithPlainLiterals) {
+    char buffer[] = "abc";
+    EXPECT_TRUE(Value(buffer).isString());
+    EXPECT_TRUE(Value("abc") == "abc");
+    EXPECT_TRUE("abc" == Value("abc"));
+    EXPECT_TRUE(Value(1) != 2);
+    EXPECT_TRUE(2.0 != Value(1));
+    static_assert(!std::is_constructible_v<Value, NSObject*>, "raw pointers must not become Bool");
+    static_assert(!std::is_constructible_v<Value, const void*>);
+}
+
 TEST(ValueKinds, ExactAccessorsAnswerDefaultsForOtherKinds) {
     const Value one(1);
     EXPECT_EQ(one.asInt(), 1);

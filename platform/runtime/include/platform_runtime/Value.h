@@ -45,6 +45,10 @@ public:
     Value(double v) : type_(Type::Double), p_(v) {}
     Value(const NSDecimal& d);
     Value(const char* s);  // nullptr gives Null
+    Value(char* s) : Value(static_cast<const char*>(s)) {}
+    // Any other raw pointer would silently become a Bool; objects go in as shared_ptr.
+    template <class T>
+    Value(T*) = delete;
     Value(const std::string& s);
     Value(std::string&& s);
     Value(std::string_view s);
@@ -178,8 +182,8 @@ public:
     // isEqual: semantics: numbers by numeric value across kinds (true == 1 == 1u == 1.0), strings
     // by bytes, containers deeply, objects via NSObject::isEqual, Null == Null. NaN equals NaN.
     bool isEqual(const Value& other) const { return compare(other) == NSOrderedSame; }
+    // != and the reversed forms ("text" == v) come from C++20's rewriting of ==.
     bool operator==(const Value& other) const { return isEqual(other); }
-    bool operator!=(const Value& other) const { return !isEqual(other); }
     std::size_t hash() const;
     // Total order: by kind group (null < numbers < strings < data < dates < arrays <
     // dictionaries < sets < geometry < objects), then by value; numbers numerically, NaN first.
