@@ -99,6 +99,16 @@ void BM_DecodeOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond);
 
+void BM_MapOnly(benchmark::State& state) {
+    const Value decoded = NSJSONSerialization::JSONObjectWithData(document());
+    for (auto _ : state) {
+        auto model = MMModel::modelWithDictionary<BenchDevice>(decoded);
+        if (!model || model->firmwares().size() != 3000) state.SkipWithError("mapping failed");
+        benchmark::DoNotOptimize(model);
+    }
+}
+BENCHMARK(BM_MapOnly)->Unit(benchmark::kMillisecond);
+
 void BM_DecodeAndMap(benchmark::State& state) {
     const std::string& doc = document();
     for (auto _ : state) {

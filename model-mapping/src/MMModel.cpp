@@ -141,9 +141,10 @@ bool MMModel::initWithDictionary(const Value& dictionary, NSErrorPtr* error) {
                             "parameter was not an 'NSDictionary'."));
         return false;
     }
-    MMKeyMapperPtr mapper = classKeyMapper();
-    if (!doesDictionaryMatchModel(dictionary, mapper, error)) return false;
-    if (!importDictionary(dictionary, mapper, true, error)) return false;
+    // Every key is looked up once; the required-key check runs before anything is assigned.
+    const Found found = lookUpProperties(dictionary, classKeyMapper());
+    if (!doesDictionaryMatchModel(found, error)) return false;
+    if (!importDictionary(found, true, error)) return false;
     return validate(error);
 }
 
@@ -178,37 +179,34 @@ bool MMModel::mergeFromDictionary(const Value& dictionary, bool useKeyMapping, N
                                                   "an 'NSDictionary'."));
         return false;
     }
-    return importDictionary(dictionary, useKeyMapping ? classKeyMapper() : nullptr, false, error);
+    return importDictionary(lookUpProperties(dictionary, useKeyMapping ? classKeyMapper() : nullptr), false, error);
 }
 
 bool MMModel::validate(NSErrorPtr*) { return true; }
 
-bool MMModel::doesDictionaryMatchModel(const Value& dictionary, const MMKeyMapperPtr& mapper,
-                                       NSErrorPtr* error) const {
+MMModel::Found MMModel::lookUpProperties(const Value& dictionary, const MMKeyMapperPtr& mapper) const {
+    const ClassInfo& info = setup();
+    const MMKeyMapperPtr global = globalKeyMapper();
+    const auto keys = classKeys();
+    Found found;
+    found.reserve(info.properties.size());
+    for (std::size_t i = 0; i < info.properties.size(); ++i)
+        found.push_back(lookup(dictionary, keyFor(*info.properties[i], i, *keys, mapper, global)));
+    return found;
+}
+
+bool MMModel::doesDictionaryMatchModel(const Found& found, NSErrorPtr* error) const {
     const ClassInfo& info = setup();
     std::set<std::string> missing;
-    MMKeyMapperPtr global = globalKeyMapper();
-    if (mapper || global) {
-        auto keys = classKeys();
-        for (std::size_t i = 0; i < info.properties.size(); ++i) {
-            const MMModelClassProperty& p = *info.properties[i];
-            if (!p.isOptional && !lookup(dictionary, keyFor(p, i, *keys, mapper, global))) missing.insert(p.name);
-        }
-    } else {
-        const auto& d = dictionary.asDictionary();
-        for (const auto& name : info.required)
-            if (d.find(Value(name)) == d.end()) missing.insert(name);
-    }
+    for (std::size_t i = 0; i < info.properties.size(); ++i)
+        if (!info.properties[i]->isOptional && !found[i]) missing.insert(info.properties[i]->name);
     if (missing.empty()) return true;
     setError(error, MMModelError::errorInvalidDataWithMissingKeys(missing));
     return false;
 }
 
-bool MMModel::importDictionary(const Value& dictionary, const MMKeyMapperPtr& mapper, bool validation,
-                               NSErrorPtr* error) {
+bool MMModel::importDictionary(const Found& found, bool validation, NSErrorPtr* error) {
     const ClassInfo& info = setup();
-    const MMKeyMapperPtr global = globalKeyMapper();
-    const auto keys = classKeys();
     const std::string& modelClass = objcClass().name();
 
     auto fail = [&](NSErrorPtr e, const std::string& name) {
@@ -218,7 +216,9 @@ bool MMModel::importDictionary(const Value& dictionary, const MMKeyMapperPtr& ma
     // Assigns through the declared property; a value its storage cannot hold is a type mismatch.
     auto assign = [&](const MMModelClassProperty& p, const Value& v) {
         try {
-            if (!(p.property->get(*this) == v)) p.property->set(*this, v);
+            // An equal value is not stored again; that only matters to observers.
+            if (hasObservers() && p.property->get(*this) == v) return true;
+            p.property->set(*this, v);
             return true;
         } catch (const NSException&) {
             return fail(MMModelError::errorInvalidDataWithTypeMismatch(valueClassName(v) + " type not supported for " +
@@ -229,8 +229,7 @@ bool MMModel::importDictionary(const Value& dictionary, const MMKeyMapperPtr& ma
 
     for (std::size_t i = 0; i < info.properties.size(); ++i) {
         const MMModelClassProperty& p = *info.properties[i];
-        std::optional<Value> found = lookup(dictionary, keyFor(p, i, *keys, mapper, global));
-        Value value = found ? std::move(*found) : Value();
+        Value value = found[i] ? *found[i] : Value();
 
         if (value.isNull()) {
             if (p.isOptional || !validation) continue;

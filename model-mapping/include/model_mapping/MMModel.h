@@ -122,8 +122,11 @@ public:
 
 private:
     const ClassInfo& setup() const;
-    bool importDictionary(const Value& dictionary, const MMKeyMapperPtr& mapper, bool validation, NSErrorPtr* error);
-    bool doesDictionaryMatchModel(const Value& dictionary, const MMKeyMapperPtr& mapper, NSErrorPtr* error) const;
+    using Found = std::vector<std::optional<Value>>;
+    // The value under each property's JSON key (nullopt: no such key), in property order.
+    Found lookUpProperties(const Value& dictionary, const MMKeyMapperPtr& mapper) const;
+    bool importDictionary(const Found& found, bool validation, NSErrorPtr* error);
+    bool doesDictionaryMatchModel(const Found& found, NSErrorPtr* error) const;
     std::optional<Value> transform(const Value& value, const MMModelClassProperty& property, NSErrorPtr* error) const;
     bool customSetValue(const Value& value, const MMModelClassProperty& property);
     Value reverseTransform(const Value& value, const MMModelClassProperty& property) const;
