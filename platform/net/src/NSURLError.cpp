@@ -52,7 +52,7 @@ std::string NSURLErrorLocalizedDescription(int64_t code) {
 
 NSErrorPtr NSURLErrorWithCode(int64_t code, const NSURLPtr& failingURL, Value::Dictionary extra) {
     Value::Dictionary info = std::move(extra);
-    info[Value(NSLocalizedDescriptionKey)] = Value(NSURLErrorLocalizedDescription(code));
+    info.emplace(Value(NSLocalizedDescriptionKey), Value(NSURLErrorLocalizedDescription(code)));
     if (failingURL) {
         info[Value(NSURLErrorFailingURLErrorKey)] = Value(failingURL);
         info[Value(NSURLErrorFailingURLStringErrorKey)] = Value(failingURL->absoluteString());

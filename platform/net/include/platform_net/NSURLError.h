@@ -63,5 +63,5 @@ inline constexpr char NSURLSessionDownloadTaskResumeData[] = "NSURLSessionDownlo
 std::string NSURLErrorLocalizedDescription(int64_t code);
 
 // An NSURLErrorDomain error with the description and, when a URL is given, the failing URL
-// and its string; `extra` entries are added to the user info.
+// and its string; `extra` entries are added to the user info (a description there wins).
 NSErrorPtr NSURLErrorWithCode(int64_t code, const NSURLPtr& failingURL, Value::Dictionary extra = {});
