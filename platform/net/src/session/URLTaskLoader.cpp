@@ -306,6 +306,7 @@ void URLTaskLoader::startExchange(NSURLRequestPtr request) {
     redirecting_ = false;
     localBody_.clear();
     reportedSent_ = 0;
+    bodyBytesRead_ = 0;
     requestEndTime_ = 0;
     releaseEasy();
     easy_ = curl_easy_init();
@@ -495,7 +496,13 @@ size_t URLTaskLoader::writeCallback(char* data, size_t size, size_t count, void*
 
 size_t URLTaskLoader::readCallback(char* data, size_t size, size_t count, void* p) {
     auto* self = static_cast<URLTaskLoader*>(p);
-    size_t n = size * count;
+    size_t got = self->readBody(data, size * count);
+    if (got != CURL_READFUNC_ABORT) self->bodyBytesRead_ += static_cast<int64_t>(got);
+    return got;
+}
+
+size_t URLTaskLoader::readBody(char* data, size_t n) {
+    URLTaskLoader* self = this;
     self->lastActivity_ = URLLoadingEngine::now();
     if (self->uploadData_) {
         size_t left = self->uploadData_->size() - self->uploadOffset_;
@@ -517,8 +524,10 @@ size_t URLTaskLoader::readCallback(char* data, size_t size, size_t count, void* 
     return 0;
 }
 
-int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulNow) {
+int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t wireSent) {
     auto* self = static_cast<URLTaskLoader*>(p);
+    // Chunked bodies put framing on the wire; only body bytes count.
+    int64_t ulNow = std::min<int64_t>(wireSent, self->bodyBytesRead_);
     if (ulNow <= self->reportedSent_) return 0;
     int64_t delta = ulNow - self->reportedSent_;
     self->reportedSent_ = ulNow;
@@ -948,10 +957,13 @@ void URLTaskLoader::finish(NSErrorPtr error) {
         auto handler = std::move(resumeDataHandler_);
         deliver([handler, resumeData] { handler(resumeData); });
     }
-    if (auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidFinishCollectingMetrics)) {
+    auto metricsDelegate = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidFinishCollectingMetrics);
+    auto deliverMetrics = [&] {
+        if (!metricsDelegate) return;
         auto metrics = buildMetrics();
+        auto d = metricsDelegate;
         deliver([d, session, task, metrics] { d->taskDidFinishCollectingMetrics(session, task, metrics); });
-    }
+    };
 
     auto response = response_;
     if (kind_ == Kind::Download) {
@@ -959,21 +971,30 @@ void URLTaskLoader::finish(NSErrorPtr error) {
         NSURLPtr location = (!error && !filePath_.empty()) ? NSURL::fileURLWithPath(filePath_) : nullptr;
         std::string path = error ? std::string() : filePath_;
         auto handler = download->completion_;
-        auto finishDelegate = handler ? nullptr : delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidFinishDownloadingToURL);
-        auto completeDelegate = handler ? nullptr : delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidCompleteWithError);
-        deliver([=] {
-            if (handler) {
+        auto removeFile = [path] {
+            if (path.empty()) return;
+            std::error_code ec;
+            fs::remove(path, ec);
+        };
+        if (handler) {
+            deliverMetrics();
+            deliver([handler, location, response, error, removeFile] {
                 handler(location, response, error);
-            } else if (location && finishDelegate) {
-                finishDelegate->downloadTaskDidFinishDownloadingToURL(session, download, location);
-            }
-            if (!path.empty()) {
-                std::error_code ec;
-                fs::remove(path, ec);
-            }
-            if (completeDelegate) completeDelegate->taskDidCompleteWithError(session, task, error);
-        });
+                removeFile();
+            });
+        } else {
+            // The file is the delegate's only while the event runs.
+            auto finishDelegate = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidFinishDownloadingToURL);
+            deliver([finishDelegate, session, download, location, removeFile] {
+                if (location && finishDelegate) finishDelegate->downloadTaskDidFinishDownloadingToURL(session, download, location);
+                removeFile();
+            });
+            deliverMetrics();
+            if (auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidCompleteWithError))
+                deliver([d, session, task, error] { d->taskDidCompleteWithError(session, task, error); });
+        }
     } else {
+        deliverMetrics();
         auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task);
         auto handler = data ? data->completion_ : nullptr;
         if (handler) {

@@ -54,6 +54,7 @@ private:
     static size_t headerCallback(char* data, size_t size, size_t count, void* self);
     static size_t writeCallback(char* data, size_t size, size_t count, void* self);
     static size_t readCallback(char* data, size_t size, size_t count, void* self);
+    size_t readBody(char* data, size_t capacity);
     static int progressCallback(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
     static CURLcode sslContextCallback(CURL* easy, void* sslContext, void* self);
 
@@ -121,6 +122,7 @@ private:
     std::shared_ptr<NSInputStream> uploadStream_;
     int64_t expectedToSend_ = -1;
     int64_t reportedSent_ = 0;
+    int64_t bodyBytesRead_ = 0;
     int64_t sentBase_ = 0;
     double requestEndTime_ = 0;
 
