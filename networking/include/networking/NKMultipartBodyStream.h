@@ -1,0 +1,59 @@
+#pragma once
+// The input stream a multipart request carries as its body: it reads its parts one after
+// another, optionally throttled to packets of a given size with a pause after each read.
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <networking/NKHTTPBodyPart.h>
+#include <platform_foundation/NSStringEncoding.h>
+#include <platform_runtime/NSError.h>
+#include <platform_runtime/ObjCDeclare.h>
+
+class NKMultipartBodyStream : public NSObject {
+    NS_CLASS(NKMultipartBodyStream, NSObject)
+    NS_PROTOCOLS("NSCopying")
+
+public:
+    explicit NKMultipartBodyStream(NSStringEncoding encoding);
+    static std::shared_ptr<NKMultipartBodyStream> initWithStringEncoding(NSStringEncoding encoding) {
+        return std::make_shared<NKMultipartBodyStream>(encoding);
+    }
+
+    // Same encoding, a fresh copy of every part, marked; not open, not throttled.
+    std::shared_ptr<NKMultipartBodyStream> copy() const;
+
+    void appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part);
+    // The first part opens with the short delimiter, the last one closes the body.
+    void setInitialAndFinalBoundaries();
+    bool isEmpty() const { return parts_.empty(); }
+    uint64_t contentLength() const;
+    const std::vector<std::unique_ptr<NKHTTPBodyPart>>& HTTPBodyParts() const { return parts_; }
+
+    uint64_t numberOfBytesInPacket = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    double delay = 0;
+    NSStringEncoding stringEncoding;
+
+    // --- input stream ----------------------------------------------------------------
+    void open();
+    void close();
+    // Bytes delivered; 0 once the parts are read (the stream never reports an end state),
+    // or when closed.
+    int64_t read(uint8_t* buffer, std::size_t length);
+    // True exactly while open.
+    bool hasBytesAvailable() const { return streamStatus_ == 2; }
+    uint64_t streamStatus() const { return streamStatus_; }
+    NSErrorPtr streamError() const;
+
+private:
+    std::vector<std::unique_ptr<NKHTTPBodyPart>> parts_;
+    std::size_t cursor_ = 0;                 // index of the next part to make current
+    NKHTTPBodyPart* current_ = nullptr;
+    std::atomic<uint64_t> streamStatus_{0};
+    mutable std::mutex errorMutex_;
+    NSErrorPtr streamError_;
+};

@@ -1,0 +1,74 @@
+#include <networking/NKMultipartBodyStream.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+NKMultipartBodyStream::NKMultipartBodyStream(NSStringEncoding encoding) : stringEncoding(encoding) {}
+
+std::shared_ptr<NKMultipartBodyStream> NKMultipartBodyStream::copy() const {
+    auto other = std::make_shared<NKMultipartBodyStream>(stringEncoding);
+    for (const auto& part : parts_) other->appendHTTPBodyPart(part->copy());
+    other->setInitialAndFinalBoundaries();
+    return other;
+}
+
+void NKMultipartBodyStream::appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part) {
+    if (part) parts_.push_back(std::move(part));
+}
+
+void NKMultipartBodyStream::setInitialAndFinalBoundaries() {
+    if (parts_.empty()) return;
+    for (auto& part : parts_) {
+        part->hasInitialBoundary = false;
+        part->hasFinalBoundary = false;
+    }
+    parts_.front()->hasInitialBoundary = true;
+    parts_.back()->hasFinalBoundary = true;
+}
+
+uint64_t NKMultipartBodyStream::contentLength() const {
+    uint64_t length = 0;
+    for (const auto& part : parts_) length += part->contentLength();
+    return length;
+}
+
+void NKMultipartBodyStream::open() {
+    if (streamStatus_ == 2) return;
+    streamStatus_ = 2;
+    setInitialAndFinalBoundaries();
+    cursor_ = 0;
+    current_ = nullptr;
+}
+
+void NKMultipartBodyStream::close() { streamStatus_ = 6; }
+
+NSErrorPtr NKMultipartBodyStream::streamError() const {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    return streamError_;
+}
+
+int64_t NKMultipartBodyStream::read(uint8_t* buffer, std::size_t length) {
+    if (streamStatus_ == 6) return 0;
+    const std::size_t maxLength =
+        static_cast<std::size_t>(std::min<uint64_t>(length, numberOfBytesInPacket));
+    if (maxLength == 0) return 0;
+    std::size_t total = 0;
+    for (;;) {
+        if (current_ && current_->hasBytesAvailable()) {
+            const int64_t n = current_->read(buffer + total, maxLength - total);
+            if (n == -1) {
+                std::lock_guard<std::mutex> lock(errorMutex_);
+                streamError_ = current_->streamError();
+                return static_cast<int64_t>(total);
+            }
+            total += static_cast<std::size_t>(n);
+            if (delay > 0) std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+            if (total >= maxLength) return static_cast<int64_t>(total);
+        } else {
+            current_ = cursor_ < parts_.size() ? parts_[cursor_++].get() : nullptr;
+            if (!current_) return static_cast<int64_t>(total);
+            if (total >= maxLength) return static_cast<int64_t>(total);
+        }
+    }
+}

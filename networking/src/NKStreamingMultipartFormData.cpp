@@ -1,0 +1,108 @@
+#include <networking/NKStreamingMultipartFormData.h>
+
+#include <networking/NKMIMEType.h>
+#include <networking/NKURLRequestSerialization.h>
+#include <platform_foundation/NSFileManager.h>
+#include <platform_foundation/NSStringFormat.h>
+#include <platform_foundation/Random.h>
+
+#include "NKLocalizedString.h"
+#include "NKMultipartBodyInputStream.h"
+
+NKStreamingMultipartFormData::NKStreamingMultipartFormData(const NSURLRequestPtr& request, NSStringEncoding encoding)
+    : stringEncoding_(encoding), boundary_(makeBoundary()),
+      bodyStream_(NKMultipartBodyStream::initWithStringEncoding(encoding)) {
+    setRequest(request);
+}
+
+std::string NKStreamingMultipartFormData::makeBoundary() {
+    return NSStringWithFormat("Boundary+%08X%08X", arc4random(), arc4random());
+}
+
+void NKStreamingMultipartFormData::setRequest(const NSURLRequestPtr& request) {
+    request_ = request ? request->mutableCopy() : nullptr;
+}
+
+namespace {
+
+NSErrorPtr requestError(const std::string& reason) {
+    return NSError::errorWithDomain(NKURLRequestSerializationErrorDomain, -1000,
+                                    {{NSLocalizedFailureReasonErrorKey, NKLocalizedString(reason)}});
+}
+
+}  // namespace
+
+bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
+                                                         NSErrorPtr* error) {
+    const std::string fileName = fileURL ? fileURL->lastPathComponent() : std::string();
+    const std::string mimeType = NKMIMETypeForFileExtension(fileURL ? fileURL->pathExtension() : std::string());
+    return appendPartWithFileURL(fileURL, name, fileName, mimeType, error);
+}
+
+bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
+                                                         const std::string& fileName, const std::string& mimeType,
+                                                         NSErrorPtr* error) {
+    if (!fileURL || !fileURL->isFileURL()) {
+        if (error) *error = requestError("Expected URL to be a file URL");
+        return false;
+    }
+    auto fileManager = NSFileManager::defaultManager();
+    bool isDirectory = false;
+    if (!fileManager->fileExistsAtPath(fileURL->path(), &isDirectory) || isDirectory ||
+        !fileManager->isReadableFileAtPath(fileURL->path())) {
+        if (error) *error = requestError("File URL not reachable.");
+        return false;
+    }
+    NSErrorPtr attributesError;
+    Value attributes = fileManager->attributesOfItemAtPath(fileURL->path(), &attributesError);
+    if (attributesError || !attributes.isDictionary()) {
+        if (error) *error = attributesError;
+        return false;
+    }
+    NKBodyPartHeaders headers = {
+        {"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)}};
+    if (!mimeType.empty()) headers.emplace_back("Content-Type", mimeType);
+    appendPart(std::move(headers), fileURL, attributes.objectForKey(NSFileSize).unsignedLongLongValue());
+    return true;
+}
+
+void NKStreamingMultipartFormData::appendPartWithFileData(const Value::Data& data, const std::string& name,
+                                                          const std::string& fileName, const std::string& mimeType) {
+    NKBodyPartHeaders headers = {
+        {"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)}};
+    if (!mimeType.empty()) headers.emplace_back("Content-Type", mimeType);
+    appendPartWithHeaders(headers, data);
+}
+
+void NKStreamingMultipartFormData::appendPartWithFormData(const Value::Data& data, const std::string& name) {
+    appendPartWithHeaders({{"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"", name)}}, data);
+}
+
+void NKStreamingMultipartFormData::appendPartWithHeaders(const NKBodyPartHeaders& headers, const Value::Data& body) {
+    appendPart(headers, std::make_shared<const Value::Data>(body), body.size());
+}
+
+void NKStreamingMultipartFormData::appendPart(NKBodyPartHeaders headers, NKHTTPBodyPart::Body body, uint64_t length) {
+    auto part = std::make_unique<NKHTTPBodyPart>();
+    part->stringEncoding = stringEncoding_;
+    part->headers = std::move(headers);
+    part->boundary = boundary_;
+    part->body = std::move(body);
+    part->bodyContentLength = length;
+    bodyStream_->appendHTTPBodyPart(std::move(part));
+}
+
+void NKStreamingMultipartFormData::throttleBandwidthWithPacketSize(uint64_t numberOfBytes, double delay) {
+    bodyStream_->numberOfBytesInPacket = numberOfBytes;
+    bodyStream_->delay = delay;
+}
+
+NSMutableURLRequestPtr NKStreamingMultipartFormData::requestByFinalizingMultipartFormData() {
+    if (!request_ || bodyStream_->isEmpty()) return request_;
+    bodyStream_->setInitialAndFinalBoundaries();
+    NKInstallMultipartBodyStream(*request_, bodyStream_);
+    request_->setValue(NSStringWithFormat("multipart/form-data; boundary=%@", boundary_), "Content-Type");
+    request_->setValue(NSStringWithFormat("%llu", static_cast<unsigned long long>(bodyStream_->contentLength())),
+                       "Content-Length");
+    return request_;
+}
