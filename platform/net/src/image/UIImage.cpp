@@ -1,0 +1,45 @@
+#include <platform_net/UIImage.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "image/ImageCodecs.h"
+
+UIImage::UIImage(CGImageRef image, double scale, UIImageOrientation orientation)
+    : image_(std::move(image)), scale_(scale > 0 && std::isfinite(scale) ? scale : 1), orientation_(orientation) {}
+
+UIImagePtr UIImage::imageWithData(const std::vector<uint8_t>& data) { return imageWithData(data, 1); }
+
+UIImagePtr UIImage::imageWithData(const std::vector<uint8_t>& data, double scale) {
+    auto image = CGImageCreateWithImageData(data);
+    if (!image) return nullptr;
+    return std::make_shared<UIImage>(std::move(image), scale, UIImageOrientationUp);
+}
+
+UIImagePtr UIImage::imageWithCGImage(CGImageRef image, double scale, UIImageOrientation orientation) {
+    if (!image) return nullptr;
+    return std::make_shared<UIImage>(std::move(image), scale, orientation);
+}
+
+CGSize UIImage::size() const {
+    if (!image_) return CGSizeZero;
+    double w = static_cast<double>(image_->width()) / scale_, h = static_cast<double>(image_->height()) / scale_;
+    switch (orientation_) {
+        case UIImageOrientationLeft:
+        case UIImageOrientationRight:
+        case UIImageOrientationLeftMirrored:
+        case UIImageOrientationRightMirrored: return CGSizeMake(h, w);
+        default: return CGSizeMake(w, h);
+    }
+}
+
+std::vector<uint8_t> UIImagePNGRepresentation(const UIImagePtr& image) {
+    if (!image || !image->CGImage()) return {};
+    return encodePNG(*image->CGImage());
+}
+
+std::vector<uint8_t> UIImageJPEGRepresentation(const UIImagePtr& image, double compressionQuality) {
+    if (!image || !image->CGImage()) return {};
+    int quality = static_cast<int>(std::lround(std::clamp(compressionQuality, 0.0, 1.0) * 100));
+    return encodeJPEG(*image->CGImage(), std::max(quality, 1));
+}
