@@ -96,6 +96,56 @@ TEST(UIImage, ScaleAndOrientationGiveThePointSize) {
     EXPECT_EQ(empty.size(), CGSizeZero);
 }
 
+// orange.jpg with an Exif block stating orientation tag value.
+std::vector<uint8_t> withExifOrientation(uint16_t value, bool bigEndian) {
+    auto data = fixture("orange.jpg");
+    std::vector<uint8_t> tiff = bigEndian ? std::vector<uint8_t>{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2}
+                                          : std::vector<uint8_t>{'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0};
+    auto entry = [&](uint16_t tag, uint16_t type, uint16_t v) {
+        auto put16 = [&](uint16_t x) {
+            if (bigEndian) {
+                tiff.push_back(x >> 8), tiff.push_back(x & 0xff);
+            } else {
+                tiff.push_back(x & 0xff), tiff.push_back(x >> 8);
+            }
+        };
+        put16(tag), put16(type), put16(1), put16(0), put16(v), put16(0);
+    };
+    entry(0x010f, 2, 0);  // an unrelated tag first
+    entry(0x0112, 3, value);
+    std::vector<uint8_t> app1{0xff, 0xe1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    app1.insert(app1.end(), tiff.begin(), tiff.end());
+    std::size_t length = app1.size() - 2;
+    app1[2] = static_cast<uint8_t>(length >> 8), app1[3] = static_cast<uint8_t>(length & 0xff);
+    data.insert(data.begin() + 2, app1.begin(), app1.end());
+    return data;
+}
+
+TEST(UIImage, JPEGExifOrientationIsKept) {
+    struct Row {
+        uint16_t exif;
+        UIImageOrientation orientation;
+    };
+    for (bool bigEndian : {false, true}) {
+        for (const Row& r : {Row{1, UIImageOrientationUp}, Row{3, UIImageOrientationDown},
+                             Row{6, UIImageOrientationRight}, Row{8, UIImageOrientationLeft},
+                             Row{2, UIImageOrientationUpMirrored}, Row{0, UIImageOrientationUp},
+                             Row{99, UIImageOrientationUp}}) {
+            auto image = UIImage::imageWithData(withExifOrientation(r.exif, bigEndian));
+            ASSERT_TRUE(image) << r.exif;
+            EXPECT_EQ(image->imageOrientation(), r.orientation) << r.exif;
+        }
+    }
+    // Turned a quarter: the 16 × 8 bitmap is 8 × 16 points.
+    EXPECT_EQ(UIImage::imageWithData(withExifOrientation(6, false))->size(), CGSizeMake(8, 16));
+    // A damaged Exif block is ignored.
+    auto damaged = withExifOrientation(6, false);
+    damaged[16] = 0xff;  // the first IFD offset now points far outside
+    auto image = UIImage::imageWithData(damaged);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->imageOrientation(), UIImageOrientationUp);
+}
+
 // Standard CRC-32, to forge a well-formed header chunk.
 uint32_t crc32(const uint8_t* p, std::size_t n) {
     uint32_t c = 0xffffffff;

@@ -32,6 +32,7 @@ public:
     UIImage(CGImageRef image, double scale, UIImageOrientation orientation);
 
     // nullptr for data that is not a whole PNG, JPEG or GIF, or too large; never throws.
+    // A JPEG's Exif orientation becomes the image's orientation (the bitmap stays as stored).
     static UIImagePtr imageWithData(const std::vector<uint8_t>& data);
     static UIImagePtr imageWithData(const std::vector<uint8_t>& data, double scale);
     // scale <= 0 counts as 1. nullptr for a null bitmap.

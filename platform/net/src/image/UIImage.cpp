@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image/ExifOrientation.h"
 #include "image/ImageCodecs.h"
 
 UIImage::UIImage(CGImageRef image, double scale, UIImageOrientation orientation)
@@ -13,7 +14,16 @@ UIImagePtr UIImage::imageWithData(const std::vector<uint8_t>& data) { return ima
 UIImagePtr UIImage::imageWithData(const std::vector<uint8_t>& data, double scale) {
     auto image = CGImageCreateWithImageData(data);
     if (!image) return nullptr;
-    return std::make_shared<UIImage>(std::move(image), scale, UIImageOrientationUp);
+    UIImageOrientation orientation = UIImageOrientationUp;
+    if (data[0] == 0xff) {
+        // Exif orientation 1...8 in the order the camera states it.
+        static const UIImageOrientation fromExif[9] = {
+            UIImageOrientationUp,           UIImageOrientationUp,           UIImageOrientationUpMirrored,
+            UIImageOrientationDown,         UIImageOrientationDownMirrored, UIImageOrientationLeftMirrored,
+            UIImageOrientationRight,        UIImageOrientationRightMirrored, UIImageOrientationLeft};
+        orientation = fromExif[jpegExifOrientation(data)];
+    }
+    return std::make_shared<UIImage>(std::move(image), scale, orientation);
 }
 
 UIImagePtr UIImage::imageWithCGImage(CGImageRef image, double scale, UIImageOrientation orientation) {
