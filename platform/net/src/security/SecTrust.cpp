@@ -61,20 +61,37 @@ void classifyFailure(SecTrust::State& s, int error) {
     }
 }
 
+// The system roots, loaded once: reading the bundle on every handshake would cost more than
+// the verification itself. A store may be shared by concurrent verifications.
+X509_STORE* systemStore() {
+    static X509_STORE* store = [] {
+        X509_STORE* s = X509_STORE_new();
+        if (s) X509_STORE_set_default_paths(s);
+        return s;
+    }();
+    return store;
+}
+
 OSStatus evaluateLocked(SecTrust::State& s) {
     invalidate(s);
     if (s.certificates.empty()) return errSecParam;
     s.evaluated = true;
 
-    X509StorePtr store(X509_STORE_new());
+    X509StorePtr store;
+    if (s.anchorsSet) {
+        store.reset(X509_STORE_new());
+        if (store && !s.anchorsOnly) X509_STORE_set_default_paths(store.get());
+        for (const auto& anchor : s.anchors) {
+            X509Ptr x = parseDER(anchor->der());
+            if (x && store) X509_STORE_add_cert(store.get(), x.get());
+        }
+    } else {
+        X509_STORE* shared = systemStore();
+        if (shared && X509_STORE_up_ref(shared)) store.reset(shared);
+    }
     X509StackPtr untrusted(sk_X509_new_null());
     X509StoreCtxPtr ctx(X509_STORE_CTX_new());
     if (!store || !untrusted || !ctx) return errSecAllocate;
-    if (!s.anchorsSet || !s.anchorsOnly) X509_STORE_set_default_paths(store.get());
-    for (const auto& anchor : s.anchors) {
-        X509Ptr x = parseDER(anchor->der());
-        if (x) X509_STORE_add_cert(store.get(), x.get());
-    }
     X509Ptr leaf = parseDER(s.certificates.front()->der());
     if (!leaf) return errSecInvalidCertificateRef;
     for (size_t i = 1; i < s.certificates.size(); ++i) {
