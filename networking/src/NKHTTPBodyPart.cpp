@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "NKBodySource.h"
+#include <platform_net/NSInputStream.h>
 
 namespace {
 const char kCRLF[] = "\r\n";
@@ -49,22 +49,23 @@ uint64_t NKHTTPBodyPart::contentLength() const {
     return leadingDelimiter().size() + encoded(stringForHeaders()).size() + bodyContentLength + closingDelimiter().size();
 }
 
-NKBodySource& NKHTTPBodyPart::inputStream() {
+NSInputStream& NKHTTPBodyPart::inputStream() const {
     if (!inputStream_) {
-        if (auto data = std::get_if<std::shared_ptr<const Value::Data>>(&body)) {
-            inputStream_ = NKMakeDataBodySource(*data);
+        if (auto data = std::get_if<std::shared_ptr<const Value::Data>>(&body); data && *data) {
+            inputStream_ = NSInputStream::inputStreamWithData(**data);
         } else if (auto url = std::get_if<NSURLPtr>(&body); url && *url) {
-            inputStream_ = NKMakeFileBodySource((*url)->path());
-        } else {
-            inputStream_ = NKMakeDataBodySource(nullptr);
+            inputStream_ = NSInputStream::inputStreamWithURL(*url);
+        } else if (auto stream = std::get_if<std::shared_ptr<NSInputStream>>(&body); stream && *stream) {
+            inputStream_ = *stream;
         }
+        if (!inputStream_) inputStream_ = NSInputStream::inputStreamWithData({});
     }
     return *inputStream_;
 }
 
 bool NKHTTPBodyPart::hasBytesAvailable() const {
     if (phase_ == NKBodyPartPhaseClosing) return true;
-    return !inputStream_ || inputStream_->streamStatus() < 5;
+    return inputStream().streamStatus() < NSStreamStatusAtEnd;
 }
 
 NSErrorPtr NKHTTPBodyPart::streamError() const { return inputStream_ ? inputStream_->streamError() : nullptr; }
@@ -73,11 +74,12 @@ int64_t NKHTTPBodyPart::read(uint8_t* buffer, std::size_t length) {
     std::size_t total = 0;
     if (phase_ == NKBodyPartPhaseDelimiter) total += readData(leadingDelimiter(), buffer, length);
     if (phase_ == NKBodyPartPhaseHeaders) total += readData(encoded(stringForHeaders()), buffer + total, length - total);
-    if (phase_ == NKBodyPartPhaseBody) {
+    // Without room, a read of the body could be taken for its end.
+    if (phase_ == NKBodyPartPhaseBody && total < length) {
         const int64_t n = inputStream().read(buffer + total, length - total);
         if (n == -1) return -1;
         total += static_cast<std::size_t>(n);
-        if (inputStream().streamStatus() >= 5) transitionToNextPhase();
+        if (inputStream().streamStatus() >= NSStreamStatusAtEnd) transitionToNextPhase();
     }
     if (phase_ == NKBodyPartPhaseClosing) total += readData(closingDelimiter(), buffer + total, length - total);
     return static_cast<int64_t>(total);

@@ -4,14 +4,12 @@
 #include <networking/NKHTTPRequestSerializer.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include <networking/NKQueryString.h>
 #include <networking/NKStreamingMultipartFormData.h>
 #include <platform_dispatch/DispatchQueue.h>
-
-#include "NKMultipartBodyInputStream.h"
+#include <platform_net/NSInputStream.h>
+#include <platform_net/NSOutputStream.h>
 
 NSMutableURLRequestPtr NKHTTPRequestSerializer::multipartFormRequestWithMethod(const std::string& method,
                                                                                const std::string& URLString,
@@ -40,34 +38,26 @@ NSMutableURLRequestPtr NKHTTPRequestSerializer::multipartFormRequestWithMethod(c
 
 namespace {
 
-NSErrorPtr posixError(int code, const std::string& path) {
-    return NSError::errorWithDomain(NSPOSIXErrorDomain, code,
-                                    {{NSFilePathErrorKey, path}, {NSLocalizedDescriptionKey, std::strerror(code)}});
-}
-
-// Pumps the body into the file in 1024-byte steps; the error of the side that failed.
-NSErrorPtr pump(const std::shared_ptr<NKMultipartBodyStream>& input, const std::string& path) {
-    std::FILE* output = std::fopen(path.c_str(), "wb");
-    if (!output) return posixError(errno, path);
-    NSErrorPtr error;
-    if (input) {
-        input->open();
-        uint8_t buffer[1024];
-        while (input->hasBytesAvailable()) {
-            const int64_t read = input->read(buffer, sizeof buffer);
-            if (read < 0 || input->streamError()) {
-                error = input->streamError();
-                break;
-            }
-            const std::size_t written = std::fwrite(buffer, 1, static_cast<std::size_t>(read), output);
-            if (written != static_cast<std::size_t>(read)) {
-                error = posixError(errno ? errno : EIO, path);
-                break;
-            }
-            if (read == 0 && written == 0) break;
+// Pumps the body into the file 1024 bytes at a time; the error of the side that failed.
+NSErrorPtr pump(const std::shared_ptr<NSInputStream>& input, const std::shared_ptr<NSOutputStream>& output) {
+    output->open();
+    if (input) input->open();
+    NSErrorPtr error = output->streamError();
+    uint8_t buffer[1024];
+    while (!error && input && input->hasBytesAvailable() && output->hasSpaceAvailable()) {
+        const int64_t read = input->read(buffer, sizeof buffer);
+        if (read < 0 || input->streamError()) {
+            error = input->streamError();
+            break;
         }
+        const int64_t written = output->write(buffer, static_cast<std::size_t>(read));
+        if (written < 0 || output->streamError()) {
+            error = output->streamError();
+            break;
+        }
+        if (read == 0 && written == 0) break;
     }
-    if (std::fclose(output) != 0 && !error) error = posixError(errno, path);
+    output->close();
     if (input) input->close();
     return error;
 }
@@ -78,16 +68,19 @@ NSMutableURLRequestPtr NKHTTPRequestSerializer::requestWithMultipartFormRequest(
                                                                                 const NSURLPtr& fileURL,
                                                                                 WriteCompletionHandler completionHandler) const {
     if (!request) return nullptr;
-    auto input = NKMultipartBodyStreamOfRequest(*request);
-    const std::string path = fileURL ? fileURL->path() : std::string();
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [input, path, completionHandler] {
-        NSErrorPtr error = path.empty() ? posixError(EINVAL, path) : pump(input, path);
+    auto input = request->HTTPBodyStream();
+    auto output = NSOutputStream::outputStreamWithURL(fileURL, false);
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [input, output, fileURL,
+                                                                                  completionHandler] {
+        // A URL that is not a file URL gives no stream to write to.
+        NSErrorPtr error = output ? pump(input, output)
+                                  : NSError::errorWithDomain(NSCocoaErrorDomain, 518,
+                                                             {{NSURLErrorKey, fileURL ? Value(fileURL) : Value()}});
         if (completionHandler) {
             dispatch_async(dispatch_get_main_queue(), [completionHandler, error] { completionHandler(error); });
         }
     });
     auto copy = request->mutableCopy();
     copy->setHTTPBodyStream(nullptr);
-    NKRemoveMultipartBodyStream(*copy);
     return copy;
 }

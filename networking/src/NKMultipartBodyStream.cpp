@@ -34,14 +34,14 @@ uint64_t NKMultipartBodyStream::contentLength() const {
 }
 
 void NKMultipartBodyStream::open() {
-    if (streamStatus_ == 2) return;
-    streamStatus_ = 2;
+    if (streamStatus_ == NSStreamStatusOpen) return;
+    streamStatus_ = NSStreamStatusOpen;
     setInitialAndFinalBoundaries();
     cursor_ = 0;
     current_ = nullptr;
 }
 
-void NKMultipartBodyStream::close() { streamStatus_ = 6; }
+void NKMultipartBodyStream::close() { streamStatus_ = NSStreamStatusClosed; }
 
 NSErrorPtr NKMultipartBodyStream::streamError() const {
     std::lock_guard<std::mutex> lock(errorMutex_);
@@ -49,7 +49,7 @@ NSErrorPtr NKMultipartBodyStream::streamError() const {
 }
 
 int64_t NKMultipartBodyStream::read(uint8_t* buffer, std::size_t length) {
-    if (streamStatus_ == 6) return 0;
+    if (streamStatus_ == NSStreamStatusClosed) return 0;
     const std::size_t maxLength =
         static_cast<std::size_t>(std::min<uint64_t>(length, numberOfBytesInPacket));
     if (maxLength == 0) return 0;

@@ -1,6 +1,6 @@
 #include <networking/NKServerTrustEvaluation.h>
 
-#include <cstdio>
+#include <platform_foundation/NSLog.h>
 
 namespace {
 
@@ -55,7 +55,7 @@ bool NKEvaluateServerTrust(const NKServerTrustSettings& s, const SecTrustRef& se
     const bool noPins = !s.pinnedCertificates || s.pinnedCertificates->empty();
     if (domain && s.allowInvalidCertificates && s.validatesDomainName &&
         (s.SSLPinningMode == NKSSLPinningModeNone || noPins)) {
-        std::fprintf(stderr, "In order to validate a domain name for self signed certificates, you MUST use pinning.\n");
+        NSLog("In order to validate a domain name for self signed certificates, you MUST use pinning.");
         return false;
     }
 

@@ -1,13 +1,14 @@
 #include <networking/NKStreamingMultipartFormData.h>
 
-#include <networking/NKMIMEType.h>
 #include <networking/NKURLRequestSerialization.h>
 #include <platform_foundation/NSFileManager.h>
 #include <platform_foundation/NSStringFormat.h>
 #include <platform_foundation/Random.h>
+#include <platform_net/MIMEType.h>
 
 #include "NKLocalizedString.h"
-#include "NKMultipartBodyInputStream.h"
+
+std::string NKMIMETypeForFileExtension(const std::string& extension) { return MIMETypeForExtension(extension); }
 
 NKStreamingMultipartFormData::NKStreamingMultipartFormData(const NSURLRequestPtr& request, NSStringEncoding encoding)
     : stringEncoding_(encoding), boundary_(makeBoundary()),
@@ -66,6 +67,15 @@ bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL
     return true;
 }
 
+void NKStreamingMultipartFormData::appendPartWithInputStream(const std::shared_ptr<NSInputStream>& inputStream,
+                                                             const std::string& name, const std::string& fileName,
+                                                             uint64_t length, const std::string& mimeType) {
+    NKBodyPartHeaders headers = {
+        {"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)}};
+    if (!mimeType.empty()) headers.emplace_back("Content-Type", mimeType);
+    appendPart(std::move(headers), inputStream, length);
+}
+
 void NKStreamingMultipartFormData::appendPartWithFileData(const Value::Data& data, const std::string& name,
                                                           const std::string& fileName, const std::string& mimeType) {
     NKBodyPartHeaders headers = {
@@ -100,7 +110,7 @@ void NKStreamingMultipartFormData::throttleBandwidthWithPacketSize(uint64_t numb
 NSMutableURLRequestPtr NKStreamingMultipartFormData::requestByFinalizingMultipartFormData() {
     if (!request_ || bodyStream_->isEmpty()) return request_;
     bodyStream_->setInitialAndFinalBoundaries();
-    NKInstallMultipartBodyStream(*request_, bodyStream_);
+    request_->setHTTPBodyStream(bodyStream_);
     request_->setValue(NSStringWithFormat("multipart/form-data; boundary=%@", boundary_), "Content-Type");
     request_->setValue(NSStringWithFormat("%llu", static_cast<unsigned long long>(bodyStream_->contentLength())),
                        "Content-Length");

@@ -2,12 +2,10 @@
 
 #include <memory>
 
-#include <unicode/translit.h>
-#include <unicode/unistr.h>
-
 #include <platform_foundation/NSBundle.h>
 #include <platform_foundation/NSProcessInfo.h>
 #include <platform_foundation/NSStringFormat.h>
+#include <platform_net/StringTransform.h>
 
 #include "NKDeviceFacts.h"
 
@@ -29,15 +27,7 @@ std::string infoText(const NSBundle& bundle, const char* key, const char* fallba
 }  // namespace
 
 std::optional<std::string> NKTransliterateToASCII(const std::string& text) {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Transliterator> transform(icu::Transliterator::createInstance(
-        "Any-Latin; Latin-ASCII; [:^ASCII:] Remove", UTRANS_FORWARD, status));
-    if (U_FAILURE(status) || !transform) return std::nullopt;
-    icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
-    transform->transliterate(u);
-    std::string out;
-    u.toUTF8String(out);
-    return out;
+    return NSStringApplyTransform(text, "Any-Latin; Latin-ASCII; [:^ASCII:] Remove");
 }
 
 std::optional<std::string> NKUserAgentHeader() {

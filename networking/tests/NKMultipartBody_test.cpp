@@ -12,6 +12,7 @@
 #include <networking/NKHTTPRequestSerializer.h>
 #include <networking/NKStreamingMultipartFormData.h>
 #include <platform_dispatch/RunLoopSpin.h>
+#include <platform_net/NSInputStream.h>
 
 #include "NKMultipartTestSupport.h"
 
@@ -143,6 +144,23 @@ TEST_F(NKMultipartBodyTest, AFileThatVanishesEndsTheReadWithAnError) {
     }
     ASSERT_TRUE(stream->streamError());
     EXPECT_EQ(stream->streamError()->code(), ENOENT);
+}
+
+TEST_F(NKMultipartBodyTest, InputStreamPartsAreReadOnceAndDeclareTheirLength) {
+    auto form = NKStreamingMultipartFormData::initWithURLRequest(postRequest(), NSUTF8StringEncoding);
+    auto source = NSInputStream::inputStreamWithData(bytes("streamed bytes"));
+    form->appendPartWithInputStream(source, "s", "s.txt", 14, "");
+    auto request = form->requestByFinalizingMultipartFormData();
+    const std::string b = form->boundary();
+    const std::string expected =
+        "--" + b + "\r\nContent-Disposition: form-data; name=\"s\"; filename=\"s.txt\"\r\n\r\nstreamed bytes\r\n--" + b +
+        "--\r\n";
+    EXPECT_EQ(request->valueForHTTPHeaderField("Content-Length"), std::to_string(expected.size()));
+    EXPECT_EQ(readAll(*nkmultipart::bodyStreamOf(*request), 3), expected);
+    EXPECT_EQ(source->streamStatus(), NSStreamStatusClosed);
+    // A copy shares the caller's stream, which has nothing left to give.
+    auto again = readAll(*form->bodyStream()->copy(), 64);
+    EXPECT_EQ(again.find("streamed bytes"), std::string::npos);
 }
 
 TEST_F(NKMultipartBodyTest, FileURLErrorsAppendNothing) {

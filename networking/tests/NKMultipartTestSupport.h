@@ -11,7 +11,6 @@
 #include <networking/NKMultipartBodyStream.h>
 #include <platform_net/NSURLRequest.h>
 
-#include "NKMultipartBodyInputStream.h"
 
 namespace nkmultipart {
 
@@ -28,7 +27,7 @@ inline std::string readAll(NKMultipartBodyStream& stream, std::size_t readSize) 
 }
 
 inline std::shared_ptr<NKMultipartBodyStream> bodyStreamOf(const NSURLRequest& request) {
-    return NKMultipartBodyStreamOfRequest(request);
+    return std::dynamic_pointer_cast<NKMultipartBodyStream>(request.HTTPBodyStream());
 }
 
 class TempDir {

@@ -7,10 +7,12 @@
 #include <networking/NKHTTPResponseSerializer.h>
 #include <networking/NKJSONResponseSerializer.h>
 #include <networking/NKPropertyListResponseSerializer.h>
+#include <networking/NKXMLParserResponseSerializer.h>
 #include <platform_foundation/NSKeyedArchiver.h>
 #include <platform_foundation/NSKeyedUnarchiver.h>
 #include <platform_foundation/NSPropertyListSerialization.h>
 #include <platform_net/NSHTTPURLResponse.h>
+#include <platform_net/NSXMLParser.h>
 
 namespace {
 
@@ -178,6 +180,36 @@ TEST(NKPropertyListResponseSerializer, DecodesAndReportsParseErrors) {
 
     EXPECT_TRUE(decode(*s, response(200, "application/x-plist"), nullptr).object.isNull());
     EXPECT_EQ(codeOf(decode(*s, response(200, "application/json"), &plist).error), -1016);
+}
+
+class ElementCounter : public NSXMLParserDelegate {
+    NS_CLASS(ElementCounter, NSXMLParserDelegate)
+    NS_SELECTORS("parser:didStartElement:namespaceURI:qualifiedName:attributes:")
+
+public:
+    int elements = 0;
+    void didStartElement(NSXMLParser&, const std::string&, const std::optional<std::string>&,
+                         const std::optional<std::string>&, const Attributes&) override {
+        ++elements;
+    }
+};
+
+TEST(NKXMLParserResponseSerializer, AnswersAnUnstartedParserOverTheBytes) {
+    auto s = NKXMLParserResponseSerializer::serializer();
+    const Data xml = bytes("<a><b/><c>text</c></a>");
+    auto o = decode(*s, response(200, "text/xml"), &xml);
+    auto parser = o.object.objectAs<NSXMLParser>();
+    ASSERT_TRUE(parser);
+    EXPECT_FALSE(o.error);
+    auto counter = std::make_shared<ElementCounter>();
+    parser->setDelegate(counter);
+    EXPECT_TRUE(parser->parse());
+    EXPECT_EQ(counter->elements, 3);
+
+    EXPECT_EQ(codeOf(decode(*s, response(200, "application/json"), &xml).error), -1016);
+    auto failed = decode(*s, response(500, "application/xml"), &xml);
+    EXPECT_TRUE(failed.object.objectAs<NSXMLParser>());
+    EXPECT_EQ(codeOf(failed.error), -1011);
 }
 
 TEST(NKCompoundResponseSerializer, FirstDecodedObjectWinsElseTheBytes) {

@@ -15,7 +15,7 @@
 #include <platform_runtime/NSError.h>
 #include <platform_runtime/Value.h>
 
-class NKBodySource;
+class NSInputStream;
 
 enum NKBodyPartPhase : int32_t {
     NKBodyPartPhaseDelimiter = 1,
@@ -29,8 +29,9 @@ using NKBodyPartHeaders = std::vector<std::pair<std::string, std::string>>;
 
 class NKHTTPBodyPart {
 public:
-    // Bytes (shared, never copied per read) or a file read when the part is read.
-    using Body = std::variant<std::monostate, std::shared_ptr<const Value::Data>, NSURLPtr>;
+    // Bytes, a file read when the part is read, or a caller's input stream.
+    using Body = std::variant<std::monostate, std::shared_ptr<const Value::Data>, NSURLPtr,
+                              std::shared_ptr<NSInputStream>>;
 
     NKHTTPBodyPart();
     ~NKHTTPBodyPart();
@@ -63,12 +64,13 @@ public:
 private:
     std::size_t readData(const std::string& text, uint8_t* buffer, std::size_t length);
     void transitionToNextPhase();
-    NKBodySource& inputStream();
+    // Made from the body on first use; closed when the part goes.
+    NSInputStream& inputStream() const;
     std::string encoded(const std::string& text) const;
     std::string leadingDelimiter() const;
     std::string closingDelimiter() const;
 
     NKBodyPartPhase phase_ = NKBodyPartPhaseClosing;  // init's first change makes it Delimiter
     uint64_t phaseReadOffset_ = 0;
-    std::unique_ptr<NKBodySource> inputStream_;
+    mutable std::shared_ptr<NSInputStream> inputStream_;
 };

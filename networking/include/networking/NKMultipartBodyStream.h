@@ -1,6 +1,7 @@
 #pragma once
 // The input stream a multipart request carries as its body: it reads its parts one after
 // another, optionally throttled to packets of a given size with a pause after each read.
+// Readers call it synchronously; it raises no stream events.
 
 #include <atomic>
 #include <cstdint>
@@ -11,15 +12,14 @@
 
 #include <networking/NKHTTPBodyPart.h>
 #include <platform_foundation/NSStringEncoding.h>
-#include <platform_runtime/NSError.h>
-#include <platform_runtime/ObjCDeclare.h>
+#include <platform_net/NSInputStream.h>
 
-class NKMultipartBodyStream : public NSObject {
-    NS_CLASS(NKMultipartBodyStream, NSObject)
-    NS_PROTOCOLS("NSCopying")
+class NKMultipartBodyStream : public NSInputStream {
+    NS_CLASS(NKMultipartBodyStream, NSInputStream)
+    NS_PROTOCOLS("NSCopying", "NSStreamDelegate")
 
 public:
-    explicit NKMultipartBodyStream(NSStringEncoding encoding);
+    explicit NKMultipartBodyStream(NSStringEncoding encoding = NSUTF8StringEncoding);
     static std::shared_ptr<NKMultipartBodyStream> initWithStringEncoding(NSStringEncoding encoding) {
         return std::make_shared<NKMultipartBodyStream>(encoding);
     }
@@ -39,21 +39,26 @@ public:
     NSStringEncoding stringEncoding;
 
     // --- input stream ----------------------------------------------------------------
-    void open();
-    void close();
+    void open() override;
+    void close() override;
+    NSStreamStatus streamStatus() const override { return streamStatus_.load(); }
+    NSErrorPtr streamError() const override;
     // Bytes delivered; 0 once the parts are read (the stream never reports an end state),
     // or when closed.
-    int64_t read(uint8_t* buffer, std::size_t length);
+    int64_t read(uint8_t* buffer, std::size_t maxLength) override;
     // True exactly while open.
-    bool hasBytesAvailable() const { return streamStatus_ == 2; }
-    uint64_t streamStatus() const { return streamStatus_; }
-    NSErrorPtr streamError() const;
+    bool hasBytesAvailable() const override { return streamStatus_.load() == NSStreamStatusOpen; }
+    bool getBuffer(uint8_t**, std::size_t*) override { return false; }
+    Value propertyForKey(const std::string&) const override { return Value(); }
+    bool setProperty(const Value&, const std::string&) override { return false; }
+    void scheduleInRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
+    void removeFromRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
 
 private:
     std::vector<std::unique_ptr<NKHTTPBodyPart>> parts_;
-    std::size_t cursor_ = 0;                 // index of the next part to make current
+    std::size_t cursor_ = 0;  // index of the next part to make current
     NKHTTPBodyPart* current_ = nullptr;
-    std::atomic<uint64_t> streamStatus_{0};
+    std::atomic<NSStreamStatus> streamStatus_{NSStreamStatusNotOpen};
     mutable std::mutex errorMutex_;
     NSErrorPtr streamError_;
 };

@@ -3,12 +3,18 @@
 // each as one part, plus throttling of the upload.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <networking/NKHTTPBodyPart.h>
 #include <platform_net/NSURL.h>
 #include <platform_runtime/NSError.h>
 #include <platform_runtime/Value.h>
+
+class NSInputStream;
+
+// The MIME type for a file-name extension; "application/octet-stream" when none is known.
+std::string NKMIMETypeForFileExtension(const std::string& extension);
 
 class NKMultipartFormData {
 public:
@@ -19,7 +25,11 @@ public:
     // false with *error (nothing appended) for a URL that is not a reachable file.
     virtual bool appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name, const std::string& fileName,
                                        const std::string& mimeType, NSErrorPtr* error) = 0;
-    // An empty MIME type leaves the part without "Content-Type".
+    // The stream is read when the body is; `length` is what it is declared to hold. An
+    // empty MIME type leaves the part without "Content-Type".
+    virtual void appendPartWithInputStream(const std::shared_ptr<NSInputStream>& inputStream, const std::string& name,
+                                           const std::string& fileName, uint64_t length,
+                                           const std::string& mimeType) = 0;
     virtual void appendPartWithFileData(const Value::Data& data, const std::string& name, const std::string& fileName,
                                         const std::string& mimeType) = 0;
     virtual void appendPartWithFormData(const Value::Data& data, const std::string& name) = 0;

@@ -29,6 +29,8 @@ public:
     bool appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name, NSErrorPtr* error) override;
     bool appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name, const std::string& fileName,
                                const std::string& mimeType, NSErrorPtr* error) override;
+    void appendPartWithInputStream(const std::shared_ptr<NSInputStream>& inputStream, const std::string& name,
+                                   const std::string& fileName, uint64_t length, const std::string& mimeType) override;
     void appendPartWithFileData(const Value::Data& data, const std::string& name, const std::string& fileName,
                                 const std::string& mimeType) override;
     void appendPartWithFormData(const Value::Data& data, const std::string& name) override;

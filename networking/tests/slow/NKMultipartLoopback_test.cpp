@@ -150,7 +150,7 @@ TEST(NKMultipartLoopback, StreamedBodyArrivesIntactAndParsesIndependently) {
     TempDir dir;
     std::string fileBytes;
     for (uint32_t i = 0; i < 70000; ++i) fileBytes += static_cast<char>((i * 7919u) >> 3);
-    const std::string filePath = dir.write("archive.gz", fileBytes);
+    const std::string filePath = dir.write("photo.png", fileBytes);
     const std::string binary("\x00\x01\r\n--Boundary+\xff", 16);
 
     auto serializer = NKHTTPRequestSerializer::serializer();
@@ -176,7 +176,7 @@ TEST(NKMultipartLoopback, StreamedBodyArrivesIntactAndParsesIndependently) {
         {"count", "", "", "3"},
         {"raw", "", "", binary},
         {"title", "", "", "caf\xC3\xA9 & co"},
-        {"file", "archive.gz", "application/gzip", fileBytes},
+        {"file", "photo.png", "image/png", fileBytes},
         {"meta", "meta.json", "application/json", "{}"},
     };
     auto received = server.parts();
