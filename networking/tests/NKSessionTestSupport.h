@@ -6,6 +6,10 @@
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
 #include <httplib.h>
+// A system resolver header defines DELETE, which would rename the manager's verb.
+#ifdef DELETE
+#undef DELETE
+#endif
 
 #include <atomic>
 #include <chrono>
