@@ -44,6 +44,7 @@ int64_t underlyingCodeOf(const NSErrorPtr& e) { return e && e->underlyingError()
 TEST(NKJSONResponseSerializer, ValidationAndDecodingTable) {
     auto s = NKJSONResponseSerializer::serializer();
     const Data empty, space = bytes(" "), twoSpaces = bytes("  "), doc = bytes(R"({"a":1})"), bad = bytes("{oops"),
+               truncated = bytes(R"({"a":[1,2,{"b":"c)"),
                       html = bytes("<html/>");
     struct Case {
         const char* name;
@@ -73,6 +74,7 @@ TEST(NKJSONResponseSerializer, ValidationAndDecodingTable) {
         {"404 invalid JSON", 404, "application/json", &bad, true, false, 3840, -1011},
         {"unknown status 799", 799, "application/json", &doc, true, true, -1011, 0},
         {"invalid JSON", 200, "application/json", &bad, true, false, 3840, 0},
+        {"truncated document", 200, "text/javascript", &truncated, true, false, 3840, 0},
     };
     for (const auto& c : cases) {
         auto o = decode(*s, response(c.status, c.type, c.withURL), c.data);
