@@ -12,6 +12,9 @@
 #include <platform_foundation/NSKeyedUnarchiver.h>
 #include <platform_net/NSHTTPURLResponse.h>
 
+#include <cstdio>
+#include <jpeglib.h>
+
 namespace {
 
 using Data = Value::Data;
@@ -27,6 +30,34 @@ Data png(std::size_t width, std::size_t height, bool withAlpha) {
     auto bitmap = std::make_shared<const CGImage>(width, height, 8, kCGColorSpaceModelRGB,
                                                   withAlpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast, pixels);
     return UIImagePNGRepresentation(UIImage::imageWithCGImage(bitmap, 1, UIImageOrientationUp));
+}
+
+// A CMYK JPEG (four components per pixel), as print workflows write them.
+Data cmykJPEG(int width, int height) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 4, 0);
+    for (int x = 0; x < width; ++x) row[x * 4 + 1] = 200;  // magenta ink
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Data data(out, out + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return data;
 }
 
 NSURLResponsePtr response(const std::string& type, int64_t status = 200) {
@@ -95,6 +126,18 @@ TEST(NKImageResponseSerializer, FormatsBadBytesAndContentTypes) {
     NSErrorPtr error;
     EXPECT_TRUE(decode(*s, response("image/png", 404), png(3, 3, false), &error));
     EXPECT_EQ(error ? error->code() : 0, -1011);
+}
+
+TEST(NKImageResponseSerializer, CMYKJPEGGoesThroughTheGeneralDecoder) {
+    auto s = NKImageResponseSerializer::serializer();
+    s->setImageScale(2);
+    NSErrorPtr error;
+    auto image = decode(*s, response("image/jpeg"), cmykJPEG(8, 4), &error);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(image->CGImage()->colorSpaceModel(), kCGColorSpaceModelRGB);
+    EXPECT_EQ(image->CGImage()->width(), 8u);
 }
 
 TEST(NKImageResponseSerializer, CompoundWithJSONAnswersTheImage) {
