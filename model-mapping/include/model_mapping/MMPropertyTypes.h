@@ -1,10 +1,9 @@
 #pragma once
 // Property types for model classes beyond the runtime's own: a Value typed with a platform
-// class name (NSSet, NSMutableArray, NSNumber, ...) so its attribute text names that class,
-// and URL and time-zone objects.
+// class name (NSSet, NSMutableArray, NSNumber, ...) so its attribute text names that class.
+// URL and time-zone objects are registered classes: their shared pointers need nothing here.
 //
 //   NS_PROPERTY(NSSetValue, tags, setTags, "&,N")            -> T@"NSSet",&,N,V_tags
-//   NS_PROPERTY(std::shared_ptr<NSURL>, url, setUrl, "&,N")  -> T@"NSURL",&,N,V_url
 
 #include <algorithm>
 #include <cstddef>
@@ -43,31 +42,6 @@ struct ObjCPropertyTraits<MMTypedValue<Name>, void> {
     static Value toValue(const MMTypedValue<Name>& v) { return v.value; }
     static bool fromValue(const Value& v, MMTypedValue<Name>& out) {
         out.value = v;
-        return true;
-    }
-};
-
-
-template <>
-struct ObjCPropertyTraits<std::shared_ptr<NSURL>, void> {
-    static constexpr bool scalar = false;
-    static std::string encoding() { return "@\"NSURL\""; }
-    static Value toValue(const std::shared_ptr<NSURL>& v) { return Value(v); }
-    static bool fromValue(const Value& v, std::shared_ptr<NSURL>& out) {
-        out = v.objectAs<NSURL>();
-        if (!out && !v.isNull()) objc_detail::raiseWrongValueKind("NSURL", v);
-        return true;
-    }
-};
-
-template <>
-struct ObjCPropertyTraits<std::shared_ptr<NSTimeZone>, void> {
-    static constexpr bool scalar = false;
-    static std::string encoding() { return "@\"NSTimeZone\""; }
-    static Value toValue(const std::shared_ptr<NSTimeZone>& v) { return Value(v); }
-    static bool fromValue(const Value& v, std::shared_ptr<NSTimeZone>& out) {
-        out = v.objectAs<NSTimeZone>();
-        if (!out && !v.isNull()) objc_detail::raiseWrongValueKind("NSTimeZone", v);
         return true;
     }
 };

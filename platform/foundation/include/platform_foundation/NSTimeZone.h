@@ -7,11 +7,14 @@
 #include <platform_foundation/NSRange.h>
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 class NSTimeZone;
 using NSTimeZonePtr = std::shared_ptr<NSTimeZone>;
 
 class NSTimeZone : public NSObject {
+    NS_CLASS(NSTimeZone, NSObject)
+
 public:
     struct Impl;  // the ICU zone behind it; defined in the library only
 
@@ -40,7 +43,6 @@ public:
 
     bool isEqualToTimeZone(const NSTimeZone& other) const;
 
-    std::string className() const override { return "NSTimeZone"; }
     std::string description() const override;
     bool isEqual(const NSObject& other) const override;
     std::size_t hash() const override;

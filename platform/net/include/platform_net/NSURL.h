@@ -3,6 +3,7 @@
 // path components and file URLs.
 
 #include <platform_runtime/NSObject.h>
+#include <platform_runtime/ObjCDeclare.h>
 
 #include <memory>
 #include <optional>
@@ -14,6 +15,8 @@ class NSURL;
 using NSURLPtr = std::shared_ptr<NSURL>;
 
 class NSURL : public NSObject {
+    NS_CLASS(NSURL, NSObject)
+
 public:
     // Nothing for an empty string, characters a URL cannot hold (spaces,
     // non-ASCII, a "%" without two hex digits) or a malformed port.
@@ -24,7 +27,6 @@ public:
     static NSURLPtr fileURLWithPath(std::string_view path);
     static NSURLPtr fileURLWithPath(std::string_view path, bool isDirectory);
 
-    std::string className() const override { return "NSURL"; }
     std::string description() const override;
     bool isEqual(const NSObject& other) const override;
     std::size_t hash() const override;
