@@ -139,6 +139,22 @@ TEST_F(TransferTest, AStreamedUploadWithoutAStreamAsksTheDelegateForOne) {
     EXPECT_EQ(serverReceived(), body);
 }
 
+TEST_F(TransferTest, AStreamWithADeclaredLengthIsSentUnchunkedButReportedUnknown) {
+    Bytes body = pattern(1024);
+    auto recorder = std::make_shared<URLSessionRecorder>();
+    auto s = session(recorder);
+    auto req = post("/upload");
+    req->setValue("1024", "Content-Length");
+    req->setHTTPBodyStream(NSInputStream::inputStreamWithData(body));
+    s->uploadTaskWithStreamedRequest(req)->resume();
+    ASSERT_TRUE(recorder->waitForCompletion());
+    EXPECT_EQ(recorder->error, nullptr);
+    EXPECT_EQ(serverReceived(), body);
+    EXPECT_FALSE(chunked);
+    ASSERT_FALSE(recorder->expectedToSend.empty());
+    EXPECT_EQ(recorder->expectedToSend.back(), NSURLSessionTransferSizeUnknown);
+}
+
 TEST_F(TransferTest, UploadFromAMissingFileFails) {
     std::atomic<bool> done{false};
     NSErrorPtr error;

@@ -382,12 +382,15 @@ bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
         hasBody = true;
         expectedToSend_ = static_cast<int64_t>(uploadData_->size());
     }
+    // A stream's length is unknown to the task even when the request names one; the
+    // Content-Length field only spares the body its chunked framing.
+    curl_off_t wireLength = -1;
     if (uploadStream_) {
         hasBody = true;
         expectedToSend_ = -1;
         if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
             try {
-                expectedToSend_ = std::stoll(*length);
+                wireLength = std::stoll(*length);
             } catch (...) {
             }
         }
@@ -398,7 +401,8 @@ bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
         curl_easy_setopt(easy_, CURLOPT_POST, 1L);
         curl_easy_setopt(easy_, CURLOPT_READFUNCTION, &URLTaskLoader::readCallback);
         curl_easy_setopt(easy_, CURLOPT_READDATA, this);
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hasBody ? expectedToSend_ : 0));
+        curl_off_t size = uploadStream_ ? wireLength : static_cast<curl_off_t>(hasBody ? expectedToSend_ : 0);
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, size);
         if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else if (method != "GET") {
         curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
