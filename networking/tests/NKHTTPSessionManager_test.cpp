@@ -2,6 +2,7 @@
 #include <networking/NKImageResponseSerializer.h>
 #include <networking/NKJSONRequestSerializer.h>
 #include <networking/NKJSONResponseSerializer.h>
+#include <networking/NKMultipartFormData.h>
 #include <networking/NKNetworkingNotifications.h>
 #include <networking/NKPropertyListResponseSerializer.h>
 #include <networking/NKXMLParserResponseSerializer.h>
@@ -47,6 +48,13 @@ protected:
         r.Put("/echo", echo);
         r.Patch("/echo", echo);
         r.Delete("/echo", echo);
+        r.Post("/upload", [](const httplib::Request& req, httplib::Response& res) {
+            std::string fields;
+            for (const auto& [name, file] : req.files) fields += name + "=" + file.content + ";";
+            res.set_content("{\"multipart\":" + std::string(req.is_multipart_form_data() ? "true" : "false") +
+                                ",\"fields\":\"" + fields + "\"}",
+                            "application/json");
+        });
         r.Get("/api/items", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("{\"where\":\"api\"}", "application/json");
         });
@@ -202,6 +210,28 @@ TEST_F(HTTPSessionManagerTest, EveryVerbReachesTheServerAndDecodesOnTheMainQueue
         EXPECT_EQ(out.object.objectForKey("query").stringValue(), inQuery ? "yes" : "");
         EXPECT_EQ(out.object.objectForKey("bodyLength").integerValue() > 0, !inQuery);
     }
+}
+
+TEST_F(HTTPSessionManagerTest, MultipartPostStreamsItsParts) {
+    Outcome out;
+    std::atomic<int64_t> sent{0};
+    std::string blob(64 * 1024, 'z');
+    auto task = manager->POST(
+        "upload", Value::dict({{"model", "iPhone10,3"}}), {},
+        [&](NKMultipartFormData& form) {
+            form.appendPartWithFileData(Value::Data(blob.begin(), blob.end()), "file", "blob.bin",
+                                        "application/octet-stream");
+        },
+        [&](const NSProgressPtr& progress) { sent = progress->completedUnitCount(); }, recordSuccess(out),
+        recordFailure(out));
+    ASSERT_TRUE(task);
+    EXPECT_TRUE(task->isKindOfClass(&NSURLSessionUploadTask::classObject()));
+    wait(out);
+    ASSERT_FALSE(out.error) << out.error->description();
+    EXPECT_EQ(out.task, task);
+    EXPECT_TRUE(out.object.objectForKey("multipart").boolValue());
+    EXPECT_EQ(out.object.objectForKey("fields").stringValue(), "file=" + blob + ";model=iPhone10,3;");
+    EXPECT_GT(sent.load(), int64_t(blob.size()));  // the streamed body's bytes, as the task counts them
 }
 
 TEST_F(HTTPSessionManagerTest, HeadSucceedsWithTheTaskOnly) {

@@ -210,6 +210,19 @@ TEST_F(URLSessionManagerTest, CopyHasItsOwnSessionAndNoCallbacks) {
     copy->invalidateSessionCancelingTasks(true, false);
 }
 
+TEST_F(URLSessionManagerTest, InvalidationIsToldAndResetMakesANewSession) {
+    std::atomic<bool> blockCalled{false}, notified{false};
+    NSURLSessionPtr first = manager->session();
+    manager->setSessionDidBecomeInvalidBlock([&](const NSURLSessionPtr& s, const NSErrorPtr&) { blockCalled = s == first; });
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        NKURLSessionDidInvalidateNotification, Value(first), nullptr, [&](const NSNotification&) { notified = true; });
+    manager->invalidateSessionCancelingTasks(false, true);
+    ASSERT_TRUE(nktest::waitFor([&] { return blockCalled.load() && notified.load(); }));
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+    EXPECT_NE(manager->session(), first);
+    EXPECT_TRUE(dataTask());  // the new session makes tasks again
+}
+
 // The body arrives in pieces; the record hands all of it to the serializer and the notification.
 TEST_F(URLSessionManagerTest, ChunksMakeOneBody) {
     manager->setResponseSerializer(NKHTTPResponseSerializer::serializer());
