@@ -19,9 +19,16 @@ namespace {
 
 // Reusable per-thread parse state: the value stack and the reader keep their capacity between
 // documents, so a parse does not pay for regrowing them.
+// A dictionary member while its object is being closed: the key's text and the key's place on
+// the value stack (the value follows it).
+struct Entry {
+    std::string_view key;
+    std::size_t index;
+};
+
 struct BuilderBuffers {
     std::vector<Value> stack;
-    std::vector<std::size_t> order;
+    std::vector<Entry> order;
     std::unordered_map<std::string_view, Value> keys;
     rapidjson::Reader reader;
 };
@@ -63,12 +70,12 @@ public:
         return push(std::move(v));
     }
     bool Key(const char* s, rapidjson::SizeType length, bool) {
-        if (!checkSurrogates(s, length)) return false;
         const std::string_view text(s, length);
         // Documents repeat the same few keys in every object: share one string payload
-        // (copy-on-write) instead of allocating each again.
+        // (copy-on-write) instead of allocating each again. An interned key was checked once.
         if (length <= kMaxInternedKey) {
             auto it = keys_.find(text);
+            if (it == keys_.end() && !checkSurrogates(s, length)) return false;
             if (it == keys_.end() && keys_.size() < kMaxInternedKeys) {
                 Value key(text);
                 it = keys_.emplace(key.asString(), key).first;
@@ -78,6 +85,7 @@ public:
                 return true;
             }
         }
+        if (length > kMaxInternedKey && !checkSurrogates(s, length)) return false;
         stack_.emplace_back(text);
         return true;
     }
@@ -88,21 +96,25 @@ public:
     bool EndObject(rapidjson::SizeType members) {
         --depth_;
         const std::size_t first = stack_.size() - 2 * static_cast<std::size_t>(members);
-        // Insert in key order so each insertion lands at the end of the tree; a stable sort
-        // keeps repeated keys in document order, and the last of them wins.
+        // Keys are strings, whose Value order is their byte order: sort the entries here (a
+        // stable sort keeps repeated keys in document order, and the last of them wins) and hand
+        // the dictionary its entries in order, with no search per insertion.
         order_.clear();
-        for (std::size_t i = first; i < stack_.size(); i += 2) order_.push_back(i);
-        auto keyOf = [this](std::size_t i) -> const std::string& { return stack_[i].asString(); };
-        if (!std::is_sorted(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); }))
-            std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
-        Value::Dictionary dict;
+        for (std::size_t i = first; i < stack_.size(); i += 2) order_.push_back({stack_[i].asString(), i});
+        bool strictlyAscending = true;
+        for (std::size_t n = 1; n < order_.size() && strictlyAscending; ++n)
+            strictlyAscending = order_[n - 1].key < order_[n].key;
+        if (!strictlyAscending)
+            std::stable_sort(order_.begin(), order_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        std::vector<Value::Dictionary::value_type> entries;
+        entries.reserve(order_.size());
         for (std::size_t n = 0; n < order_.size(); ++n) {
-            const std::size_t i = order_[n];
-            if (n + 1 < order_.size() && keyOf(order_[n + 1]) == keyOf(i)) continue;
-            dict.emplace_hint(dict.end(), std::move(stack_[i]), std::move(stack_[i + 1]));
+            if (!strictlyAscending && n + 1 < order_.size() && order_[n + 1].key == order_[n].key) continue;
+            const std::size_t i = order_[n].index;
+            entries.emplace_back(std::move(stack_[i]), std::move(stack_[i + 1]));
         }
         stack_.resize(first);
-        Value v(std::move(dict));
+        Value v(Value::Dictionary::fromSortedUnique(std::move(entries)));
         if (mutableContainers_) v.setMutable(true);
         return push(std::move(v));
     }
@@ -156,7 +168,7 @@ private:
     bool mutableContainers_;
     bool mutableLeaves_;
     std::vector<Value>& stack_;
-    std::vector<std::size_t>& order_;
+    std::vector<Entry>& order_;
     std::unordered_map<std::string_view, Value>& keys_;
     std::size_t depth_ = 0;
     std::string failure_;

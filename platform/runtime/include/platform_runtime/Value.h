@@ -18,6 +18,7 @@
 #include <platform_runtime/NSComparisonResult.h>
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSDecimal.h>
+#include <platform_runtime/ValueSortedMap.h>
 
 class NSObject;
 
@@ -28,7 +29,7 @@ public:
 
     using Data = std::vector<uint8_t>;
     using Array = std::vector<Value>;
-    using Dictionary = std::map<Value, Value>;  // ordered by Value::compare
+    using Dictionary = ValueSortedMap<Value, Value>;  // ordered by Value::compare
     using Set = std::vector<Value>;             // kept sorted by Value::compare, no duplicates
 
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
@@ -69,7 +70,7 @@ public:
     Value(std::shared_ptr<T> obj) : Value(objectTag{}, std::shared_ptr<NSObject>(std::move(obj))) {}
 
     static Value array(std::initializer_list<Value> items) { return Value(Array(items)); }
-    static Value dict(std::initializer_list<std::pair<const Value, Value>> items) { return Value(Dictionary(items)); }
+    static Value dict(std::initializer_list<std::pair<Value, Value>> items) { return Value(Dictionary(items)); }
     static Value set(std::vector<Value> items);
     static Value data(const void* bytes, std::size_t length);
     // Empty mutable containers (as the platform's mutable classes' `new`).
