@@ -101,7 +101,8 @@ std::string NSHTTPURLResponse::suggestedFilename() const {
 }
 
 std::string NSHTTPURLResponse::localizedStringForStatusCode(int64_t code) {
-    static const std::map<int64_t, const char*> texts = {
+    // Never destroyed: transfers may still fail while the process exits.
+    static const auto& texts = *new std::map<int64_t, const char*>{
         {100, "continue"}, {101, "switching protocols"}, {200, "no error"}, {201, "created"},
         {202, "accepted"}, {203, "non-authoritative information"}, {204, "no content"},
         {205, "reset content"}, {206, "partial content"}, {300, "multiple choices"},

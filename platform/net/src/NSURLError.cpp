@@ -3,7 +3,8 @@
 #include <map>
 
 std::string NSURLErrorLocalizedDescription(int64_t code) {
-    static const std::map<int64_t, const char*> texts = {
+    // Never destroyed: transfers may still fail while the process exits.
+    static const auto& texts = *new std::map<int64_t, const char*>{
         {NSURLErrorUnknown, "An unknown error occurred."},
         {NSURLErrorCancelled, "cancelled"},
         {NSURLErrorBadURL, "unsupported URL"},

@@ -5,7 +5,8 @@
 namespace {
 // The extension a saved body of that type gets when its name has none.
 const char* extensionForMIMEType(const std::string& mime) {
-    static const std::map<std::string, const char*> table = {
+    // Never destroyed: transfers may still fail while the process exits.
+    static const auto& table = *new std::map<std::string, const char*>{
         {"text/html", "html"},         {"text/plain", "txt"},       {"application/json", "json"},
         {"application/xml", "xml"},    {"text/xml", "xml"},         {"image/png", "png"},
         {"image/jpeg", "jpg"},         {"image/gif", "gif"},        {"application/pdf", "pdf"},
