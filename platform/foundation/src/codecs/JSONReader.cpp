@@ -30,6 +30,10 @@ struct BuilderBuffers {
     std::vector<Value> stack;
     std::vector<Entry> order;
     std::unordered_map<std::string_view, Value> keys;
+    // The key last seen at each member position: sibling objects usually spell their keys in
+    // the same order, so most keys are found here without hashing.
+    std::vector<std::pair<std::string_view, Value>> keyAtPosition;
+    std::vector<std::size_t> memberCounts;  // keys seen so far in each open object
     rapidjson::Reader reader;
 };
 
@@ -42,14 +46,12 @@ public:
           mutableLeaves_(options & NSJSONReadingMutableLeaves),
           stack_(buffers.stack),
           order_(buffers.order),
-          keys_(buffers.keys) {
-        stack_.clear();
-        keys_.clear();
+          keys_(buffers.keys),
+          keyAtPosition_(buffers.keyAtPosition),
+          memberCounts_(buffers.memberCounts) {
+        clear();
     }
-    ~ValueBuilder() {
-        stack_.clear();
-        keys_.clear();
-    }
+    ~ValueBuilder() { clear(); }
 
     bool Null() { return push(Value()); }
     bool Bool(bool b) { return push(Value(b)); }
@@ -71,6 +73,11 @@ public:
     }
     bool Key(const char* s, rapidjson::SizeType length, bool) {
         const std::string_view text(s, length);
+        const std::size_t position = memberCounts_.back()++;
+        if (position < keyAtPosition_.size() && keyAtPosition_[position].first == text) {
+            stack_.push_back(keyAtPosition_[position].second);
+            return true;
+        }
         // Documents repeat the same few keys in every object: share one string payload
         // (copy-on-write) instead of allocating each again. An interned key was checked once.
         if (length <= kMaxInternedKey) {
@@ -81,6 +88,10 @@ public:
                 it = keys_.emplace(key.asString(), key).first;
             }
             if (it != keys_.end()) {
+                if (position < kMaxKeyPositions) {
+                    if (position >= keyAtPosition_.size()) keyAtPosition_.resize(position + 1);
+                    keyAtPosition_[position] = {it->first, it->second};
+                }
                 stack_.push_back(it->second);
                 return true;
             }
@@ -90,11 +101,15 @@ public:
         return true;
     }
 
-    bool StartObject() { return enter(); }
+    bool StartObject() {
+        memberCounts_.push_back(0);
+        return enter();
+    }
     bool StartArray() { return enter(); }
 
     bool EndObject(rapidjson::SizeType members) {
         --depth_;
+        memberCounts_.pop_back();
         const std::size_t first = stack_.size() - 2 * static_cast<std::size_t>(members);
         // Keys are strings, whose Value order is their byte order: sort the entries here (a
         // stable sort keeps repeated keys in document order, and the last of them wins) and hand
@@ -136,6 +151,14 @@ public:
 private:
     static constexpr std::size_t kMaxInternedKey = 64;
     static constexpr std::size_t kMaxInternedKeys = 4096;
+    static constexpr std::size_t kMaxKeyPositions = 256;
+
+    void clear() {
+        stack_.clear();
+        keys_.clear();
+        keyAtPosition_.clear();
+        memberCounts_.clear();
+    }
 
     bool push(Value&& v) {
         stack_.push_back(std::move(v));
@@ -170,6 +193,8 @@ private:
     std::vector<Value>& stack_;
     std::vector<Entry>& order_;
     std::unordered_map<std::string_view, Value>& keys_;
+    std::vector<std::pair<std::string_view, Value>>& keyAtPosition_;
+    std::vector<std::size_t>& memberCounts_;
     std::size_t depth_ = 0;
     std::string failure_;
 };
