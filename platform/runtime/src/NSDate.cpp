@@ -1,4 +1,5 @@
 #include <platform_runtime/NSDate.h>
+#include <platform_runtime/CivilDate.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,20 +21,6 @@ std::function<double()>& testClock() {
 
 // Lets NSDate::date() skip the mutex unless a test installed a clock.
 std::atomic<bool> hasTestClock{false};
-
-// Days since 1970-01-01 -> proleptic Gregorian civil date.
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
-}
 
 }  // namespace
 
