@@ -234,8 +234,9 @@ std::vector<std::string> NSDirectoryEnumerator::allObjects() {
 // --- NSFileManager -----------------------------------------------------------------------
 
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
-    static const auto shared = std::make_shared<NSFileManager>();
-    return shared;
+    // Never destroyed: threads still running while the process exits may use it.
+    static const auto* shared = new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+    return *shared;
 }
 
 bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {

@@ -99,8 +99,9 @@ NSNotificationCenter::NSNotificationCenter() = default;
 NSNotificationCenter::~NSNotificationCenter() = default;
 
 std::shared_ptr<NSNotificationCenter> NSNotificationCenter::defaultCenter() {
-    static const auto center = std::make_shared<NSNotificationCenter>();
-    return center;
+    // Never destroyed: threads still running while the process exits may use it.
+    static const auto* center = new std::shared_ptr<NSNotificationCenter>(std::make_shared<NSNotificationCenter>());
+    return *center;
 }
 
 std::shared_ptr<NSObject> NSNotificationCenter::addObserverForName(NSNotificationNameFilter name, const Value& object,

@@ -47,8 +47,9 @@ std::string executableName() {
 }  // namespace
 
 std::shared_ptr<NSProcessInfo> NSProcessInfo::processInfo() {
-    static const auto shared = std::make_shared<NSProcessInfo>();
-    return shared;
+    // Never destroyed: threads still running while the process exits may use it.
+    static const auto* shared = new std::shared_ptr<NSProcessInfo>(std::make_shared<NSProcessInfo>());
+    return *shared;
 }
 
 std::string NSProcessInfo::processName() const {
