@@ -13,19 +13,19 @@
 #include <platform_foundation/NSKeyedUnarchiver.h>
 #include <platform_runtime/NSException.h>
 
-#include "NKTestCertificates.h"
+#include "../../platform/net/tests/TestCertificates.h"
 
 namespace {
 
-using nktest::Certificate;
+using testcerts::Certificate;
 
 struct Chains {
-    Certificate ca = nktest::makeCA("Pinned Root");
-    Certificate otherCA = nktest::makeCA("Other Root");
-    Certificate leaf = nktest::makeServer(ca);
-    Certificate selfSigned = nktest::makeSelfSigned();
+    Certificate ca = testcerts::makeCA("Pinned Root");
+    Certificate otherCA = testcerts::makeCA("Other Root");
+    Certificate leaf = testcerts::makeServer(ca);
+    Certificate selfSigned = testcerts::makeSelfSigned();
     // A renewed leaf from another issuer that keeps the pinned leaf's key.
-    Certificate renewed = nktest::makeServer(otherCA, leaf.key);
+    Certificate renewed = testcerts::makeServer(otherCA, "127.0.0.1", "DNS:localhost,IP:127.0.0.1", leaf.key);
 };
 
 const Chains& chains() {
