@@ -2,6 +2,7 @@
 
 #include <model_mapping/MMModel.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "MMModelClassInfo.h"
@@ -23,6 +24,8 @@ MMKeyMapperPtr& globalMapperSlot() {
     static MMKeyMapperPtr mapper;
     return mapper;
 }
+// Lets imports skip the lock in the usual case of no global mapper.
+std::atomic<bool> globalMapperSet{false};
 
 void setError(NSErrorPtr* error, NSErrorPtr value) {
     if (error) *error = std::move(value);
@@ -32,18 +35,30 @@ MMModelErrorPtr withKeyPath(const NSErrorPtr& error, const std::string& componen
     return MMModelError::errorByPrependingKeyPathComponent(*error, component);
 }
 
+// The value under a plain key. The hint slot is checked first and updated after a search.
+const Value* findKey(const Value::Dictionary& dictionary, const Value& key, std::atomic<uint32_t>* hint) {
+    if (hint) {
+        const std::size_t slot = hint->load(std::memory_order_relaxed);
+        if (slot < dictionary.size()) {
+            const auto& entry = *(dictionary.begin() + static_cast<std::ptrdiff_t>(slot));
+            if (entry.first.isString() && entry.first.asString() == key.asString()) return &entry.second;
+        }
+    }
+    auto it = dictionary.find(key);
+    if (it == dictionary.end()) return nullptr;
+    if (hint) hint->store(static_cast<uint32_t>(it - dictionary.begin()), std::memory_order_relaxed);
+    return &it->second;
+}
+
 // The value under a key, read as a dot-separated path through nested dictionaries. When a step
 // lands on something that has no keys, the whole text is read once more as one top-level key.
-// nullopt: no such key (a stored null is a value).
-std::optional<Value> lookup(const Value& dictionary, const Value& keyValue) {
+// nullptr: no such key (a stored null is a value). A value gathered over an array's elements is
+// kept in `gathered`.
+const Value* lookup(const Value& dictionary, const Value& keyValue, bool dotted, std::atomic<uint32_t>* hint,
+                    std::vector<std::unique_ptr<Value>>& gathered) {
     const Value::Dictionary& top = dictionary.asDictionary();
+    if (!dotted) return findKey(top, keyValue, hint);
     const std::string& key = keyValue.asString();
-    auto plain = [&]() -> std::optional<Value> {
-        auto it = top.find(keyValue);
-        if (it == top.end()) return std::nullopt;
-        return it->second;
-    };
-    if (key.find('.') == std::string::npos) return plain();
     const Value* current = &dictionary;
     std::size_t start = 0;
     while (true) {
@@ -52,20 +67,20 @@ std::optional<Value> lookup(const Value& dictionary, const Value& keyValue) {
         if (current->isDictionary()) {
             const auto& d = current->asDictionary();
             auto it = d.find(Value(step));
-            if (it == d.end()) return std::nullopt;
+            if (it == d.end()) return nullptr;
             current = &it->second;
         } else if (current->isArray()) {
             // Arrays collect the rest of the path over their elements.
             try {
-                Value collected = valueForKeyPath(*current, key.substr(start));
-                return collected;
+                gathered.push_back(std::make_unique<Value>(valueForKeyPath(*current, key.substr(start))));
+                return gathered.back().get();
             } catch (const NSException&) {
-                return plain();
+                return findKey(top, keyValue, nullptr);
             }
         } else {
-            return plain();
+            return findKey(top, keyValue, nullptr);
         }
-        if (dot == std::string::npos) return *current;
+        if (dot == std::string::npos) return current;
         start = dot + 1;
     }
 }
@@ -97,18 +112,14 @@ std::string valueClassName(const Value& v) {
 
 void MMModel::setGlobalKeyMapper(MMKeyMapperPtr mapper) {
     std::lock_guard lock(globalMapperMutex());
+    globalMapperSet.store(mapper != nullptr, std::memory_order_release);
     globalMapperSlot() = std::move(mapper);
 }
 
 MMKeyMapperPtr MMModel::globalKeyMapper() {
+    if (!globalMapperSet.load(std::memory_order_acquire)) return nullptr;
     std::lock_guard lock(globalMapperMutex());
     return globalMapperSlot();
-}
-
-Value MMModel::keyFor(const MMModelClassProperty& p, std::size_t i, const std::vector<Value>& classKeys,
-                      const MMKeyMapperPtr& mapper, const MMKeyMapperPtr& global) {
-    if (global) return Value(mapString(p.name, mapper));
-    return mapper ? classKeys[i] : Value(p.name);
 }
 
 std::string MMModel::mapString(const std::string& name, const MMKeyMapperPtr& mapper) {
@@ -122,15 +133,33 @@ std::string MMModel::mapString(const std::string& name, const MMKeyMapperPtr& ma
 }
 
 MMModelPtr MMModel::modelWithDictionary(ObjCClass& cls, const Value& dictionary, NSErrorPtr* error) {
+    return modelFrom(cls, dictionary, false, error);
+}
+
+MMModelPtr MMModel::modelWithDictionary(ObjCClass& cls, Value&& dictionary, NSErrorPtr* error) {
+    const Value owned = std::move(dictionary);
+    return modelFrom(cls, owned, true, error);
+}
+
+MMModelPtr MMModel::modelFrom(ObjCClass& cls, const Value& dictionary, bool consumable, NSErrorPtr* error) {
     auto model = std::dynamic_pointer_cast<MMModel>(cls.createInstance());
     if (!model) {
         setError(error, MMModelError::errorModelIsInvalid());
         return nullptr;
     }
-    return model->initWithDictionary(dictionary, error) ? model : nullptr;
+    return model->importFrom(dictionary, consumable, error) ? model : nullptr;
 }
 
 bool MMModel::initWithDictionary(const Value& dictionary, NSErrorPtr* error) {
+    return importFrom(dictionary, false, error);
+}
+
+bool MMModel::initWithDictionary(Value&& dictionary, NSErrorPtr* error) {
+    const Value owned = std::move(dictionary);
+    return importFrom(owned, true, error);
+}
+
+bool MMModel::importFrom(const Value& dictionary, bool consumable, NSErrorPtr* error) {
     if (dictionary.isNull()) {
         setError(error, MMModelError::errorInputIsNil());
         return false;
@@ -142,20 +171,27 @@ bool MMModel::initWithDictionary(const Value& dictionary, NSErrorPtr* error) {
         return false;
     }
     // Every key is looked up once; the required-key check runs before anything is assigned.
-    const Found found = lookUpProperties(dictionary, classKeyMapper());
-    if (!doesDictionaryMatchModel(found, error)) return false;
-    if (!importDictionary(found, true, error)) return false;
+    const ClassInfo& info = setup();
+    Found found;
+    found.consumable = consumable && dictionary.hasUniquePayload();
+    lookUpProperties(info, dictionary, true, found);
+    if (!doesDictionaryMatchModel(info, found, error)) return false;
+    if (!importDictionary(info, found, true, error)) return false;
     return validate(error);
 }
 
 bool MMModel::initWithData(const Value::Data& data, NSErrorPtr* error) {
+    return initWithJSONText(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), error);
+}
+
+bool MMModel::initWithJSONText(std::string_view text, NSErrorPtr* error) {
     NSErrorPtr jsonError;
-    Value object = NSJSONSerialization::JSONObjectWithData(data, 0, &jsonError);
+    Value object = NSJSONSerialization::JSONObjectWithData(text, 0, &jsonError);
     if (jsonError) {
         setError(error, MMModelError::errorBadJSON());
         return false;
     }
-    return initWithDictionary(object, error);
+    return initWithDictionary(std::move(object), error);
 }
 
 bool MMModel::initWithString(const std::string& text, NSErrorPtr* error) {
@@ -163,6 +199,7 @@ bool MMModel::initWithString(const std::string& text, NSErrorPtr* error) {
 }
 
 bool MMModel::initWithString(const std::string& text, NSStringEncoding encoding, NSErrorPtr* error) {
+    if (encoding == NSUTF8StringEncoding) return initWithJSONText(text, error);
     auto data = NSString::dataUsingEncoding(text, encoding);
     if (!data) {
         setError(error, MMModelError::errorBadJSON());
@@ -179,34 +216,56 @@ bool MMModel::mergeFromDictionary(const Value& dictionary, bool useKeyMapping, N
                                                   "an 'NSDictionary'."));
         return false;
     }
-    return importDictionary(lookUpProperties(dictionary, useKeyMapping ? classKeyMapper() : nullptr), false, error);
+    const ClassInfo& info = setup();
+    Found found;
+    lookUpProperties(info, dictionary, useKeyMapping, found);
+    return importDictionary(info, found, false, error);
 }
 
 bool MMModel::validate(NSErrorPtr*) { return true; }
 
-MMModel::Found MMModel::lookUpProperties(const Value& dictionary, const MMKeyMapperPtr& mapper) const {
-    const ClassInfo& info = setup();
+void MMModel::lookUpProperties(const ClassInfo& info, const Value& dictionary, bool useKeyMapping,
+                               Found& found) const {
+    MMKeyMapperPtr classMapper;
+    setup(&found.keys, &classMapper);
+    const ImportKeys* keys = found.keys.get();
+    const MMKeyMapperPtr mapper = useKeyMapping ? classMapper : nullptr;
     const MMKeyMapperPtr global = globalKeyMapper();
-    const auto keys = classKeys();
-    Found found;
-    found.reserve(info.properties.size());
-    for (std::size_t i = 0; i < info.properties.size(); ++i)
-        found.push_back(lookup(dictionary, keyFor(*info.properties[i], i, *keys, mapper, global)));
-    return found;
+    const std::size_t n = info.properties.size();
+    found.values.resize(n);
+    bool anyDotted = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!global && mapper) {
+            anyDotted |= keys->dotted[i] != 0;
+            found.values[i] = lookup(dictionary, keys->keys[i], keys->dotted[i], &keys->hints[i], found.gathered);
+            continue;
+        }
+        // Unmapped names, or names mapped afresh through the global mapper.
+        const std::string& name = info.properties[i]->name;
+        const Value key(global ? mapString(name, mapper) : name);
+        const bool dotted = key.asString().find('.') != std::string::npos;
+        anyDotted |= dotted;
+        found.values[i] = lookup(dictionary, key, dotted, nullptr, found.gathered);
+    }
+    // A value two properties read (the same key, or a key path into another's value) is only
+    // ever copied: moving it out for one would empty it for the other.
+    if (!found.consumable) return;
+    found.movable.assign(n, anyDotted ? 0 : 1);
+    for (std::size_t i = 0; i < n && !anyDotted; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (found.values[i] && found.values[i] == found.values[j]) found.movable[i] = found.movable[j] = 0;
 }
 
-bool MMModel::doesDictionaryMatchModel(const Found& found, NSErrorPtr* error) const {
-    const ClassInfo& info = setup();
+bool MMModel::doesDictionaryMatchModel(const ClassInfo& info, const Found& found, NSErrorPtr* error) const {
     std::set<std::string> missing;
     for (std::size_t i = 0; i < info.properties.size(); ++i)
-        if (!info.properties[i]->isOptional && !found[i]) missing.insert(info.properties[i]->name);
+        if (!info.properties[i]->isOptional && !found.values[i]) missing.insert(info.properties[i]->name);
     if (missing.empty()) return true;
     setError(error, MMModelError::errorInvalidDataWithMissingKeys(missing));
     return false;
 }
 
-bool MMModel::importDictionary(const Found& found, bool validation, NSErrorPtr* error) {
-    const ClassInfo& info = setup();
+bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool validation, NSErrorPtr* error) {
     const std::string& modelClass = objcClass().name();
 
     auto fail = [&](NSErrorPtr e, const std::string& name) {
@@ -214,11 +273,14 @@ bool MMModel::importDictionary(const Found& found, bool validation, NSErrorPtr* 
         return false;
     };
     // Assigns through the declared property; a value its storage cannot hold is a type mismatch.
-    auto assign = [&](const MMModelClassProperty& p, const Value& v) {
+    // Assigns through the declared property; a value its storage cannot hold is a type mismatch.
+    // A value the import may consume is handed over, so its text moves instead of being copied.
+    auto assign = [&](const MMModelClassProperty& p, const Value& v, bool movable) {
         try {
             // An equal value is not stored again; that only matters to observers.
             if (hasObservers() && p.property->get(*this) == v) return true;
-            p.property->set(*this, v);
+            if (movable) p.property->set(*this, std::move(const_cast<Value&>(v)));
+            else p.property->set(*this, v);
             return true;
         } catch (const NSException&) {
             return fail(MMModelError::errorInvalidDataWithTypeMismatch(valueClassName(v) + " type not supported for " +
@@ -227,47 +289,55 @@ bool MMModel::importDictionary(const Found& found, bool validation, NSErrorPtr* 
         }
     };
 
+    static const Value kNull;
     for (std::size_t i = 0; i < info.properties.size(); ++i) {
         const MMModelClassProperty& p = *info.properties[i];
-        Value value = found[i] ? *found[i] : Value();
+        const Value* current = found.values[i] ? found.values[i] : &kNull;
+        Value replaced;  // the value after an element-model or mutable-copy step
+        const bool consumable = found.consumable && found.movable[i];
+        auto movable = [&] { return current == &replaced || consumable; };
 
-        if (value.isNull()) {
+        if (current->isNull()) {
             if (p.isOptional || !validation) continue;
             return fail(MMModelError::errorInvalidDataWithMessage("Value of required model key " + p.name + " is null"),
                         p.name);
         }
-        if (!isAllowedJSONValue(value))
-            return fail(MMModelError::errorInvalidDataWithMessage("Type " + valueClassName(value) +
+        if (found.keys->plainText[i] && current->isString()) {
+            if (!assign(p, *current, movable())) return false;
+            continue;
+        }
+        if (!isAllowedJSONValue(*current))
+            return fail(MMModelError::errorInvalidDataWithMessage("Type " + valueClassName(*current) +
                                                                   " is not allowed in JSON."),
                         p.name);
 
-        if (customSetValue(value, p)) continue;
+        if (customSetValue(*current, p)) continue;
 
         if (!p.type && !p.structName) {
             // A primitive cannot hold a container; an untyped reference takes anything.
-            if (!p.primitiveName.empty() && (value.isArray() || value.isDictionary()))
+            if (!p.primitiveName.empty() && (current->isArray() || current->isDictionary()))
                 return fail(MMModelError::errorInvalidDataWithTypeMismatch(
-                                MMValueTransformer::classByResolvingClusterClasses(value) + " type not supported for " +
+                                MMValueTransformer::classByResolvingClusterClasses(*current) + " type not supported for " +
                                 modelClass + "." + p.name + " (" + p.primitiveName + ")"),
                             p.name);
-            if (!assign(p, value)) return false;
+            if (!assign(p, *current, movable())) return false;
             continue;
         }
 
         if (isMMModelSubClass(p.type)) {
             NSErrorPtr local;
-            MMModelPtr nested = modelWithDictionary(*p.type, value, &local);
+            MMModelPtr nested = modelFrom(*p.type, *current, consumable, &local);
             if (!nested) {
                 if (p.isOptional || !validation) continue;
                 if (local) return fail(local, p.name);
                 return false;
             }
-            if (!assign(p, Value(nested))) return false;
+            if (!assign(p, Value(nested), false)) return false;
             continue;
         }
 
         if (p.protocol) {
-            std::optional<Value> transformed = transform(value, p, error);
+            std::optional<Value> transformed = transform(*current, consumable, p, error);
             if (!transformed) {
                 if (error && !*error)
                     *error = withKeyPath(MMModelError::errorInvalidDataWithMessage(
@@ -276,36 +346,44 @@ bool MMModel::importDictionary(const Found& found, bool validation, NSErrorPtr* 
                                          p.name);
                 return false;
             }
-            value = std::move(*transformed);
+            replaced = std::move(*transformed);
+            current = &replaced;
         }
 
-        if (p.isStandardJSONType && isKindOf(value, p.type)) {
-            if (p.isMutable) value = value.mutableCopy();
-            if (!assign(p, value)) return false;
+        if (p.isStandardJSONType && isKindOf(*current, p.type)) {
+            if (p.isMutable) {
+                replaced = current->mutableCopy();
+                current = &replaced;
+            }
+            if (!assign(p, *current, movable())) return false;
             continue;
         }
-        if (isKindOf(value, p.type) && !p.isMutable && !p.structName) {
-            if (!assign(p, value)) return false;
+        if (isKindOf(*current, p.type) && !p.isMutable && !p.structName) {
+            if (!assign(p, *current, movable())) return false;
             continue;
         }
 
-        const std::string source = MMValueTransformer::classByResolvingClusterClasses(value);
-        const std::string target = p.structName ? *p.structName : p.type->name();
-        const std::string selector = target + "From" + source + ":";
+        // "<target>From<source>:", built in a reused buffer (this runs once per converted value).
+        thread_local std::string selector;
+        selector.assign(p.structName ? *p.structName : p.type->name())
+            .append("From")
+            .append(MMValueTransformer::classByResolvingClusterClasses(*current))
+            .append(":");
         const MMValueTransformer& transformer = MMValueTransformer::shared();
-        std::optional<Value> converted = transformer.transform(selector, value);
-        if (!converted) converted = transformer.transform("__" + selector, value);
+        std::optional<Value> converted = transformer.transform(selector, *current);
+        if (!converted) converted = transformer.transform("__" + selector, *current);
         if (!converted)
             return fail(MMModelError::errorInvalidDataWithTypeMismatch(
                             (p.type ? p.type->name() : std::string("(null)")) + " type not supported for " +
                             modelClass + "." + p.name),
                         p.name);
-        if (!assign(p, *converted)) return false;
+        if (!assign(p, *converted, true)) return false;
     }
     return true;
 }
 
-std::optional<Value> MMModel::transform(const Value& value, const MMModelClassProperty& p, NSErrorPtr* error) const {
+std::optional<Value> MMModel::transform(const Value& value, bool consumable, const MMModelClassProperty& p,
+                                       NSErrorPtr* error) const {
     ObjCClass* element = NSClassFromString(*p.protocol);
     if (!element) {
         if (value.isArray())
@@ -326,7 +404,7 @@ std::optional<Value> MMModel::transform(const Value& value, const MMModelClassPr
     if (p.type && p.type->isSubclassOfClass(NSClassFromString("NSArray"))) {
         if (!value.isArray()) return mismatch("NSArray", "Array");
         NSErrorPtr local;
-        Value models = arrayOfModelsFromDictionaries(*element, value, &local);
+        Value models = modelsFrom(*element, value, consumable, &local);
         if (local) {
             setError(error, withKeyPath(local, p.name));
             return std::nullopt;
@@ -337,9 +415,10 @@ std::optional<Value> MMModel::transform(const Value& value, const MMModelClassPr
     if (p.type && p.type->isSubclassOfClass(NSClassFromString("NSDictionary"))) {
         if (!value.isDictionary()) return mismatch("NSDictionary", "Object");
         Value::Dictionary result;
+        const bool itemsConsumable = consumable && value.hasUniquePayload();
         for (const auto& [key, item] : value.asDictionary()) {
             NSErrorPtr local;
-            MMModelPtr model = modelWithDictionary(*element, item, &local);
+            MMModelPtr model = modelFrom(*element, item, itemsConsumable, &local);
             if (!model) {
                 if (error && local) *error = withKeyPath(withKeyPath(local, key.stringValue()), p.name);
                 return std::nullopt;

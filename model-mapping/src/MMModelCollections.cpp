@@ -10,37 +10,67 @@ void setError(NSErrorPtr* error, NSErrorPtr value) {
 }
 }  // namespace
 
+namespace {
+
+// A long list of decoded dictionaries is spread over the heap: while one element is imported,
+// the entries of the ones a few places ahead are fetched into the cache.
+void prefetchAhead(const Value::Array& items, std::size_t i) {
+    constexpr std::size_t kEntriesAhead = 2;
+    constexpr std::size_t kContainerAhead = 4;
+    if (i + kContainerAhead < items.size()) __builtin_prefetch(&items[i + kContainerAhead].asDictionary());
+    if (i + kEntriesAhead < items.size() && items[i + kEntriesAhead].isDictionary()) {
+        const Value::Dictionary& d = items[i + kEntriesAhead].asDictionary();
+        const char* begin = reinterpret_cast<const char*>(&*d.begin());
+        const char* end = reinterpret_cast<const char*>(&*d.end());
+        for (const char* p = begin; p < end; p += 64) __builtin_prefetch(p);
+    }
+}
+
+}  // namespace
+
 Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, const Value& list, NSErrorPtr* error) {
+    return modelsFrom(cls, list, false, error);
+}
+
+Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, Value&& list, NSErrorPtr* error) {
+    const Value owned = std::move(list);
+    return modelsFrom(cls, owned, true, error);
+}
+
+Value MMModel::modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NSErrorPtr* error) {
     if (list.isNull()) return Value();
     if (!list.isArray()) {
         setError(error, MMModelError::errorInvalidDataWithTypeMismatch("Only arrays are supported"));
         return Value();
     }
-    Value result = Value::mutableArray();
-    for (const Value& element : list.asArray()) {
+    const bool elementsConsumable = consumable && list.hasUniquePayload();
+    const Value::Array& items = list.asArray();
+    Value::Array models;
+    models.reserve(items.size());
+    auto failAt = [&](const NSErrorPtr& local) {
+        if (local)
+            setError(error, MMModelError::errorByPrependingKeyPathComponent(
+                                *local, "[" + std::to_string(models.size()) + "]"));
+        return Value();
+    };
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Value& element = items[i];
+        prefetchAhead(items, i);
         if (element.isDictionary()) {
             NSErrorPtr local;
-            MMModelPtr model = modelWithDictionary(cls, element, &local);
-            if (!model) {
-                if (local)
-                    setError(error, MMModelError::errorByPrependingKeyPathComponent(
-                                        *local, "[" + std::to_string(result.count()) + "]"));
-                return Value();
-            }
-            result.addObject(Value(model));
+            MMModelPtr model = modelFrom(cls, element, elementsConsumable, &local);
+            if (!model) return failAt(local);
+            models.emplace_back(std::move(model));
         } else if (element.isArray()) {
             // A nested list is flattened into this one; its failure fails the whole list.
             NSErrorPtr local;
-            Value nested = arrayOfModelsFromDictionaries(cls, element, &local);
-            if (nested.isNull()) {
-                if (local)
-                    setError(error, MMModelError::errorByPrependingKeyPathComponent(
-                                        *local, "[" + std::to_string(result.count()) + "]"));
-                return Value();
-            }
-            for (const Value& m : nested.asArray()) result.addObject(m);
+            Value nested = modelsFrom(cls, element, elementsConsumable, &local);
+            if (nested.isNull()) return failAt(local);
+            for (const Value& m : nested.asArray()) models.push_back(m);
         }
     }
+    Value result(std::move(models));
+    result.setMutable(true);
     return result;
 }
 
@@ -51,7 +81,7 @@ Value MMModel::arrayOfModelsFromData(ObjCClass& cls, const Value::Data& data, NS
         setError(error, jsonError);
         return Value();
     }
-    return json.isArray() ? arrayOfModelsFromDictionaries(cls, json, error) : Value();
+    return json.isArray() ? arrayOfModelsFromDictionaries(cls, std::move(json), error) : Value();
 }
 
 Value MMModel::arrayOfModelsFromString(ObjCClass& cls, const std::string& text, NSErrorPtr* error) {
@@ -84,7 +114,7 @@ Value MMModel::dictionaryOfModelsFromData(ObjCClass& cls, const Value::Data& dat
         setError(error, jsonError);
         return Value();
     }
-    return json.isDictionary() ? dictionaryOfModelsFromDictionary(cls, json, error) : Value();
+    return json.isDictionary() ? dictionaryOfModelsFromDictionary(cls, std::move(json), error) : Value();
 }
 
 Value MMModel::dictionaryOfModelsFromString(ObjCClass& cls, const std::string& text, NSErrorPtr* error) {

@@ -186,23 +186,32 @@ std::unique_ptr<MMModel::ClassInfo> inspect(ObjCClass& cls) {
 }  // namespace
 
 const MMModel::ClassInfo& classInfo(ObjCClass& cls) {
+    // Records are never dropped, so a thread may keep the last one it looked up.
+    thread_local const ObjCClass* lastClass = nullptr;
+    thread_local const MMModel::ClassInfo* lastInfo = nullptr;
+    if (lastClass == &cls) return *lastInfo;
     static std::mutex mutex;
     static auto* table = new std::unordered_map<const ObjCClass*, std::unique_ptr<MMModel::ClassInfo>>;
+    const MMModel::ClassInfo* found = nullptr;
     {
         std::lock_guard lock(mutex);
         auto it = table->find(&cls);
-        if (it != table->end()) return *it->second;
+        if (it != table->end()) found = it->second.get();
     }
-    // Built outside the lock: the class hooks may create models of other classes.
-    auto info = inspect(cls);
-    std::lock_guard lock(mutex);
-    auto [it, inserted] = table->emplace(&cls, std::move(info));
-    return *it->second;
+    if (!found) {
+        // Built outside the lock: the class hooks may create models of other classes.
+        auto info = inspect(cls);
+        std::lock_guard lock(mutex);
+        found = table->emplace(&cls, std::move(info)).first->second.get();
+    }
+    lastClass = &cls;
+    lastInfo = found;
+    return *found;
 }
 
 }  // namespace mm_detail
 
-const MMModel::ClassInfo& MMModel::setup() const {
+const MMModel::ClassInfo& MMModel::setup(std::shared_ptr<const ImportKeys>* keys, MMKeyMapperPtr* mapper) const {
     ObjCClass& cls = objcClass();
     const ClassInfo& info = mm_detail::classInfo(cls);
     std::lock_guard lock(info.mapperMutex);
@@ -212,19 +221,23 @@ const MMModel::ClassInfo& MMModel::setup() const {
         changed = info.keyMapper != nullptr;
     }
     if (changed || !info.classKeys) {
-        auto keys = std::make_shared<std::vector<Value>>();
-        keys->reserve(info.properties.size());
+        std::vector<Value> names;
+        names.reserve(info.properties.size());
         for (const auto& p : info.properties)
-            keys->emplace_back(info.keyMapper ? info.keyMapper->convertValue(p->name) : p->name);
+            names.emplace_back(info.keyMapper ? info.keyMapper->convertValue(p->name) : p->name);
+        auto keys = std::make_shared<ImportKeys>(std::move(names));
+        ObjCClass* text = NSClassFromString("NSString");
+        keys->plainText.resize(info.properties.size());
+        for (std::size_t i = 0; i < info.properties.size(); ++i) {
+            const MMModelClassProperty& p = *info.properties[i];
+            keys->plainText[i] = p.type == text && p.isStandardJSONType && !p.isMutable && !p.protocol &&
+                                 !p.structName && p.customSetters.empty();
+        }
         info.classKeys = std::move(keys);
     }
+    if (keys) *keys = info.classKeys;
+    if (mapper) *mapper = info.keyMapper;
     return info;
-}
-
-std::shared_ptr<const std::vector<Value>> MMModel::classKeys() const {
-    const ClassInfo& info = setup();
-    std::lock_guard lock(info.mapperMutex);
-    return info.classKeys;
 }
 
 const std::vector<MMModelClassPropertyPtr>& MMModel::properties() const { return setup().properties; }
@@ -234,7 +247,7 @@ const std::set<std::string>& MMModel::requiredPropertyNames() const { return set
 std::optional<std::string> MMModel::indexPropertyName() const { return setup().indexPropertyName; }
 
 MMKeyMapperPtr MMModel::classKeyMapper() const {
-    const ClassInfo& info = setup();
-    std::lock_guard lock(info.mapperMutex);
-    return info.keyMapper;
+    MMKeyMapperPtr mapper;
+    setup(nullptr, &mapper);
+    return mapper;
 }

@@ -2,7 +2,7 @@
 
 #include <mutex>
 #include <shared_mutex>
-#include <unordered_map>
+#include <map>
 
 #include <platform_foundation/NSDateFormatter.h>
 #include <platform_foundation/NSLocale.h>
@@ -18,7 +18,7 @@ using Converter = MMValueTransformer::Converter;
 
 struct Registry {
     mutable std::shared_mutex mutex;
-    std::unordered_map<std::string, Converter> converters;
+    std::map<std::string, Converter, std::less<>> converters;  // found by string_view, no copy
 };
 
 Value mutableCopyOf(const Value& v) { return v.isNull() ? Value() : v.mutableCopy(); }
@@ -57,7 +57,7 @@ Value dictionaryFromArray(const Value& v, bool isMutable) {
     return isMutable ? Value::mutableDictionary() : Value(Value::Dictionary{});
 }
 
-std::unordered_map<std::string, Converter> builtInConverters() {
+std::map<std::string, Converter, std::less<>> builtInConverters() {
     return {
         {"NSMutableStringFromNSString:", mutableCopyOf},
         {"NSMutableArrayFromNSArray:", mutableCopyOf},
@@ -145,7 +145,7 @@ void MMValueTransformer::registerConverter(const std::string& selector, Converte
 bool MMValueTransformer::respondsToSelector(std::string_view selector) const {
     Registry& r = registry();
     std::shared_lock lock(r.mutex);
-    return r.converters.count(std::string(selector)) != 0 || NSObject::respondsToSelector(selector);
+    return r.converters.find(selector) != r.converters.end() || NSObject::respondsToSelector(selector);
 }
 
 std::optional<Value> MMValueTransformer::transform(std::string_view selector, const Value& value) const {
@@ -153,7 +153,7 @@ std::optional<Value> MMValueTransformer::transform(std::string_view selector, co
     {
         Registry& r = registry();
         std::shared_lock lock(r.mutex);
-        auto it = r.converters.find(std::string(selector));
+        auto it = r.converters.find(selector);
         if (it == r.converters.end()) return std::nullopt;
         converter = it->second;
     }

@@ -5,7 +5,9 @@
 // and equality by its index property from here.
 
 #include <functional>
+#include <cstddef>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <set>
 #include <string>
@@ -49,6 +51,8 @@ public:
     // Fills this model from a decoded JSON dictionary. False, with *error set when given, on
     // any failure; the model must then be dropped.
     bool initWithDictionary(const Value& dictionary, NSErrorPtr* error = nullptr);
+    // The same, taking the dictionary over: text it alone holds moves into the model uncopied.
+    bool initWithDictionary(Value&& dictionary, NSErrorPtr* error = nullptr);
     bool initWithData(const Value::Data& data, NSErrorPtr* error = nullptr);
     bool initWithString(const std::string& text, NSErrorPtr* error = nullptr);
     bool initWithString(const std::string& text, NSStringEncoding encoding, NSErrorPtr* error);
@@ -62,7 +66,12 @@ public:
     static std::shared_ptr<T> modelWithDictionary(const Value& dictionary, NSErrorPtr* error = nullptr) {
         return std::dynamic_pointer_cast<T>(modelWithDictionary(T::classObject(), dictionary, error));
     }
+    template <class T>
+    static std::shared_ptr<T> modelWithDictionary(Value&& dictionary, NSErrorPtr* error = nullptr) {
+        return std::dynamic_pointer_cast<T>(modelWithDictionary(T::classObject(), std::move(dictionary), error));
+    }
     static MMModelPtr modelWithDictionary(ObjCClass& cls, const Value& dictionary, NSErrorPtr* error = nullptr);
+    static MMModelPtr modelWithDictionary(ObjCClass& cls, Value&& dictionary, NSErrorPtr* error = nullptr);
     template <class T>
     static std::shared_ptr<T> modelWithData(const Value::Data& data, NSErrorPtr* error = nullptr) {
         auto model = std::make_shared<T>();
@@ -91,6 +100,7 @@ public:
     // --- collections (class operations of cls) ------------------------------------------
     // Mutable array of models, or Null (with *error) when an element fails.
     static Value arrayOfModelsFromDictionaries(ObjCClass& cls, const Value& list, NSErrorPtr* error = nullptr);
+    static Value arrayOfModelsFromDictionaries(ObjCClass& cls, Value&& list, NSErrorPtr* error = nullptr);
     static Value arrayOfModelsFromData(ObjCClass& cls, const Value::Data& data, NSErrorPtr* error = nullptr);
     static Value arrayOfModelsFromString(ObjCClass& cls, const std::string& text, NSErrorPtr* error = nullptr);
     // Mutable dictionary key -> model or array of models, or Null.
@@ -121,19 +131,37 @@ public:
     struct ClassInfo;
 
 private:
-    const ClassInfo& setup() const;
-    using Found = std::vector<std::optional<Value>>;
-    // The value under each property's JSON key (nullopt: no such key), in property order.
-    Found lookUpProperties(const Value& dictionary, const MMKeyMapperPtr& mapper) const;
-    bool importDictionary(const Found& found, bool validation, NSErrorPtr* error);
-    bool doesDictionaryMatchModel(const Found& found, NSErrorPtr* error) const;
-    std::optional<Value> transform(const Value& value, const MMModelClassProperty& property, NSErrorPtr* error) const;
+    struct ImportKeys;
+    // The class's records; also hands out the class's JSON keys and mapper when asked.
+    const ClassInfo& setup(std::shared_ptr<const ImportKeys>* keys = nullptr, MMKeyMapperPtr* mapper = nullptr) const;
+    // The value under each property's JSON key (nullptr: no such key), in property order; values
+    // gathered through arrays are kept in `gathered`.
+    struct Found {
+        // Room for the usual number of properties without a heap allocation per import.
+        std::byte room[512];
+        std::pmr::monotonic_buffer_resource memory{room, sizeof room};
+        std::pmr::vector<const Value*> values{&memory};
+        std::vector<std::unique_ptr<Value>> gathered;
+        std::shared_ptr<const ImportKeys> keys;  // the class's keys and per-property plan
+        // Whether the values may be moved out: the caller handed the dictionary over and no
+        // other handle shares it.
+        bool consumable = false;
+        // Per value: consumable, and read by no other property (directly or through a key path).
+        std::pmr::vector<char> movable{&memory};
+    };
+    // The cores of the import operations; `consumable`: the caller handed the value over, so
+    // what no other handle shares may be moved out of it.
+    bool importFrom(const Value& dictionary, bool consumable, NSErrorPtr* error);
+    // Decodes UTF-8 JSON text and imports the dictionary it holds.
+    bool initWithJSONText(std::string_view text, NSErrorPtr* error);
+    static MMModelPtr modelFrom(ObjCClass& cls, const Value& dictionary, bool consumable, NSErrorPtr* error);
+    static Value modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NSErrorPtr* error);
+    void lookUpProperties(const ClassInfo& info, const Value& dictionary, bool useKeyMapping, Found& found) const;
+    bool importDictionary(const ClassInfo& info, const Found& found, bool validation, NSErrorPtr* error);
+    bool doesDictionaryMatchModel(const ClassInfo& info, const Found& found, NSErrorPtr* error) const;
+    std::optional<Value> transform(const Value& value, bool consumable, const MMModelClassProperty& property,
+                                   NSErrorPtr* error) const;
     bool customSetValue(const Value& value, const MMModelClassProperty& property);
     Value reverseTransform(const Value& value, const MMModelClassProperty& property) const;
     static std::string mapString(const std::string& name, const MMKeyMapperPtr& mapper);
-    // JSON keys of the properties under the class mapper alone, in property order.
-    std::shared_ptr<const std::vector<Value>> classKeys() const;
-    // The JSON key of property i: the class's ready key, or mapped afresh with a global mapper.
-    static Value keyFor(const MMModelClassProperty& p, std::size_t i, const std::vector<Value>& classKeys,
-                        const MMKeyMapperPtr& mapper, const MMKeyMapperPtr& global);
 };

@@ -75,6 +75,40 @@ TEST(JSONReading, ContainersAndEscapes) {
     EXPECT_EQ(parse("\xEF\xBB\xBF[1]").count(), 1u);
 }
 
+// Sibling objects usually repeat their keys in one order, and the reader reuses the sorting it
+// did for the previous one; every variation must still give the right dictionary.
+TEST(JSONReading, SiblingObjectsWithVaryingKeys) {
+    const Value v = parse(R"([
+        {"b":1,"a":2,"c":3},
+        {"b":4,"a":5,"c":6},
+        {"a":7,"b":8,"c":9},
+        {"b":10,"a":11},
+        {"b":12,"b":13,"a":14,"c":15},
+        {"b":16,"a":17,"c":18},
+        {"b":19,"a":20,"d":21},
+        {"x":{"b":22,"a":23},"y":{"a":24,"b":25}},
+        {"x":{"b":26,"a":27},"y":{"b":28,"a":29}}
+    ])");
+    ASSERT_EQ(v.count(), 9u);
+    const Value expected = Value::array({
+        Value::dict({{"a", 2}, {"b", 1}, {"c", 3}}),
+        Value::dict({{"a", 5}, {"b", 4}, {"c", 6}}),
+        Value::dict({{"a", 7}, {"b", 8}, {"c", 9}}),
+        Value::dict({{"a", 11}, {"b", 10}}),
+        Value::dict({{"a", 14}, {"b", 13}, {"c", 15}}),
+        Value::dict({{"a", 17}, {"b", 16}, {"c", 18}}),
+        Value::dict({{"a", 20}, {"b", 19}, {"d", 21}}),
+        Value::dict({{"x", Value::dict({{"a", 23}, {"b", 22}})}, {"y", Value::dict({{"a", 24}, {"b", 25}})}}),
+        Value::dict({{"x", Value::dict({{"a", 27}, {"b", 26}})}, {"y", Value::dict({{"a", 29}, {"b", 28}})}}),
+    });
+    for (std::size_t i = 0; i < expected.count(); ++i) {
+        EXPECT_EQ(v[i], expected[i]) << i << ": " << v[i].description();
+        // Lookups search the sorted entries, so a wrong order shows up as a missing key.
+        for (const auto& [key, value] : expected[i].asDictionary())
+            EXPECT_EQ(v[i].objectForKey(key), value) << i << " " << key.asString();
+    }
+}
+
 TEST(JSONReading, ErrorsSayWhatAndWhere) {
     struct Case {
         std::string text;

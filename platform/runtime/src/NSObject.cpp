@@ -17,6 +17,8 @@ ObjCClass& makeRootClass() {
     // The root's dealloc slot: the C++ destructors do the real work; a replacement installed
     // here sees the object after its subclasses' parts are gone (only its address and class).
     cls.addMethod("dealloc", makeInstanceImp<void()>([](NSObject&) {}), "v16@0:8");
+    // That no-op is no change: destructors skip the slot lookup until someone installs one.
+    objc_detail::deallocSlotChanged.store(false, std::memory_order_release);
     return cls;
 }
 // Registers the root at class load even when nothing names it first.

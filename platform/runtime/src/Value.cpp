@@ -235,6 +235,22 @@ const std::string& Value::asString() const {
     return type_ == Type::String ? *std::get<std::shared_ptr<std::string>>(p_) : emptyOf<std::string>();
 }
 
+std::string Value::takeString() && {
+    if (type_ != Type::String) return {};
+    auto& payload = std::get<std::shared_ptr<std::string>>(p_);
+    if (payload.use_count() == 1) return std::move(*payload);
+    return *payload;
+}
+
+bool Value::hasUniquePayload() const {
+    return std::visit(
+        [](const auto& held) {
+            if constexpr (requires { held.use_count(); }) return held.use_count() <= 1;
+            else return true;
+        },
+        p_);
+}
+
 const Value::Data& Value::asData() const {
     return type_ == Type::Data ? *std::get<std::shared_ptr<Data>>(p_) : emptyOf<Data>();
 }

@@ -332,6 +332,22 @@ TEST(ValueCopies, AddingAValueToItselfAddsASnapshot) {
     EXPECT_FALSE(d.description().empty());  // no cycle to recurse through
 }
 
+TEST(ValueCopies, TakingTextMovesOnlyWhatNoOtherHandleShares) {
+    const std::string longText(64, 'x');  // beyond any in-place string storage
+    Value alone(longText);
+    EXPECT_TRUE(alone.hasUniquePayload());
+    EXPECT_EQ(std::move(alone).takeString(), longText);
+
+    Value first(longText);
+    const Value second = first;
+    EXPECT_FALSE(first.hasUniquePayload());
+    EXPECT_EQ(std::move(first).takeString(), longText);
+    EXPECT_EQ(second.asString(), longText);  // the other holder still has its text
+
+    EXPECT_TRUE(Value(3).hasUniquePayload());
+    EXPECT_EQ(Value(3).takeString(), "");
+}
+
 TEST(ValueCopies, MutabilityFlag) {
     const Value a = Value::array({1});
     EXPECT_FALSE(a.isMutable());

@@ -3,6 +3,7 @@
 #include <platform_foundation/NSJSONSerialization.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -10,8 +11,18 @@
 #include <unordered_map>
 #include <vector>
 
+// Vector scanning of unescaped string runs and whitespace (used for NUL-terminated input read
+// without the reader's own encoding check).
+#if defined(__SSE4_2__)
+#define RAPIDJSON_SSE42
+#elif defined(__SSE2__)
+#define RAPIDJSON_SSE2
+#elif defined(__ARM_NEON)
+#define RAPIDJSON_NEON
+#endif
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
+#include <unicode/utf8.h>
 
 #include <platform_foundation/CodecErrors.h>
 
@@ -26,6 +37,9 @@ struct Entry {
     std::size_t index;
 };
 
+// A copy of a document larger than this is not kept for the next parse.
+constexpr std::size_t kMaxKeptCopy = 4 << 20;
+
 struct BuilderBuffers {
     std::vector<Value> stack;
     std::vector<Entry> order;
@@ -34,6 +48,14 @@ struct BuilderBuffers {
     // the same order, so most keys are found here without hashing.
     std::vector<std::pair<std::string_view, Value>> keyAtPosition;
     std::vector<std::size_t> memberCounts;  // keys seen so far in each open object
+    // Per object depth: the keys of the last object closed there (document order) and the order
+    // that sorts them. Sibling objects usually repeat both, so their keys are not sorted again.
+    struct KeyOrder {
+        std::vector<std::string> keys;
+        std::vector<uint32_t> sorted;  // positions in `keys`, in key order
+    };
+    std::vector<KeyOrder> keyOrders;
+    std::string terminated;                 // the document, NUL-terminated
     rapidjson::Reader reader;
 };
 
@@ -48,7 +70,8 @@ public:
           order_(buffers.order),
           keys_(buffers.keys),
           keyAtPosition_(buffers.keyAtPosition),
-          memberCounts_(buffers.memberCounts) {
+          memberCounts_(buffers.memberCounts),
+          keyOrders_(buffers.keyOrders) {
         clear();
     }
     ~ValueBuilder() { clear(); }
@@ -114,19 +137,31 @@ public:
         // Keys are strings, whose Value order is their byte order: sort the entries here (a
         // stable sort keeps repeated keys in document order, and the last of them wins) and hand
         // the dictionary its entries in order, with no search per insertion.
-        order_.clear();
-        for (std::size_t i = first; i < stack_.size(); i += 2) order_.push_back({stack_[i].asString(), i});
-        bool strictlyAscending = true;
-        for (std::size_t n = 1; n < order_.size() && strictlyAscending; ++n)
-            strictlyAscending = order_[n - 1].key < order_[n].key;
-        if (!strictlyAscending)
-            std::stable_sort(order_.begin(), order_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
         std::vector<Value::Dictionary::value_type> entries;
-        entries.reserve(order_.size());
-        for (std::size_t n = 0; n < order_.size(); ++n) {
-            if (!strictlyAscending && n + 1 < order_.size() && order_[n + 1].key == order_[n].key) continue;
-            const std::size_t i = order_[n].index;
-            entries.emplace_back(std::move(stack_[i]), std::move(stack_[i + 1]));
+        entries.reserve(members);
+        BuilderBuffers::KeyOrder* known = depth_ < kMaxKeyOrderDepth ? &keyOrderAt(depth_) : nullptr;
+        if (known && sameKeys(*known, first)) {
+            for (uint32_t position : known->sorted) {
+                const std::size_t i = first + 2 * static_cast<std::size_t>(position);
+                entries.emplace_back(std::move(stack_[i]), std::move(stack_[i + 1]));
+            }
+        } else {
+            order_.clear();
+            for (std::size_t i = first; i < stack_.size(); i += 2) order_.push_back({stack_[i].asString(), i});
+            bool strictlyAscending = true;
+            for (std::size_t n = 1; n < order_.size() && strictlyAscending; ++n)
+                strictlyAscending = order_[n - 1].key < order_[n].key;
+            if (!strictlyAscending) sortStably(order_);
+            bool repeated = false;
+            for (std::size_t n = 0; n < order_.size(); ++n) {
+                if (n + 1 < order_.size() && order_[n + 1].key == order_[n].key) {
+                    repeated = true;
+                    continue;
+                }
+                const std::size_t i = order_[n].index;
+                entries.emplace_back(std::move(stack_[i]), std::move(stack_[i + 1]));
+            }
+            if (known) remember(*known, first, repeated);
         }
         stack_.resize(first);
         Value v(Value::Dictionary::fromSortedUnique(std::move(entries)));
@@ -147,17 +182,66 @@ public:
 
     Value takeResult() { return stack_.empty() ? Value() : std::move(stack_.front()); }
     const std::string& failure() const { return failure_; }
+    // Whether the text may hold "\u" escapes; without them no string can decode to a surrogate.
+    void setUnicodeEscapes(bool present) { unicodeEscapes_ = present; }
 
 private:
     static constexpr std::size_t kMaxInternedKey = 64;
     static constexpr std::size_t kMaxInternedKeys = 4096;
     static constexpr std::size_t kMaxKeyPositions = 256;
+    static constexpr std::size_t kInsertionSortLimit = 32;
+    static constexpr std::size_t kMaxKeyOrderDepth = 64;
+    static constexpr std::size_t kMaxKeyOrderMembers = 64;
 
     void clear() {
         stack_.clear();
         keys_.clear();
         keyAtPosition_.clear();
         memberCounts_.clear();
+        keyOrders_.clear();
+    }
+
+    BuilderBuffers::KeyOrder& keyOrderAt(std::size_t depth) {
+        if (depth >= keyOrders_.size()) keyOrders_.resize(depth + 1);
+        return keyOrders_[depth];
+    }
+
+    // Whether the members from `first` on the stack have exactly the known keys, in order.
+    bool sameKeys(const BuilderBuffers::KeyOrder& known, std::size_t first) const {
+        if (known.sorted.empty() || known.keys.size() * 2 != stack_.size() - first) return false;
+        for (std::size_t n = 0; n < known.keys.size(); ++n)
+            if (stack_[first + 2 * n].asString() != known.keys[n]) return false;
+        return true;
+    }
+
+    // Keeps the key order of the object just sorted in order_ (not of one with repeated keys,
+    // whose order also drops members).
+    void remember(BuilderBuffers::KeyOrder& known, std::size_t first, bool repeated) {
+        known.sorted.clear();
+        if (repeated || order_.size() > kMaxKeyOrderMembers) {
+            known.keys.clear();
+            return;
+        }
+        known.keys.resize(order_.size());
+        for (const Entry& e : order_) {
+            const auto position = static_cast<uint32_t>((e.index - first) / 2);
+            known.keys[position].assign(e.key);
+            known.sorted.push_back(position);
+        }
+    }
+
+    // Objects are small: an insertion sort beats a merge sort that allocates its buffer.
+    static void sortStably(std::vector<Entry>& entries) {
+        if (entries.size() > kInsertionSortLimit) {
+            std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+            return;
+        }
+        for (std::size_t i = 1; i < entries.size(); ++i) {
+            Entry moving = entries[i];
+            std::size_t j = i;
+            for (; j > 0 && moving.key < entries[j - 1].key; --j) entries[j] = entries[j - 1];
+            entries[j] = moving;
+        }
     }
 
     bool push(Value&& v) {
@@ -176,6 +260,7 @@ private:
     // The reader validates raw UTF-8, but a "\uDC00" escape on its own decodes to an encoded
     // surrogate (ED B0 80); a paired escape never yields the ED A0..BF form.
     bool checkSurrogates(const char* s, std::size_t length) {
+        if (!unicodeEscapes_) return true;
         const char* end = s + length;
         for (const char* p = s; p < end; ++p) {
             p = static_cast<const char*>(std::memchr(p, 0xED, static_cast<std::size_t>(end - p)));
@@ -195,7 +280,9 @@ private:
     std::unordered_map<std::string_view, Value>& keys_;
     std::vector<std::pair<std::string_view, Value>>& keyAtPosition_;
     std::vector<std::size_t>& memberCounts_;
+    std::vector<BuilderBuffers::KeyOrder>& keyOrders_;
     std::size_t depth_ = 0;
+    bool unicodeEscapes_ = true;
     std::string failure_;
 };
 
@@ -235,6 +322,36 @@ const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std:
     default:
         return "Invalid value.";
     }
+}
+
+// Strict UTF-8 (no overlongs, surrogates or code points past U+10FFFF), eight ASCII bytes at a
+// time. A document that passes cannot fail the reader's own encoding check, so the reader can
+// skip it; one that does not is parsed again with the check, which finds and names the fault.
+bool isStrictUTF8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const std::size_t n = text.size();
+    if (n > static_cast<std::size_t>(INT32_MAX)) return false;
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if (!(word & 0x8080808080808080ull)) {
+                i += 8;
+                continue;
+            }
+        }
+        if (bytes[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        int32_t at = static_cast<int32_t>(i);
+        UChar32 c;
+        U8_NEXT(bytes, at, static_cast<int32_t>(n), c);
+        if (c < 0) return false;
+        i = static_cast<std::size_t>(at);
+    }
+    return true;
 }
 
 NSErrorPtr makeError(const std::string& what, std::string_view text, std::size_t offset) {
@@ -286,18 +403,33 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
     } inUse{sharedInUse, buffers == &shared};
     if (buffers == &shared) sharedInUse = true;
 
-    rapidjson::MemoryStream stream(text.data(), text.size());
     ValueBuilder builder(options, *buffers);
     rapidjson::Reader& reader = buffers->reader;
-    constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseFullPrecisionFlag;
-    const rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
+    constexpr unsigned kFlags = rapidjson::kParseFullPrecisionFlag;
+    rapidjson::ParseResult result;
+    std::size_t consumed = 0;
+    if (isStrictUTF8(text)) {
+        // Already checked: parse a NUL-terminated copy in place, which lets the reader scan in
+        // vectors and decode strings where they stand instead of copying each out first.
+        builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);
+        std::string& copy = buffers->terminated;
+        copy.assign(text);
+        rapidjson::InsituStringStream stream(copy.data());
+        result = reader.Parse<kFlags | rapidjson::kParseInsituFlag>(stream, builder);
+        consumed = stream.Tell();
+        if (copy.capacity() > kMaxKeptCopy) std::string().swap(copy);
+    } else {
+        rapidjson::MemoryStream stream(text.data(), text.size());
+        result = reader.Parse<kFlags | rapidjson::kParseValidateEncodingFlag>(stream, builder);
+        consumed = stream.Tell();
+    }
     if (result.IsError()) {
         if (result.Code() == rapidjson::kParseErrorTermination && !builder.failure().empty())
             return fail(builder.failure(), result.Offset());
         return fail(describe(result.Code(), text, result.Offset()), result.Offset());
     }
     // The reader stops at a NUL byte as if it were the end; anything after it is garbage.
-    if (stream.Tell() < text.size()) return fail("Garbage at end.", stream.Tell());
+    if (consumed < text.size()) return fail("Garbage at end.", consumed);
 
     Value root = builder.takeResult();
     if (!(options & NSJSONReadingFragmentsAllowed) && !root.isArray() && !root.isDictionary())

@@ -60,9 +60,9 @@ bool declareStoredProperty(const char* name, const char* attrs, const char* mark
     ObjCProperty::Getter get = [field](const NSObject& o) -> Value {
         return Traits::toValue(static_cast<const Self&>(o).*field);
     };
-    ObjCProperty::Setter set = [setter](NSObject& o, const Value& v) -> bool {
+    ObjCProperty::Setter set = [setter](NSObject& o, Value&& v) -> bool {
         T t{};
-        if (!Traits::fromValue(v, t)) return false;
+        if (!Traits::fromValue(std::move(v), t)) return false;
         (static_cast<Self&>(o).*setter)(std::move(t));
         return true;
     };
@@ -82,9 +82,9 @@ bool declareAccessorProperty(const char* name, const char* attrs, const char* ma
     };
     ObjCProperty::Setter set;
     if constexpr (!std::is_same_v<Setter, std::nullptr_t>) {
-        set = [setter](NSObject& o, const Value& v) -> bool {
+        set = [setter](NSObject& o, Value&& v) -> bool {
             T t{};
-            if (!Traits::fromValue(v, t)) return false;
+            if (!Traits::fromValue(std::move(v), t)) return false;
             (static_cast<Self&>(o).*setter)(std::move(t));
             return true;
         };

@@ -14,7 +14,8 @@ public:
     using Getter = std::function<Value(const NSObject&)>;
     // Answers false when the value cannot be stored (null into a scalar: the caller then
     // sends setNilValueForKey).
-    using Setter = std::function<bool(NSObject&, const Value&)>;
+    // The value is handed over: the setter may move its payload out.
+    using Setter = std::function<bool(NSObject&, Value&&)>;
 
     ObjCProperty(std::string name, std::string attributes, std::vector<std::string> markers, Getter getter,
                  Setter setter, bool scalar);
@@ -33,7 +34,9 @@ public:
     bool hasSetter() const { return static_cast<bool>(setter_); }
 
     Value get(const NSObject& object) const { return getter_(object); }
-    bool set(NSObject& object, const Value& value) const { return setter_ ? setter_(object, value) : false; }
+    bool set(NSObject& object, const Value& value) const { return setter_ ? setter_(object, Value(value)) : false; }
+    // The same, handing the value over: a payload no other handle shares is moved, not copied.
+    bool set(NSObject& object, Value&& value) const { return setter_ ? setter_(object, std::move(value)) : false; }
 
 private:
     std::string name_;

@@ -95,6 +95,11 @@ struct ObjCPropertyTraits<std::string> {
         else objc_detail::raiseWrongValueKind("NSString", v);
         return true;
     }
+    static bool fromValue(Value&& v, std::string& out) {
+        if (!v.isString()) return fromValue(static_cast<const Value&>(v), out);
+        out = std::move(v).takeString();
+        return true;
+    }
 };
 
 // An absent-or-present value of T: null <-> nullopt.
@@ -110,6 +115,16 @@ struct ObjCPropertyTraits<std::optional<T>> {
         }
         T t{};
         ObjCPropertyTraits<T>::fromValue(v, t);
+        out = std::move(t);
+        return true;
+    }
+    static bool fromValue(Value&& v, std::optional<T>& out) {
+        if (v.isNull()) {
+            out.reset();
+            return true;
+        }
+        T t{};
+        ObjCPropertyTraits<T>::fromValue(std::move(v), t);
         out = std::move(t);
         return true;
     }

@@ -117,6 +117,8 @@ public:
     double asDouble() const;
     const NSDecimal& asDecimal() const;
     const std::string& asString() const;
+    // The string, moved out when no other handle shares it (copied otherwise); "" for other kinds.
+    std::string takeString() &&;
     const Data& asData() const;
     NSDate asDate() const;
     const Array& asArray() const;
@@ -177,6 +179,9 @@ public:
     bool isMutable() const { return mutable_; }
     void setMutable(bool m) { mutable_ = m; }
     Value mutableCopy() const;
+    // Whether no other handle shares this value's payload (values held inline: always), so
+    // what it holds may be moved out without another holder seeing the change.
+    bool hasUniquePayload() const;
     Value copy() const;  // immutable
 
     // --- equality and order ---------------------------------------------------------------
