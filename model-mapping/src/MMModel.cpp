@@ -231,11 +231,14 @@ void MMModel::lookUpProperties(const ClassInfo& info, const Value& dictionary, b
     const ImportKeys* keys = found.keys.get();
     const MMKeyMapperPtr mapper = useKeyMapping ? classMapper : nullptr;
     const MMKeyMapperPtr global = globalKeyMapper();
+    // The class's ready keys answer unless a global mapper maps afresh, or the class's own
+    // mapper is to be left out.
+    const bool planned = !global && (mapper || !classMapper);
     const std::size_t n = info.properties.size();
     found.values.resize(n);
     bool anyDotted = false;
     for (std::size_t i = 0; i < n; ++i) {
-        if (!global && mapper) {
+        if (planned) {
             anyDotted |= keys->dotted[i] != 0;
             found.values[i] = lookup(dictionary, keys->keys[i], keys->dotted[i], &keys->hints[i], found.gathered);
             continue;

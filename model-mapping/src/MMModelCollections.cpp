@@ -10,24 +10,6 @@ void setError(NSErrorPtr* error, NSErrorPtr value) {
 }
 }  // namespace
 
-namespace {
-
-// A long list of decoded dictionaries is spread over the heap: while one element is imported,
-// the entries of the ones a few places ahead are fetched into the cache.
-void prefetchAhead(const Value::Array& items, std::size_t i) {
-    constexpr std::size_t kEntriesAhead = 2;
-    constexpr std::size_t kContainerAhead = 4;
-    if (i + kContainerAhead < items.size()) __builtin_prefetch(&items[i + kContainerAhead].asDictionary());
-    if (i + kEntriesAhead < items.size() && items[i + kEntriesAhead].isDictionary()) {
-        const Value::Dictionary& d = items[i + kEntriesAhead].asDictionary();
-        const char* begin = reinterpret_cast<const char*>(&*d.begin());
-        const char* end = reinterpret_cast<const char*>(&*d.end());
-        for (const char* p = begin; p < end; p += 64) __builtin_prefetch(p);
-    }
-}
-
-}  // namespace
-
 Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, const Value& list, NSErrorPtr* error) {
     return modelsFrom(cls, list, false, error);
 }
@@ -44,18 +26,15 @@ Value MMModel::modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NS
         return Value();
     }
     const bool elementsConsumable = consumable && list.hasUniquePayload();
-    const Value::Array& items = list.asArray();
     Value::Array models;
-    models.reserve(items.size());
+    models.reserve(list.count());
     auto failAt = [&](const NSErrorPtr& local) {
         if (local)
             setError(error, MMModelError::errorByPrependingKeyPathComponent(
                                 *local, "[" + std::to_string(models.size()) + "]"));
         return Value();
     };
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const Value& element = items[i];
-        prefetchAhead(items, i);
+    for (const Value& element : list.asArray()) {
         if (element.isDictionary()) {
             NSErrorPtr local;
             MMModelPtr model = modelFrom(cls, element, elementsConsumable, &local);

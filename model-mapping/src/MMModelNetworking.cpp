@@ -7,7 +7,7 @@ MMHTTPClient::JSONCompletion modelAnswer(ObjCClass& cls, MMModelNetworking::Comp
     ObjCClass* target = &cls;
     return [target, completion](Value json, NSErrorPtr error) {
         MMModelPtr model;
-        if (!error) model = MMModel::modelWithDictionary(*target, json, &error);
+        if (!error) model = MMModel::modelWithDictionary(*target, std::move(json), &error);
         if (completion) dispatch_async(dispatch_get_main_queue(), [completion, model, error] { completion(model, error); });
     };
 }
@@ -20,7 +20,7 @@ void MMModelNetworking::startFilling(MMModelPtr model, const std::string& urlStr
     setIsLoading(true);
     MMHTTPClient::getJSONFromURLWithString(urlString, [model, completion](Value json, NSErrorPtr error) {
         NSErrorPtr importError;
-        MMModelPtr answer = model->initWithDictionary(json, &importError) ? model : nullptr;
+        MMModelPtr answer = model->initWithDictionary(std::move(json), &importError) ? model : nullptr;
         if (completion) {
             NSErrorPtr reported = error ? error : importError;
             dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(NSEC_PER_MSEC)),
