@@ -171,10 +171,9 @@ bool MMModel::importFrom(const Value& dictionary, bool consumable, NSErrorPtr* e
         return false;
     }
     // Every key is looked up once; the required-key check runs before anything is assigned.
-    const ClassInfo& info = setup();
     Found found;
     found.consumable = consumable && dictionary.hasUniquePayload();
-    lookUpProperties(info, dictionary, true, found);
+    const ClassInfo& info = lookUpProperties(dictionary, true, found);
     if (!doesDictionaryMatchModel(info, found, error)) return false;
     if (!importDictionary(info, found, true, error)) return false;
     return validate(error);
@@ -216,18 +215,16 @@ bool MMModel::mergeFromDictionary(const Value& dictionary, bool useKeyMapping, N
                                                   "an 'NSDictionary'."));
         return false;
     }
-    const ClassInfo& info = setup();
     Found found;
-    lookUpProperties(info, dictionary, useKeyMapping, found);
+    const ClassInfo& info = lookUpProperties(dictionary, useKeyMapping, found);
     return importDictionary(info, found, false, error);
 }
 
 bool MMModel::validate(NSErrorPtr*) { return true; }
 
-void MMModel::lookUpProperties(const ClassInfo& info, const Value& dictionary, bool useKeyMapping,
-                               Found& found) const {
+const MMModel::ClassInfo& MMModel::lookUpProperties(const Value& dictionary, bool useKeyMapping, Found& found) const {
     MMKeyMapperPtr classMapper;
-    setup(&found.keys, &classMapper);
+    const ClassInfo& info = setup(&found.keys, &classMapper);
     const ImportKeys* keys = found.keys.get();
     const MMKeyMapperPtr mapper = useKeyMapping ? classMapper : nullptr;
     const MMKeyMapperPtr global = globalKeyMapper();
@@ -252,11 +249,12 @@ void MMModel::lookUpProperties(const ClassInfo& info, const Value& dictionary, b
     }
     // A value two properties read (the same key, or a key path into another's value) is only
     // ever copied: moving it out for one would empty it for the other.
-    if (!found.consumable) return;
+    if (!found.consumable) return info;
     found.movable.assign(n, anyDotted ? 0 : 1);
     for (std::size_t i = 0; i < n && !anyDotted; ++i)
         for (std::size_t j = i + 1; j < n; ++j)
             if (found.values[i] && found.values[i] == found.values[j]) found.movable[i] = found.movable[j] = 0;
+    return info;
 }
 
 bool MMModel::doesDictionaryMatchModel(const ClassInfo& info, const Found& found, NSErrorPtr* error) const {

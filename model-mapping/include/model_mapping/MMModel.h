@@ -156,7 +156,8 @@ private:
     bool initWithJSONText(std::string_view text, NSErrorPtr* error);
     static MMModelPtr modelFrom(ObjCClass& cls, const Value& dictionary, bool consumable, NSErrorPtr* error);
     static Value modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NSErrorPtr* error);
-    void lookUpProperties(const ClassInfo& info, const Value& dictionary, bool useKeyMapping, Found& found) const;
+    // Fills `found` and answers the class's records.
+    const ClassInfo& lookUpProperties(const Value& dictionary, bool useKeyMapping, Found& found) const;
     bool importDictionary(const ClassInfo& info, const Found& found, bool validation, NSErrorPtr* error);
     bool doesDictionaryMatchModel(const ClassInfo& info, const Found& found, NSErrorPtr* error) const;
     std::optional<Value> transform(const Value& value, bool consumable, const MMModelClassProperty& property,
