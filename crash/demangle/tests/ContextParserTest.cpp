@@ -7,15 +7,7 @@ using namespace ZUDDemangle::testing;
 
 namespace {
 
-struct Fragment {
-  const char* text;
-  const char* expected;
-};
-
-#define INT "Type(Structure(Module \"Swift\", Identifier \"Int\"))"
 #define VOID_TO_VOID "Type(FunctionType(ArgumentTuple(Type(Tuple)), ReturnType(Type(Tuple))))"
-#define PARAM_A "GenericParamType \"A\"(Index 0, Index 0)"
-#define HASHABLE "Type(Protocol(Module \"Swift\", Identifier \"Hashable\"))"
 #define FOO_BAR "Class(Module \"Foo\", Identifier \"Bar\")"
 
 std::string signature(std::string_view text) {
@@ -40,8 +32,7 @@ TEST(ContextParserTest, Contexts) {
       {"is3fooFSiSi", "null"},
       {"", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseContext), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseContext);
 }
 
 TEST(ContextParserTest, Entities) {
@@ -95,8 +86,7 @@ TEST(ContextParserTest, Entities) {
       {"F", "null"},
       {"Z", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseEntity), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseEntity);
 }
 
 TEST(ContextParserTest, ProtocolConformance) {

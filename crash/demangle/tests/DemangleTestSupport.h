@@ -3,6 +3,9 @@
 
 #include <crash_demangle/Demangle.h>
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <string>
 #include <type_traits>
 #include <string_view>
@@ -60,4 +63,22 @@ inline std::string dumpSymbol(std::string_view name) {
   return dump(demangleSymbolAsNode(name.data(), name.size()));
 }
 
+// A fragment and the dump a reader should make of it.
+struct Fragment {
+  const char* text;
+  const char* expected;
+};
+
+// Checks every fragment against what the reader makes of it (see parseFragment).
+template <typename Reader, std::size_t N>
+void expectFragments(const Fragment (&cases)[N], Reader reader) {
+  for (const Fragment& f : cases) EXPECT_EQ(parseFragment(f.text, reader), f.expected) << f.text;
+}
+
 }  // namespace ZUDDemangle::testing
+
+// Dumps of nodes the reader tests expect again and again.
+#define INT "Type(Structure(Module \"Swift\", Identifier \"Int\"))"
+#define BOOL "Type(Structure(Module \"Swift\", Identifier \"Bool\"))"
+#define HASHABLE "Type(Protocol(Module \"Swift\", Identifier \"Hashable\"))"
+#define PARAM_A "GenericParamType \"A\"(Index 0, Index 0)"

@@ -7,11 +7,6 @@ using namespace ZUDDemangle::testing;
 
 namespace {
 
-struct Fragment {
-  const char* text;
-  const char* expected;
-};
-
 std::string identifier(std::string_view text) {
   return parseFragment(text, [](NameParser& p) { return p.parseIdentifier(); });
 }
@@ -82,8 +77,7 @@ TEST(IdentifierParserTest, StandardSubstitutions) {
       {"_", "null"},
       {"", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseSubstitution), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseSubstitution);
 }
 
 TEST(IdentifierParserTest, BackReferencesShareTheEnteredNode) {

@@ -5,20 +5,9 @@
 using namespace ZUDDemangle;
 using namespace ZUDDemangle::testing;
 
-namespace {
-
-struct Fragment {
-  const char* text;
-  const char* expected;
-};
-
-#define INT "Type(Structure(Module \"Swift\", Identifier \"Int\"))"
-#define BOOL "Type(Structure(Module \"Swift\", Identifier \"Bool\"))"
 #define SIG "FunctionSigSpecialization(SpecializationPass 0, "
 #define KIND "FunctionSigSpecializationParamKind "
 #define PAYLOAD "FunctionSigSpecializationParamPayload "
-
-}  // namespace
 
 TEST(SpecializationParserTest, GenericSpecializations) {
   const Fragment cases[] = {
@@ -38,8 +27,7 @@ TEST(SpecializationParserTest, GenericSpecializations) {
       {"g", "null"},
       {"x0_", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseSpecialization), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseSpecialization);
 }
 
 TEST(SpecializationParserTest, FunctionSignatureParameters) {
@@ -82,6 +70,5 @@ TEST(SpecializationParserTest, FunctionSignatureParameters) {
       {"f0cpi4\xC3_", "null"},
       {"f0", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseSpecialization), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseSpecialization);
 }

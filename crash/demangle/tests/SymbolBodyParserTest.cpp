@@ -5,20 +5,8 @@
 using namespace ZUDDemangle;
 using namespace ZUDDemangle::testing;
 
-namespace {
-
-struct Fragment {
-  const char* text;
-  const char* expected;
-};
-
-#define INT "Type(Structure(Module \"Swift\", Identifier \"Int\"))"
-#define BOOL "Type(Structure(Module \"Swift\", Identifier \"Bool\"))"
 #define FOO "Function(Module \"Swift\", Identifier \"foo\", Type(FunctionType(ArgumentTuple(Type(Tuple)), ReturnType(Type(Tuple)))))"
-#define HASHABLE "Type(Protocol(Module \"Swift\", Identifier \"Hashable\"))"
 #define CONFORMANCE "ProtocolConformance(" INT ", " HASHABLE ", Module \"Swift\")"
-
-}  // namespace
 
 TEST(SymbolBodyParserTest, MetadataAndForwarders) {
   const Fragment cases[] = {
@@ -40,8 +28,7 @@ TEST(SymbolBodyParserTest, MetadataAndForwarders) {
       {"PB", "null"},
       {"", "null"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseSymbolBody), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseSymbolBody);
 }
 
 TEST(SymbolBodyParserTest, WitnessesThunksAndOffsets) {
@@ -79,6 +66,5 @@ TEST(SymbolBodyParserTest, WitnessesThunksAndOffsets) {
       {"Fs3fooFT_T_", FOO},
       {"vs1xSi", "Variable(Module \"Swift\", Identifier \"x\", " INT ")"},
   };
-  for (const Fragment& f : cases)
-    EXPECT_EQ(parseFragment(f.text, &NameParser::parseSymbolBody), f.expected) << f.text;
+  expectFragments(cases, &NameParser::parseSymbolBody);
 }

@@ -5,24 +5,6 @@
 using namespace ZUDDemangle;
 using namespace ZUDDemangle::testing;
 
-namespace {
-
-struct Fragment {
-  const char* text;
-  const char* expected;
-};
-
-#define INT "Type(Structure(Module \"Swift\", Identifier \"Int\"))"
-#define BOOL "Type(Structure(Module \"Swift\", Identifier \"Bool\"))"
-#define PARAM_A "GenericParamType \"A\"(Index 0, Index 0)"
-
-void expectTypes(const Fragment* begin, const Fragment* end) {
-  for (const Fragment* f = begin; f != end; ++f)
-    EXPECT_EQ(parseFragment(f->text, &NameParser::parseType), f->expected) << f->text;
-}
-
-}  // namespace
-
 TEST(TypeParserTest, NominalBuiltinAndWrapperTypes) {
   const Fragment cases[] = {
       {"Si", INT},
@@ -53,7 +35,7 @@ TEST(TypeParserTest, NominalBuiltinAndWrapperTypes) {
       {"H", "null"},
       {"", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, FunctionTypes) {
@@ -67,7 +49,7 @@ TEST(TypeParserTest, FunctionTypes) {
       {"XfSiSb", "Type(ThinFunctionType(ArgumentTuple(" INT "), ReturnType(" BOOL ")))"},
       {"FSi", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, TuplesProtocolListsAndMetatypes) {
@@ -91,7 +73,7 @@ TEST(TypeParserTest, TuplesProtocolListsAndMetatypes) {
       {"XMqSi", "null"},
       {"XM", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, BoundGenericTypes) {
@@ -115,7 +97,7 @@ TEST(TypeParserTest, BoundGenericTypes) {
       {"GSqSi", "null"},
       {"GSq", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, GenericParametersArchetypesAndDependentMembers) {
@@ -150,7 +132,7 @@ TEST(TypeParserTest, GenericParametersArchetypesAndDependentMembers) {
        PARAM_A "), Type(Protocol(Module \"Swift\", Identifier \"Hashable\")))), " INT "))"},
       {"u_", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, ArchetypeSubstitutionsEnterTheList) {
@@ -206,7 +188,7 @@ TEST(TypeParserTest, LoweredFunctionTypes) {
       {"XFo", "null"},
       {"XFo_dSi", "null"},
   };
-  expectTypes(std::begin(cases), std::end(cases));
+  expectFragments(cases, &NameParser::parseType);
 }
 
 TEST(TypeParserTest, NominalTypesEnterTheSubstitutionListInnerFirst) {
