@@ -1,115 +1,16 @@
 #include <networking/NKSecurityPolicy.h>
 
-#include <platform_foundation/NSDataFile.h>
-#include <platform_foundation/NSStringFormat.h>
-#include <platform_runtime/NSException.h>
-
-std::string NKSSLPinningModeName(uint64_t mode) {
-    switch (mode) {
-        case NKSSLPinningModeNone: return "NKSSLPinningModeNone";
-        case NKSSLPinningModePublicKey: return "NKSSLPinningModePublicKey";
-        case NKSSLPinningModeCertificate: return "NKSSLPinningModeCertificate";
-        default: return "Unknown Pinning Mode";
-    }
-}
-
-void NKValidateSecurityPolicyForBaseURL(const NKSecurityPolicy& policy, const NSURLPtr& baseURL) {
-    if (policy.SSLPinningMode() == NKSSLPinningModeNone) return;
-    if (baseURL && baseURL->scheme() == "https") return;
-    NSException::raise("Invalid Security Policy",
-                       NSStringWithFormat("A security policy configured with `%@` can only be applied on a manager "
-                                          "with a secure base URL (i.e. https)",
-                                          NKSSLPinningModeName(policy.SSLPinningMode())));
-}
-
-std::set<NKCertificateData> NKSecurityPolicy::certificatesInBundle(const NSBundle& bundle) {
-    std::set<NKCertificateData> certificates;
-    for (const auto& path : bundle.pathsForResourcesOfType("cer", ".")) {
-        if (auto data = NSDataFile::dataWithContentsOfFile(path)) certificates.insert(std::move(*data));
-    }
-    return certificates;
-}
-
 NKSecurityPolicy::Ptr NKSecurityPolicy::defaultPolicy() {
-    auto policy = std::make_shared<NKSecurityPolicy>();
-    policy->setSSLPinningMode(NKSSLPinningModeNone);
-    return policy;
+    return makePolicy<NKSecurityPolicy>(NKSSLPinningModeNone, std::nullopt);
 }
 
 NKSecurityPolicy::Ptr NKSecurityPolicy::policyWithPinningMode(uint64_t pinningMode) {
-    auto bundle = NSBundle::mainBundle();
-    return policyWithPinningMode(pinningMode,
-                                 bundle ? certificatesInBundle(*bundle) : std::set<NKCertificateData>());
+    return policyWithPinningMode(pinningMode, mainBundleCertificates());
 }
 
 NKSecurityPolicy::Ptr NKSecurityPolicy::policyWithPinningMode(uint64_t pinningMode,
                                                               NKPinnedCertificates pinnedCertificates) {
-    auto policy = std::make_shared<NKSecurityPolicy>();
-    policy->setSSLPinningMode(pinningMode);
-    policy->setPinnedCertificates(std::move(pinnedCertificates));
-    return policy;
+    return makePolicy<NKSecurityPolicy>(pinningMode, std::move(pinnedCertificates));
 }
 
-void NKSecurityPolicy::setPinnedCertificates(NKPinnedCertificates certificates) {
-    willChangeValueForKey("pinnedCertificates");
-    settings_.pinnedCertificates = std::move(certificates);
-    settings_.pinnedPublicKeys = NKPublicKeysForCertificates(settings_.pinnedCertificates);
-    didChangeValueForKey("pinnedCertificates");
-}
-
-Value NKSecurityPolicy::pinnedCertificatesValue() const {
-    if (!settings_.pinnedCertificates) return Value();
-    std::vector<Value> members;
-    for (const auto& data : *settings_.pinnedCertificates) members.emplace_back(data);
-    return Value::set(std::move(members));
-}
-
-Value NKSecurityPolicy::pinnedPublicKeysValue() const {
-    if (!settings_.pinnedPublicKeys) return Value();
-    std::vector<Value> members;
-    for (const auto& key : *settings_.pinnedPublicKeys) members.emplace_back(key);
-    return Value::set(std::move(members));
-}
-
-bool NKSecurityPolicy::evaluateServerTrust(const SecTrustRef& serverTrust,
-                                           const std::optional<std::string>& domain) const {
-    return NKEvaluateServerTrust(settings_, serverTrust, domain);
-}
-
-NKSecurityPolicy::Ptr NKSecurityPolicy::copy() const {
-    auto other = std::static_pointer_cast<NKSecurityPolicy>(objcClass().createInstance());
-    if (!other) other = std::make_shared<NKSecurityPolicy>();
-    other->settings_.SSLPinningMode = settings_.SSLPinningMode;
-    other->settings_.allowInvalidCertificates = settings_.allowInvalidCertificates;
-    other->settings_.validatesDomainName = settings_.validatesDomainName;
-    other->setPinnedCertificates(settings_.pinnedCertificates);
-    return other;
-}
-
-void NKSecurityPolicy::encodeWithCoder(NSCoder& coder) const {
-    coder.encodeObject(Value(settings_.SSLPinningMode), "SSLPinningMode");
-    coder.encodeBool(settings_.allowInvalidCertificates, "allowInvalidCertificates");
-    coder.encodeBool(settings_.validatesDomainName, "validatesDomainName");
-    if (settings_.pinnedCertificates) {
-        std::vector<Value> certificates;
-        for (const auto& data : *settings_.pinnedCertificates) certificates.emplace_back(data);
-        coder.encodeObject(Value::set(std::move(certificates)), "pinnedCertificates");
-    }
-}
-
-bool NKSecurityPolicy::initWithCoder(NSCoder& coder) {
-    settings_.SSLPinningMode = coder.decodeObjectOfClass("NSNumber", "SSLPinningMode").unsignedLongLongValue();
-    settings_.allowInvalidCertificates = coder.decodeBoolForKey("allowInvalidCertificates");
-    settings_.validatesDomainName = coder.decodeBoolForKey("validatesDomainName");
-    Value certificates = coder.decodeObjectOfClasses({"NSSet", "NSData"}, "pinnedCertificates");
-    if (certificates.isSet()) {
-        std::set<NKCertificateData> set;
-        for (const auto& c : certificates.asSet()) {
-            if (c.isData()) set.insert(c.asData());
-        }
-        setPinnedCertificates(std::move(set));
-    } else {
-        setPinnedCertificates(std::nullopt);
-    }
-    return true;
-}
+NKSecurityPolicy::Ptr NKSecurityPolicy::copy() const { return copyAs<NKSecurityPolicy>(); }

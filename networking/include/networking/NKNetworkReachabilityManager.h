@@ -1,30 +1,15 @@
 #pragma once
 // Watches whether a host or an address can be reached, and over which kind of interface;
-// reports every change through a callback and a notification on the main thread.
+// reports every change through a callback and a notification on the main thread. General
+// internet reachability is asked for the unspecified IPv6 address.
 
-#include <sys/socket.h>
-
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include <platform_net/SCNetworkReachability.h>
+#include <networking/NKNetworkReachabilityCore.h>
 #include <platform_runtime/ObjCDeclare.h>
 
-enum NKNetworkReachabilityStatus : int64_t {
-    NKNetworkReachabilityStatusUnknown = -1,
-    NKNetworkReachabilityStatusNotReachable = 0,
-    NKNetworkReachabilityStatusReachableViaWWAN = 1,
-    NKNetworkReachabilityStatusReachableViaWiFi = 2,
-};
-
-// The status the service's flags stand for; never Unknown.
-int64_t NKNetworkReachabilityStatusForFlags(SCNetworkReachabilityFlags flags);
-// "Not Reachable", "Reachable via WWAN", "Reachable via WiFi" or "Unknown", localised.
-std::string NKStringFromNetworkReachabilityStatus(int64_t status);
-
-class NKNetworkReachabilityManager : public NSObject {
+class NKNetworkReachabilityManager : public NKNetworkReachabilityCore {
     NS_CLASS(NKNetworkReachabilityManager, NSObject)
     NS_AFFECTING_KEYS("reachable", "networkReachabilityStatus")
     NS_AFFECTING_KEYS("reachableViaWWAN", "networkReachabilityStatus")
@@ -32,7 +17,6 @@ class NKNetworkReachabilityManager : public NSObject {
 
 public:
     using Ptr = std::shared_ptr<NKNetworkReachabilityManager>;
-    using StatusBlock = std::function<void(int64_t status)>;
 
     // The process-wide manager of general internet reachability (never started by us).
     static Ptr sharedManager();
@@ -42,36 +26,14 @@ public:
     static Ptr managerForAddress(const struct sockaddr* address);
 
     // Status Unknown until the first report; a null reference never reports.
-    explicit NKNetworkReachabilityManager(SCNetworkReachabilityRef reachability);
+    explicit NKNetworkReachabilityManager(SCNetworkReachabilityRef reachability)
+        : NKNetworkReachabilityCore(std::move(reachability)) {}
     // Unavailable: raises NSGenericException.
-    NKNetworkReachabilityManager();
-    ~NKNetworkReachabilityManager() override;
-
-    int64_t networkReachabilityStatus() const { return status_.load(); }
-    void setNetworkReachabilityStatus(int64_t status);
-    const SCNetworkReachabilityRef& networkReachability() const { return reachability_; }
-    const StatusBlock& networkReachabilityStatusBlock() const { return statusBlock_; }
-    void setReachabilityStatusChangeBlock(StatusBlock block) { statusBlock_ = std::move(block); }
-
-    bool isReachable() const { return isReachableViaWWAN() || isReachableViaWiFi(); }
-    bool isReachableViaWWAN() const { return networkReachabilityStatus() == NKNetworkReachabilityStatusReachableViaWWAN; }
-    bool isReachableViaWiFi() const { return networkReachabilityStatus() == NKNetworkReachabilityStatusReachableViaWiFi; }
-    std::string localizedNetworkReachabilityStatusString() const;
-
-    // Reports the current state once, then every change the service tells, on the main
-    // queue. Starting again first stops, so there is only ever one registration.
-    void startMonitoring();
-    // The status and the callback stay as they are.
-    void stopMonitoring();
+    NKNetworkReachabilityManager() = default;
 
     NS_PROPERTY_ACCESSORS(int64_t, networkReachabilityStatus, "N", networkReachabilityStatus,
                           setNetworkReachabilityStatus)
     NS_READONLY_PROPERTY(bool, reachable, "R,N,GisReachable", isReachable)
     NS_READONLY_PROPERTY(bool, reachableViaWWAN, "R,N,GisReachableViaWWAN", isReachableViaWWAN)
     NS_READONLY_PROPERTY(bool, reachableViaWiFi, "R,N,GisReachableViaWiFi", isReachableViaWiFi)
-
-private:
-    SCNetworkReachabilityRef reachability_;
-    std::atomic<int64_t> status_{NKNetworkReachabilityStatusUnknown};
-    StatusBlock statusBlock_;
 };
