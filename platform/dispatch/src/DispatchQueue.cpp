@@ -2,6 +2,7 @@
 
 #include "MainThread.h"
 #include "RunLoopWake.h"
+#include "ManualClockImpl.h"
 #include "TimerScheduler.h"
 
 #include <algorithm>
@@ -320,6 +321,10 @@ void dispatch_barrier_sync(const dispatch_queue_t& queue, dispatch_block_t block
 
 void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatch_block_t block) {
     if (!queue || !block || when == DISPATCH_TIME_FOREVER) return;
+    if (queue->kind == dispatch_queue_s::Kind::Main && dispatch_detail::manualClockActive()) {
+        uint64_t at = resolve(when), now = monotonicNow();
+        if (dispatch_detail::scheduleManualMainAfter(at > now ? at - now : 0, block)) return;
+    }
     TimerScheduler::shared().schedule(resolve(when), [queue, block = std::move(block)]() mutable {
         submit(queue, std::move(block), false);
     });

@@ -1,9 +1,11 @@
 #include <platform_dispatch/NSRunLoop.h>
 
 #include <platform_dispatch/NSTimer.h>
+#include <platform_dispatch/RunLoopObserver.h>
 #include <platform_dispatch/RunLoopSource.h>
 
 #include "MainThread.h"
+#include "ManualClockImpl.h"
 #include "QueueImpl.h"
 #include "RunLoopWake.h"
 
@@ -63,7 +65,8 @@ void NSRunLoop::wakeUp() {
 
 void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode) {
     if (!timer || !timer->isValid()) return;
-    timer->attach(std::static_pointer_cast<NSRunLoop>(shared_from_this()));
+    timer->attach(std::static_pointer_cast<NSRunLoop>(shared_from_this()),
+                  isMain_ && dispatch_detail::manualClockActive());
     {
         std::lock_guard lock(m_);
         auto& reg = timers_[timer.get()];
@@ -94,6 +97,66 @@ void NSRunLoop::removeSource(const std::shared_ptr<RunLoopSource>& source, const
     if (it->second.modes.empty()) sources_.erase(it);
 }
 
+void NSRunLoop::addObserver(const std::shared_ptr<RunLoopObserver>& observer, const NSRunLoopMode& mode) {
+    if (!observer) return;
+    std::lock_guard lock(m_);
+    auto& reg = observers_[observer.get()];
+    reg.item = observer;
+    reg.modes.insert(mode);
+}
+
+void NSRunLoop::removeObserver(const std::shared_ptr<RunLoopObserver>& observer, const NSRunLoopMode& mode) {
+    if (!observer) return;
+    std::lock_guard lock(m_);
+    auto it = observers_.find(observer.get());
+    if (it == observers_.end()) return;
+    it->second.modes.erase(mode);
+    if (it->second.modes.empty()) observers_.erase(it);
+}
+
+void NSRunLoop::notifyObservers(const NSRunLoopMode& mode, unsigned activity) {
+    std::vector<std::shared_ptr<RunLoopObserver>> interested;
+    {
+        std::lock_guard lock(m_);
+        if (observers_.empty()) return;
+        for (auto it = observers_.begin(); it != observers_.end();) {
+            auto& observer = it->second.item;
+            if (!observer->isValid()) {
+                it = observers_.erase(it);
+                continue;
+            }
+            if ((observer->activities() & activity) && isActiveIn(it->second.modes, mode))
+                interested.push_back(observer);
+            ++it;
+        }
+    }
+    std::stable_sort(interested.begin(), interested.end(),
+                     [](auto& a, auto& b) { return a->order() < b->order(); });
+    for (auto& observer : interested) observer->observe(static_cast<CFRunLoopActivity>(activity));
+}
+
+void NSRunLoop::moveTimersToClock(bool manual, Deadline realNow, Deadline manualNow) {
+    std::vector<std::shared_ptr<NSTimer>> timers;
+    {
+        std::lock_guard lock(m_);
+        for (auto& [key, reg] : timers_) timers.push_back(reg.item);
+    }
+    for (auto& timer : timers) timer->moveToClock(manual, realNow, manualNow);
+    wakeUp();
+}
+
+std::optional<NSRunLoop::Deadline> NSRunLoop::nextManualTimerFire(const NSRunLoopMode& mode) {
+    std::optional<Deadline> next;
+    std::lock_guard lock(m_);
+    for (auto& [key, reg] : timers_) {
+        auto& timer = reg.item;
+        if (!timer->isValid() || !timer->onManualClock() || !isActiveIn(reg.modes, mode)) continue;
+        auto at = timer->nextFire();
+        if (!next || at < *next) next = at;
+    }
+    return next;
+}
+
 void NSRunLoop::performBlock(std::function<void()> block) {
     if (!block) return;
     {
@@ -104,7 +167,8 @@ void NSRunLoop::performBlock(std::function<void()> block) {
 }
 
 bool NSRunLoop::fireTimers(const NSRunLoopMode& mode) {
-    auto now = std::chrono::steady_clock::now();
+    auto realNow = std::chrono::steady_clock::now();
+    auto manualNow = isMain_ ? dispatch_detail::manualNow() : realNow;
     std::vector<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<NSTimer>>> due;
     {
         std::lock_guard lock(m_);
@@ -116,13 +180,13 @@ bool NSRunLoop::fireTimers(const NSRunLoopMode& mode) {
             }
             if (isActiveIn(it->second.modes, mode)) {
                 auto at = timer->nextFire();
-                if (at <= now) due.emplace_back(at, timer);
+                if (at <= (timer->onManualClock() ? manualNow : realNow)) due.emplace_back(at, timer);
             }
             ++it;
         }
     }
     std::stable_sort(due.begin(), due.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    for (auto& [at, timer] : due) timer->fireFromRunLoop(now);
+    for (auto& [at, timer] : due) timer->fireFromRunLoop(timer->onManualClock() ? manualNow : realNow);
     return !due.empty();
 }
 
@@ -156,7 +220,9 @@ bool NSRunLoop::serveSources(const NSRunLoopMode& mode) {
 }
 
 bool NSRunLoop::turn(const NSRunLoopMode& mode) {
+    notifyObservers(mode, kCFRunLoopBeforeTimers);
     bool handled = fireTimers(mode);
+    notifyObservers(mode, kCFRunLoopBeforeSources);
     handled |= runBlocks(mode);
     if (isMain_ && isCommon(mode) && !tlsDrainingMainQueue) {
         tlsDrainingMainQueue = true;
@@ -171,28 +237,43 @@ bool NSRunLoop::turn(const NSRunLoopMode& mode) {
 
 NSRunLoop::Deadline NSRunLoop::nextTimerDeadline(const NSRunLoopMode& mode, Deadline limit) {
     for (auto& [key, reg] : timers_)
-        if (reg.item->isValid() && isActiveIn(reg.modes, mode)) limit = std::min(limit, reg.item->nextFire());
+        // Manual-clock timers fire only when the clock is advanced.
+        if (reg.item->isValid() && !reg.item->onManualClock() && isActiveIn(reg.modes, mode))
+            limit = std::min(limit, reg.item->nextFire());
     return limit;
 }
 
 bool NSRunLoop::runModeUntil(const NSRunLoopMode& mode, Deadline deadline) {
+    notifyObservers(mode, kCFRunLoopEntry);
+    struct Exit {
+        NSRunLoop* loop;
+        const NSRunLoopMode& mode;
+        ~Exit() { loop->notifyObservers(mode, kCFRunLoopExit); }
+    } exit{this, mode};
     for (;;) {
         if (turn(mode)) return true;
-        std::unique_lock lock(m_);
-        if (woken_) {
+        {
+            std::lock_guard lock(m_);
+            if (woken_) {
+                woken_ = false;
+                continue;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        notifyObservers(mode, kCFRunLoopBeforeWaiting);
+        {
+            std::unique_lock lock(m_);
+            auto now = std::chrono::steady_clock::now();
+            auto until = nextTimerDeadline(mode, deadline);
+            if (until > now && !woken_) {
+                if (until == Deadline::max())
+                    cv_.wait(lock, [&] { return woken_; });
+                else
+                    cv_.wait_until(lock, until, [&] { return woken_; });
+            }
             woken_ = false;
-            continue;
         }
-        auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        auto until = nextTimerDeadline(mode, deadline);
-        if (until > now) {
-            if (until == Deadline::max())
-                cv_.wait(lock, [&] { return woken_; });
-            else
-                cv_.wait_until(lock, until, [&] { return woken_; });
-        }
-        woken_ = false;
+        notifyObservers(mode, kCFRunLoopAfterWaiting);
     }
 }
 

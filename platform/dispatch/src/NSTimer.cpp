@@ -2,6 +2,8 @@
 
 #include <platform_dispatch/NSRunLoop.h>
 
+#include "ManualClockImpl.h"
+
 namespace {
 
 std::chrono::steady_clock::duration seconds(double s) {
@@ -93,7 +95,7 @@ void NSTimer::invalidate() {
 }
 
 NSDate NSTimer::fireDate() const {
-    auto left = std::chrono::duration<double>(nextFire() - Clock::now()).count();
+    auto left = std::chrono::duration<double>(nextFire() - clockNow()).count();
     return NSDate::dateWithTimeIntervalSinceNow(left);
 }
 
@@ -101,7 +103,7 @@ void NSTimer::setFireDate(const NSDate& date) {
     std::shared_ptr<NSRunLoop> loop;
     {
         std::lock_guard lock(m_);
-        fireTime_ = Clock::now() + seconds(date.timeIntervalSinceNow());
+        fireTime_ = clockNow() + seconds(date.timeIntervalSinceNow());
         loop = loop_.lock();
     }
     if (loop) loop->wakeUp();
@@ -122,7 +124,21 @@ NSTimer::Clock::time_point NSTimer::nextFire() const {
     return fireTime_;
 }
 
-void NSTimer::attach(const std::shared_ptr<NSRunLoop>& loop) {
+void NSTimer::attach(const std::shared_ptr<NSRunLoop>& loop, bool manualClock) {
+    {
+        std::lock_guard lock(m_);
+        loop_ = loop;
+    }
+    if (manualClock && !manual_) moveToClock(true, Clock::now(), dispatch_detail::manualNow());
+}
+
+void NSTimer::moveToClock(bool manual, Clock::time_point realNow, Clock::time_point manualNow) {
     std::lock_guard lock(m_);
-    loop_ = loop;
+    if (manual_ == manual) return;
+    fireTime_ = manual ? manualNow + (fireTime_ - realNow) : realNow + (fireTime_ - manualNow);
+    manual_ = manual;
+}
+
+NSTimer::Clock::time_point NSTimer::clockNow() const {
+    return manual_ ? dispatch_detail::manualNow() : Clock::now();
 }

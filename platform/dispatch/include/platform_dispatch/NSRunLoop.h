@@ -13,10 +13,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
 class NSTimer;
+class RunLoopObserver;
 class RunLoopSource;
 
 using NSRunLoopMode = std::string;
@@ -56,6 +58,9 @@ public:
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode);
     void addSource(const std::shared_ptr<RunLoopSource>& source, const NSRunLoopMode& mode);
     void removeSource(const std::shared_ptr<RunLoopSource>& source, const NSRunLoopMode& mode);
+    // The loop calls the observer for its activities while it runs in `mode`.
+    void addObserver(const std::shared_ptr<RunLoopObserver>& observer, const NSRunLoopMode& mode);
+    void removeObserver(const std::shared_ptr<RunLoopObserver>& observer, const NSRunLoopMode& mode);
     // Runs `block` once on the loop's thread, in a common mode, on a later turn.
     void performBlock(std::function<void()> block);
     // Makes a waiting turn look again (used when its inputs change).
@@ -64,6 +69,7 @@ public:
     NSRunLoop(bool isMain);  // use currentRunLoop / mainRunLoop
 
 private:
+    friend class ManualClock;
     template <class T>
     struct Registration {
         std::shared_ptr<T> item;
@@ -78,6 +84,11 @@ private:
     bool serveSources(const NSRunLoopMode& mode);
     bool hasInputs();
     Deadline nextTimerDeadline(const NSRunLoopMode& mode, Deadline limit);
+    void notifyObservers(const NSRunLoopMode& mode, unsigned activity);
+    // The manual clock's side: moves the timers between real and manual
+    // time, and asks for the earliest manual fire time.
+    void moveTimersToClock(bool manual, Deadline realNow, Deadline manualNow);
+    std::optional<Deadline> nextManualTimerFire(const NSRunLoopMode& mode);
 
     const bool isMain_;
     std::mutex m_;
@@ -85,5 +96,6 @@ private:
     bool woken_ = false;
     std::map<const NSTimer*, Registration<NSTimer>> timers_;
     std::map<const RunLoopSource*, Registration<RunLoopSource>> sources_;
+    std::map<const RunLoopObserver*, Registration<RunLoopObserver>> observers_;
     std::deque<std::function<void()>> blocks_;
 };

@@ -60,7 +60,11 @@ private:
     Clock::time_point nextFire() const;
     // Called by the run loop when the fire time passed.
     void fireFromRunLoop(Clock::time_point now);
-    void attach(const std::shared_ptr<NSRunLoop>& loop);
+    void attach(const std::shared_ptr<NSRunLoop>& loop, bool manualClock);
+    // Re-expresses the fire time on the other clock, keeping what is left.
+    void moveToClock(bool manual, Clock::time_point realNow, Clock::time_point manualNow);
+    bool onManualClock() const { return manual_.load(); }
+    Clock::time_point clockNow() const;
     void callBlock();
 
     const NSTimeInterval interval_;
@@ -73,4 +77,5 @@ private:
     Clock::time_point fireTime_;
     NSTimeInterval tolerance_ = 0;
     std::weak_ptr<NSRunLoop> loop_;
+    std::atomic<bool> manual_{false};  // fireTime_ counts on the manual clock
 };

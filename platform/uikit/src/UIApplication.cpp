@@ -1,0 +1,198 @@
+#include <platform_uikit/UIApplication.h>
+
+#include <platform_uikit/MemoryPressureMonitor.h>
+#include <platform_uikit/UIScreen.h>
+
+#include <platform_dispatch/DispatchQueue.h>
+#include <platform_dispatch/NSRunLoop.h>
+#include <platform_dispatch/NSThread.h>
+#include <platform_dispatch/NSTimer.h>
+#include <platform_foundation/NSNotificationCenter.h>
+#include <platform_net/NSURL.h>
+#include <platform_runtime/ObjCRuntime.h>
+
+#include <algorithm>
+#include <cstdio>
+
+std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
+    static auto* app = new std::shared_ptr<UIApplication>(std::make_shared<UIApplication>());
+    return *app;
+}
+
+void UIApplication::post(const char* name) {
+    NSNotificationCenter::defaultCenter()->postNotificationName(name, Value(shared_from_this()));
+}
+
+void UIApplication::finishLaunching(const Value& launchOptions) {
+    state_ = UIApplicationStateInactive;
+    auto delegate = delegate_;
+    if (delegate) delegate->applicationWillFinishLaunching(*this, launchOptions);
+    if (delegate) delegate->applicationDidFinishLaunching(*this, launchOptions);
+    post(UIApplicationDidFinishLaunchingNotification);
+    becomeActive();
+}
+
+void UIApplication::becomeActive() {
+    state_ = UIApplicationStateActive;
+    if (auto delegate = delegate_) delegate->applicationDidBecomeActive(*this);
+    post(UIApplicationDidBecomeActiveNotification);
+}
+
+void UIApplication::simulateResignActive() {
+    if (state_ != UIApplicationStateActive) return;
+    if (auto delegate = delegate_) delegate->applicationWillResignActive(*this);
+    post(UIApplicationWillResignActiveNotification);
+    state_ = UIApplicationStateInactive;
+}
+
+void UIApplication::simulateEnterBackground() {
+    if (state_ == UIApplicationStateBackground) return;
+    simulateResignActive();
+    state_ = UIApplicationStateBackground;
+    if (auto delegate = delegate_) delegate->applicationDidEnterBackground(*this);
+    post(UIApplicationDidEnterBackgroundNotification);
+}
+
+void UIApplication::simulateEnterForeground() {
+    if (state_ != UIApplicationStateBackground) return;
+    if (auto delegate = delegate_) delegate->applicationWillEnterForeground(*this);
+    post(UIApplicationWillEnterForegroundNotification);
+    state_ = UIApplicationStateInactive;
+    becomeActive();
+}
+
+void UIApplication::simulateTerminate() {
+    if (auto delegate = delegate_) delegate->applicationWillTerminate(*this);
+    post(UIApplicationWillTerminateNotification);
+}
+
+std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {
+    std::vector<std::shared_ptr<UIWindow>> out;
+    for (auto& weak : windows_)
+        if (auto w = weak.lock()) out.push_back(std::move(w));
+    return out;
+}
+
+std::shared_ptr<UIWindow> UIApplication::keyWindow() const { return keyWindow_.lock(); }
+
+void UIApplication::windowDidBecomeVisible(const std::shared_ptr<UIWindow>& window) {
+    std::erase_if(windows_, [&](auto& w) { return w.expired() || w.lock() == window; });
+    windows_.push_back(window);
+}
+
+void UIApplication::windowDidBecomeHidden(const UIWindow* window) {
+    std::erase_if(windows_, [&](auto& w) { return w.expired() || w.lock().get() == window; });
+    if (keyWindow_.lock().get() == window) keyWindow_.reset();
+}
+
+void UIApplication::windowDidBecomeKey(const std::shared_ptr<UIWindow>& window) { keyWindow_ = window; }
+
+CGRect UIApplication::statusBarFrame() const {
+    if (statusBarHidden_) return CGRectZero;
+    auto screen = UIScreen::mainScreen();
+    return CGRectMake(0, 0, screen->bounds().size.width, screen->statusBarHeight());
+}
+
+void UIApplication::setNetworkActivityIndicatorVisible(bool visible) {
+    if (indicatorVisible_.load() == visible) return;
+    willChangeValueForKey("networkActivityIndicatorVisible");
+    indicatorVisible_.store(visible);
+    didChangeValueForKey("networkActivityIndicatorVisible");
+}
+
+void UIApplication::setOpenableURLSchemes(std::set<std::string> schemes) {
+    std::lock_guard lock(urlMutex_);
+    openableSchemes_ = std::move(schemes);
+}
+
+bool UIApplication::canOpenURL(const std::string& url) {
+    auto parsed = NSURL::URLWithString(url);
+    std::string scheme = parsed ? parsed->scheme() : std::string();
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::lock_guard lock(urlMutex_);
+    canOpenQueries_.push_back(url);
+    return !scheme.empty() && openableSchemes_.count(scheme);
+}
+
+void UIApplication::openURL(const std::string& url, const Value& /*options*/, std::function<void(bool)> completion) {
+    bool can = canOpenURL(url);
+    {
+        std::lock_guard lock(urlMutex_);
+        canOpenQueries_.pop_back();  // the check above was ours, not the caller's
+        openedURLs_.push_back(url);
+    }
+    if (completion) dispatch_async(dispatch_get_main_queue(), [completion, can] { completion(can); });
+}
+
+std::vector<std::string> UIApplication::openedURLs() const {
+    std::lock_guard lock(urlMutex_);
+    return openedURLs_;
+}
+
+std::vector<std::string> UIApplication::canOpenURLQueries() const {
+    std::lock_guard lock(urlMutex_);
+    return canOpenQueries_;
+}
+
+void UIApplication::simulateMemoryWarning() {
+    auto self = std::static_pointer_cast<UIApplication>(shared_from_this());
+    auto warn = [self] {
+        if (auto delegate = self->delegate_) delegate->applicationDidReceiveMemoryWarning(*self);
+        self->post(UIApplicationDidReceiveMemoryWarningNotification);
+    };
+    if (NSThread::isMainThread())
+        warn();
+    else
+        dispatch_async(dispatch_get_main_queue(), warn);
+}
+
+void UIApplication::startMemoryPressureMonitoring(std::shared_ptr<MemoryPressureMonitor> monitor) {
+    if (pressureTimer_) return;
+    if (!monitor) monitor = std::make_shared<MemoryPressureMonitor>();
+    monitor->poll();  // the baseline of the event counts
+    std::weak_ptr<UIApplication> weak = std::static_pointer_cast<UIApplication>(shared_from_this());
+    auto timer = NSTimer::timerWithTimeInterval(MemoryPressureMonitor::kPollInterval, true, [monitor, weak](auto&) {
+        if (monitor->poll())
+            if (auto app = weak.lock()) app->simulateMemoryWarning();
+    });
+    NSRunLoop::mainRunLoop()->addTimer(timer, NSRunLoopCommonModes);
+    pressureTimer_ = timer;
+}
+
+void UIApplication::stopMemoryPressureMonitoring() {
+    if (auto timer = std::static_pointer_cast<NSTimer>(pressureTimer_)) timer->invalidate();
+    pressureTimer_.reset();
+}
+
+void UIApplication::resetForTesting() {
+    stopMemoryPressureMonitoring();
+    delegate_.reset();
+    state_ = UIApplicationStateInactive;
+    windows_.clear();
+    keyWindow_.reset();
+    statusBarHidden_ = false;
+    statusBarStyle_ = UIStatusBarStyleDefault;
+    indicatorVisible_ = false;
+    std::lock_guard lock(urlMutex_);
+    openableSchemes_ = {"http", "https", "mailto", "tel", "sms"};
+    openedURLs_.clear();
+    canOpenQueries_.clear();
+}
+
+int UIApplicationMain(int /*argc*/, char** /*argv*/, const char* /*principalClassName*/,
+                      const char* delegateClassName) {
+    auto app = UIApplication::sharedApplication();
+    if (delegateClassName) {
+        auto* cls = NSClassFromString(delegateClassName);
+        auto delegate = cls ? std::dynamic_pointer_cast<UIApplicationDelegate>(cls->createInstance()) : nullptr;
+        if (!delegate) {
+            std::fprintf(stderr, "UIApplicationMain: no application delegate class named %s\n", delegateClassName);
+            return 1;
+        }
+        app->setDelegate(std::move(delegate));
+    }
+    app->finishLaunching();
+    app->startMemoryPressureMonitoring();
+    NSRunLoop::mainRunLoop()->run();
+    return 0;
+}

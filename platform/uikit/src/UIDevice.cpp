@@ -1,0 +1,44 @@
+#include <platform_uikit/UIDevice.h>
+
+#include <platform_foundation/NSNotificationCenter.h>
+#include <platform_foundation/NSProcessInfo.h>
+
+#include <cstdlib>
+
+std::shared_ptr<UIDevice> UIDevice::currentDevice() {
+    static auto* device = new std::shared_ptr<UIDevice>(std::make_shared<UIDevice>());
+    return *device;
+}
+
+std::string UIDevice::systemVersion() const {
+    auto v = NSProcessInfo::processInfo()->operatingSystemVersion();
+    std::string text = std::to_string(v.majorVersion) + "." + std::to_string(v.minorVersion);
+    if (v.patchVersion) text += "." + std::to_string(v.patchVersion);
+    return text;
+}
+
+std::string UIDevice::model() const { return userInterfaceIdiom() == UIUserInterfaceIdiomPad ? "iPad" : "iPhone"; }
+
+UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const {
+    const char* idiom = std::getenv(kIdiomEnvironmentVariable);
+    return idiom && std::string(idiom) == "pad" ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
+}
+
+void UIDevice::setOrientation(int64_t orientation) {
+    if (orientation < UIDeviceOrientationUnknown || orientation > UIDeviceOrientationFaceDown) return;
+    if (orientation_.load() == orientation) return;
+    willChangeValueForKey("orientation");
+    orientation_.store(orientation);
+    didChangeValueForKey("orientation");
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIDeviceOrientationDidChangeNotification,
+                                                               Value(shared_from_this()));
+}
+
+void UIDevice::endGeneratingDeviceOrientationNotifications() {
+    for (int n = generating_.load(); n > 0 && !generating_.compare_exchange_weak(n, n - 1);) {
+    }
+}
+
+bool UIKitIsAvailable(int64_t major) {
+    return NSProcessInfo::processInfo()->isOperatingSystemAtLeastVersion({major, 0, 0});
+}

@@ -1,0 +1,104 @@
+#include <platform_uikit/UIScreen.h>
+
+#include <platform_uikit/UIDevice.h>
+#include <platform_uikit/UITraitCollection.h>
+
+#include "TraitPropagation.h"
+
+#include <cstdlib>
+#include <regex>
+
+namespace {
+
+std::mutex specMutex;
+std::optional<std::string> testSpec;
+
+}  // namespace
+
+std::shared_ptr<UIScreen> UIScreen::mainScreen() {
+    static auto* screen = new std::shared_ptr<UIScreen>(std::make_shared<UIScreen>());
+    return *screen;
+}
+
+std::optional<UIScreen::Spec> UIScreen::parseSpec(const std::string& text) {
+    static const std::regex shape(R"(^\s*(\d+(?:\.\d+)?)x(\d+(?:\.\d+)?)@(\d+(?:\.\d+)?)\s*$)");
+    std::smatch m;
+    if (!std::regex_match(text, m, shape)) return std::nullopt;
+    Spec spec{std::stod(m[1]), std::stod(m[2]), std::stod(m[3])};
+    if (spec.width <= 0 || spec.height <= 0 || spec.scale <= 0) return std::nullopt;
+    return spec;
+}
+
+void UIScreen::setMainScreenSpecForTesting(std::optional<std::string> spec) {
+    {
+        std::lock_guard lock(specMutex);
+        testSpec = std::move(spec);
+    }
+    auto screen = mainScreen();
+    std::lock_guard lock(screen->m_);
+    screen->loaded_ = false;
+}
+
+void UIScreen::loadLocked() const {
+    if (loaded_) return;
+    std::string text = kDefaultScreen;
+    {
+        std::lock_guard lock(specMutex);
+        if (testSpec) {
+            text = *testSpec;
+        } else if (const char* env = std::getenv(kScreenEnvironmentVariable)) {
+            text = env;
+        }
+    }
+    auto spec = parseSpec(text);
+    auto& self = const_cast<UIScreen&>(*this);
+    self.spec_ = spec ? *spec : *parseSpec(kDefaultScreen);
+    if (style_ == UIUserInterfaceStyleUnspecified) self.style_ = UITraitCollection::styleFromEnvironment();
+    self.loaded_ = true;
+}
+
+CGRect UIScreen::bounds() const {
+    std::lock_guard lock(m_);
+    loadLocked();
+    return CGRectMake(0, 0, spec_.width, spec_.height);
+}
+
+double UIScreen::scale() const {
+    std::lock_guard lock(m_);
+    loadLocked();
+    return spec_.scale;
+}
+
+CGRect UIScreen::nativeBounds() const {
+    std::lock_guard lock(m_);
+    loadLocked();
+    return CGRectMake(0, 0, spec_.width * spec_.scale, spec_.height * spec_.scale);
+}
+
+double UIScreen::statusBarHeight() const { return bounds().size.height >= 812 ? 44 : 20; }
+
+UIEdgeInsets UIScreen::safeAreaInsets() const {
+    bool tall = bounds().size.height >= 812;
+    return UIEdgeInsetsMake(tall ? 44 : 20, 0, tall ? 34 : 0, 0);
+}
+
+std::shared_ptr<UITraitCollection> UIScreen::traitCollection() const {
+    std::lock_guard lock(m_);
+    loadLocked();
+    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
+    bool pad = idiom == UIUserInterfaceIdiomPad;
+    return std::make_shared<UITraitCollection>(static_cast<UIUserInterfaceStyle>(style_), idiom, spec_.scale,
+                                               pad ? UIUserInterfaceSizeClassRegular : UIUserInterfaceSizeClassCompact,
+                                               UIUserInterfaceSizeClassRegular);
+}
+
+void UIScreen::setUserInterfaceStyle(int64_t style) {
+    if (style != UIUserInterfaceStyleLight && style != UIUserInterfaceStyleDark) return;
+    auto previous = traitCollection();
+    {
+        std::lock_guard lock(m_);
+        if (style_ == style) return;
+        style_ = style;
+    }
+    uikit_detail::screenTraitsDidChange(previous);
+}
