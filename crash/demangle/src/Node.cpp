@@ -1,7 +1,9 @@
 #include <crash_demangle/Node.h>
+#include <crash_demangle/NodeArena.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace ZUDDemangle {
 
@@ -10,25 +12,9 @@ void fatalError(const char* message) {
   std::abort();
 }
 
-Node::~Node() {
-  if (payloadKind_ != PayloadKind::None && payloadKind_ != PayloadKind::Text &&
-      payloadKind_ != PayloadKind::Index)
-    fatalError("bad payload kind");
-  // Release the subtree iteratively: a deep chain of nodes must not recurse once per level.
-  std::vector<NodePointer> pending = std::move(children_);
-  while (!pending.empty()) {
-    NodePointer node = std::move(pending.back());
-    pending.pop_back();
-    if (node && node.use_count() == 1) {
-      for (auto& child : node->children_) pending.push_back(std::move(child));
-      node->children_.clear();
-    }
-  }
-}
-
-const std::string& Node::getText() const {
+std::string_view Node::getText() const {
   if (!hasText()) fatalError("getText: hasText()");
-  return text_;
+  return {text_, textLength_};
 }
 
 uint64_t Node::getIndex() const {
@@ -36,28 +22,18 @@ uint64_t Node::getIndex() const {
   return index_;
 }
 
-const NodePointer& Node::getChild(size_t position) const {
-  if (position >= children_.size()) fatalError("getChild: position < getNumChildren()");
-  return children_[position];
-}
-
-void Node::addChild(NodePointer child) {
-  if (!child) fatalError("adding null child!");
-  children_.push_back(std::move(child));
-}
-
-NodePointer makeNode(Node::Kind kind) { return NodePointer(new Node(kind, PayloadKind::None)); }
-
-NodePointer makeNode(Node::Kind kind, std::string_view text) {
-  NodePointer node(new Node(kind, PayloadKind::Text));
-  node->text_.assign(text.data(), text.size());
-  return node;
-}
-
-NodePointer makeNode(Node::Kind kind, uint64_t index) {
-  NodePointer node(new Node(kind, PayloadKind::Index));
-  node->index_ = index;
-  return node;
+void Node::growChildren(NodeArena& arena) {
+  // Most nodes have one to three children; a list grows in place while nothing was allocated
+  // after it, and is copied otherwise (the old list stays unused in the arena).
+  uint32_t capacity = childCapacity_ == 0 ? 2 : childCapacity_ * 2;
+  size_t oldBytes = childCapacity_ * sizeof(NodePointer);
+  size_t newBytes = capacity * sizeof(NodePointer);
+  if (!children_ || !arena.tryExtend(children_, oldBytes, newBytes)) {
+    auto* grown = static_cast<NodePointer*>(arena.allocate(newBytes));
+    if (numChildren_ != 0) std::memcpy(grown, children_, numChildren_ * sizeof(NodePointer));
+    children_ = grown;
+  }
+  childCapacity_ = capacity;
 }
 
 const char* getNodeKindName(Node::Kind kind) {

@@ -4,15 +4,7 @@
 namespace ZUDDemangle {
 
 namespace {
-
 using K = Node::Kind;
-
-NodePointer wrapInType(NodePointer node) {
-  NodePointer type = makeNode(K::Type);
-  type->addChild(std::move(node));
-  return type;
-}
-
 }  // namespace
 
 NodePointer NameParser::parseArchetype() {
@@ -47,10 +39,10 @@ NodePointer NameParser::parseArchetype() {
     NodePointer context = parseContext();
     if (!context) return nullptr;
     NodePointer declarationContext = makeNode(K::DeclarationContext);
-    declarationContext->addChild(std::move(context));
+    declarationContext->addChild(context, arena);
     NodePointer archetype = makeNode(K::ContextArchetype);
-    archetype->addChild(std::move(number));
-    archetype->addChild(std::move(declarationContext));
+    archetype->addChild(number, arena);
+    archetype->addChild(declarationContext, arena);
     return archetype;
   }
   uint64_t index;
@@ -71,7 +63,7 @@ NodePointer NameParser::parseGenericParamOrMember() {
 NodePointer NameParser::parseDependentMemberOfParam() {
   NodePointer param = parseGenericParamIndex();
   if (!param) return nullptr;
-  return parseDependentMemberName(wrapInType(std::move(param)));
+  return parseDependentMemberName(wrapInType(param));
 }
 
 NodePointer NameParser::parseDependentMemberChain() {
@@ -79,7 +71,7 @@ NodePointer NameParser::parseDependentMemberChain() {
   if (!current) return nullptr;
   while (!mangled.consumeChar('_')) {
     if (mangled.isEmpty()) return nullptr;
-    current = parseDependentMemberName(wrapInType(std::move(current)));
+    current = parseDependentMemberName(wrapInType(current));
     if (!current) return nullptr;
   }
   return current;
@@ -89,8 +81,8 @@ NodePointer NameParser::makeGenericParamType(uint64_t depth, uint64_t index) {
   uint32_t depth32 = static_cast<uint32_t>(depth);
   uint32_t index32 = static_cast<uint32_t>(index);
   NodePointer param = makeNode(K::GenericParamType, genericParamName(index32, depth32));
-  param->addChild(makeNode(K::Index, uint64_t{depth32}));
-  param->addChild(makeNode(K::Index, uint64_t{index32}));
+  param->addChild(makeNode(K::Index, uint64_t{depth32}), arena);
+  param->addChild(makeNode(K::Index, uint64_t{index32}), arena);
   return param;
 }
 

@@ -29,7 +29,7 @@ NodePointer NameParser::parseContext() {
     mangled.skip(1);
     NodePointer module = parseModule();
     if (!module) return nullptr;
-    NodePointer signature;
+    NodePointer signature = nullptr;
     if (c == 'e') {
       signature = parseGenericSignature(false);
       if (!signature) return nullptr;
@@ -37,9 +37,9 @@ NodePointer NameParser::parseContext() {
     NodePointer context = parseContext();
     if (!context) return nullptr;
     NodePointer extension = makeNode(K::Extension);
-    extension->addChild(std::move(module));
-    extension->addChild(std::move(context));
-    if (signature) extension->addChild(std::move(signature));
+    extension->addChild(module, arena);
+    extension->addChild(context, arena);
+    if (signature) extension->addChild(signature, arena);
     return extension;
   }
   if (c == 'G') {
@@ -64,8 +64,8 @@ NodePointer NameParser::parseNominalDeclaration(Node::Kind kind) {
   NodePointer name = parseEntityName();
   if (!name) return nullptr;
   NodePointer declaration = makeNode(kind);
-  declaration->addChild(std::move(context));
-  declaration->addChild(std::move(name));
+  declaration->addChild(context, arena);
+  declaration->addChild(name, arena);
   substitutions.push_back(declaration);
   return declaration;
 }
@@ -89,8 +89,8 @@ NodePointer NameParser::parseEntityName() {
     NodePointer name = parseIdentifier();
     if (!name) return nullptr;
     NodePointer node = makeNode(K::PrivateDeclarationName);
-    node->addChild(std::move(discriminator));
-    node->addChild(std::move(name));
+    node->addChild(discriminator, arena);
+    node->addChild(name, arena);
     return node;
   }
   if (mangled.consumeChar('L')) {
@@ -99,8 +99,8 @@ NodePointer NameParser::parseEntityName() {
     NodePointer name = parseIdentifier();
     if (!name) return nullptr;
     NodePointer node = makeNode(K::LocalDeclarationName);
-    node->addChild(std::move(number));
-    node->addChild(std::move(name));
+    node->addChild(number, arena);
+    node->addChild(name, arena);
     return node;
   }
   return parseIdentifier();
@@ -178,24 +178,24 @@ NodePointer NameParser::parseEntity() {
   }
 
   NodePointer entity = makeNode(kind);
-  entity->addChild(std::move(context));
+  entity->addChild(context, arena);
   if (reads == Reads::Name) {
     NodePointer name = parseEntityName();
     if (!name) return nullptr;
-    entity->addChild(std::move(name));
+    entity->addChild(name, arena);
   } else if (reads == Reads::Number) {
     NodePointer number = parseIndexAsNumber();
     if (!number) return nullptr;
-    entity->addChild(std::move(number));
+    entity->addChild(number, arena);
   }
   if (hasType) {
     NodePointer type = parseType();
     if (!type) return nullptr;
-    entity->addChild(std::move(type));
+    entity->addChild(type, arena);
   }
   if (!isStatic) return entity;
   NodePointer marker = makeNode(K::StaticMarker);
-  marker->addChild(std::move(entity));
+  marker->addChild(entity, arena);
   return marker;
 }
 
@@ -207,9 +207,9 @@ NodePointer NameParser::parseProtocolConformance() {
   NodePointer context = parseContext();
   if (!context) return nullptr;
   NodePointer conformance = makeNode(K::ProtocolConformance);
-  conformance->addChild(std::move(type));
-  conformance->addChild(std::move(protocol));
-  conformance->addChild(std::move(context));
+  conformance->addChild(type, arena);
+  conformance->addChild(protocol, arena);
+  conformance->addChild(context, arena);
   return conformance;
 }
 
@@ -240,14 +240,14 @@ NodePointer NameParser::parseGenericSignature(bool pseudo) {
   while (!mangled.consumeChar('r')) {
     NodePointer subject = parseRequirementSubject();
     if (!subject || mangled.isEmpty()) return nullptr;
-    NodePointer requirement;
+    NodePointer requirement = nullptr;
     char c = mangled.peekChar();
     if (c == 'C') {
       NodePointer type = parseType();
       if (!type) return nullptr;
       requirement = makeNode(K::ConformanceRequirement);
-      requirement->addChild(std::move(subject));
-      requirement->addChild(std::move(type));
+      requirement->addChild(subject, arena);
+      requirement->addChild(type, arena);
     } else if (c == 'S') {
       mangled.skip(1);
       NodePointer constraint = parseSubstitution();
@@ -260,25 +260,25 @@ NodePointer NameParser::parseGenericSignature(bool pseudo) {
         return nullptr;
       }
       NodePointer type = makeNode(K::Type);
-      type->addChild(std::move(constraint));
+      type->addChild(constraint, arena);
       requirement = makeNode(K::ConformanceRequirement);
-      requirement->addChild(std::move(subject));
-      requirement->addChild(std::move(type));
+      requirement->addChild(subject, arena);
+      requirement->addChild(type, arena);
     } else if (c == 'z') {
       mangled.skip(1);
       NodePointer type = parseType();
       if (!type) return nullptr;
       requirement = makeNode(K::SameTypeRequirement);
-      requirement->addChild(std::move(subject));
-      requirement->addChild(std::move(type));
+      requirement->addChild(subject, arena);
+      requirement->addChild(type, arena);
     } else {
       NodePointer protocol = parseProtocolName();
       if (!protocol) return nullptr;
       requirement = makeNode(K::ConformanceRequirement);
-      requirement->addChild(std::move(subject));
-      requirement->addChild(std::move(protocol));
+      requirement->addChild(subject, arena);
+      requirement->addChild(protocol, arena);
     }
-    signature->addChild(std::move(requirement));
+    signature->addChild(requirement, arena);
   }
   return signature;
 }

@@ -9,26 +9,20 @@ namespace {
 using K = Node::Kind;
 
 // A childless node of the same kind and payload.
-NodePointer makeNodeLike(const Node& original) {
-  if (original.hasText()) return makeNode(original.getKind(), std::string_view(original.getText()));
-  if (original.hasIndex()) return makeNode(original.getKind(), original.getIndex());
-  return makeNode(original.getKind());
-}
-
-NodePointer wrapInType(NodePointer node) {
-  NodePointer type = makeNode(K::Type);
-  type->addChild(std::move(node));
-  return type;
+NodePointer makeNodeLike(NameParser& p, const Node& original) {
+  if (original.hasText()) return p.makeNode(original.getKind(), original.getText());
+  if (original.hasIndex()) return p.makeNode(original.getKind(), original.getIndex());
+  return p.makeNode(original.getKind());
 }
 
 }  // namespace
 
-NodePointer NameParser::parseBoundGenericArguments(const NodePointer& nominal) {
+NodePointer NameParser::parseBoundGenericArguments(NodePointer nominal) {
   DepthGuard guard(*this);
   if (guard.exceeded()) return nullptr;
   NodePointer unbound = nominal;
   if (nominal->getNumChildren() > 0) {
-    const NodePointer& context = nominal->getChild(0);
+    NodePointer context = nominal->getChild(0);
     K contextKind = context->getKind();
     if (contextKind != K::Module && contextKind != K::Extension && contextKind != K::Function) {
       // The outer type's arguments come first in the text.
@@ -36,16 +30,16 @@ NodePointer NameParser::parseBoundGenericArguments(const NodePointer& nominal) {
       if (!boundContext) return nullptr;
       // Keep the payload and every other child, so that a context of any shape (a member
       // name, an accessor with its type) stays printable.
-      unbound = makeNodeLike(*nominal);
-      unbound->addChild(std::move(boundContext));
-      for (size_t i = 1; i < nominal->getNumChildren(); ++i) unbound->addChild(nominal->getChild(i));
+      unbound = makeNodeLike(*this, *nominal);
+      unbound->addChild(boundContext, arena);
+      for (size_t i = 1; i < nominal->getNumChildren(); ++i) unbound->addChild(nominal->getChild(i), arena);
     }
   }
   NodePointer arguments = makeNode(K::TypeList);
   while (!mangled.consumeChar('_')) {
     NodePointer argument = parseType();
     if (!argument || mangled.isEmpty()) return nullptr;
-    arguments->addChild(std::move(argument));
+    arguments->addChild(argument, arena);
   }
   if (arguments->getNumChildren() == 0) return unbound;
   K boundKind;
@@ -56,13 +50,13 @@ NodePointer NameParser::parseBoundGenericArguments(const NodePointer& nominal) {
     default: return nullptr;
   }
   NodePointer bound = makeNode(boundKind);
-  bound->addChild(wrapInType(std::move(unbound)));
-  bound->addChild(std::move(arguments));
+  bound->addChild(wrapInType(unbound), arena);
+  bound->addChild(arguments, arena);
   return bound;
 }
 
 NodePointer NameParser::parseProtocolName() {
-  NodePointer protocol;
+  NodePointer protocol = nullptr;
   if (mangled.consumeChar('s')) {
     protocol = parseProtocolNameInContext(makeNode(K::Module, std::string_view("Swift")));
   } else if (mangled.consumeChar('S')) {
@@ -78,41 +72,41 @@ NodePointer NameParser::parseProtocolName() {
     protocol = parseNominalDeclaration(K::Protocol);
   }
   if (!protocol) return nullptr;
-  return wrapInType(std::move(protocol));
+  return wrapInType(protocol);
 }
 
-NodePointer NameParser::parseProtocolNameInContext(const NodePointer& context) {
+NodePointer NameParser::parseProtocolNameInContext(NodePointer context) {
   NodePointer name = parseEntityName();
   if (!name) return nullptr;
   NodePointer protocol = makeNode(K::Protocol);
-  protocol->addChild(context);
-  protocol->addChild(std::move(name));
+  protocol->addChild(context, arena);
+  protocol->addChild(name, arena);
   substitutions.push_back(protocol);
   return protocol;
 }
 
-NodePointer NameParser::parseDependentMemberName(const NodePointer& base) {
+NodePointer NameParser::parseDependentMemberName(NodePointer base) {
   if (base->getKind() != K::Type) fatalError("parseDependentMemberName: base is a Type");
   DepthGuard guard(*this);
   if (guard.exceeded()) return nullptr;
-  NodePointer name;
+  NodePointer name = nullptr;
   if (mangled.consumeChar('S')) {
     name = parseSubstitution();
     if (!name || name->getKind() != K::DependentAssociatedTypeName) return nullptr;
   } else {
-    NodePointer protocol;
+    NodePointer protocol = nullptr;
     if (mangled.consumeChar('P')) {
       protocol = parseProtocolName();
       if (!protocol) return nullptr;
     }
     name = parseIdentifier(K::DependentAssociatedTypeName);
     if (!name) return nullptr;
-    if (protocol) name->addChild(std::move(protocol));
+    if (protocol) name->addChild(protocol, arena);
     substitutions.push_back(name);
   }
   NodePointer member = makeNode(K::DependentMemberType);
-  member->addChild(base);
-  member->addChild(std::move(name));
+  member->addChild(base, arena);
+  member->addChild(name, arena);
   return member;
 }
 
@@ -136,7 +130,7 @@ NodePointer NameParser::parseGenericParamIndex() {
 }
 
 NodePointer NameParser::parseRequirementSubject() {
-  NodePointer subject;
+  NodePointer subject = nullptr;
   if (mangled.consumeChar('W'))
     subject = parseDependentMemberChain();
   else if (mangled.consumeChar('w'))
@@ -144,56 +138,56 @@ NodePointer NameParser::parseRequirementSubject() {
   else
     subject = parseGenericParamIndex();
   if (!subject) return nullptr;
-  return wrapInType(std::move(subject));
+  return wrapInType(subject);
 }
 
-void NameParser::addGenericParamCount(uint64_t count, const NodePointer& signature) {
-  signature->addChild(makeNode(K::GenericParamCount, count));
+void NameParser::addGenericParamCount(uint64_t count, NodePointer signature) {
+  signature->addChild(makeNode(K::GenericParamCount, count), arena);
 }
 
 NodePointer NameParser::makeArchetypeReference(uint64_t depth, uint64_t index) {
   NodePointer reference = makeNode(K::ArchetypeReference, genericParamName(index, depth));
-  reference->addChild(makeNode(K::Index, depth));
-  reference->addChild(makeNode(K::Index, index));
+  reference->addChild(makeNode(K::Index, depth), arena);
+  reference->addChild(makeNode(K::Index, index), arena);
   return reference;
 }
 
-NodePointer NameParser::makeSelfTypeReference(const NodePointer& base) {
+NodePointer NameParser::makeSelfTypeReference(NodePointer base) {
   NodePointer reference = makeNode(K::SelfTypeReference);
-  reference->addChild(base);
+  reference->addChild(base, arena);
   substitutions.push_back(reference);
   return reference;
 }
 
-NodePointer NameParser::parseAssociatedTypeReference(const NodePointer& base) {
+NodePointer NameParser::parseAssociatedTypeReference(NodePointer base) {
   NodePointer name = parseIdentifier();
   if (!name) return nullptr;
   NodePointer reference = makeNode(K::AssociatedTypeReference);
-  reference->addChild(base);
-  reference->addChild(std::move(name));
+  reference->addChild(base, arena);
+  reference->addChild(name, arena);
   substitutions.push_back(reference);
   return reference;
 }
 
 NodePointer NameParser::makeStandardType(Node::Kind kind, std::string_view name) {
   NodePointer type = makeNode(kind);
-  type->addChild(makeNode(K::Module, std::string_view("Swift")));
-  type->addChild(makeNode(K::Identifier, name));
+  type->addChild(makeNode(K::Module, std::string_view("Swift")), arena);
+  type->addChild(makeNode(K::Identifier, name), arena);
   return type;
 }
 
-bool NameParser::parseReabstractionSignature(const NodePointer& parent) {
+bool NameParser::parseReabstractionSignature(NodePointer parent) {
   if (mangled.consumeChar('G')) {
     NodePointer signature = parseGenericSignature(false);
     if (!signature) return false;
-    parent->addChild(std::move(signature));
+    parent->addChild(signature, arena);
   }
   NodePointer from = parseType();
   if (!from) return false;
-  parent->addChild(std::move(from));
+  parent->addChild(from, arena);
   NodePointer to = parseType();
   if (!to) return false;
-  parent->addChild(std::move(to));
+  parent->addChild(to, arena);
   return true;
 }
 

@@ -66,19 +66,25 @@ NodePointer NameParser::parseIdentifier(std::optional<Node::Kind> kind) {
 
   uint64_t length;
   if (!parseNatural(length)) return nullptr;
-  if (mangled.size() < length) return nullptr;
-  std::string name(mangled.data(), static_cast<size_t>(length));
+  if (mangled.size() < length || length == 0) return nullptr;
+  std::string_view name(mangled.data(), static_cast<size_t>(length));
   mangled.skip(static_cast<size_t>(length));
+  if (!isPunycoded && !isOperator) {
+    // A name cut inside a multi-byte sequence (or plain invalid bytes) would corrupt the output.
+    if (!isValidUTF8(name)) return nullptr;
+    return makeNode(*kind, name);
+  }
 
+  std::string text(name);
   if (isPunycoded) {
     std::string decoded;
-    if (!decodePunycodeUTF8(name.data(), name.size(), decoded)) return nullptr;
-    name = std::move(decoded);
+    if (!decodePunycodeUTF8(text.data(), text.size(), decoded)) return nullptr;
+    text = std::move(decoded);
   }
-  if (name.empty()) return nullptr;
+  if (text.empty()) return nullptr;
 
   if (isOperator) {
-    for (char& c : name) {
+    for (char& c : text) {
       unsigned char byte = static_cast<unsigned char>(c);
       if (byte >= 0x80) continue;
       if (byte < 'a' || byte > 'z') return nullptr;
@@ -87,9 +93,8 @@ NodePointer NameParser::parseIdentifier(std::optional<Node::Kind> kind) {
       c = kOperatorChars[letter];
     }
   }
-  // A name cut inside a multi-byte sequence (or plain invalid bytes) would corrupt the output.
-  if (!isValidUTF8(name)) return nullptr;
-  return makeNode(*kind, name);
+  if (!isValidUTF8(text)) return nullptr;
+  return makeNode(*kind, std::string_view(text));
 }
 
 NodePointer NameParser::parseSubstitution() {

@@ -10,11 +10,11 @@ using K = Node::Kind;
 NodePointer NameParser::parseImplFunctionType() {
   NodePointer type = makeNode(K::ImplFunctionType);
   if (mangled.consumeChar('t')) {
-    type->addChild(makeNode(K::ImplConvention, std::string_view("@convention(thin)")));
+    type->addChild(makeNode(K::ImplConvention, std::string_view("@convention(thin)")), arena);
   } else {
     std::string_view callee = parseImplConvention(ConventionContext::Callee);
     if (callee.empty()) return nullptr;
-    type->addChild(makeNode(K::ImplConvention, callee));
+    type->addChild(makeNode(K::ImplConvention, callee), arena);
   }
   if (mangled.consumeChar('C')) {
     if (mangled.isEmpty()) return nullptr;
@@ -32,7 +32,7 @@ NodePointer NameParser::parseImplFunctionType() {
     bool pseudo = mangled.takeChar() == 'g';
     NodePointer signature = parseGenericSignature(pseudo);
     if (!signature) return nullptr;
-    type->addChild(std::move(signature));
+    type->addChild(signature, arena);
   }
   if (!mangled.consumeChar('_')) return nullptr;
   if (!parseImplParameters(type) || !parseImplResults(type)) return nullptr;
@@ -82,31 +82,31 @@ NodePointer NameParser::parseImplParameterOrResult(Node::Kind kind) {
   NodePointer type = parseType();
   if (!type) return nullptr;
   NodePointer node = makeNode(kind);
-  node->addChild(makeNode(K::ImplConvention, convention));
-  node->addChild(std::move(type));
+  node->addChild(makeNode(K::ImplConvention, convention), arena);
+  node->addChild(type, arena);
   return node;
 }
 
-bool NameParser::parseImplParameters(const NodePointer& type) {
+bool NameParser::parseImplParameters(NodePointer type) {
   while (!mangled.consumeChar('_')) {
     NodePointer parameter = parseImplParameterOrResult(K::ImplParameter);
     if (!parameter) return false;
-    type->addChild(std::move(parameter));
+    type->addChild(parameter, arena);
   }
   return true;
 }
 
-bool NameParser::parseImplResults(const NodePointer& type) {
+bool NameParser::parseImplResults(NodePointer type) {
   while (!mangled.consumeChar('_')) {
     NodePointer result = parseImplParameterOrResult(K::ImplResult);
     if (!result) return false;
-    type->addChild(std::move(result));
+    type->addChild(result, arena);
   }
   return true;
 }
 
-void NameParser::addImplFunctionAttribute(const NodePointer& type, std::string_view attribute) {
-  type->addChild(makeNode(K::ImplFunctionAttribute, attribute));
+void NameParser::addImplFunctionAttribute(NodePointer type, std::string_view attribute) {
+  type->addChild(makeNode(K::ImplFunctionAttribute, attribute), arena);
 }
 
 }  // namespace ZUDDemangle

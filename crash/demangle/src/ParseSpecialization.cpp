@@ -21,12 +21,12 @@ enum ParamKind : uint64_t {
   SROA = 256,
 };
 
-void addKind(const NodePointer& param, uint64_t kind) {
-  param->addChild(makeNode(K::FunctionSigSpecializationParamKind, kind));
+void addKind(NameParser& p, NodePointer param, uint64_t kind) {
+  param->addChild(p.makeNode(K::FunctionSigSpecializationParamKind, kind), p.arena);
 }
 
-void addPayload(const NodePointer& param, std::string_view text) {
-  param->addChild(makeNode(K::FunctionSigSpecializationParamPayload, text));
+void addPayload(NameParser& p, NodePointer param, std::string_view text) {
+  param->addChild(p.makeNode(K::FunctionSigSpecializationParamPayload, text), p.arena);
 }
 
 // An identifier followed by "_"; its text, or nothing.
@@ -44,30 +44,30 @@ bool parseLiteral(NameParser& p, std::string& text) {
   return true;
 }
 
-bool parseConstant(NameParser& p, const NodePointer& param) {
+bool parseConstant(NameParser& p, NodePointer param) {
   std::string text;
   if (p.mangled.consumePrefix("fr")) {
     if (!parseIdentifierText(p, text)) return false;
-    addKind(param, ConstantPropagatedFunction);
-    addPayload(param, text);
+    addKind(p, param, ConstantPropagatedFunction);
+    addPayload(p, param, text);
     return true;
   }
   if (p.mangled.consumeChar('i')) {
     if (!parseLiteral(p, text)) return false;
-    addKind(param, ConstantPropagatedInteger);
-    addPayload(param, text);
+    addKind(p, param, ConstantPropagatedInteger);
+    addPayload(p, param, text);
     return true;
   }
   if (p.mangled.consumeChar('g')) {
     if (!parseIdentifierText(p, text)) return false;
-    addKind(param, ConstantPropagatedGlobal);
-    addPayload(param, text);
+    addKind(p, param, ConstantPropagatedGlobal);
+    addPayload(p, param, text);
     return true;
   }
   if (p.mangled.consumePrefix("fl")) {
     if (!parseLiteral(p, text)) return false;
-    addKind(param, ConstantPropagatedFloat);
-    addPayload(param, text);
+    addKind(p, param, ConstantPropagatedFloat);
+    addPayload(p, param, text);
     return true;
   }
   if (p.mangled.consumeChar('s')) {
@@ -80,31 +80,31 @@ bool parseConstant(NameParser& p, const NodePointer& param) {
     else
       return false;
     if (!p.mangled.consumeChar('v') || !parseIdentifierText(p, text)) return false;
-    addKind(param, ConstantPropagatedString);
-    addPayload(param, encoding);
-    addPayload(param, text);
+    addKind(p, param, ConstantPropagatedString);
+    addPayload(p, param, encoding);
+    addPayload(p, param, text);
     return true;
   }
   // An unknown constant is malformed input like any other.
   return false;
 }
 
-bool parseClosure(NameParser& p, const NodePointer& param) {
+bool parseClosure(NameParser& p, NodePointer param) {
   NodePointer identifier = p.parseIdentifier();
   if (!identifier) return false;
-  addKind(param, ClosurePropagated);
-  addPayload(param, identifier->getText());
+  addKind(p, param, ClosurePropagated);
+  addPayload(p, param, identifier->getText());
   for (;;) {
     if (p.mangled.isEmpty()) return false;
     if (p.mangled.peekChar() == '_') break;
     NodePointer type = p.parseType();
     if (!type) break;
-    param->addChild(std::move(type));
+    param->addChild(type, p.arena);
   }
   return p.mangled.consumeChar('_');
 }
 
-bool parseOptionSet(NameParser& p, const NodePointer& param) {
+bool parseOptionSet(NameParser& p, NodePointer param) {
   uint64_t value = 0;
   if (p.mangled.consumeChar('d')) {
     value |= Dead;
@@ -119,14 +119,14 @@ bool parseOptionSet(NameParser& p, const NodePointer& param) {
     if (p.mangled.isEmpty()) return false;
   }
   if (!p.mangled.consumeChar('_') || value == 0) return false;
-  addKind(param, value);
+  addKind(p, param, value);
   return true;
 }
 
 }  // namespace
 
 NodePointer NameParser::parseSpecialization() {
-  NodePointer specialization;
+  NodePointer specialization = nullptr;
   if (mangled.consumeChar('g'))
     specialization = makeNode(K::GenericSpecialization);
   else if (mangled.consumeChar('r'))
@@ -135,24 +135,24 @@ NodePointer NameParser::parseSpecialization() {
     specialization = makeNode(K::FunctionSigSpecialization);
   else
     return nullptr;
-  if (mangled.consumeChar('q')) specialization->addChild(makeNode(K::FragileSpecializationMarker));
+  if (mangled.consumeChar('q')) specialization->addChild(makeNode(K::FragileSpecializationMarker), arena);
   if (mangled.isEmpty()) return nullptr;
   // The pass character is not checked to be a digit.
   uint32_t pass = static_cast<uint32_t>(static_cast<signed char>(mangled.takeChar())) - 48u;
-  specialization->addChild(makeNode(K::SpecializationPass, uint64_t{pass}));
+  specialization->addChild(makeNode(K::SpecializationPass, uint64_t{pass}), arena);
 
   if (specialization->getKind() != K::FunctionSigSpecialization) {
     while (!mangled.consumeChar('_')) {
       NodePointer param = makeNode(K::GenericSpecializationParam);
       NodePointer type = parseType();
       if (!type) return nullptr;
-      param->addChild(std::move(type));
+      param->addChild(type, arena);
       while (!mangled.consumeChar('_')) {
         NodePointer conformance = parseProtocolConformance();
         if (!conformance) return nullptr;
-        param->addChild(std::move(conformance));
+        param->addChild(conformance, arena);
       }
-      specialization->addChild(std::move(param));
+      specialization->addChild(param, arena);
     }
     return specialization;
   }
@@ -169,16 +169,16 @@ NodePointer NameParser::parseSpecialization() {
     else if (mangled.consumePrefix("cl"))
       ok = parseClosure(*this, param);
     else if (mangled.consumePrefix("i_")) {
-      addKind(param, ValuePromotedFromBox);
+      addKind(*this, param, ValuePromotedFromBox);
       ok = true;
     } else if (mangled.consumePrefix("k_")) {
-      addKind(param, StackPromotedFromBox);
+      addKind(*this, param, StackPromotedFromBox);
       ok = true;
     } else {
       ok = parseOptionSet(*this, param);
     }
     if (!ok) return nullptr;
-    specialization->addChild(std::move(param));
+    specialization->addChild(param, arena);
   }
 }
 

@@ -24,11 +24,11 @@ NodePointer NameParser::parseSymbolBody() {
   // Makes the node and appends each part in order; null as soon as one part is null.
   auto build = [](K kind, std::initializer_list<NodePointer (NameParser::*)()> parts,
                   NameParser& p) -> NodePointer {
-    NodePointer node = makeNode(kind);
+    NodePointer node = p.makeNode(kind);
     for (auto part : parts) {
       NodePointer child = (p.*part)();
       if (!child) return nullptr;
-      node->addChild(std::move(child));
+      node->addChild(child, p.arena);
     }
     return node;
   };
@@ -44,7 +44,7 @@ NodePointer NameParser::parseSymbolBody() {
     if (mangled.consumePrefix("__T")) {
       NodePointer body = parseSymbolBody();
       if (!body) return nullptr;
-      forwarder->addChild(std::move(body));
+      forwarder->addChild(body, arena);
     }
     return forwarder;
   }
@@ -70,7 +70,7 @@ NodePointer NameParser::parseSymbolBody() {
         NodePointer witness = makeNode(K::ValueWitness, number);
         NodePointer type = parseType();
         if (!type) return nullptr;
-        witness->addChild(std::move(type));
+        witness->addChild(type, arena);
         return witness;
       }
     }
@@ -127,10 +127,10 @@ NodePointer NameParser::parseSymbolBody() {
         else
           return nullptr;
         NodePointer offset = makeNode(K::FieldOffset);
-        offset->addChild(makeNode(K::Directness, directness));
+        offset->addChild(makeNode(K::Directness, directness), arena);
         NodePointer entity = parseEntity();
         if (!entity) return nullptr;
-        offset->addChild(std::move(entity));
+        offset->addChild(entity, arena);
         return offset;
       }
       default:

@@ -4,54 +4,48 @@
 namespace ZUDDemangle {
 
 namespace {
-
 using K = Node::Kind;
+}  // namespace
 
-NodePointer makeWithChild(K kind, NodePointer child) {
+NodePointer NameParser::makeWithChild(Node::Kind kind, NodePointer child) {
   if (!child) return nullptr;
   NodePointer node = makeNode(kind);
-  node->addChild(std::move(child));
+  node->addChild(child, arena);
   return node;
 }
 
-}  // namespace
-
-NodePointer NameParser::parseType() {
-  NodePointer type = parseBareType();
-  if (!type) return nullptr;
-  return makeWithChild(K::Type, std::move(type));
-}
+NodePointer NameParser::parseType() { return wrapInType(parseBareType()); }
 
 static NodePointer parseBuiltinType(NameParser& p) {
   StringRef& m = p.mangled;
   if (m.isEmpty()) return nullptr;
   uint64_t width;
   switch (m.takeChar()) {
-    case 'b': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.BridgeObject"));
-    case 'B': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.UnsafeValueBuffer"));
-    case 'O': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.UnknownObject"));
-    case 'o': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.NativeObject"));
-    case 'p': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.RawPointer"));
-    case 'w': return makeNode(K::BuiltinTypeName, std::string_view("Builtin.Word"));
+    case 'b': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.BridgeObject"));
+    case 'B': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.UnsafeValueBuffer"));
+    case 'O': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.UnknownObject"));
+    case 'o': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.NativeObject"));
+    case 'p': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.RawPointer"));
+    case 'w': return p.makeNode(K::BuiltinTypeName, std::string_view("Builtin.Word"));
     case 'f':
       if (!p.parseNaturalWithUnderscore(width)) return nullptr;
-      return makeNode(K::BuiltinTypeName, "Builtin.Float" + std::to_string(width));
+      return p.makeNode(K::BuiltinTypeName, "Builtin.Float" + std::to_string(width));
     case 'i':
       if (!p.parseNaturalWithUnderscore(width)) return nullptr;
-      return makeNode(K::BuiltinTypeName, "Builtin.Int" + std::to_string(width));
+      return p.makeNode(K::BuiltinTypeName, "Builtin.Int" + std::to_string(width));
     case 'v': {
       uint64_t count;
       if (!p.parseNatural(count) || !m.consumeChar('B')) return nullptr;
       std::string prefix = "Builtin.Vec" + std::to_string(count) + "x";
       if (m.consumeChar('f')) {
         if (!p.parseNaturalWithUnderscore(width)) return nullptr;
-        return makeNode(K::BuiltinTypeName, prefix + "Float" + std::to_string(width));
+        return p.makeNode(K::BuiltinTypeName, prefix + "Float" + std::to_string(width));
       }
       if (m.consumeChar('i')) {
         if (!p.parseNaturalWithUnderscore(width)) return nullptr;
-        return makeNode(K::BuiltinTypeName, prefix + "Int" + std::to_string(width));
+        return p.makeNode(K::BuiltinTypeName, prefix + "Int" + std::to_string(width));
       }
-      if (m.consumeChar('p')) return makeNode(K::BuiltinTypeName, prefix + "RawPointer");
+      if (m.consumeChar('p')) return p.makeNode(K::BuiltinTypeName, prefix + "RawPointer");
       return nullptr;
     }
     default:
@@ -94,8 +88,8 @@ NodePointer NameParser::parseBareType() {
       NodePointer type = parseType();
       if (!type) return nullptr;
       NodePointer node = makeNode(K::ConstrainedGenericType);
-      node->addChild(std::move(signature));
-      node->addChild(std::move(type));
+      node->addChild(signature, arena);
+      node->addChild(type, arena);
       return node;
     }
     case 'W': return parseDependentMemberChain();
@@ -112,8 +106,8 @@ NodePointer NameParser::parseBareType() {
           NodePointer type = parseType();
           if (!type) return nullptr;
           NodePointer node = makeNode(K::Metatype);
-          node->addChild(std::move(representation));
-          node->addChild(std::move(type));
+          node->addChild(representation, arena);
+          node->addChild(type, arena);
           return node;
         }
         case 'P': {
@@ -123,8 +117,8 @@ NodePointer NameParser::parseBareType() {
           NodePointer type = parseType();
           if (!type) return nullptr;
           NodePointer node = makeNode(K::ExistentialMetatype);
-          node->addChild(std::move(representation));
-          node->addChild(std::move(type));
+          node->addChild(representation, arena);
+          node->addChild(type, arena);
           return node;
         }
         case 'b': return makeWithChild(K::BoxType, parseType());
@@ -146,9 +140,9 @@ NodePointer NameParser::parseFunctionType(Node::Kind kind) {
   NodePointer result = parseType();
   if (!result) return nullptr;
   NodePointer node = makeNode(kind);
-  if (throws) node->addChild(makeNode(K::ThrowsAnnotation));
-  node->addChild(makeWithChild(K::ArgumentTuple, std::move(argument)));
-  node->addChild(makeWithChild(K::ReturnType, std::move(result)));
+  if (throws) node->addChild(makeNode(K::ThrowsAnnotation), arena);
+  node->addChild(makeWithChild(K::ArgumentTuple, argument), arena);
+  node->addChild(makeWithChild(K::ReturnType, result), arena);
   return node;
 }
 
@@ -165,11 +159,11 @@ NodePointer NameParser::parseMetatypeRepresentation() {
 NodePointer NameParser::parseProtocolList() {
   NodePointer list = makeNode(K::ProtocolList);
   NodePointer types = makeNode(K::TypeList);
-  list->addChild(types);
+  list->addChild(types, arena);
   while (!mangled.consumeChar('_')) {
     NodePointer protocol = parseProtocolName();
     if (!protocol) return nullptr;
-    types->addChild(std::move(protocol));
+    types->addChild(protocol, arena);
   }
   return list;
 }
@@ -184,12 +178,12 @@ NodePointer NameParser::parseTuple(bool variadic) {
     if (c == 'o' || (c >= '0' && c <= '9')) {
       NodePointer label = parseIdentifier(K::TupleElementName);
       if (!label) return nullptr;
-      element->addChild(std::move(label));
+      element->addChild(label, arena);
     }
     NodePointer type = parseType();
     if (!type) return nullptr;
-    element->addChild(std::move(type));
-    tuple->addChild(std::move(element));
+    element->addChild(type, arena);
+    tuple->addChild(element, arena);
   }
 }
 

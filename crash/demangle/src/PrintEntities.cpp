@@ -37,17 +37,17 @@ bool isFunctionTypeKind(K kind) {
 }
 
 // Steps from a Type through constrained generic types to the type that decides the form.
-const Node* underlyingType(const NodePointer& type) {
-  const Node* t = type->getNumChildren() > 0 ? type->getChild(0).get() : nullptr;
+const Node* underlyingType(const Node* type) {
+  const Node* t = type->getNumChildren() > 0 ? type->getChild(0) : nullptr;
   while (t && t->getKind() == K::ConstrainedGenericType && t->getNumChildren() >= 2 &&
          t->getChild(1)->getNumChildren() > 0)
-    t = t->getChild(1)->getChild(0).get();
+    t = t->getChild(1)->getChild(0);
   return t;
 }
 
 }  // namespace
 
-void NodePrinter::printNamedEntity(const NodePointer& node, bool asContext, bool suppressType,
+void NodePrinter::printNamedEntity(const Node* node, bool asContext, bool suppressType,
                                    bool hasName, bool hasType, std::string_view extraName) {
   if (options_.qualifyNames) printContextPrefix(node->getChild(0));
   if (hasType && suppressType) hasType = false;
@@ -59,7 +59,7 @@ void NodePrinter::printNamedEntity(const NodePointer& node, bool asContext, bool
   if (hasName) print(node->getChild(1));
   append(extraName);
   if (hasType) {
-    const NodePointer& type = node->getChild(hasName ? 2 : 1);
+    const Node* type = node->getChild(hasName ? 2 : 1);
     const Node* underlying = underlyingType(type);
     bool functionForm = isFunctionFormKind(node->getKind()) && underlying &&
                         isFunctionTypeKind(underlying->getKind());
@@ -74,7 +74,7 @@ void NodePrinter::printNamedEntity(const NodePointer& node, bool asContext, bool
   if (owesParen) append(")");
 }
 
-bool NodePrinter::printEntityOrSymbol(const NodePointer& node, bool asContext, bool suppressType) {
+bool NodePrinter::printEntityOrSymbol(const Node* node, bool asContext, bool suppressType) {
   auto named = [&](bool hasName, bool hasType, std::string_view extra) {
     printNamedEntity(node, asContext, suppressType, hasName, hasType, extra);
   };
@@ -320,7 +320,7 @@ bool NodePrinter::printEntityOrSymbol(const NodePointer& node, bool asContext, b
   }
 }
 
-void NodePrinter::printSpecialization(const NodePointer& node) {
+void NodePrinter::printSpecialization(const Node* node) {
   if (!options_.showSpecializationParams) {
     append("specialized ");
     return;
@@ -331,7 +331,7 @@ void NodePrinter::printSpecialization(const NodePointer& node) {
     default: append("generic not re-abstracted specialization <"); break;
   }
   bool first = true;
-  for (const NodePointer& child : *node) {
+  for (const Node* child : *node) {
     K kind = child->getKind();
     if (kind == K::SpecializationPass) continue;
     if (kind != K::FragileSpecializationMarker && child->getNumChildren() == 0) continue;
@@ -363,8 +363,8 @@ void NodePrinter::printFunctionSigSpecializationParamKind(uint64_t value) {
   if (value < std::size(kNames)) append(kNames[value]);
 }
 
-size_t NodePrinter::printFunctionSigSpecializationParam(const NodePointer& node, size_t index) {
-  const NodePointer& kindNode = node->getChild(index);
+size_t NodePrinter::printFunctionSigSpecializationParam(const Node* node, size_t index) {
+  const Node* kindNode = node->getChild(index);
   uint64_t value = kindNode->getIndex();
   if (value & (kDead | kOwnedToGuaranteed | kSROA)) {
     print(kindNode);
@@ -418,16 +418,19 @@ size_t NodePrinter::printFunctionSigSpecializationParam(const NodePointer& node,
   }
 }
 
-void NodePrinter::printPayloadAsSymbol(const std::string& text) {
-  // The payload is demangled with everything shown; its nesting counts against this printing.
-  std::string demangled;
-  if (NodePointer tree = demangleSymbolAsNode(text.data(), text.size()))
-    demangled = printTree(tree, PrinterOptions::full(), budget_);
-  if (budget_.exhausted) return;
-  append(demangled.empty() ? std::string_view(text) : std::string_view(demangled));
+void NodePrinter::printPayloadAsSymbol(std::string_view text) {
+  // The payload is demangled with everything shown, straight into this output; its nesting
+  // counts against this printing. A payload that prints as nothing is shown as it is.
+  if (ParsedSymbol tree = demangleSymbolAsNode(text.data(), text.size())) {
+    size_t start = output_.size();
+    NodePrinter nested(PrinterOptions::full(), budget_, output_);
+    nested.print(tree.root());
+    if (budget_.exhausted || output_.size() != start) return;
+  }
+  append(text);
 }
 
-void NodePrinter::printUnmangledSuffix(const std::string& text) {
+void NodePrinter::printUnmangledSuffix(std::string_view text) {
   std::string escaped = "\"";
   for (unsigned char c : text) {
     switch (c) {

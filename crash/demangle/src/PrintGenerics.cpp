@@ -11,26 +11,26 @@ using K = Node::Kind;
 
 enum class SugarKind { None, Optional, ImplicitlyUnwrapped, Array, Dictionary };
 
-bool isNamedIdentifier(const NodePointer& node, std::string_view name) {
+bool isNamedIdentifier(const Node* node, std::string_view name) {
   return node->getKind() == K::Identifier && node->getText() == name;
 }
 
-bool isStandardModule(const NodePointer& node) {
+bool isStandardModule(const Node* node) {
   return node->getKind() == K::Module && node->getText() == "Swift";
 }
 
-SugarKind findSugar(const NodePointer& node) {
+SugarKind findSugar(const Node* node) {
   if (node->getKind() == K::Type && node->getNumChildren() == 1) return findSugar(node->getChild(0));
   if (node->getNumChildren() != 2) return SugarKind::None;
   if (node->getKind() != K::BoundGenericEnum && node->getKind() != K::BoundGenericStructure)
     return SugarKind::None;
-  const NodePointer& wrapper = node->getChild(0);
+  const Node* wrapper = node->getChild(0);
   if (wrapper->getNumChildren() == 0) return SugarKind::None;
-  const NodePointer& unbound = wrapper->getChild(0);
+  const Node* unbound = wrapper->getChild(0);
   if (unbound->getNumChildren() < 2) return SugarKind::None;
   size_t arguments = node->getChild(1)->getNumChildren();
   bool inSwift = isStandardModule(unbound->getChild(0));
-  const NodePointer& name = unbound->getChild(1);
+  const Node* name = unbound->getChild(1);
   if (node->getKind() == K::BoundGenericEnum) {
     if (isNamedIdentifier(name, "Optional") && arguments == 1 && inSwift) return SugarKind::Optional;
     if (isNamedIdentifier(name, "ImplicitlyUnwrappedOptional") && arguments == 1 && inSwift)
@@ -62,7 +62,7 @@ bool isSimpleType(K kind) {
 
 }  // namespace
 
-void NodePrinter::printImplFunctionType(const NodePointer& node) {
+void NodePrinter::printImplFunctionType(const Node* node) {
   enum State { Attrs, Parameters, Results } state = Attrs;
   auto transitionTo = [&](State newState) {
     if (newState < state) fatalError("operator(): newState >= curState");
@@ -74,7 +74,7 @@ void NodePrinter::printImplFunctionType(const NodePointer& node) {
       }
     }
   };
-  for (const NodePointer& child : *node) {
+  for (const Node* child : *node) {
     if (budget_.exhausted) return;
     K kind = child->getKind();
     if (kind == K::ImplResult || kind == K::ImplErrorResult) {
@@ -95,21 +95,21 @@ void NodePrinter::printImplFunctionType(const NodePointer& node) {
   append(")");
 }
 
-void NodePrinter::printBoundGeneric(const NodePointer& node) {
+void NodePrinter::printBoundGeneric(const Node* node) {
   size_t n = node->getNumChildren();
   if (n < 2) return;
   if (n > 2 || !options_.sugarTypes || node->getKind() == K::BoundGenericClass) {
     printGenericApplication(node);
     return;
   }
-  const NodePointer& arguments = node->getChild(1);
+  const Node* arguments = node->getChild(1);
   switch (findSugar(node)) {
     case SugarKind::None:
       printGenericApplication(node);
       return;
     case SugarKind::Optional:
     case SugarKind::ImplicitlyUnwrapped: {
-      const NodePointer& wrapped = arguments->getChild(0);
+      const Node* wrapped = arguments->getChild(0);
       bool parens = !isSimpleType(wrapped->getKind());
       if (parens) append("(");
       print(wrapped);
@@ -132,7 +132,7 @@ void NodePrinter::printBoundGeneric(const NodePointer& node) {
   }
 }
 
-void NodePrinter::printGenericApplication(const NodePointer& node) {
+void NodePrinter::printGenericApplication(const Node* node) {
   if (node->getNumChildren() < 2) return;
   print(node->getChild(0));
   append("<");
@@ -140,7 +140,7 @@ void NodePrinter::printGenericApplication(const NodePointer& node) {
   append(">");
 }
 
-void NodePrinter::printGenericSignature(const NodePointer& node) {
+void NodePrinter::printGenericSignature(const Node* node) {
   append("<");
   size_t n = node->getNumChildren();
   size_t depth = 0;

@@ -7,7 +7,7 @@ namespace {
 
 using K = Node::Kind;
 
-bool isExistentialType(const NodePointer& type) {
+bool isExistentialType(const Node* type) {
   if (type->getKind() != K::Type) fatalError("isExistentialType: node->getKind() == Node::Kind::Type");
   if (type->getNumChildren() == 0) return false;
   K kind = type->getChild(0)->getKind();
@@ -16,7 +16,7 @@ bool isExistentialType(const NodePointer& type) {
 
 }  // namespace
 
-void NodePrinter::printType(const NodePointer& node, bool asContext) {
+void NodePrinter::printType(const Node* node, bool asContext) {
   switch (node->getKind()) {
     case K::Type: print(node->getChild(0), asContext, false); return;
     case K::TypeList: printChildren(node); return;
@@ -65,7 +65,7 @@ void NodePrinter::printType(const NodePointer& node, bool asContext) {
       }
       return;
     case K::ProtocolList: {
-      const NodePointer& list = node->getChild(0);
+      const Node* list = node->getChild(0);
       if (list->getNumChildren() == 0)
         append("Any");
       else
@@ -85,7 +85,7 @@ void NodePrinter::printType(const NodePointer& node, bool asContext) {
         append(" ");
         typeIndex = 1;
       }
-      const NodePointer& type = node->getChild(typeIndex);
+      const Node* type = node->getChild(typeIndex);
       print(type);
       if (node->getKind() == K::Metatype && isExistentialType(type))
         append(".Protocol");
@@ -161,7 +161,7 @@ void NodePrinter::printType(const NodePointer& node, bool asContext) {
   }
 }
 
-void NodePrinter::printFunctionType(const NodePointer& node) {
+void NodePrinter::printFunctionType(const Node* node) {
   switch (node->getNumChildren()) {
     case 2:
       print(node->getChild(0));

@@ -15,10 +15,10 @@
 namespace ZUDDemangle::testing {
 
 // Kind, payload and children: Type(Structure(Module "Swift", Identifier "Int")).
-inline std::string dump(const NodePointer& node) {
+inline std::string dump(const Node* node) {
   if (!node) return "null";
   std::string out = getNodeKindName(node->getKind());
-  if (node->hasText()) out += " \"" + node->getText() + "\"";
+  if (node->hasText()) out += " \"" + std::string(node->getText()) + "\"";
   if (node->hasIndex()) out += " " + std::to_string(node->getIndex());
   if (node->getNumChildren() > 0) {
     out += "(";
@@ -40,7 +40,7 @@ template <typename Reader>
 std::string parseFragment(std::string_view text, Reader reader) {
   NameParser parser(text.data(), text.size());
   // A direct call rather than std::invoke: GCC 12 warns falsely through invoke's inlining.
-  NodePointer node;
+  NodePointer node = nullptr;
   if constexpr (std::is_member_function_pointer_v<Reader>) {
     node = (parser.*reader)();
   } else {
@@ -60,7 +60,7 @@ inline std::string demangleSimplified(std::string_view name) {
 }
 
 inline std::string dumpSymbol(std::string_view name) {
-  return dump(demangleSymbolAsNode(name.data(), name.size()));
+  return dump(demangleSymbolAsNode(name.data(), name.size()).root());
 }
 
 // A fragment and the dump a reader should make of it.

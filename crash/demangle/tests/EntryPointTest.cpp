@@ -41,7 +41,7 @@ TEST(EntryPointTest, RootHoldsMarkersSpecializationsBodyAndSuffix) {
   EXPECT_EQ(dumpSymbol("_TToFs3fooFT_T_"),
             "GlobalSymbol(ObjCMarker, Function(Module \"Swift\", Identifier \"foo\", Type(FunctionType("
             "ArgumentTuple(Type(Tuple)), ReturnType(Type(Tuple))))))");
-  NodePointer root = demangleSymbolAsNode("_TFs3fooFT_T_xyz", 16);
+  ParsedSymbol root = demangleSymbolAsNode("_TFs3fooFT_T_xyz", 16);
   ASSERT_NE(root, nullptr);
   ASSERT_EQ(root->getNumChildren(), 2u);
   EXPECT_EQ(dump(root->getChild(1)), "UnmangledSuffix \"xyz\"");

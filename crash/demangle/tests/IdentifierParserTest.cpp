@@ -86,10 +86,10 @@ TEST(IdentifierParserTest, BackReferencesShareTheEnteredNode) {
   NodePointer foo = parser.parseModule();
   NodePointer bar = parser.parseModule();
   ASSERT_EQ(parser.substitutions.size(), 2u);
-  EXPECT_EQ(parser.parseSubstitution().get(), foo.get());
+  EXPECT_EQ(parser.parseSubstitution(), foo);
   NodePointer first = parser.parseSubstitution();
-  EXPECT_EQ(first.get(), bar.get());
-  EXPECT_EQ(parser.parseSubstitution().get(), first.get());
+  EXPECT_EQ(first, bar);
+  EXPECT_EQ(parser.parseSubstitution(), first);
   EXPECT_EQ(parser.parseSubstitution(), nullptr);  // entry 2 does not exist
 }
 

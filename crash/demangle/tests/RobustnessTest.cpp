@@ -40,15 +40,15 @@ TEST(RobustnessTest, DeepNestingFailsInsteadOfExhaustingTheStack) {
 }
 
 TEST(RobustnessTest, DeepTreesAreNotPrintedWithoutBound) {
-  NodePointer root = makeNode(Node::Kind::Type);
-  Node* tail = root.get();
+  NodeArena arena;
+  NodePointer root = arena.makeNode(Node::Kind::Type);
+  NodePointer tail = root;
   for (int i = 0; i < 100000; ++i) {
-    NodePointer next = makeNode(Node::Kind::Type);
-    Node* raw = next.get();
-    tail->addChild(std::move(next));
-    tail = raw;
+    NodePointer next = arena.makeNode(Node::Kind::Type);
+    tail->addChild(next, arena);
+    tail = next;
   }
-  tail->addChild(makeNode(Node::Kind::Identifier, std::string_view("x")));
+  tail->addChild(arena.makeNode(Node::Kind::Identifier, std::string_view("x")), arena);
   EXPECT_EQ(nodeToString(root, PrinterOptions::full()), "");
 }
 

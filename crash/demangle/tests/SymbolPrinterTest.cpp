@@ -17,18 +17,24 @@ void expectTable(const SymbolCase* begin, const SymbolCase* end) {
   }
 }
 
-std::string print(const NodePointer& node, const PrinterOptions& options = PrinterOptions::full()) {
+std::string print(const Node* node, const PrinterOptions& options = PrinterOptions::full()) {
   return nodeToString(node, options);
 }
 
+// Holds the hand-built trees of this file's tests.
+NodeArena& arena() {
+  static NodeArena nodes;
+  return nodes;
+}
+
 NodePointer node(K kind, std::initializer_list<NodePointer> children = {}) {
-  NodePointer n = makeNode(kind);
-  for (const NodePointer& child : children) n->addChild(child);
+  NodePointer n = arena().makeNode(kind);
+  for (NodePointer child : children) n->addChild(child, arena());
   return n;
 }
 
-NodePointer text(K kind, std::string_view value) { return makeNode(kind, value); }
-NodePointer index(K kind, uint64_t value) { return makeNode(kind, value); }
+NodePointer text(K kind, std::string_view value) { return arena().makeNode(kind, value); }
+NodePointer index(K kind, uint64_t value) { return arena().makeNode(kind, value); }
 
 }  // namespace
 
@@ -86,7 +92,7 @@ TEST(SymbolPrinterTest, PrinterOnlyShapes) {
   NodePointer intType = node(K::Type, {node(K::Structure, {text(K::Module, "Swift"), text(K::Identifier, "Int")})});
   EXPECT_EQ(print(text(K::Archetype, "T")), "T");
   NodePointer archetype = text(K::Archetype, "T");
-  archetype->addChild(intType);
+  archetype->addChild(intType, arena());
   EXPECT_EQ(print(archetype), "T : Swift.Int");
   EXPECT_EQ(print(node(K::AssociatedType)), "");
   EXPECT_EQ(print(node(K::ContextArchetype, {index(K::Number, 3)})), "");
@@ -107,7 +113,7 @@ TEST(SymbolPrinterTest, PrinterOnlyShapes) {
       node(K::GenericSpecialization, {index(K::SpecializationPass, 0), node(K::GenericSpecializationParam)});
   EXPECT_EQ(print(specialization), "generic specialization <> of ");
   NodePointer param = index(K::FunctionSigSpecializationParam, 2);
-  param->addChild(index(K::FunctionSigSpecializationParamKind, 128 | 64));
+  param->addChild(index(K::FunctionSigSpecializationParamKind, 128 | 64), arena());
   EXPECT_EQ(print(param), "Arg[2] = Dead and Owned To Guaranteed");
 }
 

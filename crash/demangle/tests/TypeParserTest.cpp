@@ -199,5 +199,5 @@ TEST(TypeParserTest, NominalTypesEnterTheSubstitutionListInnerFirst) {
   EXPECT_EQ(dump(parser.substitutions[0]), "Module \"Foo\"");
   EXPECT_EQ(dump(parser.substitutions[1]), "Class(Module \"Foo\", Identifier \"Bar\")");
   EXPECT_EQ(dump(parser.parseType()), "Type(Module \"Foo\")");
-  EXPECT_EQ(parser.parseType()->getChild(0).get(), parser.substitutions[1].get());
+  EXPECT_EQ(parser.parseType()->getChild(0), parser.substitutions[1]);
 }

@@ -1,7 +1,9 @@
 // Entry points of the Swift symbol demangler: mangled name to node tree, tree to text, name to text.
+// Every call is independent and may run on any thread.
 #pragma once
 
 #include <crash_demangle/Node.h>
+#include <crash_demangle/ParsedSymbol.h>
 #include <crash_demangle/PrinterOptions.h>
 
 #include <cstddef>
@@ -9,11 +11,12 @@
 
 namespace ZUDDemangle {
 
-// The GlobalSymbol root of the tree for a "_T" name, or null when the name does not parse.
-NodePointer demangleSymbolAsNode(const char* text, size_t length);
+// The GlobalSymbol root of the tree for a "_T" name, with the arena holding it; no tree when the
+// name does not parse.
+ParsedSymbol demangleSymbolAsNode(const char* text, size_t length);
 
 // The printed text of a tree; empty for a null root (or a tree too large to print).
-std::string nodeToString(NodePointer root, const PrinterOptions& options);
+std::string nodeToString(const Node* root, const PrinterOptions& options);
 
 // The readable text of a mangled name; the input unchanged when it does not demangle.
 std::string demangleSymbolAsString(const char* text, size_t length, const PrinterOptions& options);
