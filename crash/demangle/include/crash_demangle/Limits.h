@@ -7,7 +7,9 @@
 namespace ZUDDemangle {
 
 struct Limits {
-  // Longer names are not demangled (answered unchanged).
+  // Longer names are not demangled (answered unchanged). Each byte of a name makes at most a few
+  // nodes, so this also bounds the arena of one parse (about 4 MiB at the worst, a few KiB for
+  // the typical symbol).
   static constexpr size_t kMaxNameLength = 16 * 1024;
   // Nested reader calls (types in types, contexts in contexts, argument lists of outer types).
   static constexpr unsigned kMaxParseDepth = 128;
