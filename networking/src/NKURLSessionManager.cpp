@@ -512,8 +512,9 @@ void NKURLSessionManager::taskDidSendBodyData(const NSURLSessionPtr& session, co
 void NKURLSessionManager::taskDidCompleteWithError(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task,
                                                    const NSErrorPtr& error) {
     if (auto delegate = delegateForTask(task)) {
-        delegate->taskDidCompleteWithError(session, task, error);
+        // The record goes first: the completion may run on another queue before this returns.
         removeDelegateForTask(task);
+        delegate->taskDidCompleteWithError(session, task, error);
     }
     if (auto block = copyUnder(blocksMutex_, taskDidComplete_)) block(session, task, error);
 }
