@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <string_view>
-#include <typeinfo>
 
 namespace ZUDDemangle::bench {
 
@@ -15,9 +14,6 @@ namespace {
 
 // The file of the loaded object whose name contains the C++ library's.
 std::string sharedCxxLibraryPath() {
-  // Makes sure the library is loaded and linked, whatever the linker kept.
-  static const std::type_info& anchor = typeid(std::string);
-  (void)anchor;
   std::string path;
   dl_iterate_phdr(
       [](dl_phdr_info* info, size_t, void* data) {
