@@ -164,4 +164,110 @@ TEST_F(TLSTest, TheTrustCarriesThePeerChainForTheDelegateToEvaluate) {
     }
 }
 
+// A session delegate that keeps each trust question unanswered until the test answers it.
+class HeldChallenges : public NSURLSessionDelegate {
+    NS_CLASS(HeldChallenges, NSURLSessionDelegate)
+    NS_SELECTORS("URLSession:didReceiveChallenge:completionHandler:")
+public:
+    void didReceiveChallenge(const NSURLSessionPtr&, const NSURLAuthenticationChallengePtr& challenge,
+                             ChallengeCompletion completion) override {
+        std::lock_guard lock(m);
+        held.push_back({challenge, std::move(completion)});
+    }
+    size_t count() {
+        std::lock_guard lock(m);
+        return held.size();
+    }
+    void answer(size_t index, NSURLSessionAuthChallengeDisposition disposition) {
+        std::pair<NSURLAuthenticationChallengePtr, ChallengeCompletion> question;
+        {
+            std::lock_guard lock(m);
+            question = held.at(index);
+        }
+        auto credential = NSURLCredential::credentialForTrust(question.first->protectionSpace()->serverTrust());
+        question.second(disposition, credential);
+    }
+
+private:
+    std::mutex m;
+    std::vector<std::pair<NSURLAuthenticationChallengePtr, ChallengeCompletion>> held;
+};
+
+struct Completion {
+    std::atomic<bool> done{false};
+    NSErrorPtr error;
+    std::string body;
+    NSURLSessionDataTask::CompletionHandler handler() {
+        return [this](std::optional<std::vector<uint8_t>> data, NSURLResponsePtr, NSErrorPtr e) {
+            error = e;
+            if (data) body.assign(data->begin(), data->end());
+            done = true;
+        };
+    }
+};
+
+// While one task waits for its trust answer, the session's other tasks load; the waiting
+// one then goes on with the answer, or ends at once when cancelled.
+TEST_F(TLSTest, AnUnansweredTrustQuestionHoldsUpNoOtherTask) {
+    serve(testcerts::makeSelfSigned());
+    LoopbackServer plain;
+    plain.routes().Get("/plain", [](const httplib::Request&, httplib::Response& res) { res.set_content("plain", "text/plain"); });
+    plain.start();
+
+    enum class Then { Trust, Cancel };
+    for (Then then : {Then::Trust, Then::Cancel}) {
+        SCOPED_TRACE(then == Then::Trust ? "answered late" : "cancelled while waiting");
+        hits = 0;
+        auto delegate = std::make_shared<HeldChallenges>();
+        auto session =
+            NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::ephemeralSessionConfiguration(), delegate, nullptr);
+        Completion a, b;
+        auto taskA = session->dataTaskWithURL(NSURL::URLWithString(server->url("/secret")), a.handler());
+        taskA->resume();
+        ASSERT_TRUE(spinMainRunLoopUntil([&] { return delegate->count() == 1; }, 10));
+
+        session->dataTaskWithURL(NSURL::URLWithString(plain.url("/plain")), b.handler())->resume();
+        ASSERT_TRUE(spinMainRunLoopUntil([&] { return b.done.load(); }, 10));
+        EXPECT_EQ(b.error, nullptr);
+        EXPECT_EQ(b.body, "plain");
+        EXPECT_FALSE(a.done.load());
+        EXPECT_EQ(hits.load(), 0);  // nothing of A's request went out before the answer
+
+        if (then == Then::Trust) {
+            delegate->answer(0, NSURLSessionAuthChallengeUseCredential);
+            ASSERT_TRUE(spinMainRunLoopUntil([&] { return a.done.load(); }, 10));
+            EXPECT_EQ(a.error, nullptr);
+            EXPECT_EQ(a.body, "secret");
+            EXPECT_EQ(hits.load(), 1);
+            EXPECT_EQ(delegate->count(), 1u);  // the connection made again is not asked about twice
+        } else {
+            taskA->cancel();
+            // Well within the request time-out (60 s) that a stalled engine would wait for.
+            ASSERT_TRUE(spinMainRunLoopUntil([&] { return a.done.load(); }, 10));
+            ASSERT_NE(a.error, nullptr);
+            EXPECT_EQ(a.error->code(), NSURLErrorCancelled);
+            delegate->answer(0, NSURLSessionAuthChallengeUseCredential);  // too late: changes nothing
+            EXPECT_EQ(hits.load(), 0);
+        }
+        session->finishTasksAndInvalidate();
+    }
+}
+
+TEST_F(TLSTest, AnUnansweredTrustQuestionTimesOutLikeASilentServer) {
+    serve(testcerts::makeSelfSigned());
+    auto delegate = std::make_shared<HeldChallenges>();
+    auto session =
+        NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::ephemeralSessionConfiguration(), delegate, nullptr);
+    auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(server->url("/secret")));
+    request->setTimeoutInterval(0.3);
+    Completion a;
+    session->dataTaskWithRequest(request, a.handler())->resume();
+    ASSERT_TRUE(spinMainRunLoopUntil([&] { return a.done.load(); }, 10));
+    ASSERT_NE(a.error, nullptr);
+    EXPECT_EQ(a.error->code(), NSURLErrorTimedOut);
+    EXPECT_EQ(delegate->count(), 1u);
+    EXPECT_EQ(hits.load(), 0);
+    session->invalidateAndCancel();
+}
+
 }  // namespace

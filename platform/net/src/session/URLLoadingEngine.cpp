@@ -13,6 +13,7 @@ struct URLLoadingEngine::Core {
     bool stop = false;
     std::thread::id threadId;
     std::map<CURL*, std::shared_ptr<EngineTransfer>> transfers;
+    std::map<const EngineTransfer*, std::shared_ptr<EngineTransfer>> watched;
 
     void run() {
         while (true) {
@@ -41,8 +42,9 @@ struct URLLoadingEngine::Core {
             }
             double t = URLLoadingEngine::now();
             std::vector<std::shared_ptr<EngineTransfer>> all;
-            all.reserve(transfers.size());
+            all.reserve(transfers.size() + watched.size());
             for (auto& [easy, transfer] : transfers) all.push_back(transfer);
+            for (auto& [key, transfer] : watched) all.push_back(transfer);
             for (auto& transfer : all) transfer->tick(t);
             all.clear();
             {
@@ -50,10 +52,13 @@ struct URLLoadingEngine::Core {
                 if (stop) break;
                 if (!commands.empty()) continue;
             }
-            curl_multi_poll(multi, nullptr, 0, transfers.empty() ? 1000 : 20, nullptr);
+            // The time-out only paces the transfers' own deadlines and progress: every change
+            // that lets a transfer go on arrives as a command, which wakes the poll.
+            curl_multi_poll(multi, nullptr, 0, transfers.empty() && watched.empty() ? 1000 : 20, nullptr);
         }
         for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi, easy);
         transfers.clear();
+        watched.clear();
         curl_multi_cleanup(multi);
     }
 };
@@ -106,6 +111,18 @@ void URLLoadingEngine::remove(CURL* easy) {
     auto keep = it->second;  // the transfer may be calling us
     core_->transfers.erase(it);
     curl_multi_remove_handle(core_->multi, easy);
+}
+
+void URLLoadingEngine::watch(std::shared_ptr<EngineTransfer> transfer) {
+    const EngineTransfer* key = transfer.get();
+    core_->watched[key] = std::move(transfer);
+}
+
+void URLLoadingEngine::unwatch(const EngineTransfer* transfer) {
+    auto it = core_->watched.find(transfer);
+    if (it == core_->watched.end()) return;
+    auto keep = std::move(it->second);  // the transfer may be calling us
+    core_->watched.erase(it);
 }
 
 double URLLoadingEngine::now() {

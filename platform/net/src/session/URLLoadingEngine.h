@@ -34,6 +34,10 @@ public:
     // Engine thread only. add: the handle starts; remove: it stops, without transferDone.
     void add(CURL* easy, std::shared_ptr<EngineTransfer> transfer);
     void remove(CURL* easy);
+    // Engine thread only. A transfer waiting outside the multi handle (for an answer) keeps
+    // getting ticks, for its time-outs, until unwatched.
+    void watch(std::shared_ptr<EngineTransfer> transfer);
+    void unwatch(const EngineTransfer* transfer);
 
     // Seconds on a monotonic clock.
     static double now();

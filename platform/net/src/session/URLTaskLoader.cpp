@@ -68,10 +68,10 @@ int verifyPeerChain(X509_STORE_CTX* store, void* arg) {
     if (STACK_OF(X509)* chain = X509_STORE_CTX_get0_untrusted(store)) {
         for (int i = 0; i < sk_X509_num(chain); ++i) append(sk_X509_value(chain, i));
     }
-    auto trust = SecTrustCreateForServer(ders, loader->host());
-    if (!trust) return 0;
-    return loader->decideServerTrust(trust) ? 1 : 0;
+    return loader->decideServerTrust(std::move(ders)) ? 1 : 0;
 }
+
+constexpr int kMaximumTrustQuestions = 4;
 }  // namespace
 
 URLTaskLoader::URLTaskLoader(NSURLSessionPtr session, NSURLSessionTaskPtr task)
@@ -123,16 +123,12 @@ void URLTaskLoader::setSuspended(bool suspended) {
 }
 
 void URLTaskLoader::cancel() {
-    cancelRequested_ = true;
-    trustAnswered_.notify_all();
     auto self = shared_from_this();
     engine_->post([self] { self->finish(self->errorWithCode(NSURLErrorCancelled)); });
 }
 
 void URLTaskLoader::cancelProducingResumeData(std::function<void(std::optional<std::vector<uint8_t>>)> handler) {
     auto self = shared_from_this();
-    cancelRequested_ = true;
-    trustAnswered_.notify_all();
     engine_->post([self, handler = std::move(handler)]() mutable {
         if (self->finished_) {
             self->deliver([handler] { handler(std::nullopt); });
@@ -710,6 +706,16 @@ bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
 }
 
 void URLTaskLoader::transferDone(CURLcode result) {
+    if (trustQuestion_ != TrustQuestion::None) {
+        // The handshake stopped at the server's chain, before any request byte: the exchange
+        // starts over on a new connection once the delegate answered.
+        if (easy_) {
+            curl_easy_cleanup(easy_);
+            easy_ = nullptr;
+        }
+        if (trustQuestion_ == TrustQuestion::Answered) restartAfterTrustAnswer();
+        return;
+    }
     recordTransaction(result);
     if (easy_) {
         curl_easy_cleanup(easy_);
@@ -919,6 +925,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     if (finished_.exchange(true)) return;
     auto self = shared_from_this();
     releaseEasy();
+    engine_->unwatch(this);
     if (uploadFile_) {
         fclose(uploadFile_);
         uploadFile_ = nullptr;
@@ -1018,51 +1025,60 @@ void URLTaskLoader::finish(NSErrorPtr error) {
 
 void URLTaskLoader::tick(double now) {
     if (finished_ || suspended_ || awaitingDecision_) return;
+    // Waiting for a trust answer counts as idle: the question times out like a silent server.
     if (now - lastActivity_ > idleTimeout_ || now - resourceStart_ > resourceTimeout_)
         finish(errorWithCode(NSURLErrorTimedOut));
 }
 
 // --- server trust --------------------------------------------------------------------------
 
-bool URLTaskLoader::decideServerTrust(const std::shared_ptr<SecTrust>& trust) {
-    auto evaluate = [&] {
-        NSErrorPtr reason;
-        if (SecTrustEvaluateWithError(trust, &reason)) return true;
-        Value::Dictionary extra;
-        extra[Value(NSURLErrorFailingURLPeerTrustErrorKey)] = Value(trust);
-        if (reason) extra[Value(NSUnderlyingErrorKey)] = Value(reason);
-        extra[Value(NSLocalizedDescriptionKey)] =
-            Value("The certificate for this server is invalid. You might be connecting to a server that is "
-                  "pretending to be \u201c" + host_ + "\u201d which could put your confidential information at risk.");
-        trustError_ = errorWithCode(NSURLErrorServerCertificateUntrusted, std::move(extra));
-        return false;
-    };
+NSErrorPtr URLTaskLoader::untrustedError(const std::shared_ptr<SecTrust>& trust, NSErrorPtr reason) const {
+    Value::Dictionary extra;
+    extra[Value(NSURLErrorFailingURLPeerTrustErrorKey)] = Value(trust);
+    if (reason) extra[Value(NSUnderlyingErrorKey)] = Value(reason);
+    extra[Value(NSLocalizedDescriptionKey)] =
+        Value("The certificate for this server is invalid. You might be connecting to a server that is "
+              "pretending to be \u201c" + host_ + "\u201d which could put your confidential information at risk.");
+    return errorWithCode(NSURLErrorServerCertificateUntrusted, std::move(extra));
+}
+
+bool URLTaskLoader::decideServerTrust(std::vector<std::vector<uint8_t>> chain) {
+    // The connection made again after the delegate's answer shows the chain it was about.
+    if (!trustedChain_.empty() && chain == trustedChain_) {
+        trustedChain_.clear();
+        return true;
+    }
+    trustedChain_.clear();
+    auto trust = SecTrustCreateForServer(chain, host_);
+    if (!trust) return false;
     auto sessionLevel = delegateAs<NSURLSessionDelegate>(NSURLSessionSelector::didReceiveChallenge);
     auto taskLevel = sessionLevel ? nullptr : delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidReceiveChallenge);
-    if (!sessionLevel && !taskLevel) return evaluate();
+    if (!sessionLevel && !taskLevel) {
+        NSErrorPtr reason;
+        if (SecTrustEvaluateWithError(trust, &reason)) return true;
+        trustError_ = untrustedError(trust, reason);
+        return false;
+    }
+    if (++trustQuestions_ > kMaximumTrustQuestions) {
+        trustError_ = untrustedError(trust, nullptr);
+        return false;
+    }
 
     long port = 443;
     if (auto p = request_->URL()->port()) port = *p;
     auto space = std::make_shared<NSURLProtectionSpace>(host_, port, std::string(NSURLProtectionSpaceHTTPS), std::nullopt,
                                                         NSURLAuthenticationMethodServerTrust, trust);
     auto challenge = std::make_shared<NSURLAuthenticationChallenge>(space, nullptr, 0, nullptr, nullptr);
-
-    struct Answer {
-        bool done = false;
-        NSURLSessionAuthChallengeDisposition disposition = NSURLSessionAuthChallengePerformDefaultHandling;
-        NSURLCredentialPtr credential;
-    };
-    auto answer = std::make_shared<Answer>();
     std::weak_ptr<URLTaskLoader> weak = shared_from_this();
-    auto completion = [weak, answer](NSURLSessionAuthChallengeDisposition disposition, NSURLCredentialPtr credential) {
+    auto answered = std::make_shared<std::atomic<bool>>(false);
+    auto completion = [weak, answered, trust, chain](NSURLSessionAuthChallengeDisposition disposition,
+                                                     NSURLCredentialPtr credential) {
+        if (answered->exchange(true)) return;
         auto self = weak.lock();
         if (!self) return;
-        std::lock_guard lock(self->trustMutex_);
-        if (answer->done) return;
-        answer->done = true;
-        answer->disposition = disposition;
-        answer->credential = std::move(credential);
-        self->trustAnswered_.notify_all();
+        self->engine_->post([self, trust, chain, disposition, credential] {
+            self->trustAnswered(trust, chain, disposition, credential);
+        });
     };
     auto session = session_;
     auto task = task_;
@@ -1073,24 +1089,44 @@ bool URLTaskLoader::decideServerTrust(const std::shared_ptr<SecTrust>& trust) {
             taskLevel->taskDidReceiveChallenge(session, task, challenge, completion);
     });
 
-    // The handshake waits here for the answer: nothing of the request goes out before it.
-    std::unique_lock lock(trustMutex_);
-    bool answered = trustAnswered_.wait_for(lock, std::chrono::duration<double>(idleTimeout_),
-                                            [&] { return answer->done || cancelRequested_.load(); });
-    if (cancelRequested_ || (answered && answer->disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge)) {
-        trustError_ = errorWithCode(NSURLErrorCancelled);
-        return false;
-    }
-    if (!answered) {
-        trustError_ = errorWithCode(NSURLErrorTimedOut);
-        return false;
-    }
-    auto disposition = answer->disposition;
-    auto credential = answer->credential;
-    lock.unlock();
+    // The engine thread does not wait for the answer: this handshake stops here and the
+    // transfer leaves the multi handle, so the session's other transfers go on. Until the
+    // answer comes the engine keeps checking this load's time-outs.
+    trustQuestion_ = TrustQuestion::Asked;
     lastActivity_ = URLLoadingEngine::now();
-    if (disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->serverTrust()) return true;
-    return evaluate();
+    engine_->watch(shared_from_this());
+    return false;
+}
+
+void URLTaskLoader::trustAnswered(const std::shared_ptr<SecTrust>& trust, std::vector<std::vector<uint8_t>> chain,
+                                  NSURLSessionAuthChallengeDisposition disposition, const NSURLCredentialPtr& credential) {
+    if (finished_ || trustQuestion_ != TrustQuestion::Asked) return;
+    if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
+        finish(errorWithCode(NSURLErrorCancelled));
+        return;
+    }
+    bool trusted = disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->serverTrust();
+    if (!trusted) {
+        NSErrorPtr reason;
+        trusted = SecTrustEvaluateWithError(trust, &reason);
+        if (!trusted) {
+            finish(untrustedError(trust, reason));
+            return;
+        }
+    }
+    trustedChain_ = std::move(chain);
+    lastActivity_ = URLLoadingEngine::now();
+    // The stopped transfer normally left the multi handle already; else it restarts when it does.
+    if (easy_)
+        trustQuestion_ = TrustQuestion::Answered;
+    else
+        restartAfterTrustAnswer();
+}
+
+void URLTaskLoader::restartAfterTrustAnswer() {
+    trustQuestion_ = TrustQuestion::None;
+    engine_->unwatch(this);
+    startExchange(request_);
 }
 
 // --- metrics -------------------------------------------------------------------------------

@@ -11,7 +11,6 @@
 #include "session/URLLoadingEngine.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -36,8 +35,10 @@ public:
     void transferDone(CURLcode result) override;
     void tick(double now) override;
 
-    // Called from the TLS handshake: answers whether the connection may go on.
-    bool decideServerTrust(const std::shared_ptr<SecTrust>& trust);
+    // Called from the TLS handshake with the peer's chain (DER, leaf first): answers whether
+    // the connection may go on. When the delegate must be asked it answers false at once,
+    // and the exchange starts over on a new connection after the delegate's answer.
+    bool decideServerTrust(std::vector<std::vector<uint8_t>> chain);
     const std::string& host() const { return host_; }
 
 private:
@@ -74,6 +75,10 @@ private:
     NSErrorPtr errorWithCode(int64_t code, Value::Dictionary extra = {}) const;
     void recordTransaction(CURLcode result);
     std::shared_ptr<NSURLSessionTaskMetrics> buildMetrics() const;
+    NSErrorPtr untrustedError(const std::shared_ptr<SecTrust>& trust, NSErrorPtr reason) const;
+    void trustAnswered(const std::shared_ptr<SecTrust>& trust, std::vector<std::vector<uint8_t>> chain,
+                       NSURLSessionAuthChallengeDisposition disposition, const NSURLCredentialPtr& credential);
+    void restartAfterTrustAnswer();
     // The session's delegate when it answers the selector and has that event's interface.
     template <class T>
     std::shared_ptr<T> delegateAs(const char* selector) const {
@@ -146,11 +151,13 @@ private:
     long lastOsErrno_ = 0;
     std::vector<NSURLSessionTaskTransactionMetricsPtr> transactions_;
 
-    // Server trust, answered from the delegate queue while the engine thread waits.
+    // Server trust (engine thread). Asked: the delegate has the question and the handshake
+    // was stopped; Answered: the answer came before the stopped transfer left the engine.
+    enum class TrustQuestion { None, Asked, Answered };
+    TrustQuestion trustQuestion_ = TrustQuestion::None;
+    std::vector<std::vector<uint8_t>> trustedChain_;  // accepted, for the connection made again
+    int trustQuestions_ = 0;
     NSErrorPtr trustError_;
-    std::mutex trustMutex_;
-    std::condition_variable trustAnswered_;
 
-    std::atomic<bool> cancelRequested_{false};
     std::atomic<bool> finished_{false};
 };
