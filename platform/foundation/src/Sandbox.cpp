@@ -78,6 +78,21 @@ std::string inHome(const char* sub) { return stringByAppendingPathComponent(home
 }  // namespace
 
 std::string NSSandbox::rootPath() { return preparedRoot(); }
+
+std::string NSSandbox::deviceRootPath() {
+    std::string root;
+    if (const char* env = std::getenv(kDeviceRootEnvironmentVariable); env && *env) {
+        root = stringByAppendingPathComponent(env, "");
+    } else {
+        root = stringByAppendingPathComponent(userDataDirectory(), ".device");
+    }
+    struct stat st;
+    if (stat(root.c_str(), &st) != 0) {
+        makeDirectories(stringByDeletingLastPathComponent(root));
+        mkdir(root.c_str(), 0700);
+    }
+    return root;
+}
 std::string NSSandbox::homeDirectory() { return home(preparedRoot()); }
 std::string NSSandbox::documentsDirectory() { return inHome("Documents"); }
 std::string NSSandbox::libraryDirectory() { return inHome("Library"); }

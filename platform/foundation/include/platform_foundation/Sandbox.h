@@ -18,6 +18,11 @@ public:
     static constexpr const char* kRootEnvironmentVariable = "APP_SANDBOX_ROOT";
 
     static std::string rootPath();
+    // What outlives an app's sandbox and is shared by the apps of one machine (keychain,
+    // vendor identifiers, named pasteboards): APP_DEVICE_ROOT, by default the user's data
+    // directory + "/.device". Created (mode 0700) when missing; read anew on every call.
+    static constexpr const char* kDeviceRootEnvironmentVariable = "APP_DEVICE_ROOT";
+    static std::string deviceRootPath();
     static std::string homeDirectory();
     static std::string documentsDirectory();
     static std::string libraryDirectory();

@@ -7,7 +7,10 @@ using OSStatus = int32_t;
 
 inline constexpr OSStatus errSecSuccess = 0;
 inline constexpr OSStatus errSecUnimplemented = -4;
+#ifndef PLATFORM_ERR_SEC_PARAM  // also declared by the keychain calls of platform/system
+#define PLATFORM_ERR_SEC_PARAM
 inline constexpr OSStatus errSecParam = -50;
+#endif
 inline constexpr OSStatus errSecAllocate = -108;
 inline constexpr OSStatus errSecDecode = -26275;
 inline constexpr OSStatus errSecHostNameMismatch = -67602;

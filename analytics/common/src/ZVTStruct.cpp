@@ -1,0 +1,324 @@
+#include <analytics_common/ZVTStruct.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+#include <thrift/protocol/TProtocol.h>
+#include <thrift/protocol/TProtocolException.h>
+#include <thrift/transport/TBufferTransports.h>
+
+#include <platform_foundation/NSCoder.h>
+
+using apache::thrift::protocol::TProtocol;
+using apache::thrift::protocol::TProtocolException;
+using apache::thrift::protocol::TType;
+namespace tp = apache::thrift::protocol;
+
+namespace {
+
+TType wireType(ZVTStruct::Kind kind) {
+    switch (kind) {
+        case ZVTStruct::Kind::String:
+        case ZVTStruct::Kind::Binary: return tp::T_STRING;
+        case ZVTStruct::Kind::I32: return tp::T_I32;
+        case ZVTStruct::Kind::I64: return tp::T_I64;
+        case ZVTStruct::Kind::Struct: return tp::T_STRUCT;
+        case ZVTStruct::Kind::Map: return tp::T_MAP;
+        case ZVTStruct::Kind::List: return tp::T_LIST;
+    }
+    return tp::T_STOP;
+}
+
+// The bytes a memory-buffer transport still holds; -1 for other transports (whose reads
+// are bounded by the protocol's own limits only).
+int64_t bytesLeft(TProtocol* protocol) {
+    auto* memory = dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(protocol->getTransport().get());
+    return memory ? static_cast<int64_t>(memory->available_read()) : -1;
+}
+
+// Rejects a count or length that cannot fit in what is left, before anything is reserved.
+void checkAnnounced(TProtocol* protocol, int64_t count, int64_t minBytesEach) {
+    if (count < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
+    const int64_t left = bytesLeft(protocol);
+    if (left >= 0 && count * minBytesEach > left) throw TProtocolException(TProtocolException::SIZE_LIMIT);
+}
+
+// A string or binary: the announced length is checked against the buffer before the body
+// is read (the library would size its string to the announced length first).
+uint32_t readText(TProtocol* protocol, std::string& out, bool binary) {
+    auto* memory = dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(protocol->getTransport().get());
+    if (memory) {
+        uint32_t want = 4;
+        const uint8_t* head = memory->borrow(nullptr, &want);
+        if (head) {
+            const int32_t length = static_cast<int32_t>((uint32_t(head[0]) << 24) | (uint32_t(head[1]) << 16) |
+                                                        (uint32_t(head[2]) << 8) | uint32_t(head[3]));
+            if (length < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
+            if (static_cast<int64_t>(length) > static_cast<int64_t>(memory->available_read()) - 4)
+                throw TProtocolException(TProtocolException::SIZE_LIMIT);
+        }
+    }
+    return binary ? protocol->readBinary(out) : protocol->readString(out);
+}
+
+Value readElement(TProtocol* protocol, const ZVTStruct::Field& field, uint32_t& consumed) {
+    auto element = field.make();
+    consumed += element->read(protocol);
+    return Value(element);
+}
+
+void writeStruct(TProtocol* protocol, const Value& v, uint32_t& written) {
+    if (auto record = v.objectAs<ZVTStruct>()) {
+        written += record->write(protocol);
+    } else {
+        // A hole in a container still has to be a valid (empty) struct on the wire.
+        written += protocol->writeStructBegin("");
+        written += protocol->writeFieldStop();
+        written += protocol->writeStructEnd();
+    }
+}
+
+std::string quoted(const Value& v) {
+    if (v.isNull()) return "\"(null)\"";
+    if (v.isString()) return "\"" + std::string(v.asString()) + "\"";
+    return "\"" + v.description() + "\"";
+}
+
+}  // namespace
+
+const std::vector<ZVTStruct::Field>& ZVTStruct::fields() const {
+    static const std::vector<Field> none;
+    return none;
+}
+
+void ZVTStruct::ensureSlots() const {
+    if (values_.size() != fields().size()) values_.resize(fields().size());
+}
+
+const Value& ZVTStruct::fieldValue(std::size_t index) const {
+    ensureSlots();
+    return values_[index];
+}
+
+void ZVTStruct::setField(std::size_t index, Value value) {
+    ensureSlots();
+    values_[index] = std::move(value);
+    set_ |= 1u << index;
+}
+
+void ZVTStruct::unsetField(std::size_t index) {
+    ensureSlots();
+    const Kind kind = fields()[index].kind;
+    if (kind != Kind::I32 && kind != Kind::I64) values_[index] = Value();
+    set_ &= ~(1u << index);
+}
+
+uint32_t ZVTStruct::read(TProtocol* protocol) {
+    const auto& table = fields();
+    ensureSlots();
+    uint32_t consumed = 0;
+    std::string ignoredName;
+    consumed += protocol->readStructBegin(ignoredName);
+    for (;;) {
+        TType type;
+        int16_t id;
+        std::string fieldName;
+        consumed += protocol->readFieldBegin(fieldName, type, id);
+        if (type == tp::T_STOP) break;
+        std::size_t index = table.size();
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (table[i].id == id) {
+                index = i;
+                break;
+            }
+        }
+        if (index == table.size() || wireType(table[index].kind) != type) {
+            consumed += protocol->skip(type);
+            consumed += protocol->readFieldEnd();
+            continue;
+        }
+        const Field& field = table[index];
+        switch (field.kind) {
+            case Kind::String:
+            case Kind::Binary: {
+                std::string text;
+                consumed += readText(protocol, text, field.kind == Kind::Binary);
+                if (field.kind == Kind::Binary)
+                    setField(index, Value(Value::Data(text.begin(), text.end())));
+                else
+                    setField(index, Value(std::move(text)));
+                break;
+            }
+            case Kind::I32: {
+                int32_t v = 0;
+                consumed += protocol->readI32(v);
+                setField(index, Value(v));
+                break;
+            }
+            case Kind::I64: {
+                int64_t v = 0;
+                consumed += protocol->readI64(v);
+                setField(index, Value(v));
+                break;
+            }
+            case Kind::Struct: setField(index, readElement(protocol, field, consumed)); break;
+            case Kind::Map: {
+                TType keyType, valueType;
+                uint32_t count = 0;
+                consumed += protocol->readMapBegin(keyType, valueType, count);
+                // Each entry takes at least a 4-byte key length and a field stop.
+                checkAnnounced(protocol, count, 5);
+                Value::Dictionary entries;
+                for (uint32_t i = 0; i < count; ++i) {
+                    std::string key;
+                    consumed += readText(protocol, key, false);
+                    entries[Value(std::move(key))] = readElement(protocol, field, consumed);
+                }
+                consumed += protocol->readMapEnd();
+                Value map(std::move(entries));
+                map.setMutable(true);
+                setField(index, std::move(map));
+                break;
+            }
+            case Kind::List: {
+                TType elementType;
+                uint32_t count = 0;
+                consumed += protocol->readListBegin(elementType, count);
+                checkAnnounced(protocol, count, 1);
+                Value::Array items;
+                items.reserve(count);
+                for (uint32_t i = 0; i < count; ++i) items.push_back(readElement(protocol, field, consumed));
+                consumed += protocol->readListEnd();
+                Value list(std::move(items));
+                list.setMutable(true);
+                setField(index, std::move(list));
+                break;
+            }
+        }
+        consumed += protocol->readFieldEnd();
+    }
+    consumed += protocol->readStructEnd();
+    return consumed;
+}
+
+uint32_t ZVTStruct::write(TProtocol* protocol) const {
+    const auto& table = fields();
+    ensureSlots();
+    uint32_t written = protocol->writeStructBegin(structName());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!fieldIsSet(i)) continue;
+        const Field& field = table[i];
+        const Value& v = values_[i];
+        const bool scalar = field.kind == Kind::I32 || field.kind == Kind::I64;
+        if (!scalar && v.isNull()) continue;
+        written += protocol->writeFieldBegin(field.name, wireType(field.kind), field.id);
+        switch (field.kind) {
+            case Kind::String: written += protocol->writeString(std::string(v.asString())); break;
+            case Kind::Binary: {
+                const auto& bytes = v.asData();
+                written += protocol->writeBinary(std::string(bytes.begin(), bytes.end()));
+                break;
+            }
+            case Kind::I32: written += protocol->writeI32(static_cast<int32_t>(v.asInt())); break;
+            case Kind::I64: written += protocol->writeI64(v.asInt()); break;
+            case Kind::Struct: writeStruct(protocol, v, written); break;
+            case Kind::Map: {
+                const auto& entries = v.asDictionary();
+                written += protocol->writeMapBegin(tp::T_STRING, tp::T_STRUCT, static_cast<uint32_t>(entries.size()));
+                for (const auto& [key, value] : entries) {
+                    written += protocol->writeString(key.isString() ? std::string(key.asString()) : key.stringValue());
+                    writeStruct(protocol, value, written);
+                }
+                written += protocol->writeMapEnd();
+                break;
+            }
+            case Kind::List: {
+                const auto& items = v.asArray();
+                written += protocol->writeListBegin(tp::T_STRUCT, static_cast<uint32_t>(items.size()));
+                for (const auto& item : items) writeStruct(protocol, item, written);
+                written += protocol->writeListEnd();
+                break;
+            }
+        }
+        written += protocol->writeFieldEnd();
+    }
+    written += protocol->writeFieldStop();
+    written += protocol->writeStructEnd();
+    return written;
+}
+
+void ZVTStruct::validate() const {
+    const auto& table = fields();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i].required && !fieldIsSet(i))
+            throw TProtocolException(TProtocolException::UNKNOWN,
+                                     std::string("Required field '") + table[i].name + "' is not set.");
+    }
+}
+
+std::string ZVTStruct::description() const {
+    const auto& table = fields();
+    ensureSlots();
+    std::string out = std::string(structName()) + "(";
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (i) out += ",";
+        out += table[i].name;
+        out += ":";
+        const Value& v = values_[i];
+        char number[32];
+        switch (table[i].kind) {
+            case Kind::String:
+            case Kind::Binary: out += quoted(v); break;
+            case Kind::I32:
+                std::snprintf(number, sizeof number, "%i", static_cast<int32_t>(v.asInt()));
+                out += number;
+                break;
+            case Kind::I64:
+                std::snprintf(number, sizeof number, "%" PRId64, v.asInt());
+                out += number;
+                break;
+            default: out += v.isNull() ? "(null)" : v.description(); break;
+        }
+    }
+    return out + ")";
+}
+
+bool ZVTStruct::isEqual(const NSObject& other) const {
+    if (this == &other) return true;
+    const auto* record = dynamic_cast<const ZVTStruct*>(&other);
+    if (!record || record->objcClass().name() != objcClass().name()) return false;
+    ensureSlots();
+    record->ensureSlots();
+    if (set_ != record->set_) return false;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (fieldIsSet(i) && !(values_[i] == record->values_[i])) return false;
+    }
+    return true;
+}
+
+void ZVTStruct::encodeWithCoder(NSCoder& coder) const {
+    const auto& table = fields();
+    ensureSlots();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!fieldIsSet(i)) continue;
+        switch (table[i].kind) {
+            case Kind::I32: coder.encodeInt32(static_cast<int32_t>(values_[i].asInt()), table[i].name); break;
+            case Kind::I64: coder.encodeInt64(values_[i].asInt(), table[i].name); break;
+            default: coder.encodeObject(values_[i], table[i].name); break;
+        }
+    }
+}
+
+bool ZVTStruct::initWithCoder(NSCoder& coder) {
+    const auto& table = fields();
+    ensureSlots();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!coder.containsValueForKey(table[i].name)) continue;
+        switch (table[i].kind) {
+            case Kind::I32: setField(i, Value(coder.decodeInt32ForKey(table[i].name))); break;
+            case Kind::I64: setField(i, Value(coder.decodeInt64ForKey(table[i].name))); break;
+            default: setField(i, coder.decodeObjectForKey(table[i].name)); break;
+        }
+    }
+    return !coder.error();
+}

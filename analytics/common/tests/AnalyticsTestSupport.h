@@ -1,0 +1,69 @@
+#pragma once
+// A fresh sandbox and device root for each test program (set before anything reads them),
+// a recording log manager registered by name, and a helper that drains the work queue.
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <analytics_common/ZVWorkDispatch.h>
+#include <platform_dispatch/DispatchQueue.h>
+#include <platform_foundation/Sandbox.h>
+#include <platform_runtime/ObjCDeclare.h>
+
+namespace zvtest {
+
+inline std::string makeTempDir() {
+    char tmpl[] = "/tmp/zvtest-XXXXXX";
+    const char* dir = ::mkdtemp(tmpl);
+    return dir ? dir : "/tmp";
+}
+
+// Runs at static initialisation of the test program.
+inline const std::string& root() {
+    static const std::string dir = [] {
+        std::string d = makeTempDir();
+        ::setenv(NSSandbox::kRootEnvironmentVariable, (d + "/sandbox").c_str(), 1);
+        ::setenv(NSSandbox::kDeviceRootEnvironmentVariable, (d + "/device").c_str(), 1);
+        return d;
+    }();
+    return dir;
+}
+inline const bool rootReady = (root(), true);
+
+struct LogLine {
+    int component, flag;
+    std::string message;
+};
+
+// Waits until every event sent so far ran on the work queue.
+inline void drainWorkQueue() { dispatch_sync(ZVWorkDispatch::getWorkQueue(), [] {}); }
+
+}  // namespace zvtest
+
+// The recording log manager: answers every level as valid and keeps each line.
+class ZVCommonLogManager : public NSObject {
+    NS_CLASS(ZVCommonLogManager, NSObject)
+public:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<zvtest::LogLine>& lines() {
+        static std::vector<zvtest::LogLine> l;
+        return l;
+    }
+    static std::vector<zvtest::LogLine> take() {
+        std::lock_guard lock(mutex());
+        auto out = lines();
+        lines().clear();
+        return out;
+    }
+    static std::size_t count(const std::string& message) {
+        std::lock_guard lock(mutex());
+        std::size_t n = 0;
+        for (const auto& l : lines()) n += l.message == message;
+        return n;
+    }
+};
