@@ -5,25 +5,22 @@
 #include <vector>
 
 #include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKResponseSerializerCores.h>
 
-class NKCompoundResponseSerializer : public NKHTTPResponseSerializer {
+class NKCompoundResponseSerializer
+    : public NKCompoundResponseSerializerCore<NKHTTPResponseSerializer, NKHTTPResponseSerializer> {
     NS_CLASS(NKCompoundResponseSerializer, NKHTTPResponseSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKCompoundResponseSerializer>;
 
+    NKCompoundResponseSerializer() = default;
     static Ptr serializer() { return std::make_shared<NKCompoundResponseSerializer>(); }
-    static Ptr compoundSerializerWithResponseSerializers(std::vector<NKHTTPResponseSerializer::Ptr> serializers);
+    static Ptr compoundSerializerWithResponseSerializers(std::vector<NKHTTPResponseSerializer::Ptr> serializers) {
+        auto compound = std::make_shared<NKCompoundResponseSerializer>();
+        compound->setResponseSerializers(std::move(serializers));
+        return compound;
+    }
 
-    const std::vector<NKHTTPResponseSerializer::Ptr>& responseSerializers() const { return serializers_; }
-    void setResponseSerializers(std::vector<NKHTTPResponseSerializer::Ptr> serializers);
-
-    Value responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
-                                    NSErrorPtr* error) const override;
-    NKHTTPResponseSerializer::Ptr copy() const override;
-    void encodeWithCoder(NSCoder& coder) const override;
-    bool initWithCoder(NSCoder& coder) override;
-
-private:
-    std::vector<NKHTTPResponseSerializer::Ptr> serializers_;
+    NKHTTPResponseSerializer::Ptr copy() const override { return copyAs<NKCompoundResponseSerializer>(); }
 };

@@ -3,29 +3,16 @@
 // scale, inflated into a device-RGB bitmap by default.
 
 #include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKResponseSerializerCores.h>
 
-class NKImageResponseSerializer : public NKHTTPResponseSerializer {
+class NKImageResponseSerializer : public NKImageResponseSerializerCore<NKHTTPResponseSerializer> {
     NS_CLASS(NKImageResponseSerializer, NKHTTPResponseSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKImageResponseSerializer>;
 
-    NKImageResponseSerializer();
+    NKImageResponseSerializer() = default;
     static Ptr serializer() { return std::make_shared<NKImageResponseSerializer>(); }
 
-    bool automaticallyInflatesResponseImage() const { return automaticallyInflatesResponseImage_; }
-    void setAutomaticallyInflatesResponseImage(bool on) { automaticallyInflatesResponseImage_ = on; }
-    double imageScale() const { return imageScale_; }
-    void setImageScale(double scale) { imageScale_ = scale; }
-
-    // A UIImage object (Value object reference), or Null.
-    Value responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
-                                    NSErrorPtr* error) const override;
-    NKHTTPResponseSerializer::Ptr copy() const override;
-    void encodeWithCoder(NSCoder& coder) const override;
-    bool initWithCoder(NSCoder& coder) override;
-
-private:
-    bool automaticallyInflatesResponseImage_ = true;
-    double imageScale_;
+    NKHTTPResponseSerializer::Ptr copy() const override { return copyAs<NKImageResponseSerializer>(); }
 };

@@ -1,30 +1,23 @@
 #pragma once
 // Response serializer that validates and decodes JSON ("application/json", "text/json",
-// "text/javascript"), optionally removing the keys whose value is null.
+// "text/javascript"), optionally removing the nulls of dictionaries and arrays.
 
 #include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKResponseSerializerCores.h>
 
-class NKJSONResponseSerializer : public NKHTTPResponseSerializer {
+class NKJSONResponseSerializer : public NKJSONResponseSerializerCore<NKHTTPResponseSerializer> {
     NS_CLASS(NKJSONResponseSerializer, NKHTTPResponseSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKJSONResponseSerializer>;
 
-    NKJSONResponseSerializer();
+    NKJSONResponseSerializer() : NKJSONResponseSerializerCore(true) {}
     static Ptr serializer() { return serializerWithReadingOptions(0); }
-    static Ptr serializerWithReadingOptions(uint64_t readingOptions);
+    static Ptr serializerWithReadingOptions(uint64_t readingOptions) {
+        auto serializer = std::make_shared<NKJSONResponseSerializer>();
+        serializer->setReadingOptions(readingOptions);
+        return serializer;
+    }
 
-    uint64_t readingOptions() const { return json_.readingOptions; }
-    void setReadingOptions(uint64_t options) { json_.readingOptions = options; }
-    bool removesKeysWithNullValues() const { return json_.removesKeysWithNullValues; }
-    void setRemovesKeysWithNullValues(bool on) { json_.removesKeysWithNullValues = on; }
-
-    Value responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
-                                    NSErrorPtr* error) const override;
-    NKHTTPResponseSerializer::Ptr copy() const override;
-    void encodeWithCoder(NSCoder& coder) const override;
-    bool initWithCoder(NSCoder& coder) override;
-
-private:
-    NKJSONDecodingSettings json_;
+    NKHTTPResponseSerializer::Ptr copy() const override { return copyAs<NKJSONResponseSerializer>(); }
 };

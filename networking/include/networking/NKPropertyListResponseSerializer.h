@@ -2,30 +2,22 @@
 // Response serializer that validates and decodes property lists ("application/x-plist").
 
 #include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKResponseSerializerCores.h>
 
-class NKPropertyListResponseSerializer : public NKHTTPResponseSerializer {
+class NKPropertyListResponseSerializer : public NKPropertyListResponseSerializerCore<NKHTTPResponseSerializer> {
     NS_CLASS(NKPropertyListResponseSerializer, NKHTTPResponseSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKPropertyListResponseSerializer>;
 
-    NKPropertyListResponseSerializer();
+    NKPropertyListResponseSerializer() = default;
     static Ptr serializer() { return serializerWithFormat(100, 0); }
-    static Ptr serializerWithFormat(uint64_t format, uint64_t readOptions);
+    static Ptr serializerWithFormat(uint64_t format, uint64_t readOptions) {
+        auto serializer = std::make_shared<NKPropertyListResponseSerializer>();
+        serializer->setFormat(format);
+        serializer->setReadOptions(readOptions);
+        return serializer;
+    }
 
-    // Kept and archived; reading detects the format by itself.
-    uint64_t format() const { return format_; }
-    void setFormat(uint64_t format) { format_ = format; }
-    uint64_t readOptions() const { return readOptions_; }
-    void setReadOptions(uint64_t options) { readOptions_ = options; }
-
-    Value responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
-                                    NSErrorPtr* error) const override;
-    NKHTTPResponseSerializer::Ptr copy() const override;
-    void encodeWithCoder(NSCoder& coder) const override;
-    bool initWithCoder(NSCoder& coder) override;
-
-private:
-    uint64_t format_ = 100;
-    uint64_t readOptions_ = 0;
+    NKHTTPResponseSerializer::Ptr copy() const override { return copyAs<NKPropertyListResponseSerializer>(); }
 };

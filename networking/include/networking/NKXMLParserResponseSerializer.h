@@ -3,18 +3,16 @@
 // answers an event parser over the bytes, not yet started.
 
 #include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKResponseSerializerCores.h>
 
-class NKXMLParserResponseSerializer : public NKHTTPResponseSerializer {
+class NKXMLParserResponseSerializer : public NKXMLParserResponseSerializerCore<NKHTTPResponseSerializer> {
     NS_CLASS(NKXMLParserResponseSerializer, NKHTTPResponseSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKXMLParserResponseSerializer>;
 
-    NKXMLParserResponseSerializer();
+    NKXMLParserResponseSerializer() = default;
     static Ptr serializer() { return std::make_shared<NKXMLParserResponseSerializer>(); }
 
-    // An NSXMLParser object (Value object reference), or Null.
-    Value responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
-                                    NSErrorPtr* error) const override;
-    NKHTTPResponseSerializer::Ptr copy() const override;
+    NKHTTPResponseSerializer::Ptr copy() const override { return copyAs<NKXMLParserResponseSerializer>(); }
 };

@@ -1,4 +1,4 @@
-#include <networking/NKHTTPResponseSerializer.h>
+#include <networking/NKHTTPResponseSerializerCore.h>
 
 std::set<int64_t> NKSuccessfulStatusCodes() {
     std::set<int64_t> codes;
@@ -6,9 +6,9 @@ std::set<int64_t> NKSuccessfulStatusCodes() {
     return codes;
 }
 
-NKHTTPResponseSerializer::NKHTTPResponseSerializer() { validation_.acceptableStatusCodes = NKSuccessfulStatusCodes(); }
+NKHTTPResponseSerializerCore::NKHTTPResponseSerializerCore() { validation_.acceptableStatusCodes = NKSuccessfulStatusCodes(); }
 
-bool NKHTTPResponseSerializer::validateResponse(const NSURLResponsePtr& response, const Value::Data* data,
+bool NKHTTPResponseSerializerCore::validateResponse(const NSURLResponsePtr& response, const Value::Data* data,
                                                 NSErrorPtr* error) const {
     NSErrorPtr validationError;
     const bool valid = NKValidateResponse(validation_, response, data, validationError);
@@ -16,20 +16,14 @@ bool NKHTTPResponseSerializer::validateResponse(const NSURLResponsePtr& response
     return valid;
 }
 
-Value NKHTTPResponseSerializer::responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
+Value NKHTTPResponseSerializerCore::responseObjectForResponse(const NSURLResponsePtr& response, const Value::Data* data,
                                                           NSErrorPtr* error) const {
     validateResponse(response, data, error);
     return data ? Value(*data) : Value();
 }
 
-NKHTTPResponseSerializer::Ptr NKHTTPResponseSerializer::copy() const {
-    auto other = std::make_shared<NKHTTPResponseSerializer>();
-    copyBaseInto(*other);
-    return other;
-}
-
 // Status codes are archived as an array of numbers (the platform layer has no index set).
-void NKHTTPResponseSerializer::encodeWithCoder(NSCoder& coder) const {
+void NKHTTPResponseSerializerCore::encodeWithCoder(NSCoder& coder) const {
     if (validation_.acceptableStatusCodes) {
         Value::Array codes;
         for (int64_t c : *validation_.acceptableStatusCodes) codes.emplace_back(c);
@@ -42,7 +36,7 @@ void NKHTTPResponseSerializer::encodeWithCoder(NSCoder& coder) const {
     }
 }
 
-bool NKHTTPResponseSerializer::initWithCoder(NSCoder& coder) {
+bool NKHTTPResponseSerializerCore::initWithCoder(NSCoder& coder) {
     Value codes = coder.decodeObjectOfClasses({"NSArray", "NSNumber"}, "acceptableStatusCodes");
     if (codes.isArray()) {
         std::set<int64_t> set;
