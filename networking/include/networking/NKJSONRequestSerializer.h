@@ -3,25 +3,20 @@
 // methods whose parameters go into the URL behave as the base serializer.
 
 #include <networking/NKHTTPRequestSerializer.h>
+#include <networking/NKRequestSerializerCores.h>
 
-class NKJSONRequestSerializer : public NKHTTPRequestSerializer {
+class NKJSONRequestSerializer : public NKJSONRequestSerializerCore<NKHTTPRequestSerializer> {
     NS_CLASS(NKJSONRequestSerializer, NKHTTPRequestSerializer)
 
 public:
     using Ptr = std::shared_ptr<NKJSONRequestSerializer>;
 
     static Ptr serializer() { return serializerWithWritingOptions(0); }
-    static Ptr serializerWithWritingOptions(uint64_t writingOptions);
+    static Ptr serializerWithWritingOptions(uint64_t writingOptions) {
+        auto serializer = std::make_shared<NKJSONRequestSerializer>();
+        serializer->setWritingOptions(writingOptions);
+        return serializer;
+    }
 
-    uint64_t writingOptions() const { return writingOptions_; }
-    void setWritingOptions(uint64_t options) { writingOptions_ = options; }
-
-    NSMutableURLRequestPtr requestBySerializingRequest(const NSURLRequestPtr& request, const Value& parameters,
-                                                       NSErrorPtr* error) const override;
-    NKHTTPRequestSerializer::Ptr copy() const override;
-    void encodeWithCoder(NSCoder& coder) const override;
-    bool initWithCoder(NSCoder& coder) override;
-
-private:
-    uint64_t writingOptions_ = 0;
+    NKHTTPRequestSerializer::Ptr copy() const override { return copyAs<NKJSONRequestSerializer>(); }
 };

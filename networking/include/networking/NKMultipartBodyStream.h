@@ -3,62 +3,26 @@
 // another, optionally throttled to packets of a given size with a pause after each read.
 // Readers call it synchronously; it raises no stream events.
 
-#include <atomic>
-#include <cstdint>
-#include <limits>
 #include <memory>
-#include <mutex>
-#include <vector>
 
-#include <networking/NKHTTPBodyPart.h>
-#include <platform_foundation/NSStringEncoding.h>
-#include <platform_net/NSInputStream.h>
+#include <networking/NKMultipartBodyStreamCore.h>
+#include <platform_runtime/ObjCDeclare.h>
 
-class NKMultipartBodyStream : public NSInputStream {
+class NKMultipartBodyStream : public NKMultipartBodyStreamCore {
     NS_CLASS(NKMultipartBodyStream, NSInputStream)
     NS_PROTOCOLS("NSCopying", "NSStreamDelegate")
 
 public:
-    explicit NKMultipartBodyStream(NSStringEncoding encoding = NSUTF8StringEncoding);
+    explicit NKMultipartBodyStream(NSStringEncoding encoding = NSUTF8StringEncoding)
+        : NKMultipartBodyStreamCore(encoding) {}
     static std::shared_ptr<NKMultipartBodyStream> initWithStringEncoding(NSStringEncoding encoding) {
         return std::make_shared<NKMultipartBodyStream>(encoding);
     }
 
     // Same encoding, a fresh copy of every part, marked; not open, not throttled.
-    std::shared_ptr<NKMultipartBodyStream> copy() const;
-
-    void appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part);
-    // The first part opens with the short delimiter, the last one closes the body.
-    void setInitialAndFinalBoundaries();
-    bool isEmpty() const { return parts_.empty(); }
-    uint64_t contentLength() const;
-    const std::vector<std::unique_ptr<NKHTTPBodyPart>>& HTTPBodyParts() const { return parts_; }
-
-    uint64_t numberOfBytesInPacket = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-    double delay = 0;
-    NSStringEncoding stringEncoding;
-
-    // --- input stream ----------------------------------------------------------------
-    void open() override;
-    void close() override;
-    NSStreamStatus streamStatus() const override { return streamStatus_.load(); }
-    NSErrorPtr streamError() const override;
-    // Bytes delivered; 0 once the parts are read (the stream never reports an end state),
-    // or when closed.
-    int64_t read(uint8_t* buffer, std::size_t maxLength) override;
-    // True exactly while open.
-    bool hasBytesAvailable() const override { return streamStatus_.load() == NSStreamStatusOpen; }
-    bool getBuffer(uint8_t**, std::size_t*) override { return false; }
-    Value propertyForKey(const std::string&) const override { return Value(); }
-    bool setProperty(const Value&, const std::string&) override { return false; }
-    void scheduleInRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
-    void removeFromRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
-
-private:
-    std::vector<std::unique_ptr<NKHTTPBodyPart>> parts_;
-    std::size_t cursor_ = 0;  // index of the next part to make current
-    NKHTTPBodyPart* current_ = nullptr;
-    std::atomic<NSStreamStatus> streamStatus_{NSStreamStatusNotOpen};
-    mutable std::mutex errorMutex_;
-    NSErrorPtr streamError_;
+    std::shared_ptr<NKMultipartBodyStream> copy() const {
+        auto other = std::make_shared<NKMultipartBodyStream>(stringEncoding);
+        copyPartsInto(*other);
+        return other;
+    }
 };

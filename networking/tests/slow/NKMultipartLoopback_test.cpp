@@ -7,9 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <unistd.h>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -96,56 +93,6 @@ bool upload(const NSURLRequest& request, int port, std::size_t readSize) {
     return result && result->status == 200;
 }
 
-bool pythonAvailable() {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        if (::access((dirs.substr(start, end - start) + "/python3").c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-std::string runPython(const std::string& script, const std::string& bodyPath, const std::string& contentType) {
-    const std::string command = "python3 -c '" + script + "' '" + bodyPath + "' '" + contentType + "' 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return {};
-    std::string out;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    ::pclose(pipe);
-    return out;
-}
-
-// Prints {"defects": n, "parts": [{"name", "filename", "type", "hex"}]} for the body.
-const char kParser[] = R"PY(
-import sys, json, email
-from email import policy
-raw = open(sys.argv[1], "rb").read()
-head = ("Content-Type: " + sys.argv[2] + "\r\nMIME-Version: 1.0\r\n\r\n").encode()
-msg = email.message_from_bytes(head + raw, policy=policy.HTTP)
-parts = []
-for part in msg.iter_parts():
-    parts.append({"name": part.get_param("name", header="content-disposition"),
-                  "filename": part.get_filename(),
-                  "type": part.get("Content-Type"),
-                  "hex": part.get_payload(decode=True).hex()})
-print(json.dumps({"multipart": msg.is_multipart(), "defects": len(msg.defects), "parts": parts}))
-)PY";
-
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
 TEST(NKMultipartLoopback, StreamedBodyArrivesIntactAndParsesIndependently) {
     TempDir dir;
     std::string fileBytes;
@@ -189,9 +136,9 @@ TEST(NKMultipartLoopback, StreamedBodyArrivesIntactAndParsesIndependently) {
     }
 
     // The bytes read back from a copy of the body, through Python's MIME parser.
-    if (!pythonAvailable()) GTEST_SKIP() << "python3 is not available";
+    if (!nkmultipart::pythonAvailable()) GTEST_SKIP() << "python3 is not available";
     const std::string bodyPath = dir.write("body.bin", expected);
-    const std::string output = runPython(kParser, bodyPath, *request->valueForHTTPHeaderField("Content-Type"));
+    const std::string output = nkmultipart::runPython(nkmultipart::kMIMEParser, bodyPath, *request->valueForHTTPHeaderField("Content-Type"));
     NSErrorPtr parseError;
     Value report = NSJSONSerialization::JSONObjectWithData(output, 0, &parseError);
     ASSERT_FALSE(parseError) << output;
@@ -204,7 +151,7 @@ TEST(NKMultipartLoopback, StreamedBodyArrivesIntactAndParsesIndependently) {
         EXPECT_EQ(part.objectForKey("name"), Value(want[i].name)) << i;
         EXPECT_EQ(part.objectForKey("filename"), *want[i].filename ? Value(want[i].filename) : Value()) << i;
         EXPECT_EQ(part.objectForKey("type"), *want[i].type ? Value(want[i].type) : Value()) << i;
-        EXPECT_TRUE(part.objectForKey("hex") == Value(hex(want[i].bytes))) << want[i].name;
+        EXPECT_TRUE(part.objectForKey("hex") == Value(nkmultipart::hex(want[i].bytes))) << want[i].name;
     }
 }
 

@@ -1,4 +1,4 @@
-#include <networking/NKStreamingMultipartFormData.h>
+#include <networking/NKStreamingMultipartFormDataCore.h>
 
 #include <networking/NKURLRequestSerialization.h>
 #include <platform_foundation/NSFileManager.h>
@@ -10,17 +10,17 @@
 
 std::string NKMIMETypeForFileExtension(const std::string& extension) { return MIMETypeForExtension(extension); }
 
-NKStreamingMultipartFormData::NKStreamingMultipartFormData(const NSURLRequestPtr& request, NSStringEncoding encoding)
-    : stringEncoding_(encoding), boundary_(makeBoundary()),
-      bodyStream_(NKMultipartBodyStream::initWithStringEncoding(encoding)) {
+NKStreamingMultipartFormDataCore::NKStreamingMultipartFormDataCore(
+    const NSURLRequestPtr& request, NSStringEncoding encoding, std::shared_ptr<NKMultipartBodyStreamCore> bodyStream)
+    : stringEncoding_(encoding), boundary_(makeBoundary()), bodyStream_(std::move(bodyStream)) {
     setRequest(request);
 }
 
-std::string NKStreamingMultipartFormData::makeBoundary() {
+std::string NKStreamingMultipartFormDataCore::makeBoundary() {
     return NSStringWithFormat("Boundary+%08X%08X", arc4random(), arc4random());
 }
 
-void NKStreamingMultipartFormData::setRequest(const NSURLRequestPtr& request) {
+void NKStreamingMultipartFormDataCore::setRequest(const NSURLRequestPtr& request) {
     request_ = request ? request->mutableCopy() : nullptr;
 }
 
@@ -33,14 +33,14 @@ NSErrorPtr requestError(const std::string& reason) {
 
 }  // namespace
 
-bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
+bool NKStreamingMultipartFormDataCore::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
                                                          NSErrorPtr* error) {
     const std::string fileName = fileURL ? fileURL->lastPathComponent() : std::string();
     const std::string mimeType = NKMIMETypeForFileExtension(fileURL ? fileURL->pathExtension() : std::string());
     return appendPartWithFileURL(fileURL, name, fileName, mimeType, error);
 }
 
-bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
+bool NKStreamingMultipartFormDataCore::appendPartWithFileURL(const NSURLPtr& fileURL, const std::string& name,
                                                          const std::string& fileName, const std::string& mimeType,
                                                          NSErrorPtr* error) {
     if (!fileURL || !fileURL->isFileURL()) {
@@ -67,7 +67,7 @@ bool NKStreamingMultipartFormData::appendPartWithFileURL(const NSURLPtr& fileURL
     return true;
 }
 
-void NKStreamingMultipartFormData::appendPartWithInputStream(const std::shared_ptr<NSInputStream>& inputStream,
+void NKStreamingMultipartFormDataCore::appendPartWithInputStream(const std::shared_ptr<NSInputStream>& inputStream,
                                                              const std::string& name, const std::string& fileName,
                                                              uint64_t length, const std::string& mimeType) {
     NKBodyPartHeaders headers = {
@@ -76,7 +76,7 @@ void NKStreamingMultipartFormData::appendPartWithInputStream(const std::shared_p
     appendPart(std::move(headers), inputStream, length);
 }
 
-void NKStreamingMultipartFormData::appendPartWithFileData(const Value::Data& data, const std::string& name,
+void NKStreamingMultipartFormDataCore::appendPartWithFileData(const Value::Data& data, const std::string& name,
                                                           const std::string& fileName, const std::string& mimeType) {
     NKBodyPartHeaders headers = {
         {"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)}};
@@ -84,15 +84,15 @@ void NKStreamingMultipartFormData::appendPartWithFileData(const Value::Data& dat
     appendPartWithHeaders(headers, data);
 }
 
-void NKStreamingMultipartFormData::appendPartWithFormData(const Value::Data& data, const std::string& name) {
+void NKStreamingMultipartFormDataCore::appendPartWithFormData(const Value::Data& data, const std::string& name) {
     appendPartWithHeaders({{"Content-Disposition", NSStringWithFormat("form-data; name=\"%@\"", name)}}, data);
 }
 
-void NKStreamingMultipartFormData::appendPartWithHeaders(const NKBodyPartHeaders& headers, const Value::Data& body) {
+void NKStreamingMultipartFormDataCore::appendPartWithHeaders(const NKBodyPartHeaders& headers, const Value::Data& body) {
     appendPart(headers, std::make_shared<const Value::Data>(body), body.size());
 }
 
-void NKStreamingMultipartFormData::appendPart(NKBodyPartHeaders headers, NKHTTPBodyPart::Body body, uint64_t length) {
+void NKStreamingMultipartFormDataCore::appendPart(NKBodyPartHeaders headers, NKHTTPBodyPart::Body body, uint64_t length) {
     auto part = std::make_unique<NKHTTPBodyPart>();
     part->stringEncoding = stringEncoding_;
     part->headers = std::move(headers);
@@ -102,12 +102,12 @@ void NKStreamingMultipartFormData::appendPart(NKBodyPartHeaders headers, NKHTTPB
     bodyStream_->appendHTTPBodyPart(std::move(part));
 }
 
-void NKStreamingMultipartFormData::throttleBandwidthWithPacketSize(uint64_t numberOfBytes, double delay) {
+void NKStreamingMultipartFormDataCore::throttleBandwidthWithPacketSize(uint64_t numberOfBytes, double delay) {
     bodyStream_->numberOfBytesInPacket = numberOfBytes;
     bodyStream_->delay = delay;
 }
 
-NSMutableURLRequestPtr NKStreamingMultipartFormData::requestByFinalizingMultipartFormData() {
+NSMutableURLRequestPtr NKStreamingMultipartFormDataCore::requestByFinalizingMultipartFormData() {
     if (!request_ || bodyStream_->isEmpty()) return request_;
     bodyStream_->setInitialAndFinalBoundaries();
     request_->setHTTPBodyStream(bodyStream_);

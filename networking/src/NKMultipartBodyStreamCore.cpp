@@ -1,23 +1,19 @@
-#include <networking/NKMultipartBodyStream.h>
+#include <networking/NKMultipartBodyStreamCore.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-NKMultipartBodyStream::NKMultipartBodyStream(NSStringEncoding encoding) : stringEncoding(encoding) {}
-
-std::shared_ptr<NKMultipartBodyStream> NKMultipartBodyStream::copy() const {
-    auto other = std::make_shared<NKMultipartBodyStream>(stringEncoding);
-    for (const auto& part : parts_) other->appendHTTPBodyPart(part->copy());
-    other->setInitialAndFinalBoundaries();
-    return other;
+void NKMultipartBodyStreamCore::copyPartsInto(NKMultipartBodyStreamCore& other) const {
+    for (const auto& part : parts_) other.appendHTTPBodyPart(part->copy());
+    other.setInitialAndFinalBoundaries();
 }
 
-void NKMultipartBodyStream::appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part) {
+void NKMultipartBodyStreamCore::appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part) {
     if (part) parts_.push_back(std::move(part));
 }
 
-void NKMultipartBodyStream::setInitialAndFinalBoundaries() {
+void NKMultipartBodyStreamCore::setInitialAndFinalBoundaries() {
     if (parts_.empty()) return;
     for (auto& part : parts_) {
         part->hasInitialBoundary = false;
@@ -27,13 +23,13 @@ void NKMultipartBodyStream::setInitialAndFinalBoundaries() {
     parts_.back()->hasFinalBoundary = true;
 }
 
-uint64_t NKMultipartBodyStream::contentLength() const {
+uint64_t NKMultipartBodyStreamCore::contentLength() const {
     uint64_t length = 0;
     for (const auto& part : parts_) length += part->contentLength();
     return length;
 }
 
-void NKMultipartBodyStream::open() {
+void NKMultipartBodyStreamCore::open() {
     if (streamStatus_ == NSStreamStatusOpen) return;
     streamStatus_ = NSStreamStatusOpen;
     setInitialAndFinalBoundaries();
@@ -41,14 +37,14 @@ void NKMultipartBodyStream::open() {
     current_ = nullptr;
 }
 
-void NKMultipartBodyStream::close() { streamStatus_ = NSStreamStatusClosed; }
+void NKMultipartBodyStreamCore::close() { streamStatus_ = NSStreamStatusClosed; }
 
-NSErrorPtr NKMultipartBodyStream::streamError() const {
+NSErrorPtr NKMultipartBodyStreamCore::streamError() const {
     std::lock_guard<std::mutex> lock(errorMutex_);
     return streamError_;
 }
 
-int64_t NKMultipartBodyStream::read(uint8_t* buffer, std::size_t length) {
+int64_t NKMultipartBodyStreamCore::read(uint8_t* buffer, std::size_t length) {
     if (streamStatus_ == NSStreamStatusClosed) return 0;
     const std::size_t maxLength =
         static_cast<std::size_t>(std::min<uint64_t>(length, numberOfBytesInPacket));

@@ -1,24 +1,24 @@
-// Multipart requests of NKHTTPRequestSerializer: building them from parameters and a
+// Multipart requests of the request serializers: building them from parameters and a
 // constructing block, and writing their body into a file for an upload from that file.
 
-#include <networking/NKHTTPRequestSerializer.h>
+#include <networking/NKHTTPRequestSerializerCore.h>
 
 #include <cerrno>
 
 #include <networking/NKQueryString.h>
-#include <networking/NKStreamingMultipartFormData.h>
+#include <networking/NKStreamingMultipartFormDataCore.h>
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_net/NSInputStream.h>
 #include <platform_net/NSOutputStream.h>
 
-NSMutableURLRequestPtr NKHTTPRequestSerializer::multipartFormRequestWithMethod(const std::string& method,
+NSMutableURLRequestPtr NKHTTPRequestSerializerCore::multipartFormRequestWithMethod(const std::string& method,
                                                                                const std::string& URLString,
                                                                                const Value& parameters,
                                                                                const ConstructingBodyBlock& block,
                                                                                NSErrorPtr* error) const {
     auto request = requestWithMethod(method, URLString, Value(), error);
     if (!request) return nullptr;
-    auto formData = NKStreamingMultipartFormData::initWithURLRequest(request, NSUTF8StringEncoding);
+    auto formData = makeMultipartFormData(request, NSUTF8StringEncoding);
     if (!parameters.isNull()) {
         for (const auto& pair : NKFlattenQueryPairs(Value(), parameters)) {
             Value::Data body;
@@ -64,7 +64,7 @@ NSErrorPtr pump(const std::shared_ptr<NSInputStream>& input, const std::shared_p
 
 }  // namespace
 
-NSMutableURLRequestPtr NKHTTPRequestSerializer::requestWithMultipartFormRequest(const NSURLRequestPtr& request,
+NSMutableURLRequestPtr NKHTTPRequestSerializerCore::requestWithMultipartFormRequest(const NSURLRequestPtr& request,
                                                                                 const NSURLPtr& fileURL,
                                                                                 WriteCompletionHandler completionHandler) const {
     if (!request) return nullptr;
