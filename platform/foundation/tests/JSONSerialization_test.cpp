@@ -109,6 +109,24 @@ TEST(JSONReading, SiblingObjectsWithVaryingKeys) {
     }
 }
 
+// The reader scans string runs and whitespace sixteen bytes at a time; every document length
+// puts the end of the text at another place in such a block (an address-sanitizer build catches
+// a scan that reads past the parsed copy).
+TEST(JSONReading, VectorScansStayInsideTheText) {
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (std::size_t n = 0; n <= 2 * letters.size(); ++n) {
+        SCOPED_TRACE(n);
+        std::string text;
+        for (std::size_t i = 0; i < n; ++i) text += letters[i % letters.size()];
+        const Value strings = parse("[\"" + text + "\"]");
+        ASSERT_EQ(strings.count(), 1u);
+        EXPECT_EQ(strings[0].asString(), text);
+        const Value spaced = parse("[" + std::string(n, ' ') + "1" + std::string(n, '\n') + "]");
+        ASSERT_EQ(spaced.count(), 1u);
+        EXPECT_EQ(spaced[0].asInt(), 1);
+    }
+}
+
 TEST(JSONReading, ErrorsSayWhatAndWhere) {
     struct Case {
         std::string text;

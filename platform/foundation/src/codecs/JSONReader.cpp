@@ -39,6 +39,8 @@ struct Entry {
 
 // A copy of a document larger than this is not kept for the next parse.
 constexpr std::size_t kMaxKeptCopy = 4 << 20;
+// NUL bytes after the in-place copy: one vector load's width.
+constexpr std::size_t kVectorPadding = 16;
 
 struct BuilderBuffers {
     std::vector<Value> stack;
@@ -55,7 +57,7 @@ struct BuilderBuffers {
         std::vector<uint32_t> sorted;  // positions in `keys`, in key order
     };
     std::vector<KeyOrder> keyOrders;
-    std::string terminated;                 // the document, NUL-terminated
+    std::string terminated;                 // the document, NUL-terminated and padded
     rapidjson::Reader reader;
 };
 
@@ -414,6 +416,10 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
         builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);
         std::string& copy = buffers->terminated;
         copy.assign(text);
+        // The vector scans load whole aligned 16-byte blocks and may pass the terminating NUL by
+        // up to 15 bytes: pad so that every such load stays inside the copy. The reader stops at
+        // the first NUL, so the padding is never parsed.
+        copy.append(kVectorPadding, '\0');
         rapidjson::InsituStringStream stream(copy.data());
         result = reader.Parse<kFlags | rapidjson::kParseInsituFlag>(stream, builder);
         consumed = stream.Tell();
