@@ -86,10 +86,16 @@ bool NKEvaluateServerTrust(const NKServerTrustSettings& s, const SecTrustRef& se
         }
         case NKSSLPinningModePublicKey: {
             if (!s.pinnedPublicKeys) return false;
-            const auto policy = SecPolicyCreateBasicX509();
-            const int64_t count = SecTrustGetCertificateCount(serverTrust);
-            for (int64_t i = 0; i < count; ++i) {
-                auto key = publicKeyOfCertificate(SecTrustGetCertificateAtIndex(serverTrust, i), policy);
+            // The chain as built from the leaf up (its verdict was dealt with above). A pinned
+            // key counts only where every signature from the leaf up to its certificate
+            // verifies: a certificate that merely names the pinned one as its issuer proves
+            // nothing, even when untrusted chains are allowed.
+            SecTrustResultType ignored;
+            if (SecTrustEvaluate(serverTrust, &ignored) != errSecSuccess) return false;
+            const auto chain = SecTrustCopyCertificateChain(serverTrust);
+            for (std::size_t i = 0; i < chain.size(); ++i) {
+                if (i > 0 && !SecCertificateIsSignedBy(chain[i - 1], chain[i])) return false;
+                auto key = SecCertificateCopyKey(chain[i]);
                 if (!key) continue;
                 for (const auto& pinned : *s.pinnedPublicKeys) {
                     if (SecKeyEqual(key, pinned)) return true;

@@ -37,3 +37,6 @@ std::vector<uint8_t> SecCertificateCopyData(const SecCertificateRef& certificate
 std::string SecCertificateCopySubjectSummary(const SecCertificateRef& certificate);
 // The subject public key; nullptr when it cannot be read.
 SecKeyRef SecCertificateCopyKey(const SecCertificateRef& certificate);
+// Whether the certificate's signature verifies with the issuer's public key (false for
+// nullptr or an unreadable key).
+bool SecCertificateIsSignedBy(const SecCertificateRef& certificate, const SecCertificateRef& issuer);

@@ -65,3 +65,12 @@ SecKeyRef SecCertificateCopyKey(const SecCertificateRef& certificate) {
     OPENSSL_free(out);
     return std::make_shared<SecKey>(std::move(spki));
 }
+
+bool SecCertificateIsSignedBy(const SecCertificateRef& certificate, const SecCertificateRef& issuer) {
+    if (!certificate || !issuer) return false;
+    X509Ptr subject = parseDER(certificate->der());
+    X509Ptr signer = parseDER(issuer->der());
+    if (!subject || !signer) return false;
+    EVP_PKEY* key = X509_get0_pubkey(signer.get());
+    return key && X509_verify(subject.get(), key) == 1;
+}
