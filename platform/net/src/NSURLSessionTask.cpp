@@ -83,10 +83,29 @@ std::shared_ptr<URLTaskLoader> NSURLSessionTask::loaderLocked() {
     return loader_;
 }
 
+namespace {
+// Brackets a state transition for observers: announced only when it happens, and without
+// the task's lock held (observers read the task).
+class StateTransition {
+public:
+    StateTransition(NSURLSessionTask& task, bool observed) : task_(task), observed_(observed) {
+        if (observed_) task_.willChangeValueForKey("state");
+    }
+    ~StateTransition() {
+        if (observed_) task_.didChangeValueForKey("state");
+    }
+
+private:
+    NSURLSessionTask& task_;
+    bool observed_;
+};
+}  // namespace
+
 void NSURLSessionTask::resumeImplementation() {
     std::shared_ptr<URLTaskLoader> loader;
     bool first = false;
     {
+        StateTransition transition(*this, hasObservers() && state() == NSURLSessionTaskStateSuspended);
         std::lock_guard lock(m_);
         if (state_ != NSURLSessionTaskStateSuspended) return;
         state_ = NSURLSessionTaskStateRunning;
@@ -103,6 +122,7 @@ void NSURLSessionTask::resumeImplementation() {
 void NSURLSessionTask::suspendImplementation() {
     std::shared_ptr<URLTaskLoader> loader;
     {
+        StateTransition transition(*this, hasObservers() && state() == NSURLSessionTaskStateRunning);
         std::lock_guard lock(m_);
         if (state_ != NSURLSessionTaskStateRunning) return;
         state_ = NSURLSessionTaskStateSuspended;
@@ -114,6 +134,9 @@ void NSURLSessionTask::suspendImplementation() {
 void NSURLSessionTask::cancel() {
     std::shared_ptr<URLTaskLoader> loader;
     {
+        auto now = state();
+        StateTransition transition(*this, hasObservers() && now != NSURLSessionTaskStateCanceling &&
+                                              now != NSURLSessionTaskStateCompleted);
         std::lock_guard lock(m_);
         if (state_ == NSURLSessionTaskStateCanceling || state_ == NSURLSessionTaskStateCompleted) return;
         state_ = NSURLSessionTaskStateCanceling;
@@ -125,8 +148,12 @@ void NSURLSessionTask::cancel() {
 void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(std::optional<Data>)> completionHandler) {
     std::shared_ptr<URLTaskLoader> loader;
     {
-        std::lock_guard lock(m_);
+        auto now = state();
+        StateTransition transition(*this, hasObservers() && now != NSURLSessionTaskStateCanceling &&
+                                              now != NSURLSessionTaskStateCompleted);
+        std::unique_lock lock(m_);
         if (state_ == NSURLSessionTaskStateCanceling || state_ == NSURLSessionTaskStateCompleted) {
+            lock.unlock();
             // Nothing to resume from: answer at once, as there is no delegate queue to wait for.
             if (completionHandler) completionHandler(std::nullopt);
             return;
@@ -136,6 +163,109 @@ void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(st
     }
     if (loader) loader->cancelProducingResumeData(completionHandler ? std::move(completionHandler)
                                                                     : [](std::optional<Data>) {});
+}
+
+// --- what a load changes ------------------------------------------------------------------
+
+template <class T>
+void NSURLSessionTask::announceChange(const char* key, T& field, T value) {
+    bool observed = false;
+    {
+        std::lock_guard lock(m_);
+        if (field == value) return;
+        observed = hasObservers();
+        if (!observed) {
+            field = value;
+            return;
+        }
+    }
+    willChangeValueForKey(key);
+    {
+        std::lock_guard lock(m_);
+        field = value;
+    }
+    didChangeValueForKey(key);
+}
+
+NSURLSessionTask::BodySource NSURLSessionTask::bodySource(URLTaskLoaderKey) const {
+    std::lock_guard lock(m_);
+    return {body_, body_ == Body::Data ? &bodyData_ : nullptr, bodyFile_};
+}
+
+void NSURLSessionTask::dropBody(URLTaskLoaderKey) {
+    std::lock_guard lock(m_);
+    body_ = Body::None;
+}
+
+void NSURLSessionTask::setCurrentRequest(NSURLRequestPtr request, URLTaskLoaderKey) {
+    std::lock_guard lock(m_);
+    currentRequest_ = std::move(request);
+}
+
+void NSURLSessionTask::setResponse(NSURLResponsePtr response, int64_t expectedToReceive, URLTaskLoaderKey) {
+    {
+        std::lock_guard lock(m_);
+        response_ = std::move(response);
+    }
+    announceChange("countOfBytesExpectedToReceive", expectedToReceive_, expectedToReceive);
+}
+
+void NSURLSessionTask::setExpectedToSend(int64_t expected, URLTaskLoaderKey) {
+    announceChange("countOfBytesExpectedToSend", expectedToSend_, expected);
+    announceChange("countOfBytesSent", sent_, int64_t(0));
+}
+
+void NSURLSessionTask::setBytesSent(int64_t sent, URLTaskLoaderKey) { announceChange("countOfBytesSent", sent_, sent); }
+
+void NSURLSessionTask::setBytesReceived(int64_t received, URLTaskLoaderKey) {
+    announceChange("countOfBytesReceived", received_, received);
+}
+
+void NSURLSessionTask::complete(NSErrorPtr error, URLTaskLoaderKey) {
+    std::shared_ptr<URLTaskLoader> loader;  // let go after the lock
+    {
+        std::lock_guard lock(m_);
+        error_ = std::move(error);
+        loader = std::move(loader_);
+    }
+    announceChange("state", state_, NSURLSessionTaskStateCompleted);
+}
+
+void NSURLSessionTask::detachSession(URLTaskLoaderKey) {
+    std::shared_ptr<NSURLSession> session;
+    std::lock_guard lock(m_);
+    session = std::move(session_);
+}
+
+void NSURLSessionTask::continueInto(NSURLSessionTask& download, uint64_t identifier, std::shared_ptr<URLTaskLoader> loader) {
+    {
+        std::scoped_lock lock(m_, download.m_);
+        download.identifier_ = identifier;
+        download.originalRequest_ = originalRequest_;
+        download.currentRequest_ = currentRequest_;
+        download.response_ = response_;
+        download.description_ = description_;
+        download.expectedToReceive_ = expectedToReceive_;
+        download.state_ = NSURLSessionTaskStateRunning;
+        download.session_ = session_;
+        download.loader_ = std::move(loader);
+    }
+    std::shared_ptr<URLTaskLoader> old;
+    std::shared_ptr<NSURLSession> session;
+    {
+        std::lock_guard lock(m_);
+        old = std::move(loader_);
+        session = std::move(session_);
+    }
+    announceChange("state", state_, NSURLSessionTaskStateCompleted);
+}
+
+std::shared_ptr<NSURLSessionDownloadTask> NSURLSessionDownloadTask::continuing(NSURLSessionTask& dataTask, uint64_t identifier,
+                                                                               std::shared_ptr<URLTaskLoader> loader,
+                                                                               URLTaskLoaderKey) {
+    auto download = std::make_shared<NSURLSessionDownloadTask>();
+    dataTask.continueInto(*download, identifier, std::move(loader));
+    return download;
 }
 
 std::string NSURLSessionTask::description() const {

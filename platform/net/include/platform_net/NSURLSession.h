@@ -3,6 +3,31 @@
 // their events, one at a time and in order, to its delegate on its delegate queue. The
 // factory class method and the task factories run through the class's method tables, so a
 // monitoring hook can exchange them.
+//
+// Ownership and lifetime
+//   session -> task     The session holds each task it made until the task completed.
+//   task -> session     A task holds its session until it completed, so a session the caller
+//                       dropped lives on while its tasks run.
+//   task <-> loader     A resumed (or cancelled) task holds its loader; the loader holds the
+//                       task and the session. These cycles are broken by completion and only
+//                       by it: the loader's last step marks the task completed, which lets the
+//                       loader go, then lets the task drop its session and the session drop
+//                       the task. A task made and never resumed nor cancelled keeps its
+//                       session alive until the session is invalidated and cancelled.
+//   session -> engine   The session owns its loading thread (one libcurl multi handle). The
+//                       thread runs detached; a loader is held by the engine only while its
+//                       transfer is in the multi handle or waits for an answer there.
+//   session -> delegate Held until the session is invalid (after didBecomeInvalidWithError).
+//   answers -> loader   Completion handlers handed to the delegate hold the loader weakly: an
+//                       answer that comes after the task ended changes nothing.
+//
+// Threads
+//   Public methods of the session and the tasks may be called from any thread. A loader's
+//   state belongs to the session's loading thread: every command from another thread (start,
+//   suspend, cancel, a delegate's answer) is posted there and wakes it at once. Delegate
+//   events and completion handlers run on the delegate queue, one at a time, in order. A
+//   task's state and byte counters change on the loading thread (resume, suspend and cancel
+//   on their caller's), and are read under the task's lock.
 
 #include <platform_net/NSURLSessionConfiguration.h>
 #include <platform_net/NSURLSessionDelegate.h>

@@ -27,11 +27,33 @@ enum NSURLSessionTaskState : int64_t {
     NSURLSessionTaskStateCompleted = 3,
 };
 
+// The state is a number to key-value coding and observing.
+template <>
+struct ObjCPropertyTraits<NSURLSessionTaskState> {
+    static constexpr bool scalar = true;
+    static std::string encoding() { return "q"; }
+    static Value toValue(NSURLSessionTaskState v) { return Value(static_cast<int64_t>(v)); }
+    static bool fromValue(const Value& v, NSURLSessionTaskState& out) {
+        if (v.isNull()) return false;
+        out = static_cast<NSURLSessionTaskState>(v.integerValue());
+        return true;
+    }
+};
+
+// Only the session's loader makes one: it opens the part of a task a load updates.
+class URLTaskLoaderKey {
+    friend class URLTaskLoader;
+    URLTaskLoaderKey() = default;
+};
+
 inline constexpr int64_t NSURLSessionTransferSizeUnknown = -1;
 inline constexpr float NSURLSessionTaskPriorityDefault = 0.5f;
 inline constexpr float NSURLSessionTaskPriorityLow = 0.0f;
 inline constexpr float NSURLSessionTaskPriorityHigh = 1.0f;
 
+// "state" and the four byte counters are key-value observable; each change is announced on
+// the thread that makes it: resume, suspend and cancel on their caller's, the load's progress
+// and completion on the session's loading thread (never with the task's lock held).
 class NSURLSessionTask : public NSObject {
     NS_CLASS(NSURLSessionTask, NSObject)
 public:
@@ -69,12 +91,41 @@ public:
     void resumeImplementation();
     void suspendImplementation();
 
+    NS_READONLY_PROPERTY(NSURLSessionTaskState, state, "R,N", state)
+    NS_READONLY_PROPERTY(int64_t, countOfBytesSent, "R,N", countOfBytesSent)
+    NS_READONLY_PROPERTY(int64_t, countOfBytesReceived, "R,N", countOfBytesReceived)
+    NS_READONLY_PROPERTY(int64_t, countOfBytesExpectedToSend, "R,N", countOfBytesExpectedToSend)
+    NS_READONLY_PROPERTY(int64_t, countOfBytesExpectedToReceive, "R,N", countOfBytesExpectedToReceive)
+
+    // --- what a load changes (its loader only, on the session's loading thread) ---
+    enum class Body { None, Data, File, Stream };
+    struct BodySource {
+        Body kind = Body::None;
+        const Data* data = nullptr;  // Body::Data: the task's bytes, alive as long as the task
+        NSURLPtr file;               // Body::File
+    };
+    BodySource bodySource(URLTaskLoaderKey) const;
+    // A redirect that turned the request into a GET drops the body.
+    void dropBody(URLTaskLoaderKey);
+    void setCurrentRequest(NSURLRequestPtr request, URLTaskLoaderKey);
+    void setResponse(NSURLResponsePtr response, int64_t expectedToReceive, URLTaskLoaderKey);
+    void setExpectedToSend(int64_t expected, URLTaskLoaderKey);  // and no bytes sent yet
+    void setBytesSent(int64_t sent, URLTaskLoaderKey);
+    void setBytesReceived(int64_t received, URLTaskLoaderKey);
+    // The load ended: completed with the error (or none); the task lets its loader go.
+    void complete(NSErrorPtr error, URLTaskLoaderKey);
+    // The task lets its session go (after its last event was queued).
+    void detachSession(URLTaskLoaderKey);
+
 protected:
     friend class NSURLSession;
-    friend class URLTaskLoader;
+    friend class NSURLSessionDownloadTask;
     std::shared_ptr<URLTaskLoader> loaderLocked();
-
-    enum class Body { None, Data, File, Stream };
+    // Sets a field under the lock, announcing it to observers when it changes.
+    template <class T>
+    void announceChange(const char* key, T& field, T value);
+    // Copies what a download continuing this data task's load carries over.
+    void continueInto(NSURLSessionTask& download, uint64_t identifier, std::shared_ptr<URLTaskLoader> loader);
 
     mutable std::mutex m_;
     uint64_t identifier_ = 0;
@@ -103,9 +154,10 @@ public:
     // (data, response, error): the body when the load succeeded, else nothing and the error.
     using CompletionHandler = std::function<void(std::optional<Data>, NSURLResponsePtr, NSErrorPtr)>;
 
+    const CompletionHandler& completionHandler(URLTaskLoaderKey) const { return completion_; }
+
 protected:
     friend class NSURLSession;
-    friend class URLTaskLoader;
     CompletionHandler completion_;
 };
 using NSURLSessionDataTaskPtr = std::shared_ptr<NSURLSessionDataTask>;
@@ -125,9 +177,14 @@ public:
     // continue from, or nothing when the server gave no validator to resume against.
     void cancelByProducingResumeData(std::function<void(std::optional<Data>)> completionHandler);
 
+    const CompletionHandler& completionHandler(URLTaskLoaderKey) const { return completion_; }
+    const std::optional<Data>& resumeData(URLTaskLoaderKey) const { return resumeData_; }
+    // A download that continues the data task's load (the data task becomes completed).
+    static std::shared_ptr<NSURLSessionDownloadTask> continuing(NSURLSessionTask& dataTask, uint64_t identifier,
+                                                                std::shared_ptr<URLTaskLoader> loader, URLTaskLoaderKey);
+
 protected:
     friend class NSURLSession;
-    friend class URLTaskLoader;
     CompletionHandler completion_;
     std::optional<Data> resumeData_;  // a download made from resume data
 };

@@ -88,9 +88,10 @@ URLTaskLoader::~URLTaskLoader() {
 }
 
 bool URLTaskLoader::hasCompletionHandler() const {
-    if (auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_)) return static_cast<bool>(data->completion_);
+    if (auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_))
+        return static_cast<bool>(data->completionHandler(URLTaskLoaderKey()));
     if (auto download = std::dynamic_pointer_cast<NSURLSessionDownloadTask>(task_))
-        return static_cast<bool>(download->completion_);
+        return static_cast<bool>(download->completionHandler(URLTaskLoaderKey()));
     return false;
 }
 
@@ -100,8 +101,7 @@ void URLTaskLoader::deliver(std::function<void()> event) const { session_->deliv
 NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) const {
     NSURLPtr url = request_ ? request_->URL() : nullptr;
     if (!url) {
-        std::lock_guard lock(task_->m_);
-        if (task_->currentRequest_) url = task_->currentRequest_->URL();
+        if (auto current = task_->currentRequest()) url = current->URL();
     }
     return NSURLErrorWithCode(code, url, std::move(extra));
 }
@@ -144,11 +144,7 @@ void URLTaskLoader::cancelProducingResumeData(std::function<void(std::optional<s
 void URLTaskLoader::begin() {
     if (finished_ || started_) return;
     started_ = true;
-    NSURLRequestPtr request;
-    {
-        std::lock_guard lock(task_->m_);
-        request = task_->currentRequest_;
-    }
+    NSURLRequestPtr request = task_->currentRequest();
     auto config = session_->configuration_;
     resourceStart_ = URLLoadingEngine::now();
     lastActivity_ = resourceStart_;
@@ -170,9 +166,10 @@ void URLTaskLoader::begin() {
         finish(errorWithCode(NSURLErrorBadURL));
         return;
     }
-    if (task_->body_ == NSURLSessionTask::Body::File) {
+    auto body = task_->bodySource(URLTaskLoaderKey());
+    if (body.kind == NSURLSessionTask::Body::File) {
         std::error_code ec;
-        std::string path = task_->bodyFile_ ? task_->bodyFile_->path() : std::string();
+        std::string path = body.file ? body.file->path() : std::string();
         if (path.empty() || !fs::exists(path, ec)) {
             request_ = request;
             finish(errorWithCode(NSURLErrorFileDoesNotExist));
@@ -186,7 +183,7 @@ void URLTaskLoader::begin() {
     }
 
     // A streamed upload without a stream in its request asks the delegate for one.
-    if (task_->body_ == NSURLSessionTask::Body::Stream && !request->HTTPBodyStream()) {
+    if (body.kind == NSURLSessionTask::Body::Stream && !request->HTTPBodyStream()) {
         auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskNeedNewBodyStream);
         if (!d) {
             request_ = request;
@@ -218,8 +215,8 @@ void URLTaskLoader::begin() {
 
     if (kind_ == Kind::Download) {
         auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
-        if (download->resumeData_) {
-            Value info = NSJSONSerialization::JSONObjectWithData(*download->resumeData_);
+        if (const auto& resumeData = download->resumeData(URLTaskLoaderKey())) {
+            Value info = NSJSONSerialization::JSONObjectWithData(*resumeData);
             std::string path = info.objectForKey("path").stringValue();
             int64_t offset = info.objectForKey("offset").integerValue();
             std::string validator = info.objectForKey("validator").stringValue();
@@ -241,11 +238,7 @@ void URLTaskLoader::begin() {
 }
 
 bool URLTaskLoader::answerFromCache() {
-    NSURLRequestPtr request;
-    {
-        std::lock_guard lock(task_->m_);
-        request = task_->currentRequest_;
-    }
+    NSURLRequestPtr request = task_->currentRequest();
     auto cache = session_->configuration_->URLCache();
     if (kind_ != Kind::Data || !cache || request->HTTPMethod() != "GET" || request->HTTPBody() ||
         request->HTTPBodyStream())
@@ -289,10 +282,7 @@ bool URLTaskLoader::answerFromCache() {
 void URLTaskLoader::startExchange(NSURLRequestPtr request) {
     if (finished_) return;
     request_ = std::move(request);
-    {
-        std::lock_guard lock(task_->m_);
-        task_->currentRequest_ = request_;
-    }
+    task_->setCurrentRequest(request_, URLTaskLoaderKey());
     host_ = request_->URL()->host();
     statusCode_ = 0;
     httpVersion_.clear();
@@ -353,12 +343,13 @@ bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
     uploadStream_.reset();
     bool hasBody = false;
     expectedToSend_ = 0;
-    switch (task_->body_) {
+    auto body = task_->bodySource(URLTaskLoaderKey());
+    switch (body.kind) {
         case NSURLSessionTask::Body::Data:
-            uploadData_ = &task_->bodyData_;
+            uploadData_ = body.data;
             break;
         case NSURLSessionTask::Body::File: {
-            std::string path = task_->bodyFile_->path();
+            std::string path = body.file->path();
             uploadFile_ = fopen(path.c_str(), "rb");
             if (!uploadFile_) return false;
             std::error_code ec;
@@ -405,11 +396,7 @@ bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
     }
     if (!hasBody) expectedToSend_ = 0;
     sentBase_ = 0;
-    {
-        std::lock_guard lock(task_->m_);
-        task_->expectedToSend_ = expectedToSend_;
-        task_->sent_ = 0;
-    }
+    task_->setExpectedToSend(expectedToSend_, URLTaskLoaderKey());
 
     // Header fields: the request's, then the configuration's extra ones it lacks.
     if (headerList_) curl_slist_free_all(headerList_);
@@ -534,10 +521,7 @@ int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t,
     self->lastActivity_ = URLLoadingEngine::now();
     if (self->expectedToSend_ < 0 || ulNow >= self->expectedToSend_) self->requestEndTime_ = self->lastActivity_;
     int64_t total = ulNow;
-    {
-        std::lock_guard lock(self->task_->m_);
-        self->task_->sent_ = total;
-    }
+    self->task_->setBytesSent(total, URLTaskLoaderKey());
     if (auto d = self->delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidSendBodyData)) {
         auto session = self->session_;
         auto task = self->task_;
@@ -583,11 +567,7 @@ void URLTaskLoader::responseReady(NSURLResponsePtr response) {
         else if (auto modified = http->valueForHTTPHeaderField("Last-Modified"))
             validator_ = *modified;
     }
-    {
-        std::lock_guard lock(task_->m_);
-        task_->response_ = response_;
-        task_->expectedToReceive_ = expectedToReceive_;
-    }
+    task_->setResponse(response_, expectedToReceive_, URLTaskLoaderKey());
     bool handler = hasCompletionHandler();
     if (kind_ == Kind::Data) {
         collectBody_ = true;
@@ -641,7 +621,7 @@ void URLTaskLoader::continueAfterResponse() {
             return;
         }
         auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
-        if (download->resumeData_ && !hasCompletionHandler()) {
+        if (download->resumeData(URLTaskLoaderKey()) && !hasCompletionHandler()) {
             if (auto d = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidResumeAtOffset)) {
                 auto session = session_;
                 int64_t offset = fileOffset_;
@@ -673,10 +653,7 @@ void URLTaskLoader::continueAfterResponse() {
 
 bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
     received_ += static_cast<int64_t>(length);
-    {
-        std::lock_guard lock(task_->m_);
-        task_->received_ = received_;
-    }
+    task_->setBytesReceived(received_, URLTaskLoaderKey());
     if (kind_ == Kind::Download) {
         if (!file_ || fwrite(bytes, 1, length, file_) != length) return false;
         if (!hasCompletionHandler()) {
@@ -776,7 +753,7 @@ void URLTaskLoader::handleRedirect() {
         next->setHTTPBody(std::nullopt);
         next->setValue(std::nullopt, "Content-Type");
         next->setValue(std::nullopt, "Content-Length");
-        task_->body_ = NSURLSessionTask::Body::None;
+        task_->dropBody(URLTaskLoaderKey());
     }
     next->setValue(std::nullopt, "Range");
     NSURLRequestPtr proposed = next;
@@ -810,22 +787,8 @@ void URLTaskLoader::handleRedirect() {
 
 void URLTaskLoader::becomeDownload() {
     auto dataTask = task_;
-    auto download = std::make_shared<NSURLSessionDownloadTask>();
-    {
-        std::lock_guard lock(dataTask->m_);
-        download->identifier_ = session_->nextIdentifier();
-        download->originalRequest_ = dataTask->originalRequest_;
-        download->currentRequest_ = dataTask->currentRequest_;
-        download->response_ = dataTask->response_;
-        download->description_ = dataTask->description_;
-        download->expectedToReceive_ = dataTask->expectedToReceive_;
-        download->state_ = NSURLSessionTaskStateRunning;
-        download->session_ = session_;
-        download->loader_ = shared_from_this();
-        dataTask->state_ = NSURLSessionTaskStateCompleted;
-        dataTask->loader_.reset();
-        dataTask->session_.reset();
-    }
+    auto download = NSURLSessionDownloadTask::continuing(*dataTask, session_->nextIdentifier(), shared_from_this(),
+                                                         URLTaskLoaderKey());
     session_->registerTask(download);
     task_ = download;
     kind_ = Kind::Download;
@@ -958,12 +921,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
 
     auto task = task_;
     auto session = session_;
-    {
-        std::lock_guard lock(task->m_);
-        task->state_ = NSURLSessionTaskStateCompleted;
-        task->error_ = error;
-        task->loader_.reset();
-    }
+    task->complete(error, URLTaskLoaderKey());
     if (resumeDataHandler_) {
         auto handler = std::move(resumeDataHandler_);
         deliver([handler, resumeData] { handler(resumeData); });
@@ -981,7 +939,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
         auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task);
         NSURLPtr location = (!error && !filePath_.empty()) ? NSURL::fileURLWithPath(filePath_) : nullptr;
         std::string path = error ? std::string() : filePath_;
-        auto handler = download->completion_;
+        auto handler = download->completionHandler(URLTaskLoaderKey());
         auto removeFile = [path] {
             if (path.empty()) return;
             std::error_code ec;
@@ -1007,7 +965,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     } else {
         deliverMetrics();
         auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task);
-        auto handler = data ? data->completion_ : nullptr;
+        auto handler = data ? data->completionHandler(URLTaskLoaderKey()) : nullptr;
         if (handler) {
             std::optional<Data> body;
             if (!error) body = std::move(body_);
@@ -1016,10 +974,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
             deliver([d, session, task, error] { d->taskDidCompleteWithError(session, task, error); });
         }
     }
-    {
-        std::lock_guard lock(task->m_);
-        task->session_.reset();
-    }
+    task->detachSession(URLTaskLoaderKey());
     session->taskFinished(task.get());
 }
 
