@@ -32,7 +32,7 @@ bool isAutomaticMarker(const std::string& value) {
 }
 
 std::string headerText(const Value& value) {
-    return value.isString() ? value.asString() : value.stringValue();
+    return value.stringValue();
 }
 
 MMModelErrorPtr modelErrorFrom(const NSError& error) {
@@ -58,7 +58,7 @@ std::string MMHTTPClient::contentTypeForRequestString(const std::string& text) {
 }
 
 std::string MMHTTPClient::urlEncode(const Value& value) {
-    std::string text = value.isString() ? value.asString() : value.stringValue();
+    std::string text = value.stringValue();
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size() * 3);

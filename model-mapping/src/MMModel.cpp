@@ -58,12 +58,12 @@ const Value* lookup(const Value& dictionary, const Value& keyValue, bool dotted,
                     std::vector<std::unique_ptr<Value>>& gathered) {
     const Value::Dictionary& top = dictionary.asDictionary();
     if (!dotted) return findKey(top, keyValue, hint);
-    const std::string& key = keyValue.asString();
+    const std::string_view key = keyValue.asString();
     const Value* current = &dictionary;
     std::size_t start = 0;
     while (true) {
         std::size_t dot = key.find('.', start);
-        std::string step = key.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        const std::string_view step = key.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
         if (current->isDictionary()) {
             const auto& d = current->asDictionary();
             auto it = d.find(Value(step));
@@ -72,7 +72,7 @@ const Value* lookup(const Value& dictionary, const Value& keyValue, bool dotted,
         } else if (current->isArray()) {
             // Arrays collect the rest of the path over their elements.
             try {
-                gathered.push_back(std::make_unique<Value>(valueForKeyPath(*current, key.substr(start))));
+                gathered.push_back(std::make_unique<Value>(valueForKeyPath(*current, std::string(key.substr(start)))));
                 return gathered.back().get();
             } catch (const NSException&) {
                 return findKey(top, keyValue, nullptr);

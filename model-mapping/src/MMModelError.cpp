@@ -54,8 +54,8 @@ MMModelErrorPtr MMModelError::errorByPrependingKeyPathComponent(const NSError& e
     auto it = info.find(key);
     std::string path = component;
     if (it != info.end() && it->second.isString()) {
-        const std::string& old = it->second.asString();
-        path = (!old.empty() && old[0] == '[') ? component + old : component + "." + old;
+        const std::string_view old = it->second.asString();
+        path.append(!old.empty() && old[0] == '[' ? "" : ".").append(old);
     }
     info[key] = Value(path);
     return std::make_shared<MMModelError>(error.domain(), error.code(), std::move(info));
@@ -64,5 +64,5 @@ MMModelErrorPtr MMModelError::errorByPrependingKeyPathComponent(const NSError& e
 std::optional<std::string> MMModelError::keyPath() const {
     auto it = userInfo().find(Value(kMMModelKeyPath));
     if (it == userInfo().end() || !it->second.isString()) return std::nullopt;
-    return it->second.asString();
+    return it->second.asStdString();
 }

@@ -165,7 +165,7 @@ void MMModel::encodeWithCoder(NSCoder& coder) const {
 bool MMModel::initWithCoder(NSCoder& coder) {
     Value json = coder.decodeObjectOfClass("NSString", "json");
     if (!json.isString()) return false;
-    return initWithString(json.asString(), nullptr);
+    return initWithString(json.asStdString(), nullptr);
 }
 
 MMModelPtr MMModel::copy() const {

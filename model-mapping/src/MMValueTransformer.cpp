@@ -93,7 +93,7 @@ std::map<std::string, Converter, std::less<>> builtInConverters() {
         {"NSDateFromNSNumber:",
          [](const Value& v) { return Value(NSDate::dateWithTimeIntervalSince1970(v.doubleValue())); }},
         {"NSTimeZoneFromNSString:",
-         [](const Value& v) { return v.isString() ? Value(NSTimeZone::timeZoneWithName(v.asString())) : Value(); }},
+         [](const Value& v) { return v.isString() ? Value(NSTimeZone::timeZoneWithName(v.asStdString())) : Value(); }},
         {"JSONObjectFromNSTimeZone:",
          [](const Value& v) {
              auto zone = v.objectAs<NSTimeZone>();

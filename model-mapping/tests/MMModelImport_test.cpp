@@ -362,7 +362,7 @@ NS_CLASS_LOAD(MMTCustomSetters) {
     cls.addInstanceOperation("setFirstNameWithNSString:", [](NSObject& self, const Value::Array& args) {
         auto& m = dynamic_cast<MMTCustomSetters&>(self);
         m.via = "string";
-        m.setFirstName(args[0].asString());
+        m.setFirstName(args[0].asStdString());
         return Value();
     });
     cls.addInstanceOperation("setFirstNameWithJSONObject:", [](NSObject& self, const Value::Array& args) {

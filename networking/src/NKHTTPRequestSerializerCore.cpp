@@ -150,7 +150,7 @@ bool NKHTTPRequestSerializerCore::initWithCoder(NSCoder& coder) {
     Value headers = coder.decodeObjectOfClasses({"NSDictionary", "NSString"}, "mutableHTTPRequestHeaders");
     NKHTTPHeaderMap map;
     for (const auto& [k, v] : headers.asDictionary()) {
-        if (k.isString() && v.isString()) map[k.asString()] = v.asString();
+        if (k.isString() && v.isString()) map[k.asStdString()] = v.asString();
     }
     dispatch_barrier_sync(headerQueue_, [&] { headers_ = std::move(map); });
     queryStringSerializationStyle_ = coder.decodeObjectOfClass("NSNumber", "queryStringSerializationStyle").unsignedLongLongValue();

@@ -51,7 +51,7 @@ bool NKHTTPResponseSerializerCore::initWithCoder(NSCoder& coder) {
     if (types.isSet()) {
         std::set<std::string> set;
         for (const auto& t : types.asSet()) {
-            if (t.isString()) set.insert(t.asString());
+            if (t.isString()) set.emplace(t.asString());
         }
         validation_.acceptableContentTypes = std::move(set);
     } else {

@@ -55,7 +55,7 @@ void flatten(const Value& key, const Value& value, std::vector<NKQueryStringPair
 std::string NKQueryTextForm(const Value& value) {
     switch (value.type()) {
         case Value::Type::String:
-            return value.asString();
+            return value.asStdString();
         case Value::Type::Bool:
             return value.asBool() ? "1" : "0";
         case Value::Type::Null:

@@ -203,7 +203,7 @@ Value NSBundle::objectForInfoDictionaryKey(const std::string& key) const {
 std::optional<std::string> NSBundle::bundleIdentifier() const {
     const Value& id = infoDictionary().objectForKey("CFBundleIdentifier");
     if (!id.isString()) return std::nullopt;
-    return id.asString();
+    return id.asStdString();
 }
 
 std::optional<std::string> NSBundle::pathForResource(const std::string& name, const std::string& type) const {
@@ -263,7 +263,7 @@ std::vector<std::string> NSBundle::localizations() const {
 
 std::string NSBundle::developmentLocalization() const {
     const Value& region = infoDictionary().objectForKey("CFBundleDevelopmentRegion");
-    return region.isString() && !region.asString().empty() ? region.asString() : "en";
+    return region.isString() && !region.asString().empty() ? region.asStdString() : "en";
 }
 
 std::vector<std::string> NSBundle::preferredLocalizations() const {

@@ -130,7 +130,7 @@ Value NSUserDefaults::objectForKey(const std::string& key) const { return domain
 
 std::optional<std::string> NSUserDefaults::stringForKey(const std::string& key) const {
     Value v = objectForKey(key);
-    if (v.isString()) return v.asString();
+    if (v.isString()) return v.asStdString();
     if (v.isNumber()) return v.stringValue();
     return std::nullopt;
 }

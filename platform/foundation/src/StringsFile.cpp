@@ -200,7 +200,7 @@ std::optional<StringsFile::Table> StringsFile::parse(const Value::Data& bytes, s
         }
         Table table;
         for (const auto& [key, value] : plist.asDictionary())
-            if (key.isString() && value.isString()) table[key.asString()] = value.asString();
+            if (key.isString() && value.isString()) table[key.asStdString()] = value.asString();
         return table;
     }
 

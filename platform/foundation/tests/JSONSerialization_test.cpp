@@ -21,7 +21,7 @@ std::string write(const Value& v, NSJSONWritingOptions options = 0, NSErrorPtr* 
     return NSJSONSerialization::stringWithJSONObject(v, options, error);
 }
 
-std::string debugText(const NSErrorPtr& e) { return e ? e->userInfo().at(Value(NSDebugDescriptionErrorKey)).asString() : ""; }
+std::string debugText(const NSErrorPtr& e) { return e ? e->userInfo().at(Value(NSDebugDescriptionErrorKey)).asStdString() : ""; }
 
 }  // namespace
 

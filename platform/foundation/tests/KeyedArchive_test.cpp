@@ -149,7 +149,7 @@ TEST(KeyedArchive, MutableLeavesAndClassNames) {
     std::set<std::string> classNames;
     const Value plist = archivePlist(archive);
     for (const Value& o : plist.objectForKey("$objects").asArray())
-        if (o.objectForKey("$classname").isString()) classNames.insert(o.objectForKey("$classname").asString());
+        if (o.objectForKey("$classname").isString()) classNames.emplace(o.objectForKey("$classname").asString());
     EXPECT_EQ(classNames, (std::set<std::string>{"NSMutableDictionary", "NSMutableString", "NSMutableData"}));
     const Value back = NSKeyedUnarchiver::unarchivedObjectOfClasses({"NSDictionary", "NSString", "NSData"}, archive);
     EXPECT_TRUE(back.isMutable());

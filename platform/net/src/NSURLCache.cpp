@@ -246,7 +246,7 @@ NSCachedURLResponsePtr NSURLCache::readDiskLocked(const std::string& key) {
     } else {
         auto opt = [&](const char* k) -> std::optional<std::string> {
             auto& v = meta.objectForKey(k);
-            return v.isString() ? std::optional<std::string>(v.asString()) : std::nullopt;
+            return v.isString() ? std::optional<std::string>(v.asStdString()) : std::nullopt;
         };
         response = std::make_shared<NSURLResponse>(url, opt("mime"), meta.objectForKey("length").integerValue(), opt("encoding"));
     }

@@ -215,7 +215,7 @@ std::string Value::stringValue() const {
         case Type::UInt: return std::to_string(asUInt());
         case Type::Double: return valueNumberText(asDouble());
         case Type::Decimal: return asDecimal().stringValue();
-        case Type::String: return asString();
+        case Type::String: return asStdString();
         default: return description();
     }
 }
@@ -231,8 +231,8 @@ const NSDecimal& Value::asDecimal() const {
     return type_ == Type::Decimal ? *std::get<std::shared_ptr<const NSDecimal>>(p_) : emptyOf<NSDecimal>();
 }
 
-const std::string& Value::asString() const {
-    return type_ == Type::String ? *std::get<std::shared_ptr<std::string>>(p_) : emptyOf<std::string>();
+std::string_view Value::asString() const {
+    return type_ == Type::String ? std::string_view(*std::get<std::shared_ptr<std::string>>(p_)) : std::string_view();
 }
 
 std::string Value::takeString() && {

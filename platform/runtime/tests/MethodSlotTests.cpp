@@ -164,7 +164,7 @@ TEST_F(MethodSlots, ClassMethodsExchange) {
 TEST(ObjCOperations, ClassOperationsByNameWithValues) {
     ObjCClass& cls = SlotHook::classObject();
     cls.addClassOperation("initVUVuvev:channel:", [](ObjCClass& c, const Value::Array& args) {
-        return Value(c.name() + ":" + args.at(0).asString() + "/" + args.at(1).asString());
+        return Value(c.name() + ":" + args.at(0).asStdString() + "/" + args.at(1).asStdString());
     });
     auto answer = performClassSelector("SlotHook", "initVUVuvev:channel:", {Value("key"), Value("App Store")});
     ASSERT_TRUE(answer.has_value());

@@ -132,7 +132,7 @@ private:
         out_.append(buf, res.ptr);
     }
 
-    void string(const std::string& s) {
+    void string(std::string_view s) {
         static const char hex[] = "0123456789abcdef";
         out_ += '"';
         for (char ch : s) {

@@ -92,7 +92,7 @@ uint64_t NSKeyedArchiver::encodeValue(const Value& v, bool inCollection) {
     case Value::Type::Double:
         return appendObject(plist_new_real(v.asDouble()));
     case Value::Type::String: {
-        const std::string& s = v.asString();
+        const std::string s = v.asStdString();
         if (s.find('\0') != std::string::npos) return fail("strings with NUL characters cannot be archived");
         if (v.isMutable()) {
             auto [uid, dict] = beginObject();

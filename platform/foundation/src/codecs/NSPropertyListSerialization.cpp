@@ -40,7 +40,7 @@ plist_t toPlist(const Value& v, NSPropertyListFormat format, std::string* why) {
         return plist_new_real(d.doubleValue());
     }
     case Value::Type::String: {
-        const std::string& s = v.asString();
+        const std::string s = v.asStdString();
         // libplist takes C strings: an embedded NUL would silently cut the text.
         if (s.find('\0') != std::string::npos) return invalid("string with NUL character");
         return plist_new_string(s.c_str());
@@ -69,7 +69,7 @@ plist_t toPlist(const Value& v, NSPropertyListFormat format, std::string* why) {
             if (key.asString().find('\0') != std::string::npos) return invalid("key with NUL character");
             plist_t child = toPlist(item, format, why);
             if (!child) return nullptr;
-            plist_dict_set_item(dict.get(), key.asString().c_str(), child);
+            plist_dict_set_item(dict.get(), key.asStdString().c_str(), child);
         }
         return dict.release();
     }

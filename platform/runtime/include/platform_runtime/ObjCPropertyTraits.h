@@ -287,7 +287,7 @@ struct ObjCPropertyTraits<std::vector<std::string>> {
             if (!v.isArray()) objc_detail::raiseWrongValueKind("NSArray", v);
             for (const auto& e : v.asArray()) {
                 if (!e.isString()) objc_detail::raiseWrongValueKind("NSString", e);
-                result.push_back(e.asString());
+                result.emplace_back(e.asString());
             }
         }
         out = std::move(result);

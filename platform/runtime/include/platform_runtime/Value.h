@@ -116,7 +116,11 @@ public:
     uint64_t asUInt() const;
     double asDouble() const;
     const NSDecimal& asDecimal() const;
-    const std::string& asString() const;
+    // The text of a string ("" for other kinds): a view into the payload, valid while this handle
+    // lives and is not assigned or mutated.
+    std::string_view asString() const;
+    // The same text as an owned string, for callers that keep it.
+    std::string asStdString() const { return std::string(asString()); }
     // The string, moved out when no other handle shares it (copied otherwise); "" for other kinds.
     std::string takeString() &&;
     const Data& asData() const;
