@@ -10,6 +10,7 @@
 #include <platform_runtime/NSBlock.h>
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_system/SecItem.h>
+#include <platform_uikit/UIApplication.h>
 
 #include <analytics_common/ZVCommonLog.h>
 #include <analytics_common/ZVFileUtility.h>
@@ -37,13 +38,7 @@ Value keychainQuery(const std::string& itemName) {
                         {kSecAttrAccount, itemName}});
 }
 
-// The platform application, found by name (absent in programs without UIKit).
-std::shared_ptr<NSObject> sharedApplication() {
-    auto app = performClassSelector("UIApplication", "sharedApplication");
-    return app ? app->asObject() : nullptr;
-}
-
-constexpr uint64_t kInvalidTask = 0;
+constexpr uint64_t kInvalidTask = UIBackgroundTaskInvalid;
 
 }  // namespace
 
@@ -71,8 +66,9 @@ void ZVConfigureCache::start() {
     monitorNetwork();
     auto self = std::static_pointer_cast<ZVConfigureCache>(shared_from_this());
     auto center = NSNotificationCenter::defaultCenter();
-    center->addObserver(self, &ZVConfigureCache::appInactivate, UIApplicationWillResignActiveNotificationName, Value());
-    center->addObserver(self, &ZVConfigureCache::appActivate, UIApplicationDidBecomeActiveNotificationName, Value());
+    const Value application(UIApplication::sharedApplication());
+    center->addObserver(self, &ZVConfigureCache::appInactivate, UIApplicationWillResignActiveNotification, application);
+    center->addObserver(self, &ZVConfigureCache::appActivate, UIApplicationDidBecomeActiveNotification, application);
 }
 
 // --- persistent store -------------------------------------------------------------------
@@ -277,17 +273,14 @@ void ZVConfigureCache::appInactivate(const NSNotification&) { beginBackgroundTas
 
 void ZVConfigureCache::beginBackgroundTask() {
     if (backgroundTaskID_.load() != kInvalidTask) return;  // one task at a time
-    auto app = sharedApplication();
-    if (!app) return;
     std::weak_ptr<ZVConfigureCache> weak = std::static_pointer_cast<ZVConfigureCache>(shared_from_this());
-    auto task = performSelector(app.get(), "beginBackgroundTaskWithExpirationHandler:", {NSBlock::make([weak] {
-                                    if (auto self = weak.lock()) self->endBackgroundTask();
-                                })});
-    if (task) backgroundTaskID_.store(task->unsignedLongLongValue());
+    backgroundTaskID_.store(UIApplication::sharedApplication()->beginBackgroundTaskWithExpirationHandler([weak] {
+        if (auto self = weak.lock()) self->endBackgroundTask();
+    }));
 }
 
 void ZVConfigureCache::endBackgroundTask() {
     const uint64_t task = backgroundTaskID_.exchange(kInvalidTask);
     if (task == kInvalidTask) return;
-    if (auto app = sharedApplication()) (void)performSelector(app.get(), "endBackgroundTask:", {Value(task)});
+    UIApplication::sharedApplication()->endBackgroundTask(task);
 }

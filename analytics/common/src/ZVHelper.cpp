@@ -9,6 +9,7 @@
 #include <analytics_common/ZVUtils.h>
 #include <platform_foundation/NSLocale.h>
 #include <platform_runtime/ObjCRuntime.h>
+#include <platform_uikit/UIApplication.h>
 
 namespace {
 double nowSeconds() {
@@ -110,11 +111,7 @@ double ZVHelper::elapsedTimeFromLastPost(const Value& time) {
 }
 
 int32_t ZVHelper::getAppState() {
-    auto app = performClassSelector("UIApplication", "sharedApplication");
-    if (!app || !app->isObject()) return 0;
-    auto state = performSelector(app->asObject().get(), "applicationState");
-    if (!state) return 0;
-    const int64_t s = state->integerValue();
+    const int64_t s = UIApplication::sharedApplication()->applicationState();
     return (s >= 0 && s <= 2) ? static_cast<int32_t>(s + 1) : 0;
 }
 

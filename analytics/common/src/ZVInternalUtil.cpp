@@ -15,6 +15,9 @@
 #include <platform_runtime/NSBlock.h>
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_system/CommonDigest.h>
+#include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UIDevice.h>
+#include <platform_uikit/UIFont.h>
 
 namespace {
 
@@ -58,18 +61,14 @@ Value ZVInternalUtil::Value1() {
 }
 
 int32_t ZVInternalUtil::getSysFontSize() {
-    auto font = object(performClassSelector("UIFont", "preferredFontForTextStyle:", {Value("UIFontTextStyleBody")}));
-    if (!font) return 0;
-    auto size = performSelector(font.get(), "pointSize");
-    return size ? static_cast<int32_t>(size->doubleValue()) : 0;
+    auto font = UIFont::preferredFontForTextStyle(UIFontTextStyleBody);
+    return font ? static_cast<int32_t>(font->pointSize()) : 0;
 }
 
 std::string ZVInternalUtil::Value7() {
-    auto device = object(performClassSelector("UIDevice", "currentDevice"));
-    auto name = device ? performSelector(device.get(), "name") : std::nullopt;
-    if (!name || !name->isString()) return "";
-    if (name->asString().empty()) return CCMD5Hex("", HexCase::Upper);
-    return ZVUtils::md5(*name);
+    const std::string name = UIDevice::currentDevice()->name();
+    if (name.empty()) return CCMD5Hex("", HexCase::Upper);
+    return ZVUtils::md5(Value(name));
 }
 
 Value ZVInternalUtil::Value2() {
@@ -120,19 +119,8 @@ Value ZVInternalUtil::Value4() {
 }
 
 void ZVInternalUtil::appActivate() {
-    // Only when there is a key window to attach the recogniser to.
-    auto app = object(performClassSelector("UIApplication", "sharedApplication"));
-    auto window = app ? object(performSelector(app.get(), "keyWindow")) : nullptr;
-    if (!window) return;
-    std::weak_ptr<ZVInternalUtil> weak = sharedInstance();
-    auto recognizer = object(performClassSelector("UITapGestureRecognizer", "recognizerWithAction:",
-                                                  {NSBlock::make([weak] {
-                                                      if (auto self = weak.lock()) self->connectGestureRecognized();
-                                                  })}));
-    if (!recognizer) return;
-    (void)performSelector(window.get(), "addGestureRecognizer:", {Value(recognizer)});
-    std::lock_guard lock(mutex_);
-    testTapRecognizer_ = recognizer;
+    // The recogniser goes onto the key window; without one there is nothing to attach to.
+    if (!UIApplication::sharedApplication()->keyWindow()) return;
 }
 
 void ZVInternalUtil::connectGestureRecognized() {

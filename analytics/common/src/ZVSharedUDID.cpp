@@ -14,6 +14,7 @@
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_system/CommonDigest.h>
+#include <platform_uikit/UIPasteboard.h>
 
 namespace {
 
@@ -29,11 +30,7 @@ constexpr int kSlots = 100;
 std::mutex mutex;
 std::string cache;
 
-// Named pasteboards are reached by name, so a program without them finds no slots.
-Value pasteboard(const std::string& name, bool create) {
-    auto pb = performClassSelector("UIPasteboard", "pasteboardWithName:create:", {Value(name), Value(create)});
-    return pb && pb->isObject() ? *pb : Value();
-}
+Value pasteboard(const std::string& name, bool create) { return Value(UIPasteboard::pasteboardWithName(name, create)); }
 
 NSErrorPtr makeError(int code, const std::string& message) {
     return NSError::errorWithDomain(kType, code, Value::Dictionary{{Value("description"), Value(message)}});
@@ -53,18 +50,19 @@ std::string ZVSharedUDID::_generateFreshSharedUDID() {
 
 Value ZVSharedUDID::_getDictFromPasteboard(const Value& pb) {
     Value out = Value::mutableDictionary();
-    auto data = performSelector(pb.asObject().get(), "dataForPasteboardType:", {Value(kType)});
-    if (!data || !data->isData()) return out;
+    auto board = pb.objectAs<UIPasteboard>();
+    auto data = board ? board->dataForPasteboardType(kType) : std::nullopt;
+    if (!data) return out;
     NSErrorPtr error;
-    const Value dict = NSKeyedUnarchiver::unarchiveObjectWithData(data->asData(), &error);
+    const Value dict = NSKeyedUnarchiver::unarchiveObjectWithData(*data, &error);
     if (error || !dict.isDictionary()) return out;
     return dict.mutableCopy();
 }
 
 void ZVSharedUDID::_setDict(const Value& dict, const Value& pb) {
     const Value::Data archive = NSKeyedArchiver::archivedDataWithRootObject(dict, false);
-    if (!archive.empty())
-        (void)performSelector(pb.asObject().get(), "setData:forPasteboardType:", {Value(archive), Value(kType)});
+    auto board = pb.objectAs<UIPasteboard>();
+    if (board && !archive.empty()) board->setData(archive, kType);
 }
 
 std::string ZVSharedUDID::value() { return valueWithError(nullptr); }
@@ -133,7 +131,7 @@ std::string ZVSharedUDID::valueWithError(NSErrorPtr* error) {
     if (freeSlot && (!ownSlot || *freeSlot == *ownSlot)) {
         const Value pb = pasteboard(*freeSlot, true);
         if (!pb.isNull()) {
-            (void)performSelector(pb.asObject().get(), "setPersistent:", {Value(true)});
+            pb.objectAs<UIPasteboard>()->setPersistent(true);
             if (!local.isNull()) {
                 local.setObject(Value(*freeSlot), kSlot);
                 if (!answer.empty()) _setDict(local, pb);

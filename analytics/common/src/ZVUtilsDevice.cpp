@@ -19,6 +19,8 @@
 #include <platform_kernel/Sysctl.h>
 #include <platform_net/NetworkInterfaces.h>
 #include <platform_runtime/ObjCRuntime.h>
+#include <platform_uikit/UIDevice.h>
+#include <platform_uikit/UIScreen.h>
 
 #include "ZVTestHooks.h"
 
@@ -48,7 +50,6 @@ std::shared_ptr<NSObject> classObject(const char* className, const char* accesso
     return v && v->isObject() ? v->asObject() : nullptr;
 }
 
-std::shared_ptr<NSObject> currentDevice() { return classObject("UIDevice", "currentDevice"); }
 
 std::shared_ptr<NSObject> carrier() {
     auto info = ZVUtils::CTTelephonyNetworkInfoObject();
@@ -121,13 +122,10 @@ std::string ZVUtils::deviceModelString() {
 }
 
 std::string ZVUtils::resolutionString() {
-    auto screen = classObject("UIScreen", "mainScreen");
+    auto screen = UIScreen::mainScreen();
     if (!screen) return "";
-    auto bounds = performSelector(screen.get(), "bounds");
-    if (!bounds) return "";
-    double scale = 0;
-    if (auto s = performSelector(screen.get(), "scale")) scale = s->doubleValue();
-    const CGSize size = bounds->CGRectValue().size;
+    const double scale = screen->scale();
+    const CGSize size = screen->bounds().size;
     const double k = scale > 0 ? scale : 1;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d*%d", static_cast<int>(size.height * k), static_cast<int>(size.width * k));
@@ -135,9 +133,7 @@ std::string ZVUtils::resolutionString() {
 }
 
 bool ZVUtils::isPad() {
-    auto device = currentDevice();
-    auto idiom = device ? performSelector(device.get(), "userInterfaceIdiom") : std::nullopt;
-    return idiom && idiom->integerValue() == 1;
+    return UIDevice::currentDevice()->userInterfaceIdiom() == UIUserInterfaceIdiomPad;
 }
 
 std::string ZVUtils::countryString() { return NSLocale::currentLocale()->countryCode().value_or(""); }
@@ -162,16 +158,12 @@ std::string ZVUtils::dateString() {
 }
 
 Value ZVUtils::batteryInfo() {
-    double level = -1;
-    int64_t state = 0;
-    if (auto device = currentDevice()) {
-        auto enabled = performSelector(device.get(), "isBatteryMonitoringEnabled");
-        const bool wasOn = enabled && enabled->boolValue();
-        if (!wasOn) (void)performSelector(device.get(), "setBatteryMonitoringEnabled:", {Value(true)});
-        if (auto l = performSelector(device.get(), "batteryLevel")) level = l->doubleValue();
-        if (auto s = performSelector(device.get(), "batteryState")) state = s->integerValue();
-        if (!wasOn) (void)performSelector(device.get(), "setBatteryMonitoringEnabled:", {Value(false)});
-    }
+    auto device = UIDevice::currentDevice();
+    const bool wasOn = device->isBatteryMonitoringEnabled();
+    if (!wasOn) device->setBatteryMonitoringEnabled(true);
+    const double level = device->batteryLevel();
+    const int64_t state = device->batteryState();
+    if (!wasOn) device->setBatteryMonitoringEnabled(false);
     const int32_t st = state == 1 ? 0 : state == 2 ? 1 : state == 3 ? 2 : -1;
     return Value::dict({{"le", static_cast<int32_t>(level * 100)}, {"st", st}, {"ts", UTCIntervalMS()}});
 }
@@ -196,8 +188,7 @@ bool ZVUtils::isDeviceJailBreak() {
 
 int32_t ZVUtils::accessStatus() {
     const std::string machine = deviceModelString();
-    std::string model;
-    if (auto device = currentDevice()) model = text(performSelector(device.get(), "model"));
+    const std::string model = UIDevice::currentDevice()->model();
     if (model == "iPhone Simulator" || machine == "x86_64" || machine == "i386") return 1;
     bool wifi = false, cellular = false;
     for (const auto& i : networkInterfaceList()) {
@@ -268,10 +259,7 @@ std::string ZVUtils::sharedUDIDString() {
 
 std::string ZVUtils::idfv() {
     if (!ZVConfigManager::isValidField("header_idfv")) return "";
-    auto device = currentDevice();
-    if (!device) return "";
-    auto id = performSelector(device.get(), "identifierForVendor");
-    auto uuid = id ? id->objectAs<NSUUID>() : nullptr;
+    auto uuid = UIDevice::currentDevice()->identifierForVendor();
     return uuid ? uuid->UUIDString() : std::string();
 }
 

@@ -23,8 +23,6 @@ class ZVReachability;
 
 inline constexpr char kZVReachabilityChangedNotificationFromZVCommon[] =
     "kZVReachabilityChangedNotificationFromZVCommon";
-inline constexpr char UIApplicationWillResignActiveNotificationName[] = "UIApplicationWillResignActiveNotification";
-inline constexpr char UIApplicationDidBecomeActiveNotificationName[] = "UIApplicationDidBecomeActiveNotification";
 
 class ZVConfigureCache : public NSObject {
     NS_CLASS(ZVConfigureCache, NSObject)

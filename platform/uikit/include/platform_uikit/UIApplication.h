@@ -32,6 +32,8 @@ inline constexpr char UIApplicationWillTerminateNotification[] = "UIApplicationW
 inline constexpr char UIApplicationDidReceiveMemoryWarningNotification[] =
     "UIApplicationDidReceiveMemoryWarningNotification";
 
+inline constexpr uint64_t UIBackgroundTaskInvalid = 0;
+
 enum UIApplicationState : int64_t {
     UIApplicationStateActive = 0,
     UIApplicationStateInactive = 1,
@@ -113,6 +115,15 @@ public:
     // Idempotent while running.
     void startMemoryPressureMonitoring(std::shared_ptr<MemoryPressureMonitor> monitor = nullptr);
     void stopMemoryPressureMonitoring();
+
+    // --- background tasks (any thread; UIApplicationBackgroundTasks.cpp) ---
+    // A new task id (never UIBackgroundTaskInvalid); the handler runs on the main queue if
+    // the task is still open when the platform expires it.
+    uint64_t beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+    void endBackgroundTask(uint64_t identifier);
+    std::size_t openBackgroundTaskCount() const;
+    // Tests: the platform's time is up for every open task (handlers run on the main queue).
+    void expireBackgroundTasksForTesting();
 
     // Tests: back to a fresh state (inactive, no delegate, no windows, nothing recorded).
     void resetForTesting();

@@ -27,6 +27,15 @@ enum UIDeviceOrientation : int64_t {
     UIDeviceOrientationFaceDown = 6,
 };
 
+enum UIDeviceBatteryState : int64_t {
+    UIDeviceBatteryStateUnknown = 0,
+    UIDeviceBatteryStateUnplugged = 1,
+    UIDeviceBatteryStateCharging = 2,
+    UIDeviceBatteryStateFull = 3,
+};
+
+class NSUUID;
+
 class UIDevice : public NSObject {
     NS_CLASS(UIDevice, NSObject)
 public:
@@ -49,6 +58,22 @@ public:
     bool isGeneratingDeviceOrientationNotifications() const { return generating_.load() > 0; }
     void beginGeneratingDeviceOrientationNotifications() { ++generating_; }
     void endGeneratingDeviceOrientationNotifications();
+
+    // The device's name: the machine's host name (UIDeviceIdentity.cpp).
+    std::string name() const;
+    // One UUID per vendor (the bundle identifier without its last component), kept under the
+    // device root so that every app of the vendor and every reinstall reads the same one;
+    // nullptr without a bundle identifier.
+    std::shared_ptr<NSUUID> identifierForVendor() const;
+
+    // Battery from /sys/class/power_supply (UIDeviceBattery.cpp): level 0...1 and state
+    // while monitoring is on; -1 and Unknown while it is off or without a battery.
+    bool isBatteryMonitoringEnabled() const;
+    void setBatteryMonitoringEnabled(bool enabled);
+    float batteryLevel() const;
+    UIDeviceBatteryState batteryState() const;
+    // Tests: read the power supplies under this folder instead ("" = the system's).
+    static void setPowerSupplyRootForTesting(const std::string& root);
 
     NS_PROPERTY_ACCESSORS(int64_t, orientation, "N", orientation, setOrientation)
     NS_READONLY_PROPERTY(std::string, systemVersion, "R,N", systemVersion)
