@@ -227,7 +227,8 @@ std::string ZVFileUtility::generateEnvelopeNamePrefixPathURL(const std::string& 
 
 Value ZVFileUtility::statelessEnvelopeFile() {
     Value result = Value::mutableArray();
-    for (const Value& f : itemsInDir(zvStatelessDirectory() + "/", kEnvelopeSuffix).asArray()) result.addObject(f);
+    const Value direct = itemsInDir(zvStatelessDirectory() + "/", kEnvelopeSuffix);
+    for (const Value& f : direct.asArray()) result.addObject(f);
     const Value folders = itemsInAbsDir(zavezStatelessDirectory());
     for (const Value& folder : folders.asArray()) {
         const std::string dir(folder.asString());

@@ -1,6 +1,7 @@
 #include <analytics_common/ZVUtils.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -165,7 +166,10 @@ Value ZVUtils::batteryInfo() {
     const int64_t state = device->batteryState();
     if (!wasOn) device->setBatteryMonitoringEnabled(false);
     const int32_t st = state == 1 ? 0 : state == 2 ? 1 : state == 3 ? 2 : -1;
-    return Value::dict({{"le", static_cast<int32_t>(level * 100)}, {"st", st}, {"ts", UTCIntervalMS()}});
+    // The level is a float: 0.57f is 0.5699..., so round away the float's noise before the
+    // percentage is truncated.
+    const auto percent = static_cast<int32_t>(std::round(level * 10000.0) / 100.0);
+    return Value::dict({{"le", percent}, {"st", st}, {"ts", UTCIntervalMS()}});
 }
 
 bool ZVUtils::isDeviceJailBreak() {

@@ -3,6 +3,9 @@
 // a recording log manager registered by name, and a helper that drains the work queue.
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,7 +26,10 @@ inline std::string makeTempDir() {
 // Runs at static initialisation of the test program.
 inline const std::string& root() {
     static const std::string dir = [] {
-        std::string d = makeTempDir();
+        // A child started as "the same app, launched again" inherits its parent's folder.
+        const char* inherited = std::getenv("ZVTEST_ROOT");
+        std::string d = inherited && *inherited ? std::string(inherited) : makeTempDir();
+        ::setenv("ZVTEST_ROOT", d.c_str(), 1);
         ::setenv(NSSandbox::kRootEnvironmentVariable, (d + "/sandbox").c_str(), 1);
         ::setenv(NSSandbox::kDeviceRootEnvironmentVariable, (d + "/device").c_str(), 1);
         return d;
@@ -36,6 +42,17 @@ struct LogLine {
     int component, flag;
     std::string message;
 };
+
+// Runs this test program again with only the tests matching `filter`, as a new launch over
+// the same sandbox and device root; true when they passed.
+inline bool runAsNewLaunch(const std::string& filter) {
+    const std::string cmd = "/proc/" + std::to_string(::getpid()) + "/exe --gtest_filter='" + filter +
+                            "' --gtest_also_run_disabled_tests > " + root() + "/child.log 2>&1";
+    if (std::system(cmd.c_str()) != 0) return false;
+    std::ifstream log(root() + "/child.log");
+    const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    return text.find("[  PASSED  ]") != std::string::npos && text.find("0 tests") == std::string::npos;
+}
 
 // Waits until every event sent so far ran on the work queue.
 inline void drainWorkQueue() { dispatch_sync(ZVWorkDispatch::getWorkQueue(), [] {}); }

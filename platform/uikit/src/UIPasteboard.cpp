@@ -107,7 +107,8 @@ void UIPasteboard::setPersistent(bool persistent) {
 
 std::optional<Value::Data> UIPasteboard::dataForPasteboardType(const std::string& type) const {
     std::lock_guard lock(mutex);
-    const Value& data = load(fileFor(name_)).objectForKey("items").objectForKey(type);
+    const Value record = load(fileFor(name_));
+    const Value& data = record.objectForKey("items").objectForKey(type);
     if (!data.isData()) return std::nullopt;
     return data.asData();
 }
