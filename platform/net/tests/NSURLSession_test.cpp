@@ -559,3 +559,31 @@ TEST(SessionFactories, SessionAndTaskFactoriesAreRegisteredMethods) {
     EXPECT_NE(NSURLSession::sharedSession(), nullptr);
     EXPECT_EQ(NSURLSession::sharedSession(), NSURLSession::sharedSession());
 }
+
+TEST_F(SessionTest, NamesUnderTheInvalidDomainFailWithoutALookup) {
+    for (const char* url : {"http://collector.invalid/report", "https://A.B.INVALID./x", "http://invalid:8080/"}) {
+        SCOPED_TRACE(url);
+        auto recorder = std::make_shared<URLSessionRecorder>();
+        auto session = delegateSession(recorder);
+        session->dataTaskWithURL(NSURL::URLWithString(url))->resume();
+        ASSERT_TRUE(recorder->waitForCompletion());
+        ASSERT_NE(recorder->error, nullptr);
+        EXPECT_EQ(recorder->error->code(), NSURLErrorCannotFindHost);
+        ASSERT_TRUE(recorder->metrics);
+        EXPECT_TRUE(recorder->metrics->transactionMetrics.empty());  // nothing was looked up or sent
+        session->finishTasksAndInvalidate();
+    }
+    // A redirect to such a name ends the same way.
+    auto recorder = std::make_shared<URLSessionRecorder>();
+    recorder->onRedirect = [](const NSHTTPURLResponsePtr&, const NSURLRequestPtr& next) {
+        auto changed = next->mutableCopy();
+        changed->setURL(NSURL::URLWithString("http://elsewhere.invalid/text"));
+        return NSURLRequestPtr(changed);
+    };
+    auto session = delegateSession(recorder);
+    session->dataTaskWithRequest(request("/redirect"))->resume();
+    ASSERT_TRUE(recorder->waitForCompletion());
+    ASSERT_NE(recorder->error, nullptr);
+    EXPECT_EQ(recorder->error->code(), NSURLErrorCannotFindHost);
+    session->finishTasksAndInvalidate();
+}

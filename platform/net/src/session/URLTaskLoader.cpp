@@ -34,6 +34,15 @@ std::string lower(std::string s) {
     return s;
 }
 
+// Names under the reserved top-level domain "invalid" never resolve: no lookup is made.
+bool isReservedInvalidName(std::string host) {
+    host = lower(std::move(host));
+    if (!host.empty() && host.back() == '.') host.pop_back();
+    constexpr std::string_view kSuffix = ".invalid";
+    return host == "invalid" ||
+           (host.size() > kSuffix.size() && host.compare(host.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0);
+}
+
 bool isRedirectStatus(int64_t status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -284,6 +293,10 @@ void URLTaskLoader::startExchange(NSURLRequestPtr request) {
     request_ = std::move(request);
     task_->setCurrentRequest(request_, URLTaskLoaderKey());
     host_ = request_->URL()->host();
+    if (isReservedInvalidName(host_)) {
+        finish(errorWithCode(NSURLErrorCannotFindHost));
+        return;
+    }
     statusCode_ = 0;
     httpVersion_.clear();
     headerFields_.clear();
