@@ -584,6 +584,8 @@ void URLTaskLoader::responseReady(NSURLResponsePtr response) {
     bool handler = hasCompletionHandler();
     if (kind_ == Kind::Data) {
         collectBody_ = true;
+        constexpr int64_t kLargestReservation = 64 << 20;  // a bound on what a header field can claim
+        if (expectedToReceive_ > 0 && !local_) body_.reserve(static_cast<size_t>(std::min(expectedToReceive_, kLargestReservation)));
         deliverData_ = !handler && delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData) != nullptr;
         if (!handler) {
             if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveResponse)) {
@@ -871,7 +873,9 @@ void URLTaskLoader::storeInCacheThenFinish() {
     auto request = request_;
     auto d = hasCompletionHandler() ? nullptr : delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskWillCacheResponse);
     if (!d) {
-        cache->storeCachedResponse(proposed, *request);
+        // The store may write a file: it runs on the delegate queue, ahead of the completion,
+        // so the loading thread never waits for the disk.
+        deliver([cache, proposed, request] { cache->storeCachedResponse(proposed, *request); });
         finish(nullptr);
         return;
     }
