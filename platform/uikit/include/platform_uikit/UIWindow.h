@@ -1,0 +1,49 @@
+#pragma once
+// A window: the root of a view tree on the screen. Showing it registers it
+// with the application; the key window receives keyboard-less focus and is
+// where injected touches land by default. Its traits are the screen's.
+//
+// Main thread.
+
+#include <platform_uikit/UIView.h>
+
+#include <memory>
+
+class UIWindow;
+using UIWindowPtr = std::shared_ptr<UIWindow>;
+
+using UIWindowLevel = double;
+inline constexpr UIWindowLevel UIWindowLevelNormal = 0;
+inline constexpr UIWindowLevel UIWindowLevelStatusBar = 1000;
+inline constexpr UIWindowLevel UIWindowLevelAlert = 2000;
+
+class UIWindow : public UIView {
+    NS_CLASS(UIWindow, UIView)
+public:
+    // A hidden window covering the main screen.
+    UIWindow();
+    explicit UIWindow(CGRect frame);
+    static UIWindowPtr windowWithFrame(CGRect frame) { return std::make_shared<UIWindow>(frame); }
+
+    void makeKeyAndVisible();
+    void makeKeyWindow();
+    bool isKeyWindow() const;
+    virtual void becomeKeyWindow() {}
+    virtual void resignKeyWindow() {}
+    UIWindowLevel windowLevel() const { return level_; }
+    void setWindowLevel(UIWindowLevel level) { level_ = level; }
+
+    // The controller whose view fills the window (set by the controller layer).
+    std::shared_ptr<NSObject> rootViewController() const { return rootViewController_; }
+    void setRootViewController(std::shared_ptr<NSObject> controller) { rootViewController_ = std::move(controller); }
+
+    std::shared_ptr<UIResponder> nextResponder() const override;
+    // Showing registers the window with the application; hiding removes it.
+    void setHidden(bool hidden) override;
+
+private:
+    friend class UIView;
+    void visibilityChanged(bool visible);
+    UIWindowLevel level_ = UIWindowLevelNormal;
+    std::shared_ptr<NSObject> rootViewController_;
+};

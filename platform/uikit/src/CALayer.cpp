@@ -1,0 +1,481 @@
+#include <platform_uikit/CALayer.h>
+
+#include <platform_uikit/CATransaction.h>
+#include <platform_uikit/CGContext.h>
+
+#include <platform_dispatch/DispatchQueue.h>
+#include <platform_dispatch/NSRunLoop.h>
+#include <platform_dispatch/NSTimer.h>
+#include <platform_net/UIImage.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double part(const std::map<std::string, double>& parts, const std::string& key, double fallback) {
+    auto it = parts.find(key);
+    return it == parts.end() ? fallback : it->second;
+}
+
+}  // namespace
+
+// --- geometry ---
+
+void CALayer::willChange(const char* keyPath) {
+    if (delegate_) delegate_->layerWillChangeValue(*this, keyPath);
+}
+
+void CALayer::setBounds(CGRect bounds) {
+    if (bounds == bounds_) return;
+    willChange("bounds");
+    bool resized = bounds.size != bounds_.size;
+    bounds_ = bounds;
+    if (resized) {
+        needsLayout_ = true;
+    }
+}
+
+void CALayer::setPosition(CGPoint position) {
+    if (position == position_) return;
+    willChange("position");
+    position_ = position;
+}
+
+void CALayer::setAnchorPoint(CGPoint anchorPoint) {
+    willChange("anchorPoint");
+    anchorPoint_ = anchorPoint;
+}
+
+void CALayer::setZPosition(double z) {
+    willChange("zPosition");
+    zPosition_ = z;
+}
+
+void CALayer::setTransform(const CATransform3D& transform) {
+    if (transform == transform_ && transformParts_.empty()) return;
+    willChange("transform");
+    transform_ = transform;
+    transformParts_.clear();
+}
+
+CGRect CALayer::frame() const {
+    // The bounds rectangle relative to the anchor, through the transform, moved to position.
+    CGRect local = CGRectMake(-anchorPoint_.x * bounds_.size.width, -anchorPoint_.y * bounds_.size.height,
+                              bounds_.size.width, bounds_.size.height);
+    CGRect t = CGRectApplyAffineTransform(local, affineTransform());
+    return CGRectOffset(t, position_.x, position_.y);
+}
+
+void CALayer::setFrame(CGRect frame) {
+    if (CATransform3DIsIdentity(transform_)) {
+        setPosition(CGPointMake(frame.origin.x + anchorPoint_.x * frame.size.width,
+                                frame.origin.y + anchorPoint_.y * frame.size.height));
+        setBounds(CGRectMake(bounds_.origin.x, bounds_.origin.y, frame.size.width, frame.size.height));
+        return;
+    }
+    // With a transform only the position follows (the size is undefined, as on the platform).
+    CGRect current = this->frame();
+    setPosition(CGPointMake(position_.x + frame.origin.x - current.origin.x,
+                            position_.y + frame.origin.y - current.origin.y));
+}
+
+// --- appearance ---
+
+void CALayer::setCornerRadius(double r) {
+    willChange("cornerRadius");
+    cornerRadius_ = r;
+}
+
+void CALayer::setBorderWidth(double w) {
+    willChange("borderWidth");
+    borderWidth_ = w;
+}
+
+void CALayer::setBorderColor(UIColorPtr c) {
+    willChange("borderColor");
+    borderColor_ = std::move(c);
+}
+
+void CALayer::setBackgroundColor(UIColorPtr c) {
+    willChange("backgroundColor");
+    backgroundColor_ = std::move(c);
+}
+
+void CALayer::setOpacity(double opacity) {
+    if (opacity == opacity_) return;
+    willChange("opacity");
+    opacity_ = opacity;
+}
+
+void CALayer::setHidden(bool hidden) { hidden_ = hidden; }
+
+void CALayer::setContents(Value contents) { contents_ = std::move(contents); }
+
+// --- tree ---
+
+void CALayer::removeFromSublayers(const CALayer* layer) {
+    std::erase_if(sublayers_, [&](const CALayerPtr& l) { return l.get() == layer; });
+}
+
+void CALayer::addSublayer(const CALayerPtr& layer) { insertSublayerAtIndex(layer, sublayers_.size()); }
+
+void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, std::size_t index) {
+    if (!layer || layer.get() == this) return;
+    auto keep = layer;
+    if (auto old = layer->superlayer()) old->removeFromSublayers(layer.get());
+    index = std::min(index, sublayers_.size());
+    sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
+    layer->superlayer_ = std::static_pointer_cast<CALayer>(shared_from_this());
+}
+
+void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayerPtr& sibling) {
+    auto it = std::find(sublayers_.begin(), sublayers_.end(), sibling);
+    insertSublayerAtIndex(layer, it == sublayers_.end() ? 0 : static_cast<std::size_t>(it - sublayers_.begin()));
+}
+
+void CALayer::insertSublayerAbove(const CALayerPtr& layer, const CALayerPtr& sibling) {
+    auto it = std::find(sublayers_.begin(), sublayers_.end(), sibling);
+    insertSublayerAtIndex(layer, it == sublayers_.end() ? sublayers_.size()
+                                                        : static_cast<std::size_t>(it - sublayers_.begin()) + 1);
+}
+
+void CALayer::replaceSublayer(const CALayerPtr& old, const CALayerPtr& replacement) {
+    auto it = std::find(sublayers_.begin(), sublayers_.end(), old);
+    if (it == sublayers_.end() || !replacement) return;
+    std::size_t index = static_cast<std::size_t>(it - sublayers_.begin());
+    old->removeFromSuperlayer();
+    insertSublayerAtIndex(replacement, index);
+}
+
+void CALayer::removeFromSuperlayer() {
+    auto keep = std::static_pointer_cast<CALayer>(shared_from_this());
+    if (auto parent = superlayer()) parent->removeFromSublayers(this);
+    superlayer_.reset();
+}
+
+CGPoint CALayer::toSuperlayer(CGPoint p) const {
+    // Into the anchor-relative space, through the transform, then to the parent.
+    CGPoint local = CGPointMake(p.x - bounds_.origin.x - anchorPoint_.x * bounds_.size.width,
+                                p.y - bounds_.origin.y - anchorPoint_.y * bounds_.size.height);
+    CGPoint t = CGPointApplyAffineTransform(local, affineTransform());
+    return CGPointMake(t.x + position_.x, t.y + position_.y);
+}
+
+CGPoint CALayer::fromSuperlayer(CGPoint p) const {
+    CGPoint local = CGPointMake(p.x - position_.x, p.y - position_.y);
+    CGPoint t = CGPointApplyAffineTransform(local, CGAffineTransformInvert(affineTransform()));
+    return CGPointMake(t.x + bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
+                       t.y + bounds_.origin.y + anchorPoint_.y * bounds_.size.height);
+}
+
+CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* layer) const {
+    // Up to the root, then down to the target.
+    for (const CALayer* l = this; l; ) {
+        auto parent = l->superlayer();
+        if (!parent) break;
+        p = l->toSuperlayer(p);
+        l = parent.get();
+    }
+    if (!layer) return p;
+    std::vector<const CALayer*> chain;
+    for (const CALayer* l = layer; l; ) {
+        auto parent = l->superlayer();
+        if (!parent) break;
+        chain.push_back(l);
+        l = parent.get();
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->fromSuperlayer(p);
+    return p;
+}
+
+CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* layer) const {
+    if (!layer) return convertPointToLayer(p, nullptr) == p ? p : p;
+    return layer->convertPointToLayer(p, this);
+}
+
+// --- drawing and layout ---
+
+void CALayer::displayIfNeeded() {
+    if (!needsDisplay_) return;
+    display();
+}
+
+bool CALayer::drawsContent() const { return delegate_ && delegate_->drawsLayerContent(*this); }
+
+void CALayer::display() {
+    needsDisplay_ = false;
+    if (!drawsContent()) return;
+    CGContext context(bounds_.size, contentsScale_);
+    context.translateCTM(-bounds_.origin.x, -bounds_.origin.y);
+    drawInContext(context);
+    if (context.hasDrawn()) {
+        if (auto image = context.makeImage())
+            contents_ = Value(UIImage::imageWithCGImage(image, contentsScale_, UIImageOrientationUp));
+    }
+}
+
+void CALayer::drawInContext(CGContext& context) {
+    if (delegate_) delegate_->drawLayerInContext(*this, context);
+}
+
+void CALayer::renderInContext(CGContext& context) {
+    if (hidden_ || opacity_ <= 0) return;
+    context.saveGState();
+    context.setAlpha(context.alpha() * opacity_);
+    CGRect box = bounds_;
+    if (masksToBounds_) context.clipToRect(box);
+    if (backgroundColor_) {
+        context.setFillColor(backgroundColor_);
+        if (cornerRadius_ > 0) {
+            context.addRoundedRect(box, cornerRadius_);
+            context.fillPath();
+        } else {
+            context.fillRect(box);
+        }
+    }
+    if (auto image = contents_.objectAs<UIImage>()) context.drawImage(box, image->CGImage());
+    if (drawsContent()) drawInContext(context);
+    for (auto& sub : sublayers_) {
+        context.saveGState();
+        CGPoint origin = sub->toSuperlayer(sub->bounds_.origin);
+        context.translateCTM(origin.x, origin.y);
+        context.concatCTM(CGAffineTransformMake(sub->affineTransform().a, sub->affineTransform().b,
+                                                sub->affineTransform().c, sub->affineTransform().d, 0, 0));
+        context.translateCTM(-sub->bounds_.origin.x, -sub->bounds_.origin.y);
+        sub->renderInContext(context);
+        context.restoreGState();
+    }
+    if (borderWidth_ > 0 && borderColor_) {
+        context.setStrokeColor(borderColor_);
+        context.setLineWidth(borderWidth_);
+        context.strokeRect(CGRectInset(box, borderWidth_ / 2, borderWidth_ / 2));
+    }
+    context.restoreGState();
+}
+
+void CALayer::layoutIfNeeded() {
+    if (needsLayout_) layoutSublayers();
+    needsLayout_ = false;
+    for (auto sub : sublayers_) sub->layoutIfNeeded();
+}
+
+void CALayer::layoutSublayers() {
+    needsLayout_ = false;
+    if (delegate_) delegate_->layoutSublayersOfLayer(*this);
+}
+
+// --- animations ---
+
+void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
+    if (!animation) return;
+    if (key.empty()) key = "animation-" + std::to_string(nextSerial_);
+    for (auto it = animations_.begin(); it != animations_.end(); ++it) {
+        if (it->key == key) {
+            Running old = std::move(*it);
+            animations_.erase(it);
+            stop(std::move(old), false);
+            break;
+        }
+    }
+    Running running;
+    running.key = key;
+    running.animation = animation->copy();
+    running.begin = animation->beginTime > 0 ? animation->beginTime : CACurrentMediaTime();
+    running.serial = nextSerial_++;
+    running.transaction = CATransaction::currentGroup();
+    if (running.transaction) running.transaction->animationStarted();
+    double end = running.begin + running.animation->activeDuration();
+    if (std::isfinite(end)) {
+        std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
+        uint64_t serial = running.serial;
+        running.timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - CACurrentMediaTime()), false,
+                                                       [weak, serial](auto&) {
+                                                           if (auto layer = weak.lock()) layer->animationEnded(serial);
+                                                       });
+        NSRunLoop::mainRunLoop()->addTimer(running.timer, NSRunLoopCommonModes);
+    }
+    if (auto delegate = running.animation->delegate) {
+        std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
+        auto anim = running.animation;
+        dispatch_async(dispatch_get_main_queue(), [delegate, anim] { delegate->animationDidStart(anim.get()); });
+    }
+    animations_.push_back(std::move(running));
+}
+
+void CALayer::animationEnded(uint64_t serial) {
+    auto it = std::find_if(animations_.begin(), animations_.end(), [&](auto& r) { return r.serial == serial; });
+    if (it == animations_.end()) return;
+    it->finished = true;
+    it->timer.reset();
+    Running running = *it;
+    if (running.animation->removedOnCompletion) animations_.erase(it);
+    if (auto delegate = running.animation->delegate) delegate->animationDidStop(running.animation.get(), true);
+    if (running.transaction) running.transaction->animationStopped();
+    if (running.animation->removedOnCompletion && delegate_) delegate_->layerDidRemoveAnimation(*this, running.key);
+}
+
+void CALayer::stop(Running running, bool finished) {
+    if (running.timer) running.timer->invalidate();
+    if (auto delegate = running.animation->delegate) delegate->animationDidStop(running.animation.get(), finished);
+    if (running.transaction) running.transaction->animationStopped();
+    if (delegate_) delegate_->layerDidRemoveAnimation(*this, running.key);
+}
+
+CAAnimationPtr CALayer::animationForKey(const std::string& key) const {
+    for (auto& r : animations_)
+        if (r.key == key) return r.animation;
+    return nullptr;
+}
+
+std::vector<std::string> CALayer::animationKeys() const {
+    std::vector<std::string> keys;
+    for (auto& r : animations_) keys.push_back(r.key);
+    return keys;
+}
+
+void CALayer::removeAnimationForKey(const std::string& key) {
+    auto it = std::find_if(animations_.begin(), animations_.end(), [&](auto& r) { return r.key == key; });
+    if (it == animations_.end()) return;
+    Running running = std::move(*it);
+    animations_.erase(it);
+    // A finished animation kept by removedOnCompletion NO has already stopped.
+    if (!running.finished) stop(std::move(running), false);
+}
+
+void CALayer::removeAllAnimations() {
+    auto keys = animationKeys();
+    for (auto& key : keys) removeAnimationForKey(key);
+}
+
+void CALayer::copyPropertiesTo(CALayer& o) const {
+    o.bounds_ = bounds_;
+    o.position_ = position_;
+    o.anchorPoint_ = anchorPoint_;
+    o.zPosition_ = zPosition_;
+    o.transform_ = transform_;
+    o.transformParts_ = transformParts_;
+    o.cornerRadius_ = cornerRadius_;
+    o.masksToBounds_ = masksToBounds_;
+    o.borderWidth_ = borderWidth_;
+    o.borderColor_ = borderColor_;
+    o.backgroundColor_ = backgroundColor_;
+    o.opacity_ = opacity_;
+    o.hidden_ = hidden_;
+    o.contents_ = contents_;
+    o.contentsScale_ = contentsScale_;
+    o.mask_ = mask_;
+    o.name_ = name_;
+}
+
+CALayerPtr CALayer::makeCopy() const {
+    auto copy = std::make_shared<CALayer>();
+    copyPropertiesTo(*copy);
+    return copy;
+}
+
+CALayerPtr CALayer::presentationLayer() const {
+    auto p = makeCopy();
+    double now = CACurrentMediaTime();
+    for (auto& r : animations_) {
+        for (auto& kp : r.animation->animatedKeyPaths()) {
+            if (auto v = r.animation->valueAt(kp, now - r.begin, p->animatableValue(kp))) p->setAnimatableValue(kp, *v);
+        }
+    }
+    return p;
+}
+
+Value CALayer::animatableValue(const std::string& kp) const {
+    const auto& t = transform_;
+    if (kp == "position") return Value(position_);
+    if (kp == "position.x") return Value(position_.x);
+    if (kp == "position.y") return Value(position_.y);
+    if (kp == "bounds") return Value(bounds_);
+    if (kp == "bounds.size") return Value(bounds_.size);
+    if (kp == "bounds.origin") return Value(bounds_.origin);
+    if (kp == "bounds.size.width") return Value(bounds_.size.width);
+    if (kp == "bounds.size.height") return Value(bounds_.size.height);
+    if (kp == "anchorPoint") return Value(anchorPoint_);
+    if (kp == "opacity") return Value(opacity_);
+    if (kp == "zPosition") return Value(zPosition_);
+    if (kp == "cornerRadius") return Value(cornerRadius_);
+    if (kp == "borderWidth") return Value(borderWidth_);
+    if (kp == "backgroundColor") return Value(backgroundColor_);
+    if (kp == "borderColor") return Value(borderColor_);
+    if (kp == "hidden") return Value(hidden_);
+    if (kp == "contents") return contents_;
+    double sx = std::hypot(t.m11, t.m12, t.m13), sy = std::hypot(t.m21, t.m22, t.m23), sz = std::hypot(t.m31, t.m32, t.m33);
+    if (kp == "transform.scale") return Value(part(transformParts_, "scale", (sx + sy) / 2));
+    if (kp == "transform.scale.x") return Value(part(transformParts_, "scale.x", sx));
+    if (kp == "transform.scale.y") return Value(part(transformParts_, "scale.y", sy));
+    if (kp == "transform.scale.z") return Value(part(transformParts_, "scale.z", sz));
+    if (kp == "transform.rotation" || kp == "transform.rotation.z")
+        return Value(part(transformParts_, "rotation.z", std::atan2(t.m12, t.m11)));
+    if (kp == "transform.rotation.x") return Value(part(transformParts_, "rotation.x", std::atan2(t.m23, t.m33)));
+    if (kp == "transform.rotation.y") return Value(part(transformParts_, "rotation.y", std::atan2(-t.m13, t.m33)));
+    if (kp == "transform.translation.x") return Value(t.m41);
+    if (kp == "transform.translation.y") return Value(t.m42);
+    return Value();
+}
+
+bool CALayer::setAnimatableValue(const std::string& kp, const Value& v) {
+    if (kp == "position") setPosition(v.CGPointValue());
+    else if (kp == "position.x") setPosition(CGPointMake(v.doubleValue(), position_.y));
+    else if (kp == "position.y") setPosition(CGPointMake(position_.x, v.doubleValue()));
+    else if (kp == "bounds") setBounds(v.CGRectValue());
+    else if (kp == "bounds.size") setBounds(CGRect{bounds_.origin, v.CGSizeValue()});
+    else if (kp == "bounds.origin") setBounds(CGRect{v.CGPointValue(), bounds_.size});
+    else if (kp == "bounds.size.width") setBounds(CGRectMake(bounds_.origin.x, bounds_.origin.y, v.doubleValue(), bounds_.size.height));
+    else if (kp == "bounds.size.height") setBounds(CGRectMake(bounds_.origin.x, bounds_.origin.y, bounds_.size.width, v.doubleValue()));
+    else if (kp == "anchorPoint") setAnchorPoint(v.CGPointValue());
+    else if (kp == "opacity") setOpacity(v.doubleValue());
+    else if (kp == "zPosition") setZPosition(v.doubleValue());
+    else if (kp == "cornerRadius") setCornerRadius(v.doubleValue());
+    else if (kp == "borderWidth") setBorderWidth(v.doubleValue());
+    else if (kp == "backgroundColor") setBackgroundColor(v.objectAs<UIColor>());
+    else if (kp == "borderColor") setBorderColor(v.objectAs<UIColor>());
+    else if (kp == "hidden") setHidden(v.boolValue());
+    else if (kp == "contents") setContents(v);
+    else if (kp.rfind("transform.", 0) == 0) {
+        std::string sub = kp.substr(10);
+        if (sub == "rotation") sub = "rotation.z";
+        if (sub == "translation.x") {
+            transform_.m41 = v.doubleValue();
+            return true;
+        }
+        if (sub == "translation.y") {
+            transform_.m42 = v.doubleValue();
+            return true;
+        }
+        if (sub != "scale" && sub != "scale.x" && sub != "scale.y" && sub != "scale.z" && sub != "rotation.x" &&
+            sub != "rotation.y" && sub != "rotation.z")
+            return false;
+        double sx = animatableValue("transform.scale.x").doubleValue();
+        double sy = animatableValue("transform.scale.y").doubleValue();
+        double sz = animatableValue("transform.scale.z").doubleValue();
+        double rx = animatableValue("transform.rotation.x").doubleValue();
+        double ry = animatableValue("transform.rotation.y").doubleValue();
+        double rz = animatableValue("transform.rotation.z").doubleValue();
+        double tx = transform_.m41, ty = transform_.m42;
+        double x = v.doubleValue();
+        if (sub == "scale") sx = sy = sz = x;
+        else if (sub == "scale.x") sx = x;
+        else if (sub == "scale.y") sy = x;
+        else if (sub == "scale.z") sz = x;
+        else if (sub == "rotation.x") rx = x;
+        else if (sub == "rotation.y") ry = x;
+        else rz = x;
+        auto m = CATransform3DMakeScale(sx, sy, sz);
+        m = CATransform3DConcat(m, CATransform3DMakeRotation(rx, 1, 0, 0));
+        m = CATransform3DConcat(m, CATransform3DMakeRotation(ry, 0, 1, 0));
+        m = CATransform3DConcat(m, CATransform3DMakeRotation(rz, 0, 0, 1));
+        m.m41 = tx;
+        m.m42 = ty;
+        transform_ = m;
+        transformParts_[sub] = x;
+        if (sub == "scale") transformParts_["scale.x"] = transformParts_["scale.y"] = x;
+    } else {
+        return false;
+    }
+    return true;
+}

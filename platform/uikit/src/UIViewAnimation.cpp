@@ -1,0 +1,166 @@
+// View animations: changes made inside an animation block become layer
+// animations from the value shown before to the new model value.
+
+#include <platform_uikit/UIView.h>
+
+#include <platform_uikit/CATransaction.h>
+
+#include <platform_dispatch/DispatchQueue.h>
+#include <platform_dispatch/NSRunLoop.h>
+#include <platform_dispatch/NSTimer.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct Change {
+    std::weak_ptr<CALayer> layer;
+    std::string keyPath;
+    Value from;
+};
+
+struct Block {
+    bool enabled = true;
+    uint64_t options = 0;
+    std::vector<Change> changes;
+};
+
+std::vector<Block>& blocks() {
+    static std::vector<Block> stack;
+    return stack;
+}
+
+bool animationsEnabled = true;
+
+// Waits for the animations of one block and reports once.
+struct Completion : CAAnimationDelegate {
+    int pending = 0;
+    bool finished = true;
+    std::function<void(bool)> completion;
+    void animationDidStop(CAAnimation*, bool ok) override {
+        finished = finished && ok;
+        if (--pending == 0 && completion) {
+            auto done = std::move(completion);
+            bool all = finished;
+            dispatch_async(dispatch_get_main_queue(), [done, all] { done(all); });
+        }
+    }
+};
+
+std::shared_ptr<CAMediaTimingFunction> curveFor(uint64_t options) {
+    switch ((options >> 16) & 0xF) {
+        case 1:
+            return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseIn);
+        case 2:
+            return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseOut);
+        case 3:
+            return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear);
+        default:
+            return CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionEaseInEaseOut);
+    }
+}
+
+// Layer key paths a view's animatable properties land on.
+bool animatable(const std::string& keyPath) {
+    return keyPath == "position" || keyPath == "bounds" || keyPath == "opacity" || keyPath == "transform" ||
+           keyPath == "backgroundColor" || keyPath == "cornerRadius" || keyPath == "borderWidth" ||
+           keyPath == "borderColor" || keyPath == "anchorPoint" || keyPath == "zPosition";
+}
+
+}  // namespace
+
+void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
+    if (blocks().empty() || !blocks().back().enabled || !animationsEnabled || !animatable(keyPath)) return;
+    auto& block = blocks().back();
+    auto self = std::static_pointer_cast<CALayer>(layer.shared_from_this());
+    for (auto& c : block.changes)
+        if (c.layer.lock() == self && c.keyPath == keyPath) return;  // the first "from" counts
+    auto shown = layer.presentationLayer();
+    Value from = keyPath != "transform" ? shown->animatableValue(keyPath)
+                                        : Value::dict({{"transform.scale.x", shown->animatableValue("transform.scale.x")},
+                                                       {"transform.scale.y", shown->animatableValue("transform.scale.y")},
+                                                       {"transform.rotation.z",
+                                                        shown->animatableValue("transform.rotation.z")}});
+    block.changes.push_back({self, keyPath, std::move(from)});
+}
+
+void UIView::animateWithDuration(double duration, double delay, uint64_t options,
+                                 const std::function<void()>& animations, std::function<void(bool)> completion) {
+    if (duration <= 0 || !animationsEnabled) {
+        if (animations) animations();
+        if (completion) completion(true);
+        return;
+    }
+    blocks().push_back(Block{true, options, {}});
+    if (animations) animations();
+    Block block = std::move(blocks().back());
+    blocks().pop_back();
+
+    auto done = std::make_shared<Completion>();
+    done->completion = std::move(completion);
+    double now = CACurrentMediaTime();
+    std::vector<std::pair<CALayerPtr, std::shared_ptr<CABasicAnimation>>> made;
+    for (auto& change : block.changes) {
+        auto layer = change.layer.lock();
+        if (!layer) continue;
+        std::string keyPath = change.keyPath;
+        Value to = layer->animatableValue(keyPath);
+        if (keyPath == "transform") {
+            // Transforms animate through their scale and rotation parts.
+            for (const char* part : {"transform.scale.x", "transform.scale.y", "transform.rotation.z"}) {
+                auto a = CABasicAnimation::animationWithKeyPath(part);
+                a->fromValue = change.from.objectForKey(Value(part));
+                a->toValue = layer->animatableValue(part);
+                made.emplace_back(layer, a);
+            }
+            continue;
+        }
+        auto a = CABasicAnimation::animationWithKeyPath(keyPath);
+        a->fromValue = change.from;
+        a->toValue = to;
+        made.emplace_back(layer, a);
+    }
+    if (made.empty()) {
+        // Nothing animatable changed: the completion still waits for the block's time.
+        if (done->completion) {
+            auto timer = NSTimer::timerWithTimeInterval(delay + duration, false, [done](auto&) {
+                if (auto c = std::move(done->completion)) c(true);
+            });
+            NSRunLoop::mainRunLoop()->addTimer(timer, NSRunLoopCommonModes);
+        }
+        return;
+    }
+    done->pending = static_cast<int>(made.size());
+    for (auto& [layer, a] : made) {
+        a->duration = duration;
+        a->timingFunction = curveFor(options);
+        if (delay > 0) {
+            a->beginTime = now + delay;
+            a->fillMode = kCAFillModeBackwards;
+        }
+        if (options & UIViewAnimationOptionRepeat) a->repeatCount = HUGE_VAL;
+        a->autoreverses = options & UIViewAnimationOptionAutoreverse;
+        a->delegate = done;
+        layer->addAnimation(a, a->keyPath);
+    }
+}
+
+void UIView::animateWithSpringDuration(double duration, double delay, double, double, uint64_t options,
+                                       const std::function<void()>& animations, std::function<void(bool)> completion) {
+    animateWithDuration(duration, delay, options, animations, std::move(completion));
+}
+
+void UIView::transitionWithView(const UIViewPtr&, double duration, uint64_t options,
+                                const std::function<void()>& animations, std::function<void(bool)> completion) {
+    animateWithDuration(duration, 0, options, animations, std::move(completion));
+}
+
+void UIView::performWithoutAnimation(const std::function<void()>& actions) {
+    blocks().push_back(Block{false, 0, {}});
+    if (actions) actions();
+    blocks().pop_back();
+}
+
+bool UIView::areAnimationsEnabled() { return animationsEnabled; }
+void UIView::setAnimationsEnabled(bool enabled) { animationsEnabled = enabled; }
