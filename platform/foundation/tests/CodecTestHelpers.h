@@ -73,4 +73,24 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Arrays nested `depth` deep around an empty one. Value releases its children recursively,
+// so the levels are kept here too and released from the outside in, one at a time.
+class DeepArray {
+public:
+    explicit DeepArray(std::size_t depth) {
+        levels_.push_back(Value::array({}));
+        for (std::size_t i = 1; i < depth; ++i) levels_.push_back(Value::array({levels_.back()}));
+    }
+    ~DeepArray() {
+        while (!levels_.empty()) levels_.pop_back();
+    }
+    DeepArray(const DeepArray&) = delete;
+    DeepArray& operator=(const DeepArray&) = delete;
+
+    const Value& value() const { return levels_.back(); }
+
+private:
+    std::vector<Value> levels_;
+};
+
 }  // namespace codec_test

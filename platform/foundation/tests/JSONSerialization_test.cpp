@@ -260,6 +260,8 @@ TEST(JSONWriting, InvalidObjectsAreErrorsNotCrashes) {
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
+    const codec_test::DeepArray pastTheLimit(NSJSONSerialization::kMaxDepth + 1), hostile(200000),
+        atTheLimit(NSJSONSerialization::kMaxDepth);
     const Case cases[] = {
         {"NaN", Value::array({nan}), 0},
         {"+inf", Value::array({inf}), 0},
@@ -275,6 +277,14 @@ TEST(JSONWriting, InvalidObjectsAreErrorsNotCrashes) {
         {"nested deep", Value::array({Value::dict({{"a", Value::array({Value(NSDate(0))})}})}), 0},
         {"top-level string", Value("s"), 0},
         {"top-level null", Value(), 0},
+        {"invalid UTF-8 string", Value::array({Value(std::string("a\xff\xfe"))}), 0},
+        {"invalid UTF-8 fragment", Value(std::string("a\xff\xfe")), NSJSONWritingFragmentsAllowed},
+        {"encoded surrogate", Value::array({Value(std::string("\xED\xA0\x80"))}), 0},
+        {"overlong slash", Value::array({Value(std::string("\xC0\xAF"))}), 0},
+        {"truncated sequence", Value::array({Value(std::string("\xC3"))}), 0},
+        {"invalid UTF-8 key", Value::dict({{Value(std::string("k\xff")), "v"}}), 0},
+        {"nested past the limit", pastTheLimit.value(), 0},
+        {"nested 200000 deep", hostile.value(), 0},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(NSJSONSerialization::isValidJSONObject(c.value, c.options)) << c.name;
@@ -285,6 +295,8 @@ TEST(JSONWriting, InvalidObjectsAreErrorsNotCrashes) {
         EXPECT_EQ(error->code(), NSPropertyListWriteStreamError);
     }
     EXPECT_TRUE(NSJSONSerialization::isValidJSONObject(Value("s"), NSJSONWritingFragmentsAllowed));
+    EXPECT_EQ(write(atTheLimit.value()),
+              std::string(NSJSONSerialization::kMaxDepth, '[') + std::string(NSJSONSerialization::kMaxDepth, ']'));
     EXPECT_TRUE(NSJSONSerialization::isValidJSONObject(Value::dict({{"a", Value::array({Value(), 1.5, "x"})}})));
 }
 

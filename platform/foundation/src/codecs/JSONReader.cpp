@@ -22,9 +22,10 @@
 #endif
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
-#include <unicode/utf8.h>
 
 #include <platform_foundation/CodecErrors.h>
+
+#include "codecs/StrictUTF8.h"
 
 namespace {
 
@@ -326,36 +327,6 @@ const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std:
     }
 }
 
-// Strict UTF-8 (no overlongs, surrogates or code points past U+10FFFF), eight ASCII bytes at a
-// time. A document that passes cannot fail the reader's own encoding check, so the reader can
-// skip it; one that does not is parsed again with the check, which finds and names the fault.
-bool isStrictUTF8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const std::size_t n = text.size();
-    if (n > static_cast<std::size_t>(INT32_MAX)) return false;
-    std::size_t i = 0;
-    while (i < n) {
-        if (i + 8 <= n) {
-            uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            if (!(word & 0x8080808080808080ull)) {
-                i += 8;
-                continue;
-            }
-        }
-        if (bytes[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        int32_t at = static_cast<int32_t>(i);
-        UChar32 c;
-        U8_NEXT(bytes, at, static_cast<int32_t>(n), c);
-        if (c < 0) return false;
-        i = static_cast<std::size_t>(at);
-    }
-    return true;
-}
-
 NSErrorPtr makeError(const std::string& what, std::string_view text, std::size_t offset) {
     std::size_t line = 1, column = 0;
     for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
@@ -410,7 +381,9 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
     constexpr unsigned kFlags = rapidjson::kParseFullPrecisionFlag;
     rapidjson::ParseResult result;
     std::size_t consumed = 0;
-    if (isStrictUTF8(text)) {
+    // Text that passes the strict check cannot fail the reader's own encoding check, so the reader
+    // can skip it; other text is parsed with the check, which finds and names the fault.
+    if (codecs::isStrictUTF8(text)) {
         // Already checked: parse a NUL-terminated copy in place, which lets the reader scan in
         // vectors and decode strings where they stand instead of copying each out first.
         builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);

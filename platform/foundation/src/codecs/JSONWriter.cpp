@@ -9,29 +9,36 @@
 
 #include <platform_foundation/CodecErrors.h>
 
+#include "codecs/StrictUTF8.h"
+
 namespace {
 
-// Why the value cannot be written, or empty when it can.
-std::string invalidReason(const Value& v) {
+// Why the value cannot be written, or empty when it can. The depth bound also keeps the
+// writer's own recursion off the end of the stack.
+std::string invalidReason(const Value& v, std::size_t depth = 0) {
     switch (v.type()) {
     case Value::Type::Null:
     case Value::Type::Bool:
     case Value::Type::Int:
     case Value::Type::UInt:
-    case Value::Type::String:
         return {};
+    case Value::Type::String:
+        return codecs::isStrictUTF8(v.asString()) ? std::string() : "Invalid string (not UTF-8) in JSON write";
     case Value::Type::Double:
         return std::isfinite(v.asDouble()) ? std::string() : "Invalid number value (NaN or infinity) in JSON write";
     case Value::Type::Decimal:
         return v.asDecimal().isNaN() ? "Invalid number value (NaN) in JSON write" : std::string();
     case Value::Type::Array:
+        if (depth >= NSJSONSerialization::kMaxDepth) return "Too many nested arrays or dictionaries in JSON write";
         for (const Value& item : v.asArray())
-            if (auto why = invalidReason(item); !why.empty()) return why;
+            if (auto why = invalidReason(item, depth + 1); !why.empty()) return why;
         return {};
     case Value::Type::Dictionary:
+        if (depth >= NSJSONSerialization::kMaxDepth) return "Too many nested arrays or dictionaries in JSON write";
         for (const auto& [key, item] : v.asDictionary()) {
             if (!key.isString()) return "Invalid (non-string) key in JSON dictionary";
-            if (auto why = invalidReason(item); !why.empty()) return why;
+            if (!codecs::isStrictUTF8(key.asString())) return "Invalid string (not UTF-8) in JSON write";
+            if (auto why = invalidReason(item, depth + 1); !why.empty()) return why;
         }
         return {};
     default:
