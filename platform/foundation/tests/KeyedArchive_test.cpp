@@ -396,3 +396,42 @@ TEST(KeyedArchive, DamagedArchivesNeverCrash) {
         }
     }
 }
+
+// Each layer an array holding the layer below twice: decoding shares the objects, but any walk
+// over the result (a description, a comparison, archiving it again) would visit 2^layers
+// nodes. Such archives are refused; a few shared references still decode.
+TEST(KeyedArchive, SharedObjectBombsAreRefused) {
+    const std::string arrayClass = "<dict><key>$classname</key><string>NSArray</string><key>$classes</key><array>"
+                                   "<string>NSArray</string><string>NSObject</string></array></dict>";
+    auto layered = [&](int layers) {
+        // $objects: 1 the class, 2 the leaf string, 3 + k layer k (holding 2 + k twice).
+        std::string objects = arrayClass + "<string>leaf</string>";
+        for (int k = 0; k < layers; ++k)
+            objects += "<dict><key>NS.objects</key><array>" + uid(2 + k) + uid(2 + k) + "</array><key>$class</key>" +
+                       uid(1) + "</dict>";
+        const Value::Data xml =
+            handMadeArchive(objects, "<key>root</key>" + uid(2 + layers));
+        // As a binary property list, the form archives travel in.
+        return NSPropertyListSerialization::dataWithPropertyList(NSPropertyListSerialization::propertyListWithData(xml),
+                                                                 NSPropertyListBinaryFormat_v1_0);
+    };
+    const Value::Data bomb = layered(60);
+    EXPECT_LT(bomb.size(), 4096u);
+    for (bool secure : {true, false}) {
+        SCOPED_TRACE(secure);
+        NSErrorPtr error;
+        const Value v = secure ? NSKeyedUnarchiver::unarchivedObjectOfClasses({"NSArray", "NSString"}, bomb, &error)
+                               : NSKeyedUnarchiver::unarchiveObjectWithData(bomb, &error);
+        EXPECT_TRUE(v.isNull());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), NSCoderReadCorruptError);
+        EXPECT_NE(error->description().find("too many objects"), std::string::npos) << error->description();
+    }
+
+    NSErrorPtr error;
+    const Value shared = NSKeyedUnarchiver::unarchivedObjectOfClasses({"NSArray", "NSString"}, layered(3), &error);
+    ASSERT_FALSE(error) << error->description();
+    const Value pair = Value::array({"leaf", "leaf"});
+    const Value twoPairs = Value::array({pair, pair});
+    EXPECT_EQ(shared, Value::array({twoPairs, twoPairs}));
+}

@@ -8,6 +8,7 @@
 
 #include <platform_foundation/CodecErrors.h>
 
+#include "BinaryPlistBuilder.h"
 #include "CodecTestHelpers.h"
 
 using codec_test::sameKindsAndValues;
@@ -43,7 +44,7 @@ TEST(PropertyList, RoundTripKeepsKindsInBothFormats) {
         ASSERT_FALSE(data.empty());
         NSPropertyListFormat found = NSPropertyListOpenStepFormat;
         const Value back = NSPropertyListSerialization::propertyListWithData(data, 0, &found, &error);
-        ASSERT_FALSE(error) << format;
+        ASSERT_FALSE(error) << format << " " << error->description();
         EXPECT_EQ(found, format);
         Value expected = v;
         if (format == NSPropertyListXMLFormat_v1_0) {
@@ -166,4 +167,191 @@ TEST(PropertyList, DecimalsAreWrittenAsNumbers) {
     const Value back = NSPropertyListSerialization::propertyListWithData(
         NSPropertyListSerialization::dataWithPropertyList(v, NSPropertyListBinaryFormat_v1_0));
     EXPECT_TRUE(sameKindsAndValues(back, Value::array({int64_t{12}, 1.5, int64_t{-30000}})));
+}
+
+namespace {
+
+using codec_test::BinaryPlistBuilder;
+
+const char* kXMLHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
+
+std::string xmlDocument(const std::string& body) { return kXMLHead + body + "</plist>"; }
+
+Value readPlist(const std::string& bytes, NSErrorPtr* error) {
+    return NSPropertyListSerialization::propertyListWithData(std::string_view(bytes), 0, nullptr, error);
+}
+
+std::string binaryWith(void (*make)(BinaryPlistBuilder&, BinaryPlistBuilder::Ref&)) {
+    BinaryPlistBuilder b;
+    BinaryPlistBuilder::Ref top = 0;
+    make(b, top);
+    return b.build(top);
+}
+
+}  // namespace
+
+// libplist reads many malformed values leniently (a prefix of a number, zero, 1970, empty
+// data); each of these is refused. Well-formed neighbours of each still read as before.
+TEST(PropertyList, MalformedValuesAreErrors) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case refused[] = {
+        {"integer with trailing letters", xmlDocument("<integer>12abc</integer>")},
+        {"real that is no number", xmlDocument("<real>abc</real>")},
+        {"date that is no date", xmlDocument("<date>notadate</date>")},
+        {"data that is no base64", xmlDocument("<data>!!!@@@</data>")},
+        {"base64 without its padding", xmlDocument("<data>AAE</data>")},
+        {"integer past 64 bits", xmlDocument("<integer>18446744073709551616</integer>")},
+        {"negative integer past 64 bits", xmlDocument("<integer>-9223372036854775809</integer>")},
+        {"key without a value", xmlDocument("<dict><key>a</key><integer>1</integer><key>b</key></dict>")},
+        {"value without a key", xmlDocument("<dict><integer>1</integer></dict>")},
+        {"trailing garbage", xmlDocument("<integer>1</integer>") + "garbage"},
+        {"second root element", xmlDocument("<integer>1</integer>") + "<plist><integer>2</integer></plist>"},
+        {"second value in plist", xmlDocument("<true/><false/>")},
+        {"empty plist", xmlDocument("")},
+        {"unknown element", xmlDocument("<ustring>x</ustring>")},
+        {"entity declaration",
+         "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaa\">]><plist><string>&a;</string></plist>"},
+        {"binary date NaN", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.date(std::numeric_limits<double>::quiet_NaN());
+         })},
+        {"binary date 1e300", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) { top = b.date(1e300); })},
+        {"binary key holding NUL", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.dict({b.ascii(std::string("a\0b", 3))}, {b.integer(1)});
+         })},
+        {"binary UTF-16 key holding NUL", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.dict({b.utf16({0x00E9, 0x0000})}, {b.integer(1)});
+         })},
+        {"binary key that is no string", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.dict({b.integer(1)}, {b.integer(1)});
+         })},
+        {"binary lone high surrogate", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.utf16({0x0041, 0xD83D});
+         })},
+        {"binary lone low surrogate", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.utf16({0xDE00, 0x0041});
+         })},
+        {"binary object referring to itself", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.reserve();
+             b.setArray(top, {top});
+         })},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.name);
+        NSErrorPtr error;
+        EXPECT_TRUE(readPlist(c.bytes, &error).isNull());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+    }
+
+    struct Good {
+        const char* name;
+        std::string bytes;
+        Value expected;
+    };
+    const Good accepted[] = {
+        {"hexadecimal integer", xmlDocument("<integer>0x10</integer>"), Value(int64_t{16})},
+        {"integer with spaces around it", xmlDocument("<integer> 12 </integer>"), Value(int64_t{12})},
+        {"smallest integer", xmlDocument("<integer>-9223372036854775808</integer>"),
+         Value(std::numeric_limits<int64_t>::min())},
+        {"largest unsigned integer", xmlDocument("<integer>18446744073709551615</integer>"),
+         Value(std::numeric_limits<uint64_t>::max())},
+        {"real with exponent", xmlDocument("<real>1e5</real>"), Value(1e5)},
+        {"infinite real", xmlDocument("<real>+infinity</real>"), Value(std::numeric_limits<double>::infinity())},
+        {"date", xmlDocument("<date>2001-01-01T00:01:00Z</date>"), Value(NSDate(60))},
+        {"padded base64 across lines", xmlDocument("<data>\n\tAAE=\n</data>"), Value(Value::Data{0, 1})},
+        {"bare value without plist element", "<integer>5</integer>", Value(int64_t{5})},
+        {"empty string element", xmlDocument("<string/>"), Value("")},
+        {"character references", xmlDocument("<string>a&lt;&#x41;<![CDATA[<b>]]></string>"), Value("a<A<b>")},
+        {"binary surrogate pair", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             top = b.utf16({0xD83D, 0xDE00});
+         }),
+         Value("\xF0\x9F\x98\x80")},
+        {"binary shared references", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {
+             const auto s = b.ascii("shared");
+             const auto inner = b.array({s, s});
+             top = b.dict({b.ascii("a"), b.ascii("b")}, {inner, inner});
+         }),
+         Value::dict({{"a", Value::array({"shared", "shared"})}, {"b", Value::array({"shared", "shared"})}})},
+    };
+    for (const Good& c : accepted) {
+        SCOPED_TRACE(c.name);
+        NSErrorPtr error;
+        const Value v = readPlist(c.bytes, &error);
+        ASSERT_FALSE(error) << error->description();
+        EXPECT_TRUE(sameKindsAndValues(v, c.expected));
+    }
+}
+
+// About forty arrays, each holding the next one twice: a 200-byte document that libplist
+// would expand into 2^40 nodes. The expansion is measured before libplist sees it.
+TEST(PropertyList, SharedReferenceBombsAreRefused) {
+    BinaryPlistBuilder b;
+    BinaryPlistBuilder::Ref next = b.integer(1);
+    for (int level = 0; level < 40; ++level) next = b.array({next, next});
+    const std::string bomb = b.build(next);
+    EXPECT_LT(bomb.size(), 300u);
+    NSErrorPtr error;
+    EXPECT_TRUE(readPlist(bomb, &error).isNull());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+    EXPECT_NE(error->description().find("too many"), std::string::npos) << error->description();
+
+    // Sixteen levels expand to 2^17 nodes: shared, yet within bounds.
+    BinaryPlistBuilder small;
+    BinaryPlistBuilder::Ref inner = small.integer(1);
+    for (int level = 0; level < 16; ++level) inner = small.array({inner, inner});
+    error.reset();
+    const Value v = readPlist(small.build(inner), &error);
+    ASSERT_FALSE(error) << error->description();
+    EXPECT_EQ(v[1][0][1][0].count(), 2u);
+}
+
+// Nesting past the limit is an error in both formats, before any recursion can run out of
+// stack; nesting up to it reads back.
+TEST(PropertyList, DeepNestingIsAnErrorNotACrash) {
+    constexpr std::size_t kLimit = 512;
+    constexpr std::size_t kHostile = 100000;
+    auto nestedXML = [](std::size_t depth) {
+        std::string body;
+        for (std::size_t i = 0; i < depth; ++i) body += "<array>";
+        for (std::size_t i = 0; i < depth; ++i) body += "</array>";
+        return xmlDocument(body);
+    };
+    auto nestedBinary = [](std::size_t depth) {
+        BinaryPlistBuilder b;
+        BinaryPlistBuilder::Ref inner = b.array({});
+        for (std::size_t i = 1; i < depth; ++i) inner = b.array({inner});
+        return b.build(inner);
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"XML", nestedXML(kHostile)},
+        {"binary", nestedBinary(kHostile)},
+        {"XML one past the limit", nestedXML(kLimit + 1)},
+        {"binary one past the limit", nestedBinary(kLimit + 1)},
+    };
+    for (const auto& [name, bytes] : refused) {
+        SCOPED_TRACE(name);
+        NSErrorPtr error;
+        EXPECT_TRUE(readPlist(bytes, &error).isNull());
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->description().find("nested too deeply"), std::string::npos) << error->description();
+    }
+    for (const std::string& bytes : {nestedXML(kLimit), nestedBinary(kLimit)}) {
+        NSErrorPtr error;
+        EXPECT_TRUE(readPlist(bytes, &error).isArray());
+        EXPECT_FALSE(error);
+    }
+
+    // Writing: a Value nested past the limit is refused, not recursed into.
+    const codec_test::DeepArray deep(kHostile);
+    for (auto format : kFormats) {
+        NSErrorPtr error;
+        EXPECT_TRUE(NSPropertyListSerialization::dataWithPropertyList(deep.value(), format, 0, &error).empty());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), NSPropertyListWriteStreamError);
+    }
 }

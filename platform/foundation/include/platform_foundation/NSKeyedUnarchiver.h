@@ -57,6 +57,8 @@ private:
     Value decodeObjectNode(uint64_t uid, void* node, const std::set<std::string>* allowed);
     bool checkAllowed(const std::vector<std::string>& chain, const std::set<std::string>* allowed);
     Value corrupt(const std::string& why);
+    // Adds to the expanded size of the object being decoded (saturating past the bound).
+    void countNodes(uint64_t nodes);
 
     void* root_ = nullptr;     // owned plist
     void* objects_ = nullptr;  // $objects
@@ -67,4 +69,10 @@ private:
     std::map<uint64_t, std::vector<std::string>> chains_;  // class chain of each decoded object
     std::vector<bool> inProgress_;
     std::size_t depth_ = 0;
+    // Expanded sizes: shared objects count once per reference, as any walk over the decoded
+    // value (description, comparison, re-encoding) visits them. Bounded like property lists.
+    std::map<uint64_t, uint64_t> sizes_;  // of each decoded object
+    uint64_t total_ = 0;                  // of everything decoded so far
+    uint64_t* nodes_ = &total_;           // of the object being decoded
+    uint64_t maxNodes_ = 0;
 };

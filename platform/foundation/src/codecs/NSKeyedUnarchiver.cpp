@@ -8,12 +8,13 @@
 #include <platform_runtime/ObjCRuntime.h>
 
 #include "codecs/ArchiveClasses.h"
+#include "codecs/PlistCheck.h"
 #include "codecs/PlistNode.h"
 
 namespace {
 
 // Deeper object graphs are treated as corrupt instead of exhausting the stack.
-constexpr std::size_t kMaxDepth = 512;
+constexpr std::size_t kMaxDepth = codecs::PlistLimits::kMaxDepth;
 
 NSErrorPtr archiveError(int64_t code, const std::string& why) {
     Value::Dictionary info;
@@ -70,6 +71,7 @@ std::unique_ptr<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingFromData(std
     u->current_ = top;
     u->root_ = root.release();
     u->inProgress_.assign(plist_array_get_size(objects), false);
+    u->maxNodes_ = codecs::PlistLimits::maxNodesFor(data.size());
     return u;
 }
 
@@ -141,8 +143,16 @@ bool NSKeyedUnarchiver::checkAllowed(const std::vector<std::string>& chain, cons
     return false;
 }
 
+void NSKeyedUnarchiver::countNodes(uint64_t nodes) {
+    const uint64_t cap = maxNodes_ + 1;
+    *nodes_ = *nodes_ >= cap || nodes >= cap - *nodes_ ? cap : *nodes_ + nodes;
+}
+
 Value NSKeyedUnarchiver::decodeUID(uint64_t uid, const std::set<std::string>* allowed) {
     if (error_) return Value();
+    // Every decoded value counts towards the enclosing object's expanded size; objects are
+    // decoded once and shared, so a walk over the result would visit each reference again.
+    countNodes(1);
     if (uid == 0) return Value();  // $null: nil
     if (uid >= inProgress_.size()) return corrupt("object reference " + std::to_string(uid) + " out of range");
     plist_t node = plist_array_get_item(objects_, static_cast<uint32_t>(uid));
@@ -184,17 +194,26 @@ Value NSKeyedUnarchiver::decodeUID(uint64_t uid, const std::set<std::string>* al
     if (cached != decoded_.end()) {
         // A shared reference still has to pass this caller's class check.
         if (!checkAllowed(chains_[uid], allowed)) return Value();
+        countNodes(sizes_[uid] - 1);
+        if (*nodes_ > maxNodes_) return corrupt("archive expands to too many objects (shared references)");
         return cached->second;
     }
     if (inProgress_[uid]) return corrupt("object " + std::to_string(uid) + " refers to itself");
     if (depth_ >= kMaxDepth) return corrupt("archive nested too deeply");
     inProgress_[uid] = true;
     ++depth_;
+    uint64_t* const enclosing = nodes_;
+    uint64_t nodes = 1;
+    nodes_ = &nodes;
     Value result = decodeObjectNode(uid, node, allowed);
+    nodes_ = enclosing;
     --depth_;
     inProgress_[uid] = false;
     if (error_) return Value();
+    countNodes(nodes - 1);
+    if (nodes > maxNodes_ || *nodes_ > maxNodes_) return corrupt("archive expands to too many objects (shared references)");
     decoded_[uid] = result;
+    sizes_[uid] = nodes;
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <platform_foundation/CodecErrors.h>
 
+#include "codecs/PlistCheck.h"
 #include "codecs/PlistNode.h"
 
 using codecs::PlistPtr;
@@ -18,11 +19,17 @@ NSErrorPtr makeError(int64_t code, const std::string& detail) {
 }
 
 // Builds the libplist tree of a Value; null with *why set for what the format cannot hold.
-plist_t toPlist(const Value& v, NSPropertyListFormat format, std::string* why) {
+// Nesting is bounded as in reading, which also keeps this recursion and libplist's writer
+// off the end of the stack.
+plist_t toPlist(const Value& v, NSPropertyListFormat format, std::string* why, std::size_t depth = 0) {
     auto invalid = [&](const char* kind) -> plist_t {
         if (why)
             *why = "Property list invalid for format: " + std::to_string(static_cast<int>(format)) +
                    " (property lists cannot contain objects of type '" + kind + "')";
+        return nullptr;
+    };
+    auto tooDeep = [&]() -> plist_t {
+        if (why) *why = "Property list nested too deeply (more than " + std::to_string(codecs::PlistLimits::kMaxDepth) + " levels)";
         return nullptr;
     };
     switch (v.type()) {
@@ -54,20 +61,22 @@ plist_t toPlist(const Value& v, NSPropertyListFormat format, std::string* why) {
         return node ? node : invalid("date out of range");
     }
     case Value::Type::Array: {
+        if (depth >= codecs::PlistLimits::kMaxDepth) return tooDeep();
         PlistPtr array(plist_new_array());
         for (const Value& item : v.asArray()) {
-            plist_t child = toPlist(item, format, why);
+            plist_t child = toPlist(item, format, why, depth + 1);
             if (!child) return nullptr;
             plist_array_append_item(array.get(), child);
         }
         return array.release();
     }
     case Value::Type::Dictionary: {
+        if (depth >= codecs::PlistLimits::kMaxDepth) return tooDeep();
         PlistPtr dict(plist_new_dict());
         for (const auto& [key, item] : v.asDictionary()) {
             if (!key.isString()) return invalid("non-string dictionary key");
             if (key.asString().find('\0') != std::string::npos) return invalid("key with NUL character");
-            plist_t child = toPlist(item, format, why);
+            plist_t child = toPlist(item, format, why, depth + 1);
             if (!child) return nullptr;
             plist_dict_set_item(dict.get(), key.asStdString().c_str(), child);
         }

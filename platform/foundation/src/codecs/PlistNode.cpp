@@ -9,6 +9,8 @@
 
 #include <platform_runtime/CivilDate.h>
 
+#include "codecs/PlistCheck.h"
+
 namespace codecs {
 namespace {
 
@@ -42,8 +44,12 @@ PlistPtr parsePlist(std::string_view bytes, NSPropertyListFormat* format, std::s
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
     if (bytes.size() >= 8 && std::memcmp(bytes.data(), "bplist00", 8) == 0) {
-        plist_from_bin(bytes.data(), length, &root);
         if (format) *format = NSPropertyListBinaryFormat_v1_0;
+        if (std::string problem = checkBinaryPlist(bytes); !problem.empty()) {
+            if (why) *why = std::move(problem);
+            return nullptr;
+        }
+        plist_from_bin(bytes.data(), length, &root);
         if (!root && why) *why = "corrupt binary property list";
         return PlistPtr(root);
     }
@@ -51,8 +57,12 @@ PlistPtr parsePlist(std::string_view bytes, NSPropertyListFormat* format, std::s
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
     while (i < bytes.size() && std::strchr(" \t\r\n", bytes[i]) && bytes[i] != '\0') ++i;
     if (i < bytes.size() && bytes[i] == '<') {
-        plist_from_xml(bytes.data(), length, &root);
         if (format) *format = NSPropertyListXMLFormat_v1_0;
+        if (std::string problem = checkXMLPlist(bytes); !problem.empty()) {
+            if (why) *why = std::move(problem);
+            return nullptr;
+        }
+        plist_from_xml(bytes.data(), length, &root);
         if (!root && why) *why = "corrupt XML property list";
         return PlistPtr(root);
     }
