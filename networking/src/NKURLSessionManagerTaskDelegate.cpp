@@ -1,228 +1,25 @@
 #include <networking/NKURLSessionManagerTaskDelegate.h>
 
-#include <networking/NKNetworkingNotifications.h>
 #include <networking/NKURLSessionManager.h>
-#include <platform_dispatch/DispatchOnce.h>
-#include <platform_foundation/NSFileManager.h>
-#include <platform_foundation/NSNotificationCenter.h>
-#include <platform_net/NSURLError.h>
-
-namespace {
-
-constexpr char kFractionCompleted[] = "fractionCompleted";
-
-void postCompletion(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value::Dictionary>& userInfo) {
-    dispatch_async(dispatch_get_main_queue(), [task, userInfo] {
-        NSNotificationCenter::defaultCenter()->postNotificationName(NKNetworkingTaskDidCompleteNotification, Value(task),
-                                                                    Value(*userInfo));
-    });
-}
-
-// The task's state changes the progress objects request, for as long as the task exists.
-void wire(const NSProgressPtr& progress, const NSURLSessionTaskPtr& task) {
-    std::weak_ptr<NSURLSessionTask> weak = task;
-    progress->setTotalUnitCount(NSURLSessionTransferSizeUnknown);
-    progress->setCancellable(true);
-    progress->setCancellationHandler([weak] {
-        if (auto t = weak.lock()) t->cancel();
-    });
-    progress->setPausable(true);
-    progress->setPausingHandler([weak] {
-        if (auto t = weak.lock()) t->suspend();
-    });
-    progress->setResumingHandler([weak] {
-        if (auto t = weak.lock()) t->resume();
-    });
-}
-
-}  // namespace
 
 NKURLSessionManagerTaskDelegate::Ptr NKURLSessionManagerTaskDelegate::delegateWithTask(const NSURLSessionTaskPtr& task) {
     auto delegate = std::make_shared<NKURLSessionManagerTaskDelegate>();
-    delegate->setUp(task);
+    delegate->setUp(task, true);
     return delegate;
 }
 
-void NKURLSessionManagerTaskDelegate::setUp(const NSURLSessionTaskPtr& task) {
-    mutableData_ = Data{};
-    uploadProgress_ = std::make_shared<NSProgress>();
-    downloadProgress_ = std::make_shared<NSProgress>();
-    for (const NSProgressPtr& progress : {uploadProgress_, downloadProgress_}) {
-        wire(progress, task);
-        progress->addObserver(*this, kFractionCompleted, NSKeyValueObservingOptionNew);
-    }
+std::shared_ptr<NKURLSessionManager> NKURLSessionManagerTaskDelegate::manager() const {
+    return std::static_pointer_cast<NKURLSessionManager>(managerCore());
 }
 
-NKURLSessionManagerTaskDelegate::~NKURLSessionManagerTaskDelegate() {
-    if (downloadProgress_) downloadProgress_->removeObserver(*this, kFractionCompleted);
-    if (uploadProgress_) uploadProgress_->removeObserver(*this, kFractionCompleted);
-}
-
-std::optional<NKURLSessionManagerTaskDelegate::Data> NKURLSessionManagerTaskDelegate::mutableData() const {
-    std::lock_guard lock(mutex_);
-    return mutableData_;
-}
-
-NSURLPtr NKURLSessionManagerTaskDelegate::downloadFileURL() const {
-    std::lock_guard lock(mutex_);
-    return downloadFileURL_;
-}
-
-void NKURLSessionManagerTaskDelegate::setDownloadFileURL(NSURLPtr url) {
-    std::lock_guard lock(mutex_);
-    downloadFileURL_ = std::move(url);
-}
-
-NSURLSessionTaskMetricsPtr NKURLSessionManagerTaskDelegate::sessionTaskMetrics() const {
-    std::lock_guard lock(mutex_);
-    return sessionTaskMetrics_;
+void NKURLSessionManagerTaskDelegate::setManager(const std::shared_ptr<NKURLSessionManager>& manager) {
+    setManagerCore(manager);
 }
 
 dispatch_queue_t NKURLSessionManagerTaskDelegate::processingQueue() {
-    static dispatch_once_t once;
-    static dispatch_queue_t queue;
-    dispatch_once(&once, [] {
-        queue = dispatch_queue_create("com.netkit.networking.session.manager.processing", DISPATCH_QUEUE_CONCURRENT);
-    });
-    return queue;
+    return NKSessionFamilyQueues<NKURLSessionManagerTaskDelegate>::processingQueue();
 }
 
 dispatch_group_t NKURLSessionManagerTaskDelegate::sharedCompletionGroup() {
-    static dispatch_once_t once;
-    static dispatch_group_t group;
-    dispatch_once(&once, [] { group = dispatch_group_create(); });
-    return group;
-}
-
-void NKURLSessionManagerTaskDelegate::observeValueForKeyPath(const std::string&, NSObject* object, const Value&,
-                                                             void*) {
-    if (object == downloadProgress_.get()) {
-        if (downloadProgressBlock_) downloadProgressBlock_(downloadProgress_);
-    } else if (object == uploadProgress_.get()) {
-        if (uploadProgressBlock_) uploadProgressBlock_(uploadProgress_);
-    }
-}
-
-void NKURLSessionManagerTaskDelegate::dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& task,
-                                                             const std::vector<uint8_t>& data) {
-    downloadProgress_->setTotalUnitCount(task->countOfBytesExpectedToReceive());
-    downloadProgress_->setCompletedUnitCount(task->countOfBytesReceived());
-    std::lock_guard lock(mutex_);
-    if (mutableData_) mutableData_->insert(mutableData_->end(), data.begin(), data.end());
-}
-
-void NKURLSessionManagerTaskDelegate::taskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,
-                                                          int64_t, int64_t, int64_t) {
-    uploadProgress_->setTotalUnitCount(task->countOfBytesExpectedToSend());
-    uploadProgress_->setCompletedUnitCount(task->countOfBytesSent());
-}
-
-void NKURLSessionManagerTaskDelegate::downloadTaskDidWriteData(const NSURLSessionPtr&, const NSURLSessionDownloadTaskPtr&,
-                                                               int64_t, int64_t totalBytesWritten,
-                                                               int64_t totalBytesExpectedToWrite) {
-    downloadProgress_->setTotalUnitCount(totalBytesExpectedToWrite);
-    downloadProgress_->setCompletedUnitCount(totalBytesWritten);
-}
-
-void NKURLSessionManagerTaskDelegate::downloadTaskDidResumeAtOffset(const NSURLSessionPtr&,
-                                                                    const NSURLSessionDownloadTaskPtr&, int64_t fileOffset,
-                                                                    int64_t expectedTotalBytes) {
-    downloadProgress_->setTotalUnitCount(expectedTotalBytes);
-    downloadProgress_->setCompletedUnitCount(fileOffset);
-}
-
-void NKURLSessionManagerTaskDelegate::taskDidFinishCollectingMetrics(const NSURLSessionPtr&, const NSURLSessionTaskPtr&,
-                                                                     const NSURLSessionTaskMetricsPtr& metrics) {
-    std::lock_guard lock(mutex_);
-    sessionTaskMetrics_ = metrics;
-}
-
-void NKURLSessionManagerTaskDelegate::downloadTaskDidFinishDownloadingToURL(const NSURLSessionPtr& session,
-                                                                            const NSURLSessionDownloadTaskPtr& task,
-                                                                            const NSURLPtr& location) {
-    setDownloadFileURL(nullptr);
-    if (!downloadTaskDidFinishDownloading_) return;
-    NSURLPtr destination = downloadTaskDidFinishDownloading_(session, task, location);
-    setDownloadFileURL(destination);
-    if (!destination) return;
-    NSErrorPtr error;
-    auto center = NSNotificationCenter::defaultCenter();
-    if (NSFileManager::defaultManager()->moveItemAtPath(location->path(), destination->path(), &error)) {
-        center->postNotificationName(NKURLSessionDownloadTaskDidMoveFileSuccessfullyNotification, Value(task));
-    } else {
-        center->postNotificationName(NKURLSessionDownloadTaskDidFailToMoveFileNotification, Value(task),
-                                     error ? Value(error->userInfo()) : Value());
-    }
-}
-
-void NKURLSessionManagerTaskDelegate::taskDidCompleteWithError(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,
-                                                               const NSErrorPtr& taskError) {
-    NSErrorPtr error = NKURLSessionManager::challengeErrorForTask(*task);
-    if (!error) error = taskError;
-    std::shared_ptr<NKURLSessionManager> manager = manager_.lock();
-    // Without its manager nothing can decode the body: report the task as cancelled rather
-    // than as a success with nothing in it.
-    if (!error && !manager) {
-        Value::Dictionary info{{Value(NSLocalizedDescriptionKey), Value("cancelled")}};
-        if (auto request = task->originalRequest(); request && request->URL()) {
-            info[Value(NSURLErrorFailingURLErrorKey)] = Value(request->URL());
-            info[Value(NSURLErrorFailingURLStringErrorKey)] = Value(request->URL()->absoluteString());
-        }
-        error = NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorCancelled, std::move(info));
-    }
-
-    auto userInfo = std::make_shared<Value::Dictionary>();
-    std::shared_ptr<NKURLResponseSerialization> serializer = manager ? manager->responseSerializer() : nullptr;
-    if (auto object = std::dynamic_pointer_cast<NSObject>(serializer)) {
-        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseSerializerKey)] = Value(object);
-    }
-
-    std::shared_ptr<Data> data;
-    NSURLPtr fileURL;
-    {
-        std::lock_guard lock(mutex_);
-        if (mutableData_) {
-            data = std::make_shared<Data>(std::move(*mutableData_));
-            mutableData_.reset();
-        }
-        if (sessionTaskMetrics_) (*userInfo)[Value(NKNetworkingTaskDidCompleteSessionTaskMetrics)] = Value(sessionTaskMetrics_);
-        fileURL = downloadFileURL_;
-    }
-    if (fileURL) {
-        (*userInfo)[Value(NKNetworkingTaskDidCompleteAssetPathKey)] = Value(fileURL);
-    } else if (data) {
-        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseDataKey)] = Value(*data);
-    }
-
-    Ptr self = std::static_pointer_cast<NKURLSessionManagerTaskDelegate>(shared_from_this());
-    CompletionHandler handler = completionHandler_;
-    auto targets = [manager] {
-        dispatch_group_t group = manager ? manager->completionGroup() : nullptr;
-        dispatch_queue_t queue = manager ? manager->completionQueue() : nullptr;
-        return std::make_pair(group ? group : sharedCompletionGroup(), queue ? queue : dispatch_get_main_queue());
-    };
-
-    if (error) {
-        (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(error);
-        auto [group, queue] = targets();
-        dispatch_group_async(group, queue, [self, task, handler, error, userInfo] {
-            if (handler) handler(task->response(), Value(), error);
-            postCompletion(task, userInfo);
-        });
-        return;
-    }
-
-    dispatch_async(processingQueue(), [self, task, handler, serializer, data, fileURL, userInfo, targets] {
-        NSErrorPtr serializationError;
-        Value responseObject;
-        if (serializer) responseObject = serializer->responseObjectForResponse(task->response(), data.get(), &serializationError);
-        if (fileURL) responseObject = Value(fileURL);
-        if (!responseObject.isNull()) (*userInfo)[Value(NKNetworkingTaskDidCompleteSerializedResponseKey)] = responseObject;
-        if (serializationError) (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(serializationError);
-        auto [group, queue] = targets();
-        dispatch_group_async(group, queue, [self, task, handler, responseObject, serializationError, userInfo] {
-            if (handler) handler(task->response(), responseObject, serializationError);
-            postCompletion(task, userInfo);
-        });
-    });
+    return NKSessionFamilyQueues<NKURLSessionManagerTaskDelegate>::completionGroup();
 }

@@ -3,98 +3,33 @@
 // wired to the task, the body received so far, the finished download's destination, the
 // metrics and the caller's completion, which it runs through the manager's serializer.
 
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
-#include <platform_dispatch/DispatchGroup.h>
-#include <platform_dispatch/DispatchQueue.h>
-#include <platform_net/NSProgress.h>
-#include <platform_net/NSURLSessionDelegate.h>
+#include <networking/NKURLSessionManagerTaskDelegateCore.h>
 #include <platform_runtime/ObjCDeclare.h>
 
 class NKURLSessionManager;
 
-class NKURLSessionManagerTaskDelegate : public NSURLSessionDownloadDelegate {
+class NKURLSessionManagerTaskDelegate : public NKURLSessionManagerTaskDelegateCore {
     NS_CLASS(NKURLSessionManagerTaskDelegate, NSURLSessionDownloadDelegate)
 
 public:
     using Ptr = std::shared_ptr<NKURLSessionManagerTaskDelegate>;
-    using Data = std::vector<uint8_t>;
-    // (response, response object, error).
-    using CompletionHandler = std::function<void(NSURLResponsePtr, Value, NSErrorPtr)>;
-    using ProgressBlock = std::function<void(const NSProgressPtr&)>;
-    // (session, download task, temporary location) -> where to move the file, or nullptr.
-    using DownloadDestinationBlock =
-        std::function<NSURLPtr(const NSURLSessionPtr&, const NSURLSessionDownloadTaskPtr&, const NSURLPtr&)>;
 
     // A record for the task: both progress objects start at -1 units, and cancelling,
     // pausing or resuming either one does the same to the task (while it exists).
     static Ptr delegateWithTask(const NSURLSessionTaskPtr& task);
     NKURLSessionManagerTaskDelegate() = default;
-    ~NKURLSessionManagerTaskDelegate() override;
 
-    std::shared_ptr<NKURLSessionManager> manager() const { return manager_.lock(); }
-    void setManager(const std::shared_ptr<NKURLSessionManager>& manager) { manager_ = manager; }
-    // The body so far; nullopt once the task completed.
-    std::optional<Data> mutableData() const;
-    const NSProgressPtr& uploadProgress() const { return uploadProgress_; }
-    const NSProgressPtr& downloadProgress() const { return downloadProgress_; }
-    NSURLPtr downloadFileURL() const;
-    void setDownloadFileURL(NSURLPtr url);
-    NSURLSessionTaskMetricsPtr sessionTaskMetrics() const;
-
-    const DownloadDestinationBlock& downloadTaskDidFinishDownloading() const { return downloadTaskDidFinishDownloading_; }
-    void setDownloadTaskDidFinishDownloading(DownloadDestinationBlock block) { downloadTaskDidFinishDownloading_ = std::move(block); }
-    const ProgressBlock& uploadProgressBlock() const { return uploadProgressBlock_; }
-    void setUploadProgressBlock(ProgressBlock block) { uploadProgressBlock_ = std::move(block); }
-    const ProgressBlock& downloadProgressBlock() const { return downloadProgressBlock_; }
-    void setDownloadProgressBlock(ProgressBlock block) { downloadProgressBlock_ = std::move(block); }
-    const CompletionHandler& completionHandler() const { return completionHandler_; }
-    void setCompletionHandler(CompletionHandler handler) { completionHandler_ = std::move(handler); }
+    std::shared_ptr<NKURLSessionManager> manager() const;
+    void setManager(const std::shared_ptr<NKURLSessionManager>& manager);
 
     // The queue every response is serialised on, and the group completions join when their
     // manager names none.
     static dispatch_queue_t processingQueue();
     static dispatch_group_t sharedCompletionGroup();
 
-    // --- events, forwarded by the manager on the session's delegate queue ---
-    void dataTaskDidReceiveData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
-                                const std::vector<uint8_t>& data) override;
-    void taskDidSendBodyData(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task, int64_t bytesSent,
-                             int64_t totalBytesSent, int64_t totalBytesExpectedToSend) override;
-    void downloadTaskDidWriteData(const NSURLSessionPtr& session, const NSURLSessionDownloadTaskPtr& task,
-                                  int64_t bytesWritten, int64_t totalBytesWritten,
-                                  int64_t totalBytesExpectedToWrite) override;
-    void downloadTaskDidResumeAtOffset(const NSURLSessionPtr& session, const NSURLSessionDownloadTaskPtr& task,
-                                       int64_t fileOffset, int64_t expectedTotalBytes) override;
-    void taskDidFinishCollectingMetrics(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task,
-                                        const NSURLSessionTaskMetricsPtr& metrics) override;
-    void downloadTaskDidFinishDownloadingToURL(const NSURLSessionPtr& session, const NSURLSessionDownloadTaskPtr& task,
-                                               const NSURLPtr& location) override;
-    // Serialises the body on the processing queue, runs the completion handler on the
-    // manager's completion queue inside its group, then posts the completion notification
-    // on the main queue.
-    void taskDidCompleteWithError(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task,
-                                  const NSErrorPtr& error) override;
-
-    void observeValueForKeyPath(const std::string& keyPath, NSObject* object, const Value& change,
-                                void* context) override;
-
-private:
-    void setUp(const NSURLSessionTaskPtr& task);
-
-    std::weak_ptr<NKURLSessionManager> manager_;
-    mutable std::mutex mutex_;  // the fields below, touched on the delegate queue and by readers
-    std::optional<Data> mutableData_;
-    NSURLPtr downloadFileURL_;
-    NSURLSessionTaskMetricsPtr sessionTaskMetrics_;
-    NSProgressPtr uploadProgress_;
-    NSProgressPtr downloadProgress_;
-    DownloadDestinationBlock downloadTaskDidFinishDownloading_;
-    ProgressBlock uploadProgressBlock_;
-    ProgressBlock downloadProgressBlock_;
-    CompletionHandler completionHandler_;
+protected:
+    dispatch_queue_t familyProcessingQueue() const override { return processingQueue(); }
+    dispatch_group_t familyCompletionGroup() const override { return sharedCompletionGroup(); }
 };

@@ -1,0 +1,201 @@
+#include <networking/NKURLSessionManagerTaskDelegateCore.h>
+
+#include <networking/NKNetworkingNotifications.h>
+#include <networking/NKURLSessionManagerCore.h>
+#include <platform_foundation/NSFileManager.h>
+#include <platform_foundation/NSNotificationCenter.h>
+#include <platform_net/NSURLError.h>
+
+namespace {
+
+constexpr char kFractionCompleted[] = "fractionCompleted";
+
+void postCompletion(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value::Dictionary>& userInfo) {
+    dispatch_async(dispatch_get_main_queue(), [task, userInfo] {
+        NSNotificationCenter::defaultCenter()->postNotificationName(NKNetworkingTaskDidCompleteNotification, Value(task),
+                                                                    Value(*userInfo));
+    });
+}
+
+// The task's state changes the progress objects request, for as long as the task exists.
+void wire(const NSProgressPtr& progress, const NSURLSessionTaskPtr& task, bool resumes) {
+    std::weak_ptr<NSURLSessionTask> weak = task;
+    progress->setTotalUnitCount(NSURLSessionTransferSizeUnknown);
+    progress->setCancellable(true);
+    progress->setCancellationHandler([weak] {
+        if (auto t = weak.lock()) t->cancel();
+    });
+    progress->setPausable(true);
+    progress->setPausingHandler([weak] {
+        if (auto t = weak.lock()) t->suspend();
+    });
+    if (!resumes) return;
+    progress->setResumingHandler([weak] {
+        if (auto t = weak.lock()) t->resume();
+    });
+}
+
+}  // namespace
+
+void NKURLSessionManagerTaskDelegateCore::setUp(const NSURLSessionTaskPtr& task, bool resumes) {
+    mutableData_ = Data{};
+    uploadProgress_ = std::make_shared<NSProgress>();
+    downloadProgress_ = std::make_shared<NSProgress>();
+    for (const NSProgressPtr& progress : {uploadProgress_, downloadProgress_}) {
+        wire(progress, task, resumes);
+        progress->addObserver(*this, kFractionCompleted, NSKeyValueObservingOptionNew);
+    }
+}
+
+NKURLSessionManagerTaskDelegateCore::~NKURLSessionManagerTaskDelegateCore() {
+    if (downloadProgress_) downloadProgress_->removeObserver(*this, kFractionCompleted);
+    if (uploadProgress_) uploadProgress_->removeObserver(*this, kFractionCompleted);
+}
+
+std::optional<NKURLSessionManagerTaskDelegateCore::Data> NKURLSessionManagerTaskDelegateCore::mutableData() const {
+    std::lock_guard lock(mutex_);
+    return mutableData_;
+}
+
+NSURLPtr NKURLSessionManagerTaskDelegateCore::downloadFileURL() const {
+    std::lock_guard lock(mutex_);
+    return downloadFileURL_;
+}
+
+void NKURLSessionManagerTaskDelegateCore::setDownloadFileURL(NSURLPtr url) {
+    std::lock_guard lock(mutex_);
+    downloadFileURL_ = std::move(url);
+}
+
+NSURLSessionTaskMetricsPtr NKURLSessionManagerTaskDelegateCore::sessionTaskMetrics() const {
+    std::lock_guard lock(mutex_);
+    return sessionTaskMetrics_;
+}
+
+void NKURLSessionManagerTaskDelegateCore::observeValueForKeyPath(const std::string&, NSObject* object, const Value&,
+                                                             void*) {
+    if (object == downloadProgress_.get()) {
+        if (downloadProgressBlock_) downloadProgressBlock_(downloadProgress_);
+    } else if (object == uploadProgress_.get()) {
+        if (uploadProgressBlock_) uploadProgressBlock_(uploadProgress_);
+    }
+}
+
+void NKURLSessionManagerTaskDelegateCore::dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& task,
+                                                             const std::vector<uint8_t>& data) {
+    downloadProgress_->setTotalUnitCount(task->countOfBytesExpectedToReceive());
+    downloadProgress_->setCompletedUnitCount(task->countOfBytesReceived());
+    std::lock_guard lock(mutex_);
+    if (mutableData_) mutableData_->insert(mutableData_->end(), data.begin(), data.end());
+}
+
+void NKURLSessionManagerTaskDelegateCore::taskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,
+                                                          int64_t, int64_t, int64_t) {
+    uploadProgress_->setTotalUnitCount(task->countOfBytesExpectedToSend());
+    uploadProgress_->setCompletedUnitCount(task->countOfBytesSent());
+}
+
+void NKURLSessionManagerTaskDelegateCore::downloadTaskDidWriteData(const NSURLSessionPtr&, const NSURLSessionDownloadTaskPtr&,
+                                                               int64_t, int64_t totalBytesWritten,
+                                                               int64_t totalBytesExpectedToWrite) {
+    downloadProgress_->setTotalUnitCount(totalBytesExpectedToWrite);
+    downloadProgress_->setCompletedUnitCount(totalBytesWritten);
+}
+
+void NKURLSessionManagerTaskDelegateCore::downloadTaskDidResumeAtOffset(const NSURLSessionPtr&,
+                                                                    const NSURLSessionDownloadTaskPtr&, int64_t fileOffset,
+                                                                    int64_t expectedTotalBytes) {
+    downloadProgress_->setTotalUnitCount(expectedTotalBytes);
+    downloadProgress_->setCompletedUnitCount(fileOffset);
+}
+
+void NKURLSessionManagerTaskDelegateCore::taskDidFinishCollectingMetrics(const NSURLSessionPtr&, const NSURLSessionTaskPtr&,
+                                                                     const NSURLSessionTaskMetricsPtr& metrics) {
+    std::lock_guard lock(mutex_);
+    sessionTaskMetrics_ = metrics;
+}
+
+void NKURLSessionManagerTaskDelegateCore::downloadTaskDidFinishDownloadingToURL(const NSURLSessionPtr& session,
+                                                                            const NSURLSessionDownloadTaskPtr& task,
+                                                                            const NSURLPtr& location) {
+    setDownloadFileURL(nullptr);
+    if (!downloadTaskDidFinishDownloading_) return;
+    NSURLPtr destination = downloadTaskDidFinishDownloading_(session, task, location);
+    setDownloadFileURL(destination);
+    if (!destination) return;
+    std::shared_ptr<NKURLSessionManagerCore> manager = manager_.lock();
+    NKMoveDownloadedFile(task, location, destination, !manager || manager->postsDownloadMoveSuccess());
+}
+
+void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,
+                                                               const NSErrorPtr& taskError) {
+    NSErrorPtr error = NKURLSessionManagerCore::challengeErrorForTask(*task);
+    if (!error) error = taskError;
+    std::shared_ptr<NKURLSessionManagerCore> manager = manager_.lock();
+    // Without its manager nothing can decode the body: report the task as cancelled rather
+    // than as a success with nothing in it.
+    if (!error && !manager) {
+        Value::Dictionary info{{Value(NSLocalizedDescriptionKey), Value("cancelled")}};
+        if (auto request = task->originalRequest(); request && request->URL()) {
+            info[Value(NSURLErrorFailingURLErrorKey)] = Value(request->URL());
+            info[Value(NSURLErrorFailingURLStringErrorKey)] = Value(request->URL()->absoluteString());
+        }
+        error = NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorCancelled, std::move(info));
+    }
+
+    auto userInfo = std::make_shared<Value::Dictionary>();
+    std::shared_ptr<NKURLResponseSerialization> serializer = manager ? manager->responseSerializer() : nullptr;
+    if (auto object = std::dynamic_pointer_cast<NSObject>(serializer)) {
+        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseSerializerKey)] = Value(object);
+    }
+
+    std::shared_ptr<Data> data;
+    NSURLPtr fileURL;
+    {
+        std::lock_guard lock(mutex_);
+        if (mutableData_) {
+            data = std::make_shared<Data>(std::move(*mutableData_));
+            mutableData_.reset();
+        }
+        if (sessionTaskMetrics_) (*userInfo)[Value(NKNetworkingTaskDidCompleteSessionTaskMetrics)] = Value(sessionTaskMetrics_);
+        fileURL = downloadFileURL_;
+    }
+    if (fileURL) {
+        (*userInfo)[Value(NKNetworkingTaskDidCompleteAssetPathKey)] = Value(fileURL);
+    } else if (data) {
+        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseDataKey)] = Value(*data);
+    }
+
+    auto self = std::static_pointer_cast<NKURLSessionManagerTaskDelegateCore>(shared_from_this());
+    CompletionHandler handler = completionHandler_;
+    dispatch_group_t familyGroup = familyCompletionGroup();
+    auto targets = [manager, familyGroup] {
+        dispatch_group_t group = manager ? manager->completionGroup() : nullptr;
+        dispatch_queue_t queue = manager ? manager->completionQueue() : nullptr;
+        return std::make_pair(group ? group : familyGroup, queue ? queue : dispatch_get_main_queue());
+    };
+
+    if (error) {
+        (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(error);
+        auto [group, queue] = targets();
+        dispatch_group_async(group, queue, [self, task, handler, error, userInfo] {
+            if (handler) handler(task->response(), Value(), error);
+            postCompletion(task, userInfo);
+        });
+        return;
+    }
+
+    dispatch_async(familyProcessingQueue(), [self, task, handler, serializer, data, fileURL, userInfo, targets] {
+        NSErrorPtr serializationError;
+        Value responseObject;
+        if (serializer) responseObject = serializer->responseObjectForResponse(task->response(), data.get(), &serializationError);
+        if (fileURL) responseObject = Value(fileURL);
+        if (!responseObject.isNull()) (*userInfo)[Value(NKNetworkingTaskDidCompleteSerializedResponseKey)] = responseObject;
+        if (serializationError) (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(serializationError);
+        auto [group, queue] = targets();
+        dispatch_group_async(group, queue, [self, task, handler, responseObject, serializationError, userInfo] {
+            if (handler) handler(task->response(), responseObject, serializationError);
+            postCompletion(task, userInfo);
+        });
+    });
+}
