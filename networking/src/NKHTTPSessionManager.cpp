@@ -13,9 +13,5 @@ void NKHTTPSessionManager::setSecurityPolicy(NKSecurityPolicy::Ptr policy) {
 }
 
 NKURLSessionManager::Ptr NKHTTPSessionManager::copy() {
-    auto other = makeStarted<NKHTTPSessionManager>(baseURL(), session()->configuration());
-    if (auto serializer = requestSerializer()) other->setRequestSerializer(serializer->copy());
-    if (auto serializer = HTTPResponseSerializer()) other->setResponseSerializer(serializer->copy());
-    if (auto policy = securityPolicy()) other->setSecurityPolicy(policy->copy());
-    return other;
+    return copyManager<NKHTTPSessionManager, NKHTTPResponseSerializer>();
 }

@@ -75,11 +75,16 @@ void NKInstallTaskResumeSuspendHook(ObjCClass& hookClass) {
     installFrom(hookClass);
 }
 
+void NKSwizzleResumeAndSuspend(ObjCClass& hookClass, ObjCClass& cls) {
+    if (!hookClass.ownInstanceMethod("nk_resume")) addHookMethods(hookClass);
+    swizzle(hookClass, cls, "resume", "nk_resume");
+    swizzle(hookClass, cls, "suspend", "nk_suspend");
+}
+
 void _NKURLSessionTaskSwizzling::installIntoTaskClasses() { NKInstallTaskResumeSuspendHook(classObject()); }
 
 void _NKURLSessionTaskSwizzling::swizzleResumeAndSuspendMethodForClass(ObjCClass& cls) {
-    swizzle(classObject(), cls, "resume", "nk_resume");
-    swizzle(classObject(), cls, "suspend", "nk_suspend");
+    NKSwizzleResumeAndSuspend(classObject(), cls);
 }
 
 NS_CLASS_LOAD(_NKURLSessionTaskSwizzling) { NKInstallTaskResumeSuspendHook(cls); }

@@ -91,6 +91,19 @@ protected:
                               std::move(uploadProgress), std::move(downloadProgress), std::move(success),
                               std::move(failure));
     }
+    // A new Self over the same base URL and configuration with copies of the request
+    // serializer, the response serializer (when it is the family's ResponseSerializer)
+    // and the policy.
+    template <class Self, class ResponseSerializer>
+    std::shared_ptr<Self> copyManager() {
+        auto other = Base::template makeStarted<Self>(baseURL(), this->session()->configuration());
+        if (auto serializer = requestSerializer()) other->setRequestSerializer(serializer->copy());
+        if (auto serializer = std::dynamic_pointer_cast<ResponseSerializer>(this->responseSerializer())) {
+            other->setResponseSerializer(serializer->copy());
+        }
+        if (auto policy = this->securityPolicy()) other->setSecurityPolicy(policy->copy());
+        return other;
+    }
     NSURLSessionDataTaskPtr multipartPOSTTask(const std::string& URLString, const Value& parameters,
                                               const Headers* headers, const ConstructingBodyBlock& block,
                                               ProgressBlock uploadProgress, Success success, Failure failure) {

@@ -17,3 +17,6 @@ public:
 // The same installation for a copy of the hook under another class: its "nk_resume" /
 // "nk_suspend" implementations are the ones added to the task classes.
 void NKInstallTaskResumeSuspendHook(ObjCClass& hookClass);
+// Wraps "resume" / "suspend" of one class with the hook class's implementations, unless
+// the class already carries "nk_resume" / "nk_suspend".
+void NKSwizzleResumeAndSuspend(ObjCClass& hookClass, ObjCClass& cls);
