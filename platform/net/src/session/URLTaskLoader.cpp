@@ -1,33 +1,20 @@
 #include "session/URLTaskLoader.h"
 
-#include <platform_foundation/NSJSONSerialization.h>
-#include <platform_foundation/Sandbox.h>
 #include <platform_net/NSURLError.h>
 #include <platform_net/SecTrust.h>
 
-#include "session/BodyStreamReader.h"
 #include "session/CurlErrorMapping.h"
-
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
+#include "session/CurlRequestSetup.h"
+#include "session/HTTPRedirect.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 constexpr int kMaximumRedirects = 16;
-
-std::string trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return std::string(s.substr(b, e - b));
-}
 
 std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -41,10 +28,6 @@ bool isReservedInvalidName(std::string host) {
     constexpr std::string_view kSuffix = ".invalid";
     return host == "invalid" ||
            (host.size() > kSuffix.size() && host.compare(host.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0);
-}
-
-bool isRedirectStatus(int64_t status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 // max-age of a Cache-Control value, when it allows reuse at all.
@@ -61,40 +44,20 @@ std::optional<double> maxAge(const std::optional<std::string>& cacheControl) {
     }
 }
 
-// OpenSSL's whole-chain verification hook: hands the peer's chain to the loader.
-int verifyPeerChain(X509_STORE_CTX* store, void* arg) {
-    auto* loader = static_cast<URLTaskLoader*>(arg);
-    std::vector<std::vector<uint8_t>> ders;
-    auto append = [&](X509* cert) {
-        int len = i2d_X509(cert, nullptr);
-        if (len <= 0) return;
-        std::vector<uint8_t> der(static_cast<size_t>(len));
-        unsigned char* p = der.data();
-        i2d_X509(cert, &p);
-        if (std::find(ders.begin(), ders.end(), der) == ders.end()) ders.push_back(std::move(der));
-    };
-    if (X509* leaf = X509_STORE_CTX_get0_cert(store)) append(leaf);
-    if (STACK_OF(X509)* chain = X509_STORE_CTX_get0_untrusted(store)) {
-        for (int i = 0; i < sk_X509_num(chain); ++i) append(sk_X509_value(chain, i));
-    }
-    return loader->decideServerTrust(std::move(ders)) ? 1 : 0;
-}
-
-constexpr int kMaximumTrustQuestions = 4;
 }  // namespace
 
 URLTaskLoader::URLTaskLoader(NSURLSessionPtr session, NSURLSessionTaskPtr task)
-    : session_(std::move(session)), task_(std::move(task)), taskStart_(NSDate::date()) {
+    : session_(std::move(session)),
+      task_(std::move(task)),
+      trustGate_([this](const std::shared_ptr<SecTrust>& trust, const ServerTrustGate::Chain& chain) {
+                     return askAboutServerTrust(trust, chain);
+                 },
+                 [this](int64_t code, Value::Dictionary extra) { return errorWithCode(code, std::move(extra)); }) {
     engine_ = session_->engine();
     if (std::dynamic_pointer_cast<NSURLSessionDownloadTask>(task_)) kind_ = Kind::Download;
 }
 
-URLTaskLoader::~URLTaskLoader() {
-    if (easy_) curl_easy_cleanup(easy_);
-    if (headerList_) curl_slist_free_all(headerList_);
-    if (uploadFile_) fclose(uploadFile_);
-    if (file_) fclose(file_);
-}
+URLTaskLoader::~URLTaskLoader() = default;
 
 bool URLTaskLoader::hasCompletionHandler() const {
     if (auto data = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_))
@@ -224,21 +187,13 @@ void URLTaskLoader::begin() {
 
     if (kind_ == Kind::Download) {
         auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
-        if (const auto& resumeData = download->resumeData(URLTaskLoaderKey())) {
-            Value info = NSJSONSerialization::JSONObjectWithData(*resumeData);
-            std::string path = info.objectForKey("path").stringValue();
-            int64_t offset = info.objectForKey("offset").integerValue();
-            std::string validator = info.objectForKey("validator").stringValue();
-            std::error_code ec;
-            if (!path.empty() && offset > 0 && fs::exists(path, ec) &&
-                static_cast<int64_t>(fs::file_size(path, ec)) == offset) {
-                filePath_ = path;
-                fileOffset_ = offset;
-                auto ranged = request->mutableCopy();
-                ranged->setValue("bytes=" + std::to_string(offset) + "-", "Range");
-                if (!validator.empty()) ranged->setValue(validator, "If-Range");
-                request = ranged;
-            }
+        const auto& resumeData = download->resumeData(URLTaskLoaderKey());
+        if (auto resume = resumeData ? DownloadResumeData::parse(*resumeData) : std::nullopt) {
+            downloadSink_.resumeFrom(resume->path, resume->offset);
+            auto ranged = request->mutableCopy();
+            ranged->setValue("bytes=" + std::to_string(resume->offset) + "-", "Range");
+            if (!resume->validator.empty()) ranged->setValue(resume->validator, "If-Range");
+            request = ranged;
         }
     }
 
@@ -275,15 +230,7 @@ bool URLTaskLoader::answerFromCache() {
     local_ = true;
     localFetchType_ = NSURLSessionTaskMetricsResourceFetchTypeLocalCache;
     localBody_ = cached->data();
-    auto transaction = std::make_shared<NSURLSessionTaskTransactionMetrics>();
-    transaction->request = request;
-    transaction->response = cached->response();
-    transaction->resourceFetchType = NSURLSessionTaskMetricsResourceFetchTypeLocalCache;
-    NSDate now = NSDate::date();
-    transaction->fetchStartDate = now;
-    transaction->responseStartDate = now;
-    transaction->responseEndDate = now;
-    transactions_.push_back(transaction);
+    metrics_.recordLocal(request, cached->response());
     responseReady(cached->response());
     return true;
 }
@@ -297,146 +244,57 @@ void URLTaskLoader::startExchange(NSURLRequestPtr request) {
         finish(errorWithCode(NSURLErrorCannotFindHost));
         return;
     }
-    statusCode_ = 0;
-    httpVersion_.clear();
-    headerFields_.clear();
-    headersDone_ = false;
+    headers_.reset();
     exchangeResponse_.reset();
     redirecting_ = false;
     localBody_.clear();
     reportedSent_ = 0;
-    bodyBytesRead_ = 0;
-    requestEndTime_ = 0;
     releaseEasy();
-    easy_ = curl_easy_init();
+    easy_.reset(curl_easy_init());
     if (!easy_ || !configureEasy(*request_)) {
         finish(errorWithCode(NSURLErrorUnknown));
         return;
     }
-    fetchStart_ = NSDate::date();
     lastActivity_ = URLLoadingEngine::now();
-    fetchStartMono_ = lastActivity_;
-    engine_->add(easy_, shared_from_this());
+    metrics_.exchangeStarted(lastActivity_);
+    engine_->add(easy_.get(), shared_from_this());
     updatePause();
 }
 
 bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
-    std::string url = request.URL()->absoluteString();
-    if (auto hash = url.find('#'); hash != std::string::npos) url.resize(hash);
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &URLTaskLoader::headerCallback);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &URLTaskLoader::writeCallback);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &URLTaskLoader::progressCallback);
-    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
-    curl_easy_setopt(easy_, CURLOPT_PIPEWAIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout_ * 1000) + 1);
+    CURL* easy = easy_.get();
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &URLTaskLoader::headerCallback);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &URLTaskLoader::writeCallback);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, &URLTaskLoader::readCallback);
+    curl_easy_setopt(easy, CURLOPT_READDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &URLTaskLoader::progressCallback);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout_ * 1000) + 1);
+    trustGate_.attach(easy, host_);
 
-    // Server trust is decided by the session (and its delegate), not by libcurl: the chain is
-    // handed over from the handshake, and every new connection is asked about again.
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    curl_easy_setopt(easy_, CURLOPT_SSL_CTX_FUNCTION, &URLTaskLoader::sslContextCallback);
-    curl_easy_setopt(easy_, CURLOPT_SSL_CTX_DATA, this);
-
-    // Body: the task's upload source, else the request's body or stream.
-    const std::string& method = request.HTTPMethod();
-    uploadData_ = nullptr;
-    uploadOffset_ = 0;
-    if (uploadFile_) {
-        fclose(uploadFile_);
-        uploadFile_ = nullptr;
-    }
-    uploadStream_.reset();
-    bool hasBody = false;
-    expectedToSend_ = 0;
-    auto body = task_->bodySource(URLTaskLoaderKey());
-    switch (body.kind) {
-        case NSURLSessionTask::Body::Data:
-            uploadData_ = body.data;
-            break;
-        case NSURLSessionTask::Body::File: {
-            std::string path = body.file->path();
-            uploadFile_ = fopen(path.c_str(), "rb");
-            if (!uploadFile_) return false;
-            std::error_code ec;
-            expectedToSend_ = static_cast<int64_t>(fs::file_size(path, ec));
-            hasBody = true;
-            break;
-        }
-        case NSURLSessionTask::Body::Stream:
-        case NSURLSessionTask::Body::None:
-            if (request.HTTPBodyStream())
-                uploadStream_ = request.HTTPBodyStream();
-            else if (request.HTTPBody())
-                uploadData_ = &*request.HTTPBody();
-            break;
-    }
-    if (uploadData_) {
-        hasBody = true;
-        expectedToSend_ = static_cast<int64_t>(uploadData_->size());
-    }
-    // A stream's length is unknown to the task even when the request names one; the
-    // Content-Length field only spares the body its chunked framing.
-    curl_off_t wireLength = -1;
-    if (uploadStream_) {
-        hasBody = true;
-        expectedToSend_ = -1;
-        if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
-            try {
-                wireLength = std::stoll(*length);
-            } catch (...) {
-            }
-        }
-    }
-    if (method == "HEAD") {
-        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
-    } else if (hasBody || method == "POST" || method == "PUT" || method == "PATCH") {
-        curl_easy_setopt(easy_, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy_, CURLOPT_READFUNCTION, &URLTaskLoader::readCallback);
-        curl_easy_setopt(easy_, CURLOPT_READDATA, this);
-        curl_off_t size = uploadStream_ ? wireLength : static_cast<curl_off_t>(hasBody ? expectedToSend_ : 0);
-        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, size);
-        if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
-    } else if (method != "GET") {
-        curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
-    }
-    if (!hasBody) expectedToSend_ = 0;
-    sentBase_ = 0;
+    if (!requestBody_.open(task_->bodySource(URLTaskLoaderKey()), request)) return false;
+    expectedToSend_ = requestBody_.expectedLength();
     task_->setExpectedToSend(expectedToSend_, URLTaskLoaderKey());
-
-    // Header fields: the request's, then the configuration's extra ones it lacks.
-    if (headerList_) curl_slist_free_all(headerList_);
-    headerList_ = nullptr;
-    NSHTTPHeaderFields fields = request.allHTTPHeaderFields();
-    for (auto& [name, value] : session_->configuration_->HTTPAdditionalHeaders())
-        if (!fields.count(name)) fields.emplace(name, value);
-    auto addLine = [&](const std::string& line) { headerList_ = curl_slist_append(headerList_, line.c_str()); };
-    for (auto& [name, value] : fields) addLine(value.empty() ? name + ";" : name + ": " + value);
-    // No header fields the caller did not ask for.
-    addLine("Expect:");
-    if (!fields.count("Content-Type")) addLine("Content-Type:");
-    if (!fields.count("Accept-Encoding")) curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+    headerList_ = setUpRequest(easy, request, requestBody_, session_->configuration_->HTTPAdditionalHeaders());
     return true;
 }
 
 void URLTaskLoader::releaseEasy() {
     if (!easy_) return;
-    engine_->remove(easy_);
-    curl_easy_cleanup(easy_);
-    easy_ = nullptr;
+    engine_->remove(easy_.get());
+    easy_.reset();
 }
 
 void URLTaskLoader::updatePause() {
     if (!easy_) return;
-    curl_easy_pause(easy_, (suspended_ || awaitingDecision_) ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+    curl_easy_pause(easy_.get(), (suspended_ || awaitingDecision_) ? CURLPAUSE_ALL : CURLPAUSE_CONT);
 }
 
 // --- libcurl callbacks (engine thread) -----------------------------------------------------
@@ -444,41 +302,8 @@ void URLTaskLoader::updatePause() {
 size_t URLTaskLoader::headerCallback(char* data, size_t size, size_t count, void* p) {
     auto* self = static_cast<URLTaskLoader*>(p);
     size_t n = size * count;
-    std::string_view line(data, n);
     self->lastActivity_ = URLLoadingEngine::now();
-    if (line.substr(0, 5) == "HTTP/") {
-        auto space = line.find(' ');
-        self->httpVersion_ = std::string(line.substr(0, space));
-        self->statusCode_ = 0;
-        if (space != std::string_view::npos) {
-            std::string rest = trim(line.substr(space + 1));
-            try {
-                self->statusCode_ = std::stoll(rest.substr(0, 3));
-            } catch (...) {
-                self->statusCode_ = 0;
-            }
-        }
-        self->headerFields_.clear();
-        self->headersDone_ = false;
-        return n;
-    }
-    std::string text = trim(line);
-    if (text.empty()) {
-        if (self->statusCode_ >= 200 && !self->headersDone_) {
-            self->headersDone_ = true;
-            self->headersComplete();
-        }
-        return n;
-    }
-    auto colon = text.find(':');
-    if (colon == std::string::npos) return n;
-    std::string name = trim(std::string_view(text).substr(0, colon));
-    std::string value = trim(std::string_view(text).substr(colon + 1));
-    auto it = self->headerFields_.find(name);
-    if (it != self->headerFields_.end())
-        it->second += ", " + value;
-    else
-        self->headerFields_.emplace(name, value);
+    if (self->headers_.addLine(std::string_view(data, n))) self->headersComplete();
     return n;
 }
 
@@ -496,43 +321,19 @@ size_t URLTaskLoader::writeCallback(char* data, size_t size, size_t count, void*
 
 size_t URLTaskLoader::readCallback(char* data, size_t size, size_t count, void* p) {
     auto* self = static_cast<URLTaskLoader*>(p);
-    size_t got = self->readBody(data, size * count);
-    if (got != CURL_READFUNC_ABORT) self->bodyBytesRead_ += static_cast<int64_t>(got);
-    return got;
-}
-
-size_t URLTaskLoader::readBody(char* data, size_t n) {
-    URLTaskLoader* self = this;
     self->lastActivity_ = URLLoadingEngine::now();
-    if (self->uploadData_) {
-        size_t left = self->uploadData_->size() - self->uploadOffset_;
-        size_t take = std::min(left, n);
-        std::memcpy(data, self->uploadData_->data() + self->uploadOffset_, take);
-        self->uploadOffset_ += take;
-        return take;
-    }
-    if (self->uploadFile_) {
-        size_t got = fread(data, 1, n, self->uploadFile_);
-        if (got == 0 && ferror(self->uploadFile_)) return CURL_READFUNC_ABORT;
-        return got;
-    }
-    if (self->uploadStream_) {
-        long got = readBodyStream(self->uploadStream_, reinterpret_cast<uint8_t*>(data), n);
-        if (got < 0) return CURL_READFUNC_ABORT;
-        return static_cast<size_t>(got);
-    }
-    return 0;
+    return self->requestBody_.read(data, size * count);
 }
 
 int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t wireSent) {
     auto* self = static_cast<URLTaskLoader*>(p);
     // Chunked bodies put framing on the wire; only body bytes count.
-    int64_t ulNow = std::min<int64_t>(wireSent, self->bodyBytesRead_);
+    int64_t ulNow = std::min<int64_t>(wireSent, self->requestBody_.bytesRead());
     if (ulNow <= self->reportedSent_) return 0;
     int64_t delta = ulNow - self->reportedSent_;
     self->reportedSent_ = ulNow;
     self->lastActivity_ = URLLoadingEngine::now();
-    if (self->expectedToSend_ < 0 || ulNow >= self->expectedToSend_) self->requestEndTime_ = self->lastActivity_;
+    if (self->expectedToSend_ < 0 || ulNow >= self->expectedToSend_) self->metrics_.requestBodyEnded(self->lastActivity_);
     int64_t total = ulNow;
     self->task_->setBytesSent(total, URLTaskLoaderKey());
     if (auto d = self->delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidSendBodyData)) {
@@ -546,28 +347,16 @@ int URLTaskLoader::progressCallback(void* p, curl_off_t, curl_off_t, curl_off_t,
     return 0;
 }
 
-CURLcode URLTaskLoader::sslContextCallback(CURL*, void* sslContext, void* p) {
-    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &verifyPeerChain, p);
-    return CURLE_OK;
-}
-
 // --- responses -----------------------------------------------------------------------------
 
 void URLTaskLoader::headersComplete() {
-    exchangeResponse_ = NSHTTPURLResponse::create(request_->URL(), statusCode_, httpVersion_, headerFields_);
-    if (isRedirectStatus(statusCode_) && headerFields_.count("Location")) {
+    exchangeResponse_ = NSHTTPURLResponse::create(request_->URL(), headers_.statusCode(), headers_.httpVersion(), headers_.fields());
+    if (isRedirectStatus(headers_.statusCode()) && headers_.fields().count("Location")) {
         redirecting_ = true;
         return;
     }
-    if (kind_ == Kind::Download && fileOffset_ > 0 && statusCode_ != 206) {
-        // The server sent the whole resource again: start the file over.
-        fileOffset_ = 0;
-        if (!filePath_.empty()) {
-            std::error_code ec;
-            fs::remove(filePath_, ec);
-            filePath_.clear();
-        }
-    }
+    // The server sent the whole resource again: start the file over.
+    if (kind_ == Kind::Download && downloadSink_.resumedOffset() > 0 && headers_.statusCode() != 206) downloadSink_.discard();
     responseReady(exchangeResponse_);
 }
 
@@ -630,8 +419,8 @@ void URLTaskLoader::applyDisposition(NSURLSessionResponseDisposition disposition
 void URLTaskLoader::continueAfterResponse() {
     awaitingDecision_ = false;
     if (kind_ == Kind::Download) {
-        bool resuming = fileOffset_ > 0;
-        if (!openDownloadFile(resuming)) {
+        bool resuming = downloadSink_.resumedOffset() > 0;
+        if (!downloadSink_.open(resuming)) {
             finish(errorWithCode(NSURLErrorCannotCreateFile));
             return;
         }
@@ -639,8 +428,8 @@ void URLTaskLoader::continueAfterResponse() {
         if (download->resumeData(URLTaskLoaderKey()) && !hasCompletionHandler()) {
             if (auto d = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidResumeAtOffset)) {
                 auto session = session_;
-                int64_t offset = fileOffset_;
-                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + fileOffset_;
+                int64_t offset = downloadSink_.resumedOffset();
+                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + offset;
                 deliver([d, session, download, offset, expected] {
                     d->downloadTaskDidResumeAtOffset(session, download, offset, expected);
                 });
@@ -670,14 +459,14 @@ bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
     received_ += static_cast<int64_t>(length);
     task_->setBytesReceived(received_, URLTaskLoaderKey());
     if (kind_ == Kind::Download) {
-        if (!file_ || fwrite(bytes, 1, length, file_) != length) return false;
+        if (!downloadSink_.write(bytes, length)) return false;
         if (!hasCompletionHandler()) {
             if (auto d = delegateAs<NSURLSessionDownloadDelegate>(NSURLSessionSelector::downloadTaskDidWriteData)) {
                 auto session = session_;
                 auto task = std::static_pointer_cast<NSURLSessionDownloadTask>(task_);
                 int64_t written = static_cast<int64_t>(length);
-                int64_t total = fileOffset_ + received_;
-                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + fileOffset_;
+                int64_t total = downloadSink_.resumedOffset() + received_;
+                int64_t expected = expectedToReceive_ < 0 ? -1 : expectedToReceive_ + downloadSink_.resumedOffset();
                 deliver([d, session, task, written, total, expected] {
                     d->downloadTaskDidWriteData(session, task, written, total, expected);
                 });
@@ -698,21 +487,15 @@ bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
 }
 
 void URLTaskLoader::transferDone(CURLcode result) {
-    if (trustQuestion_ != TrustQuestion::None) {
+    if (trustGate_.question() != ServerTrustGate::Question::None) {
         // The handshake stopped at the server's chain, before any request byte: the exchange
         // starts over on a new connection once the delegate answered.
-        if (easy_) {
-            curl_easy_cleanup(easy_);
-            easy_ = nullptr;
-        }
-        if (trustQuestion_ == TrustQuestion::Answered) restartAfterTrustAnswer();
+        easy_.reset();
+        if (trustGate_.question() == ServerTrustGate::Question::Answered) restartAfterTrustAnswer();
         return;
     }
-    recordTransaction(result);
-    if (easy_) {
-        curl_easy_cleanup(easy_);
-        easy_ = nullptr;
-    }
+    if (easy_) lastOsErrno_ = metrics_.recordExchange(easy_.get(), request_, exchangeResponse_);
+    easy_.reset();
     if (awaitingDecision_) {
         doneWhileWaiting_ = result;
         return;
@@ -722,8 +505,8 @@ void URLTaskLoader::transferDone(CURLcode result) {
 
 void URLTaskLoader::exchangeEnded(CURLcode result) {
     if (finished_) return;
-    if (trustError_) {
-        finish(trustError_);
+    if (trustGate_.refusal()) {
+        finish(trustGate_.refusal());
         return;
     }
     if (result != CURLE_OK) {
@@ -759,19 +542,9 @@ void URLTaskLoader::handleRedirect() {
         finish(errorWithCode(NSURLErrorHTTPTooManyRedirects));
         return;
     }
-    auto next = request_->mutableCopy();
-    next->setURL(target);
-    int64_t status = response->statusCode();
-    const std::string& method = request_->HTTPMethod();
-    if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
-        next->setHTTPMethod("GET");
-        next->setHTTPBody(std::nullopt);
-        next->setValue(std::nullopt, "Content-Type");
-        next->setValue(std::nullopt, "Content-Length");
-        task_->dropBody(URLTaskLoaderKey());
-    }
-    next->setValue(std::nullopt, "Range");
-    NSURLRequestPtr proposed = next;
+    bool bodyDropped = false;
+    NSURLRequestPtr proposed = redirectedRequest(*request_, response->statusCode(), target, bodyDropped);
+    if (bodyDropped) task_->dropBody(URLTaskLoaderKey());
     auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskWillPerformHTTPRedirection);
     if (!d) {
         startExchange(proposed);
@@ -815,30 +588,6 @@ void URLTaskLoader::becomeDownload() {
         deliver([d, session, data, download] { d->dataTaskDidBecomeDownloadTask(session, data, download); });
     }
     session_->taskFinished(dataTask.get());
-}
-
-bool URLTaskLoader::openDownloadFile(bool append) {
-    if (file_) return true;
-    if (append && !filePath_.empty()) {
-        file_ = fopen(filePath_.c_str(), "ab");
-        return file_ != nullptr;
-    }
-    std::string dir = NSTemporaryDirectory();
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    std::string pattern = dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "URLDownload_XXXXXX.tmp";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemps(name.data(), 4);
-    if (fd < 0) return false;
-    file_ = fdopen(fd, "wb");
-    if (!file_) {
-        close(fd);
-        return false;
-    }
-    filePath_ = name.data();
-    fileOffset_ = 0;
-    return true;
 }
 
 // --- completion ----------------------------------------------------------------------------
@@ -892,47 +641,30 @@ void URLTaskLoader::storeInCacheThenFinish() {
     });
 }
 
-std::shared_ptr<NSURLSessionTaskMetrics> URLTaskLoader::buildMetrics() const {
-    auto metrics = std::make_shared<NSURLSessionTaskMetrics>();
-    metrics->transactionMetrics = transactions_;
-    metrics->taskInterval.startDate = taskStart_;
-    metrics->taskInterval.duration = NSDate::date().timeIntervalSinceDate(taskStart_);
-    metrics->redirectCount = redirectCount_;
-    return metrics;
-}
-
 void URLTaskLoader::finish(NSErrorPtr error) {
     if (finished_.exchange(true)) return;
     auto self = shared_from_this();
     releaseEasy();
     engine_->unwatch(this);
-    if (uploadFile_) {
-        fclose(uploadFile_);
-        uploadFile_ = nullptr;
-    }
-    if (uploadStream_) closeBodyStream(uploadStream_);
-    if (file_) {
-        fclose(file_);
-        file_ = nullptr;
-    }
+    requestBody_.close();
+    downloadSink_.close();
 
     // A cancelled download can be continued when the server named a version to resume.
     std::optional<Data> resumeData;
     if (error && kind_ == Kind::Download) {
         std::error_code ec;
-        bool keep = resumeDataHandler_ && !validator_.empty() && !filePath_.empty() && fs::exists(filePath_, ec) &&
-                    request_ && request_->HTTPMethod() == "GET";
+        const std::string& path = downloadSink_.path();
+        bool keep = resumeDataHandler_ && !validator_.empty() && !path.empty() && fs::exists(path, ec) && request_ &&
+                    request_->HTTPMethod() == "GET";
         if (keep) {
-            Value info = Value::dict({{"url", request_->URL()->absoluteString()},
-                                      {"path", filePath_},
-                                      {"offset", fileOffset_ + received_},
-                                      {"validator", validator_}});
-            resumeData = NSJSONSerialization::dataWithJSONObject(info);
+            resumeData = DownloadResumeData{request_->URL()->absoluteString(), path, downloadSink_.resumedOffset() + received_,
+                                            validator_}
+                             .encode();
             Value::Dictionary extra;
             extra[Value(NSURLSessionDownloadTaskResumeData)] = Value(*resumeData);
             error = errorWithCode(error->code(), std::move(extra));
-        } else if (!filePath_.empty()) {
-            fs::remove(filePath_, ec);
+        } else {
+            downloadSink_.discard();
         }
     }
 
@@ -946,7 +678,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     auto metricsDelegate = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidFinishCollectingMetrics);
     auto deliverMetrics = [&] {
         if (!metricsDelegate) return;
-        auto metrics = buildMetrics();
+        auto metrics = metrics_.build(redirectCount_);
         auto d = metricsDelegate;
         deliver([d, session, task, metrics] { d->taskDidFinishCollectingMetrics(session, task, metrics); });
     };
@@ -954,8 +686,9 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     auto response = response_;
     if (kind_ == Kind::Download) {
         auto download = std::static_pointer_cast<NSURLSessionDownloadTask>(task);
-        NSURLPtr location = (!error && !filePath_.empty()) ? NSURL::fileURLWithPath(filePath_) : nullptr;
-        std::string path = error ? std::string() : filePath_;
+        const std::string& file = downloadSink_.path();
+        NSURLPtr location = (!error && !file.empty()) ? NSURL::fileURLWithPath(file) : nullptr;
+        std::string path = error ? std::string() : file;
         auto handler = download->completionHandler(URLTaskLoaderKey());
         auto removeFile = [path] {
             if (path.empty()) return;
@@ -1004,37 +737,10 @@ void URLTaskLoader::tick(double now) {
 
 // --- server trust --------------------------------------------------------------------------
 
-NSErrorPtr URLTaskLoader::untrustedError(const std::shared_ptr<SecTrust>& trust, NSErrorPtr reason) const {
-    Value::Dictionary extra;
-    extra[Value(NSURLErrorFailingURLPeerTrustErrorKey)] = Value(trust);
-    if (reason) extra[Value(NSUnderlyingErrorKey)] = Value(reason);
-    extra[Value(NSLocalizedDescriptionKey)] =
-        Value("The certificate for this server is invalid. You might be connecting to a server that is "
-              "pretending to be \u201c" + host_ + "\u201d which could put your confidential information at risk.");
-    return errorWithCode(NSURLErrorServerCertificateUntrusted, std::move(extra));
-}
-
-bool URLTaskLoader::decideServerTrust(std::vector<std::vector<uint8_t>> chain) {
-    // The connection made again after the delegate's answer shows the chain it was about.
-    if (!trustedChain_.empty() && chain == trustedChain_) {
-        trustedChain_.clear();
-        return true;
-    }
-    trustedChain_.clear();
-    auto trust = SecTrustCreateForServer(chain, host_);
-    if (!trust) return false;
+bool URLTaskLoader::askAboutServerTrust(const std::shared_ptr<SecTrust>& trust, const ServerTrustGate::Chain& chain) {
     auto sessionLevel = delegateAs<NSURLSessionDelegate>(NSURLSessionSelector::didReceiveChallenge);
     auto taskLevel = sessionLevel ? nullptr : delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidReceiveChallenge);
-    if (!sessionLevel && !taskLevel) {
-        NSErrorPtr reason;
-        if (SecTrustEvaluateWithError(trust, &reason)) return true;
-        trustError_ = untrustedError(trust, reason);
-        return false;
-    }
-    if (++trustQuestions_ > kMaximumTrustQuestions) {
-        trustError_ = untrustedError(trust, nullptr);
-        return false;
-    }
+    if (!sessionLevel && !taskLevel) return false;
 
     long port = 443;
     if (auto p = request_->URL()->port()) port = *p;
@@ -1061,132 +767,31 @@ bool URLTaskLoader::decideServerTrust(std::vector<std::vector<uint8_t>> chain) {
             taskLevel->taskDidReceiveChallenge(session, task, challenge, completion);
     });
 
-    // The engine thread does not wait for the answer: this handshake stops here and the
-    // transfer leaves the multi handle, so the session's other transfers go on. Until the
-    // answer comes the engine keeps checking this load's time-outs.
-    trustQuestion_ = TrustQuestion::Asked;
+    // The engine thread does not wait for the answer: the handshake stops and the transfer
+    // leaves the multi handle, so the session's other transfers go on. Until the answer
+    // comes the engine keeps checking this load's time-outs.
     lastActivity_ = URLLoadingEngine::now();
     engine_->watch(shared_from_this());
-    return false;
+    return true;
 }
 
-void URLTaskLoader::trustAnswered(const std::shared_ptr<SecTrust>& trust, std::vector<std::vector<uint8_t>> chain,
+void URLTaskLoader::trustAnswered(const std::shared_ptr<SecTrust>& trust, ServerTrustGate::Chain chain,
                                   NSURLSessionAuthChallengeDisposition disposition, const NSURLCredentialPtr& credential) {
-    if (finished_ || trustQuestion_ != TrustQuestion::Asked) return;
-    if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
-        finish(errorWithCode(NSURLErrorCancelled));
+    if (finished_ || trustGate_.question() != ServerTrustGate::Question::Asked) return;
+    if (auto error = trustGate_.answered(trust, std::move(chain), disposition, credential)) {
+        finish(error);
         return;
     }
-    bool trusted = disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->serverTrust();
-    if (!trusted) {
-        NSErrorPtr reason;
-        trusted = SecTrustEvaluateWithError(trust, &reason);
-        if (!trusted) {
-            finish(untrustedError(trust, reason));
-            return;
-        }
-    }
-    trustedChain_ = std::move(chain);
     lastActivity_ = URLLoadingEngine::now();
     // The stopped transfer normally left the multi handle already; else it restarts when it does.
     if (easy_)
-        trustQuestion_ = TrustQuestion::Answered;
+        trustGate_.answerArrivedEarly();
     else
         restartAfterTrustAnswer();
 }
 
 void URLTaskLoader::restartAfterTrustAnswer() {
-    trustQuestion_ = TrustQuestion::None;
+    trustGate_.restarted();
     engine_->unwatch(this);
     startExchange(request_);
-}
-
-// --- metrics -------------------------------------------------------------------------------
-
-void URLTaskLoader::recordTransaction(CURLcode result) {
-    if (!easy_) return;
-    auto m = std::make_shared<NSURLSessionTaskTransactionMetrics>();
-    m->request = request_;
-    m->response = exchangeResponse_;
-    m->resourceFetchType = NSURLSessionTaskMetricsResourceFetchTypeNetworkLoad;
-    double t0 = fetchStart_.timeIntervalSinceReferenceDate();
-    auto info = [&](CURLINFO what) {
-        curl_off_t v = 0;
-        curl_easy_getinfo(easy_, what, &v);
-        return static_cast<double>(v) / 1e6;
-    };
-    double lookup = info(CURLINFO_NAMELOOKUP_TIME_T), connect = info(CURLINFO_CONNECT_TIME_T),
-           appConnect = info(CURLINFO_APPCONNECT_TIME_T), pretransfer = info(CURLINFO_PRETRANSFER_TIME_T),
-           firstByte = info(CURLINFO_STARTTRANSFER_TIME_T), total = info(CURLINFO_TOTAL_TIME_T);
-    long connects = 0, version = 0, osErrno = 0;
-    curl_easy_getinfo(easy_, CURLINFO_NUM_CONNECTS, &connects);
-    curl_easy_getinfo(easy_, CURLINFO_HTTP_VERSION, &version);
-    curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
-    lastOsErrno_ = osErrno;
-    bool secure = request_ && lower(request_->URL()->scheme()) == "https";
-
-    // Each phase starts no earlier than the one before it.
-    double last = t0;
-    auto at = [&](double offset) {
-        last = std::max(last, t0 + offset);
-        return NSDate(last);
-    };
-    m->fetchStartDate = NSDate(t0);
-    m->isReusedConnection = connects == 0 && (pretransfer > 0 || exchangeResponse_);
-    if (!m->isReusedConnection) {
-        if (lookup > 0 || connect > 0) {
-            m->domainLookupStartDate = at(0);
-            m->domainLookupEndDate = at(lookup);
-        }
-        if (connect > 0) {
-            m->connectStartDate = at(lookup);
-            if (secure && appConnect > 0) {
-                m->secureConnectionStartDate = at(connect);
-                m->secureConnectionEndDate = at(appConnect);
-            }
-            m->connectEndDate = at(std::max(connect, appConnect));
-        }
-    }
-    if (pretransfer > 0) {
-        m->requestStartDate = at(pretransfer);
-        double end = pretransfer;
-        if (requestEndTime_ > 0) end = std::max(end, requestEndTime_ - fetchStartMono_);
-        if (firstByte > 0) end = std::min(end, firstByte);
-        m->requestEndDate = at(end);
-    }
-    if (firstByte > 0 && exchangeResponse_) {
-        m->responseStartDate = at(firstByte);
-        m->responseEndDate = at(total);
-    }
-    switch (version) {
-        case CURL_HTTP_VERSION_1_0: m->networkProtocolName = "http/1.0"; break;
-        case CURL_HTTP_VERSION_1_1: m->networkProtocolName = "http/1.1"; break;
-        case CURL_HTTP_VERSION_2_0: m->networkProtocolName = "h2"; break;
-        case CURL_HTTP_VERSION_3: m->networkProtocolName = "h3"; break;
-        default: break;
-    }
-    long requestSize = 0, headerSize = 0;
-    curl_easy_getinfo(easy_, CURLINFO_REQUEST_SIZE, &requestSize);
-    curl_easy_getinfo(easy_, CURLINFO_HEADER_SIZE, &headerSize);
-    curl_off_t uploaded = 0, downloaded = 0;
-    curl_easy_getinfo(easy_, CURLINFO_SIZE_UPLOAD_T, &uploaded);
-    curl_easy_getinfo(easy_, CURLINFO_SIZE_DOWNLOAD_T, &downloaded);
-    m->countOfRequestBodyBytesSent = uploaded;
-    m->countOfRequestHeaderBytesSent = std::max<int64_t>(0, requestSize - uploaded);
-    m->countOfResponseHeaderBytesReceived = headerSize;
-    m->countOfResponseBodyBytesReceived = downloaded;
-    char* ip = nullptr;
-    long port = 0;
-    if (curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &ip) == CURLE_OK && ip && *ip) {
-        m->remoteAddress = ip;
-        curl_easy_getinfo(easy_, CURLINFO_PRIMARY_PORT, &port);
-        m->remotePort = port;
-    }
-    if (curl_easy_getinfo(easy_, CURLINFO_LOCAL_IP, &ip) == CURLE_OK && ip && *ip) {
-        m->localAddress = ip;
-        curl_easy_getinfo(easy_, CURLINFO_LOCAL_PORT, &port);
-        m->localPort = port;
-    }
-    (void)result;
-    transactions_.push_back(m);
 }

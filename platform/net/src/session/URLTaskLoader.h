@@ -1,19 +1,27 @@
 #pragma once
 // Drives one task's load on its session's engine: the cache, the exchanges with the server
-// (redirects included), the answers the delegate must give before the load goes on (server
-// trust, response disposition, redirection), the body sinks (memory, download file) and the
-// delivery of every event, in order, on the delegate queue.
+// (redirects included), the answers the delegate must give before the load goes on (response
+// disposition, redirection; server trust through its ServerTrustGate) and the delivery of
+// every event, in order, on the delegate queue. Its parts: the request set-up
+// (CurlRequestSetup), the upload (RequestBody), the head of each response
+// (ResponseHeaderParser), redirects (HTTPRedirect), the download file (DownloadSink) and the
+// metrics (LoadMetrics). Lifetime: see NSURLSession.h. All state is the loading thread's;
+// the public control calls post there.
 
 #include <platform_net/NSHTTPURLResponse.h>
 #include <platform_net/NSURLSession.h>
 #include <platform_net/NSURLSessionTaskMetrics.h>
 
+#include "session/CurlHandles.h"
+#include "session/DownloadSink.h"
+#include "session/LoadMetrics.h"
+#include "session/RequestBody.h"
+#include "session/ResponseHeaderParser.h"
+#include "session/ServerTrustGate.h"
 #include "session/URLLoadingEngine.h"
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,11 +43,6 @@ public:
     void transferDone(CURLcode result) override;
     void tick(double now) override;
 
-    // Called from the TLS handshake with the peer's chain (DER, leaf first): answers whether
-    // the connection may go on. When the delegate must be asked it answers false at once,
-    // and the exchange starts over on a new connection after the delegate's answer.
-    bool decideServerTrust(std::vector<std::vector<uint8_t>> chain);
-    const std::string& host() const { return host_; }
 
 private:
     enum class Kind { Data, Download };
@@ -55,9 +58,7 @@ private:
     static size_t headerCallback(char* data, size_t size, size_t count, void* self);
     static size_t writeCallback(char* data, size_t size, size_t count, void* self);
     static size_t readCallback(char* data, size_t size, size_t count, void* self);
-    size_t readBody(char* data, size_t capacity);
     static int progressCallback(void* self, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal, curl_off_t ulNow);
-    static CURLcode sslContextCallback(CURL* easy, void* sslContext, void* self);
 
     void headersComplete();
     // The final response of the load: asks the delegate's disposition when it wants to.
@@ -71,12 +72,10 @@ private:
     void storeInCacheThenFinish();
     void finish(NSErrorPtr error);
     void becomeDownload();
-    bool openDownloadFile(bool append);
     NSErrorPtr errorWithCode(int64_t code, Value::Dictionary extra = {}) const;
-    void recordTransaction(CURLcode result);
-    std::shared_ptr<NSURLSessionTaskMetrics> buildMetrics() const;
-    NSErrorPtr untrustedError(const std::shared_ptr<SecTrust>& trust, NSErrorPtr reason) const;
-    void trustAnswered(const std::shared_ptr<SecTrust>& trust, std::vector<std::vector<uint8_t>> chain,
+    // The gate's question to the delegate; false when no delegate takes it.
+    bool askAboutServerTrust(const std::shared_ptr<SecTrust>& trust, const ServerTrustGate::Chain& chain);
+    void trustAnswered(const std::shared_ptr<SecTrust>& trust, ServerTrustGate::Chain chain,
                        NSURLSessionAuthChallengeDisposition disposition, const NSURLCredentialPtr& credential);
     void restartAfterTrustAnswer();
     // The session's delegate when it answers the selector and has that event's interface.
@@ -92,9 +91,14 @@ private:
     std::shared_ptr<URLLoadingEngine> engine_;
     Kind kind_ = Kind::Data;
 
-    // Engine-thread state.
-    CURL* easy_ = nullptr;
-    curl_slist* headerList_ = nullptr;
+    // Engine-thread state. The trust gate and the body parts come before the handle that
+    // points at them, so the handle goes first.
+    ServerTrustGate trustGate_;
+    RequestBody requestBody_;
+    DownloadSink downloadSink_;
+    LoadMetrics metrics_;
+    CurlHeaderListPtr headerList_;
+    CurlEasyPtr easy_;
     NSURLRequestPtr request_;
     std::string host_;
     bool started_ = false;
@@ -105,10 +109,7 @@ private:
     Data localBody_;
     NSURLSessionTaskMetricsResourceFetchType localFetchType_ = NSURLSessionTaskMetricsResourceFetchTypeLocalCache;
 
-    int64_t statusCode_ = 0;
-    std::string httpVersion_;
-    NSHTTPHeaderFields headerFields_;
-    bool headersDone_ = false;
+    ResponseHeaderParser headers_;
     NSHTTPURLResponsePtr exchangeResponse_;
     bool redirecting_ = false;
     int redirectCount_ = 0;
@@ -120,22 +121,10 @@ private:
     int64_t received_ = 0;
     int64_t expectedToReceive_ = -1;
 
-    // Request body.
-    const Data* uploadData_ = nullptr;
-    size_t uploadOffset_ = 0;
-    FILE* uploadFile_ = nullptr;
-    std::shared_ptr<NSInputStream> uploadStream_;
     int64_t expectedToSend_ = -1;
     int64_t reportedSent_ = 0;
-    int64_t bodyBytesRead_ = 0;
-    int64_t sentBase_ = 0;
-    double requestEndTime_ = 0;
 
-    // Download file.
-    FILE* file_ = nullptr;
-    std::string filePath_;
-    int64_t fileOffset_ = 0;  // bytes already there from an earlier attempt
-    std::string validator_;   // ETag or Last-Modified of the response, for resume data
+    std::string validator_;  // ETag or Last-Modified of the response, for resume data
     std::function<void(std::optional<Data>)> resumeDataHandler_;
 
     // Timeouts (monotonic seconds).
@@ -143,21 +132,7 @@ private:
     double resourceTimeout_ = 7 * 24 * 3600;
     double lastActivity_ = 0;
     double resourceStart_ = 0;
-
-    // Metrics.
-    NSDate taskStart_;
-    NSDate fetchStart_;
-    double fetchStartMono_ = 0;
     long lastOsErrno_ = 0;
-    std::vector<NSURLSessionTaskTransactionMetricsPtr> transactions_;
-
-    // Server trust (engine thread). Asked: the delegate has the question and the handshake
-    // was stopped; Answered: the answer came before the stopped transfer left the engine.
-    enum class TrustQuestion { None, Asked, Answered };
-    TrustQuestion trustQuestion_ = TrustQuestion::None;
-    std::vector<std::vector<uint8_t>> trustedChain_;  // accepted, for the connection made again
-    int trustQuestions_ = 0;
-    NSErrorPtr trustError_;
 
     std::atomic<bool> finished_{false};
 };
