@@ -21,6 +21,13 @@ enum UIImageOrientation : int64_t {
     UIImageOrientationRightMirrored = 7,
 };
 
+// How an image is drawn: as its own colours, or as a shape filled with the tint colour.
+enum UIImageRenderingMode : int64_t {
+    UIImageRenderingModeAutomatic = 0,
+    UIImageRenderingModeAlwaysOriginal = 1,
+    UIImageRenderingModeAlwaysTemplate = 2,
+};
+
 class UIImage;
 using UIImagePtr = std::shared_ptr<UIImage>;
 
@@ -46,6 +53,10 @@ public:
     // The frames of an animated image; empty for a still one (GIFs decode to their first frame).
     const std::vector<UIImagePtr>& images() const { return images_; }
     double duration() const { return 0; }
+    UIImageRenderingMode renderingMode() const { return renderingMode_; }
+    // A copy drawn in `mode` (the bitmap is shared).
+    UIImagePtr imageWithRenderingMode(UIImageRenderingMode mode) const;
+    bool isTemplate() const { return renderingMode_ == UIImageRenderingModeAlwaysTemplate; }
 
     std::string className() const override { return "UIImage"; }
 
@@ -54,6 +65,7 @@ private:
     double scale_ = 1;
     UIImageOrientation orientation_ = UIImageOrientationUp;
     std::vector<UIImagePtr> images_;
+    UIImageRenderingMode renderingMode_ = UIImageRenderingModeAutomatic;
 };
 
 // The bitmap as PNG (RGBA, or RGB when opaque); empty for an image without a bitmap.

@@ -31,6 +31,13 @@ UIImagePtr UIImage::imageWithCGImage(CGImageRef image, double scale, UIImageOrie
     return std::make_shared<UIImage>(std::move(image), scale, orientation);
 }
 
+UIImagePtr UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const {
+    auto copy = std::make_shared<UIImage>(image_, scale_, orientation_);
+    copy->images_ = images_;
+    copy->renderingMode_ = mode;
+    return copy;
+}
+
 CGSize UIImage::size() const {
     if (!image_) return CGSizeZero;
     double w = static_cast<double>(image_->width()) / scale_, h = static_cast<double>(image_->height()) / scale_;
