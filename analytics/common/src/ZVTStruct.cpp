@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/protocol/TProtocol.h>
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TBufferTransports.h>
@@ -29,24 +30,21 @@ TType wireType(ZVTStruct::Kind kind) {
     return tp::T_STOP;
 }
 
-// The bytes a memory-buffer transport still holds; -1 for other transports (whose reads
-// are bounded by the protocol's own limits only).
-int64_t bytesLeft(TProtocol* protocol) {
-    auto* memory = dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(protocol->getTransport().get());
-    return memory ? static_cast<int64_t>(memory->available_read()) : -1;
-}
+using apache::thrift::transport::TMemoryBuffer;
+using Binary = apache::thrift::protocol::TBinaryProtocol;
 
-// Rejects a count or length that cannot fit in what is left, before anything is reserved.
-void checkAnnounced(TProtocol* protocol, int64_t count, int64_t minBytesEach) {
+// Rejects a count that cannot fit in what is left of a memory buffer (other transports are
+// bounded by the protocol's own limits only), before anything is reserved.
+void checkAnnounced(TMemoryBuffer* memory, int64_t count, int64_t minBytesEach) {
     if (count < 0) throw TProtocolException(TProtocolException::NEGATIVE_SIZE);
-    const int64_t left = bytesLeft(protocol);
-    if (left >= 0 && count * minBytesEach > left) throw TProtocolException(TProtocolException::SIZE_LIMIT);
+    if (memory && count * minBytesEach > static_cast<int64_t>(memory->available_read()))
+        throw TProtocolException(TProtocolException::SIZE_LIMIT);
 }
 
 // A string or binary: the announced length is checked against the buffer before the body
 // is read (the library would size its string to the announced length first).
-uint32_t readText(TProtocol* protocol, std::string& out, bool binary) {
-    auto* memory = dynamic_cast<apache::thrift::transport::TMemoryBuffer*>(protocol->getTransport().get());
+template <class P>
+uint32_t readText(P* protocol, TMemoryBuffer* memory, std::string& out, bool binary) {
     if (memory) {
         uint32_t want = 4;
         const uint8_t* head = memory->borrow(nullptr, &want);
@@ -61,22 +59,172 @@ uint32_t readText(TProtocol* protocol, std::string& out, bool binary) {
     return binary ? protocol->readBinary(out) : protocol->readString(out);
 }
 
-Value readElement(TProtocol* protocol, const ZVTStruct::Field& field, uint32_t& consumed) {
-    auto element = field.make();
-    consumed += element->read(protocol);
-    return Value(element);
-}
+uint32_t writeText(Binary* protocol, std::string_view text) { return protocol->writeString(text); }
+uint32_t writeText(TProtocol* protocol, std::string_view text) { return protocol->writeString(std::string(text)); }
 
-void writeStruct(TProtocol* protocol, const Value& v, uint32_t& written) {
-    if (auto record = v.objectAs<ZVTStruct>()) {
-        written += record->write(protocol);
-    } else {
-        // A hole in a container still has to be a valid (empty) struct on the wire.
-        written += protocol->writeStructBegin("");
+}  // namespace
+
+// Reading and writing, instantiated for the binary protocol (calls the compiler can bind
+// directly) and for any other protocol (virtual calls).
+struct ZVTStructAccess {
+    template <class P>
+    static Value readElement(P* protocol, TMemoryBuffer* memory, const ZVTStruct::Field& field, uint32_t& consumed) {
+        auto element = field.make();
+        consumed += read(*element, protocol, memory);
+        return Value(element);
+    }
+
+    template <class P>
+    static uint32_t read(ZVTStruct& self, P* protocol, TMemoryBuffer* memory) {
+        using Kind = ZVTStruct::Kind;
+        const auto& table = self.fields();
+        uint32_t consumed = 0;
+        std::string ignoredName;
+        consumed += protocol->readStructBegin(ignoredName);
+        for (;;) {
+            TType type;
+            int16_t id;
+            consumed += protocol->readFieldBegin(ignoredName, type, id);
+            if (type == tp::T_STOP) break;
+            std::size_t index = table.size();
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                if (table[i].id == id) {
+                    index = i;
+                    break;
+                }
+            }
+            if (index == table.size() || wireType(table[index].kind) != type) {
+                consumed += protocol->skip(type);
+                consumed += protocol->readFieldEnd();
+                continue;
+            }
+            const ZVTStruct::Field& field = table[index];
+            switch (field.kind) {
+                case Kind::String:
+                case Kind::Binary: {
+                    std::string text;
+                    consumed += readText(protocol, memory, text, field.kind == Kind::Binary);
+                    if (field.kind == Kind::Binary)
+                        self.setField(index, Value(Value::Data(text.begin(), text.end())));
+                    else
+                        self.setString(index, std::move(text));
+                    break;
+                }
+                case Kind::I32: {
+                    int32_t v = 0;
+                    consumed += protocol->readI32(v);
+                    self.setField(index, Value(v));
+                    break;
+                }
+                case Kind::I64: {
+                    int64_t v = 0;
+                    consumed += protocol->readI64(v);
+                    self.setField(index, Value(v));
+                    break;
+                }
+                case Kind::Struct: self.setField(index, readElement(protocol, memory, field, consumed)); break;
+                case Kind::Map: {
+                    TType keyType, valueType;
+                    uint32_t count = 0;
+                    consumed += protocol->readMapBegin(keyType, valueType, count);
+                    // Each entry takes at least a 4-byte key length and a field stop.
+                    checkAnnounced(memory, count, 5);
+                    Value::Dictionary entries;
+                    entries.reserve(count);
+                    for (uint32_t i = 0; i < count; ++i) {
+                        std::string key;
+                        consumed += readText(protocol, memory, key, false);
+                        entries[Value(std::move(key))] = readElement(protocol, memory, field, consumed);
+                    }
+                    consumed += protocol->readMapEnd();
+                    Value map(std::move(entries));
+                    map.setMutable(true);
+                    self.setField(index, std::move(map));
+                    break;
+                }
+                case Kind::List: {
+                    TType elementType;
+                    uint32_t count = 0;
+                    consumed += protocol->readListBegin(elementType, count);
+                    checkAnnounced(memory, count, 1);
+                    Value::Array items;
+                    items.reserve(count);
+                    for (uint32_t i = 0; i < count; ++i) items.push_back(readElement(protocol, memory, field, consumed));
+                    consumed += protocol->readListEnd();
+                    Value list(std::move(items));
+                    list.setMutable(true);
+                    self.setField(index, std::move(list));
+                    break;
+                }
+            }
+            consumed += protocol->readFieldEnd();
+        }
+        consumed += protocol->readStructEnd();
+        return consumed;
+    }
+
+    template <class P>
+    static void writeStruct(P* protocol, const Value& v, uint32_t& written) {
+        if (auto* record = dynamic_cast<const ZVTStruct*>(v.asObject().get())) {
+            written += write(*record, protocol);
+        } else {
+            // A hole in a container still has to be a valid (empty) struct on the wire.
+            written += protocol->writeStructBegin("");
+            written += protocol->writeFieldStop();
+            written += protocol->writeStructEnd();
+        }
+    }
+
+    template <class P>
+    static uint32_t write(const ZVTStruct& self, P* protocol) {
+        using Kind = ZVTStruct::Kind;
+        const auto& table = self.fields();
+        uint32_t written = protocol->writeStructBegin(self.structName());
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            if (!self.fieldIsSet(i)) continue;
+            const ZVTStruct::Field& field = table[i];
+            const Value& v = self.slots_[i].value;
+            const bool scalar = field.kind == Kind::I32 || field.kind == Kind::I64;
+            if (field.kind == Kind::String ? !self.hasText(i) : (!scalar && v.isNull())) continue;
+            written += protocol->writeFieldBegin(field.name, wireType(field.kind), field.id);
+            switch (field.kind) {
+                case Kind::String: written += writeText(protocol, self.slots_[i].text); break;
+                case Kind::Binary: {
+                    const auto& bytes = v.asData();
+                    written += writeText(protocol, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+                    break;
+                }
+                case Kind::I32: written += protocol->writeI32(static_cast<int32_t>(v.asInt())); break;
+                case Kind::I64: written += protocol->writeI64(v.asInt()); break;
+                case Kind::Struct: writeStruct(protocol, v, written); break;
+                case Kind::Map: {
+                    const auto& entries = v.asDictionary();
+                    written += protocol->writeMapBegin(tp::T_STRING, tp::T_STRUCT, static_cast<uint32_t>(entries.size()));
+                    for (const auto& [key, value] : entries) {
+                        if (key.isString()) written += writeText(protocol, key.asString());
+                        else written += writeText(protocol, key.stringValue());
+                        writeStruct(protocol, value, written);
+                    }
+                    written += protocol->writeMapEnd();
+                    break;
+                }
+                case Kind::List: {
+                    const auto& items = v.asArray();
+                    written += protocol->writeListBegin(tp::T_STRUCT, static_cast<uint32_t>(items.size()));
+                    for (const auto& item : items) writeStruct(protocol, item, written);
+                    written += protocol->writeListEnd();
+                    break;
+                }
+            }
+            written += protocol->writeFieldEnd();
+        }
         written += protocol->writeFieldStop();
         written += protocol->writeStructEnd();
+        return written;
     }
-}
+};
+
+namespace {
 
 std::string quoted(const Value& v) {
     if (v.isNull()) return "\"(null)\"";
@@ -91,160 +239,51 @@ const std::vector<ZVTStruct::Field>& ZVTStruct::fields() const {
     return none;
 }
 
-void ZVTStruct::ensureSlots() const {
-    if (values_.size() != fields().size()) values_.resize(fields().size());
-}
+const Value& ZVTStruct::fieldValue(std::size_t index) const { return slots_[index].value; }
 
-const Value& ZVTStruct::fieldValue(std::size_t index) const {
-    ensureSlots();
-    return values_[index];
+Value ZVTStruct::stringField(std::size_t index) const { return hasText(index) ? Value(slots_[index].text) : Value(); }
+
+void ZVTStruct::setString(std::size_t index, std::string text) {
+    slots_[index].text = std::move(text);
+    hasText_ |= 1u << index;
+    set_ |= 1u << index;
 }
 
 void ZVTStruct::setField(std::size_t index, Value value) {
-    ensureSlots();
-    values_[index] = std::move(value);
+    if (fields()[index].kind == Kind::String) {
+        if (value.isString()) {
+            setString(index, std::string(value.asString()));
+        } else {
+            slots_[index].text.clear();
+            hasText_ &= ~(1u << index);
+            set_ |= 1u << index;
+        }
+        return;
+    }
+    slots_[index].value = std::move(value);
     set_ |= 1u << index;
 }
 
 void ZVTStruct::unsetField(std::size_t index) {
-    ensureSlots();
     const Kind kind = fields()[index].kind;
-    if (kind != Kind::I32 && kind != Kind::I64) values_[index] = Value();
+    if (kind == Kind::String) {
+        slots_[index].text.clear();
+        hasText_ &= ~(1u << index);
+    } else if (kind != Kind::I32 && kind != Kind::I64) {
+        slots_[index].value = Value();
+    }
     set_ &= ~(1u << index);
 }
 
 uint32_t ZVTStruct::read(TProtocol* protocol) {
-    const auto& table = fields();
-    ensureSlots();
-    uint32_t consumed = 0;
-    std::string ignoredName;
-    consumed += protocol->readStructBegin(ignoredName);
-    for (;;) {
-        TType type;
-        int16_t id;
-        std::string fieldName;
-        consumed += protocol->readFieldBegin(fieldName, type, id);
-        if (type == tp::T_STOP) break;
-        std::size_t index = table.size();
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            if (table[i].id == id) {
-                index = i;
-                break;
-            }
-        }
-        if (index == table.size() || wireType(table[index].kind) != type) {
-            consumed += protocol->skip(type);
-            consumed += protocol->readFieldEnd();
-            continue;
-        }
-        const Field& field = table[index];
-        switch (field.kind) {
-            case Kind::String:
-            case Kind::Binary: {
-                std::string text;
-                consumed += readText(protocol, text, field.kind == Kind::Binary);
-                if (field.kind == Kind::Binary)
-                    setField(index, Value(Value::Data(text.begin(), text.end())));
-                else
-                    setField(index, Value(std::move(text)));
-                break;
-            }
-            case Kind::I32: {
-                int32_t v = 0;
-                consumed += protocol->readI32(v);
-                setField(index, Value(v));
-                break;
-            }
-            case Kind::I64: {
-                int64_t v = 0;
-                consumed += protocol->readI64(v);
-                setField(index, Value(v));
-                break;
-            }
-            case Kind::Struct: setField(index, readElement(protocol, field, consumed)); break;
-            case Kind::Map: {
-                TType keyType, valueType;
-                uint32_t count = 0;
-                consumed += protocol->readMapBegin(keyType, valueType, count);
-                // Each entry takes at least a 4-byte key length and a field stop.
-                checkAnnounced(protocol, count, 5);
-                Value::Dictionary entries;
-                for (uint32_t i = 0; i < count; ++i) {
-                    std::string key;
-                    consumed += readText(protocol, key, false);
-                    entries[Value(std::move(key))] = readElement(protocol, field, consumed);
-                }
-                consumed += protocol->readMapEnd();
-                Value map(std::move(entries));
-                map.setMutable(true);
-                setField(index, std::move(map));
-                break;
-            }
-            case Kind::List: {
-                TType elementType;
-                uint32_t count = 0;
-                consumed += protocol->readListBegin(elementType, count);
-                checkAnnounced(protocol, count, 1);
-                Value::Array items;
-                items.reserve(count);
-                for (uint32_t i = 0; i < count; ++i) items.push_back(readElement(protocol, field, consumed));
-                consumed += protocol->readListEnd();
-                Value list(std::move(items));
-                list.setMutable(true);
-                setField(index, std::move(list));
-                break;
-            }
-        }
-        consumed += protocol->readFieldEnd();
-    }
-    consumed += protocol->readStructEnd();
-    return consumed;
+    auto* memory = dynamic_cast<TMemoryBuffer*>(protocol->getTransport().get());
+    if (auto* binary = dynamic_cast<Binary*>(protocol)) return ZVTStructAccess::read(*this, binary, memory);
+    return ZVTStructAccess::read(*this, protocol, memory);
 }
 
 uint32_t ZVTStruct::write(TProtocol* protocol) const {
-    const auto& table = fields();
-    ensureSlots();
-    uint32_t written = protocol->writeStructBegin(structName());
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        if (!fieldIsSet(i)) continue;
-        const Field& field = table[i];
-        const Value& v = values_[i];
-        const bool scalar = field.kind == Kind::I32 || field.kind == Kind::I64;
-        if (!scalar && v.isNull()) continue;
-        written += protocol->writeFieldBegin(field.name, wireType(field.kind), field.id);
-        switch (field.kind) {
-            case Kind::String: written += protocol->writeString(std::string(v.asString())); break;
-            case Kind::Binary: {
-                const auto& bytes = v.asData();
-                written += protocol->writeBinary(std::string(bytes.begin(), bytes.end()));
-                break;
-            }
-            case Kind::I32: written += protocol->writeI32(static_cast<int32_t>(v.asInt())); break;
-            case Kind::I64: written += protocol->writeI64(v.asInt()); break;
-            case Kind::Struct: writeStruct(protocol, v, written); break;
-            case Kind::Map: {
-                const auto& entries = v.asDictionary();
-                written += protocol->writeMapBegin(tp::T_STRING, tp::T_STRUCT, static_cast<uint32_t>(entries.size()));
-                for (const auto& [key, value] : entries) {
-                    written += protocol->writeString(key.isString() ? std::string(key.asString()) : key.stringValue());
-                    writeStruct(protocol, value, written);
-                }
-                written += protocol->writeMapEnd();
-                break;
-            }
-            case Kind::List: {
-                const auto& items = v.asArray();
-                written += protocol->writeListBegin(tp::T_STRUCT, static_cast<uint32_t>(items.size()));
-                for (const auto& item : items) writeStruct(protocol, item, written);
-                written += protocol->writeListEnd();
-                break;
-            }
-        }
-        written += protocol->writeFieldEnd();
-    }
-    written += protocol->writeFieldStop();
-    written += protocol->writeStructEnd();
-    return written;
+    if (auto* binary = dynamic_cast<Binary*>(protocol)) return ZVTStructAccess::write(*this, binary);
+    return ZVTStructAccess::write(*this, protocol);
 }
 
 void ZVTStruct::validate() const {
@@ -258,16 +297,15 @@ void ZVTStruct::validate() const {
 
 std::string ZVTStruct::description() const {
     const auto& table = fields();
-    ensureSlots();
     std::string out = std::string(structName()) + "(";
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (i) out += ",";
         out += table[i].name;
         out += ":";
-        const Value& v = values_[i];
+        const Value& v = slots_[i].value;
         char number[32];
         switch (table[i].kind) {
-            case Kind::String:
+            case Kind::String: out += hasText(i) ? "\"" + slots_[i].text + "\"" : std::string("\"(null)\""); break;
             case Kind::Binary: out += quoted(v); break;
             case Kind::I32:
                 std::snprintf(number, sizeof number, "%i", static_cast<int32_t>(v.asInt()));
@@ -287,31 +325,33 @@ bool ZVTStruct::isEqual(const NSObject& other) const {
     if (this == &other) return true;
     const auto* record = dynamic_cast<const ZVTStruct*>(&other);
     if (!record || record->objcClass().name() != objcClass().name()) return false;
-    ensureSlots();
-    record->ensureSlots();
     if (set_ != record->set_) return false;
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-        if (fieldIsSet(i) && !(values_[i] == record->values_[i])) return false;
+    for (std::size_t i = 0; i < fields().size(); ++i) {
+        if (!fieldIsSet(i)) continue;
+        if (fields()[i].kind == Kind::String) {
+            if (hasText(i) != record->hasText(i) || slots_[i].text != record->slots_[i].text) return false;
+        } else if (!(slots_[i].value == record->slots_[i].value)) {
+            return false;
+        }
     }
     return true;
 }
 
 void ZVTStruct::encodeWithCoder(NSCoder& coder) const {
     const auto& table = fields();
-    ensureSlots();
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (!fieldIsSet(i)) continue;
         switch (table[i].kind) {
-            case Kind::I32: coder.encodeInt32(static_cast<int32_t>(values_[i].asInt()), table[i].name); break;
-            case Kind::I64: coder.encodeInt64(values_[i].asInt(), table[i].name); break;
-            default: coder.encodeObject(values_[i], table[i].name); break;
+            case Kind::I32: coder.encodeInt32(static_cast<int32_t>(slots_[i].value.asInt()), table[i].name); break;
+            case Kind::I64: coder.encodeInt64(slots_[i].value.asInt(), table[i].name); break;
+            case Kind::String: coder.encodeObject(stringField(i), table[i].name); break;
+            default: coder.encodeObject(slots_[i].value, table[i].name); break;
         }
     }
 }
 
 bool ZVTStruct::initWithCoder(NSCoder& coder) {
     const auto& table = fields();
-    ensureSlots();
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (!coder.containsValueForKey(table[i].name)) continue;
         switch (table[i].kind) {

@@ -21,8 +21,9 @@ ZVWorkDispatch::ZVWorkDispatch() : queue_(dispatch_queue_create("serial.zavez.sd
 }
 
 std::shared_ptr<ZVWorkDispatch> ZVWorkDispatch::sharedInstance() {
-    static const auto instance = std::make_shared<ZVWorkDispatch>();
-    return instance;
+    // Never destroyed: blocks still queued at exit may run after static destruction.
+    static const auto* instance = new std::shared_ptr<ZVWorkDispatch>(std::make_shared<ZVWorkDispatch>());
+    return *instance;
 }
 
 dispatch_queue_t ZVWorkDispatch::getWorkQueue() { return sharedInstance()->queue_; }
@@ -31,16 +32,22 @@ bool ZVWorkDispatch::isInWorkQueue() { return dispatch_get_specific(&kQueueMarke
 
 void ZVWorkDispatch::sendEvent(const Value& object, int32_t type, const std::shared_ptr<ZVLogDataProtocol>& component) {
     auto event = std::make_shared<ZVDispatchEvent>(type, object);
-    auto dispatcher = sharedInstance();
+    static ZVWorkDispatch* const dispatcher = sharedInstance().get();
     std::lock_guard lock(dispatcher->submitMutex_);
     dispatcher->dispatchEvent(event, component);
 }
 
 void ZVWorkDispatch::dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,
                                    const std::shared_ptr<ZVLogDataProtocol>& component) {
-    std::weak_ptr<ZVWorkDispatch> weak = std::static_pointer_cast<ZVWorkDispatch>(shared_from_this());
-    dispatch_async(queue_, [weak, event, component] {
-        if (auto self = weak.lock()) self->run(event, component);
+    // The event holds itself and its component until it ran; the dispatcher lives for the
+    // process. The block carries plain addresses only.
+    event->sender_ = component;
+    event->self_ = event;
+    ZVDispatchEvent* raw = event.get();
+    dispatch_async(queue_, [this, raw] {
+        const std::shared_ptr<ZVDispatchEvent> held = std::move(raw->self_);
+        const std::shared_ptr<ZVLogDataProtocol> sender = std::move(held->sender_);
+        run(held, sender);
     });
 }
 

@@ -6,9 +6,9 @@
 
 class ZVTIdSnapshot : public ZVTStruct {
     NS_CLASS(ZVTIdSnapshot, ZVTStruct)
-public:
+    ZVT_RECORD(ZVTIdSnapshot, 3)
     static std::shared_ptr<ZVTIdSnapshot> initWithIdentity(Value identity, int64_t ts, int32_t version);
-    ZVT_OBJECT_FIELD(identity, Identity, 0)
+    ZVT_STRING_FIELD(identity, Identity, 0)
     ZVT_SCALAR_FIELD(int64_t, ts, Ts, 1)
     ZVT_SCALAR_FIELD(int32_t, version, Version, 2)
     const char* structName() const override { return "IdSnapshot"; }
@@ -17,11 +17,11 @@ public:
 
 class ZVTIdJournal : public ZVTStruct {
     NS_CLASS(ZVTIdJournal, ZVTStruct)
-public:
+    ZVT_RECORD(ZVTIdJournal, 4)
     static std::shared_ptr<ZVTIdJournal> initWithDomain(Value domain, Value oldId, Value newId, int64_t ts);
-    ZVT_OBJECT_FIELD(domain, Domain, 0)
-    ZVT_OBJECT_FIELD(old_id, Old_id, 1)
-    ZVT_OBJECT_FIELD(new_id, New_id, 2)
+    ZVT_STRING_FIELD(domain, Domain, 0)
+    ZVT_STRING_FIELD(old_id, Old_id, 1)
+    ZVT_STRING_FIELD(new_id, New_id, 2)
     ZVT_SCALAR_FIELD(int64_t, ts, Ts, 3)
     const char* structName() const override { return "IdJournal"; }
     const std::vector<Field>& fields() const override;
@@ -29,12 +29,12 @@ public:
 
 class ZVTIdTracking : public ZVTStruct {
     NS_CLASS(ZVTIdTracking, ZVTStruct)
-public:
+    ZVT_RECORD(ZVTIdTracking, 3)
     // snapshots: dictionary domain -> ZVTIdSnapshot; journals: array of ZVTIdJournal.
     static std::shared_ptr<ZVTIdTracking> initWithSnapshots(Value snapshots, Value journals, Value checksum);
     ZVT_OBJECT_FIELD(snapshots, Snapshots, 0)
     ZVT_OBJECT_FIELD(journals, Journals, 1)
-    ZVT_OBJECT_FIELD(checksum, Checksum, 2)
+    ZVT_STRING_FIELD(checksum, Checksum, 2)
     const char* structName() const override { return "IdTracking"; }
     const std::vector<Field>& fields() const override;
 };

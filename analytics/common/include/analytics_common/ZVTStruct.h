@@ -6,6 +6,7 @@
 //
 // A record is not thread safe; one thread builds or reads it at a time.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@
 namespace apache::thrift::protocol {
 class TProtocol;
 }
+
 
 class ZVTStruct : public NSObject, public NSCoding {
     NS_CLASS(ZVTStruct, NSObject)
@@ -33,6 +35,11 @@ public:
     };
 
     ZVTStruct() = default;
+    // One field's storage: strings keep their text in place, everything else is a Value.
+    struct Slot {
+        Value value;
+        std::string text;
+    };
 
     // Thrift binary protocol. `read` throws the library's exceptions on a truncated or
     // malformed buffer; a count or length beyond the bytes left of a memory buffer ends it
@@ -51,21 +58,44 @@ public:
     virtual const std::vector<Field>& fields() const;
 
 protected:
+    // Each record class owns the slots of its fields and binds them at construction.
+    void bindSlots(Slot* slots) { slots_ = slots; }
     const Value& fieldValue(std::size_t index) const;
+    // String fields keep their text in place (null when none was set).
+    Value stringField(std::size_t index) const;
+    void setString(std::size_t index, std::string text);
     bool fieldIsSet(std::size_t index) const { return (set_ >> index) & 1u; }
     void setField(std::size_t index, Value value);
     // Objects drop to null; scalars keep their value. Either way the flag is cleared.
     void unsetField(std::size_t index);
 
 private:
-    void ensureSlots() const;
-    mutable std::vector<Value> values_;
+    friend struct ZVTStructAccess;
+    Slot* slots_ = nullptr;
     uint32_t set_ = 0;
+    uint32_t hasText_ = 0;
+    bool hasText(std::size_t index) const { return (hasText_ >> index) & 1u; }
 };
 
 // Accessors of one field, named after it.
 #define ZVT_OBJECT_FIELD(name, Name, index)                                   \
     const Value& name() const { return fieldValue(index); }                   \
+    void set##Name(Value value) { setField(index, std::move(value)); }        \
+    bool name##IsSet() const { return fieldIsSet(index); }                    \
+    void unset##Name() { unsetField(index); }
+
+// In a record class: storage for its `count` fields, bound when the record is made.
+#define ZVT_RECORD(Self, count)                       \
+public:                                              \
+    Self() { bindSlots(slotStorage_.data()); }        \
+                                                     \
+private:                                             \
+    std::array<Slot, count> slotStorage_;            \
+                                                     \
+public:
+
+#define ZVT_STRING_FIELD(name, Name, index)                                   \
+    Value name() const { return stringField(index); }                         \
     void set##Name(Value value) { setField(index, std::move(value)); }        \
     bool name##IsSet() const { return fieldIsSet(index); }                    \
     void unset##Name() { unsetField(index); }

@@ -24,6 +24,8 @@ enum : int32_t {
     E_ZV_C_NONE = 7,
 };
 
+class ZVLogDataProtocol;
+
 // One work event: its type and its context object (or null).
 class ZVDispatchEvent : public NSObject {
     NS_CLASS(ZVDispatchEvent, NSObject)
@@ -32,6 +34,13 @@ public:
     ZVDispatchEvent(int32_t type, Value object) : eEventType(type), object(std::move(object)) {}
     int32_t eEventType = 0;
     Value object;
+
+private:
+    friend class ZVWorkDispatch;
+    // Until the event ran it holds itself and its component, so the queued block needs only
+    // its address (small enough to be stored without an allocation of its own).
+    std::shared_ptr<ZVLogDataProtocol> sender_;
+    std::shared_ptr<ZVDispatchEvent> self_;
 };
 
 // A plain status record with no user in this system.
