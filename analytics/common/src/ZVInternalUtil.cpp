@@ -18,6 +18,8 @@
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIDevice.h>
 #include <platform_uikit/UIFont.h>
+#include <platform_uikit/UIGestureRecognizer.h>
+#include <platform_uikit/UIWindow.h>
 
 namespace {
 
@@ -120,7 +122,16 @@ Value ZVInternalUtil::Value4() {
 
 void ZVInternalUtil::appActivate() {
     // The recogniser goes onto the key window; without one there is nothing to attach to.
-    if (!UIApplication::sharedApplication()->keyWindow()) return;
+    auto window = UIApplication::sharedApplication()->keyWindow();
+    if (!window) return;
+    auto self = sharedInstance();
+    auto recognizer = std::make_shared<UITapGestureRecognizer>(
+        self, "connectGestureRecognized", [weak = std::weak_ptr<ZVInternalUtil>(self)](UIGestureRecognizer&) {
+            if (auto strong = weak.lock()) strong->connectGestureRecognized();
+        });
+    window->addGestureRecognizer(recognizer);
+    std::lock_guard lock(mutex_);
+    testTapRecognizer_ = recognizer;
 }
 
 void ZVInternalUtil::connectGestureRecognized() {

@@ -27,6 +27,8 @@
 #include <platform_system/CTTelephonyNetworkInfo.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIDevice.h>
+#include <platform_uikit/UITouchInjection.h>
+#include <platform_uikit/UIWindow.h>
 
 #include "AnalyticsTestSupport.h"
 #include "ZVCommonLogManagerRecorder.h"
@@ -310,4 +312,15 @@ TEST(DeviceFacts, BatteryFromPowerSupplies) {
     EXPECT_EQ(ZVUtils::batteryInfo().objectForKey("le"), Value(-100));
     UIDevice::setPowerSupplyRootForTesting("");
     (void)none;
+}
+
+TEST(DeviceProbes, TapsOnTheKeyWindowAreRecorded) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 375, 812));
+    window->makeKeyAndVisible();
+    auto util = ZVInternalUtil::sharedInstance();
+    util->appActivate();
+    ASSERT_TRUE(util->testTapRecognizer());
+    UITouchInjection::tap(CGPointMake(100, 100), window.get());
+    ASSERT_EQ(util->muttaparray().count(), 1u);
+    EXPECT_GT(util->muttaparray()[0].integerValue(), 1600000000000);
 }
