@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <platform_net/NSHTTPURLResponse.h>
 #include <platform_net/NSInputStream.h>
 #include <platform_net/NSURLError.h>
@@ -66,6 +68,46 @@ TEST(NSURLRequest, CopiesAreIndependentAndEqual) {
     EXPECT_FALSE(again->isEqual(*r));
     EXPECT_EQ(frozen->valueForHTTPHeaderField("x-a"), "1");
     EXPECT_EQ(frozen->timeoutInterval(), 5.0);
+}
+
+// Every field takes part in equality, and copies carry every field.
+TEST(NSURLRequest, EachFieldTakesPartInEqualityAndCopies) {
+    auto stream = NSInputStream::inputStreamWithData({1, 2});
+    struct Case {
+        const char* field;
+        std::function<void(NSMutableURLRequest&)> change;
+    };
+    const Case cases[] = {
+        {"URL", [](NSMutableURLRequest& r) { r.setURL(url("http://example.com/b")); }},
+        {"main document URL", [](NSMutableURLRequest& r) { r.setMainDocumentURL(url("http://example.com/")); }},
+        {"method", [](NSMutableURLRequest& r) { r.setHTTPMethod("POST"); }},
+        {"header value", [](NSMutableURLRequest& r) { r.setValue("2", "X-A"); }},
+        {"another header", [](NSMutableURLRequest& r) { r.setValue("1", "X-B"); }},
+        {"body", [](NSMutableURLRequest& r) { r.setHTTPBody(std::vector<uint8_t>{1}); }},
+        {"body stream", [&](NSMutableURLRequest& r) { r.setHTTPBodyStream(stream); }},
+        {"cache policy", [](NSMutableURLRequest& r) { r.setCachePolicy(NSURLRequestReturnCacheDataDontLoad); }},
+        {"timeout", [](NSMutableURLRequest& r) { r.setTimeoutInterval(7); }},
+        {"cookies", [](NSMutableURLRequest& r) { r.setHTTPShouldHandleCookies(false); }},
+        {"pipelining", [](NSMutableURLRequest& r) { r.setHTTPShouldUsePipelining(true); }},
+        {"cellular", [](NSMutableURLRequest& r) { r.setAllowsCellularAccess(false); }},
+        {"service type", [](NSMutableURLRequest& r) { r.setNetworkServiceType(NSURLNetworkServiceTypeBackground); }},
+    };
+    auto base = NSMutableURLRequest::requestWithURL(url("http://example.com/a"));
+    base->setValue("1", "X-A");
+    EXPECT_EQ(base->timeoutInterval(), NSURLRequest::DefaultTimeoutInterval);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        auto changed = base->mutableCopy();
+        c.change(*changed);
+        EXPECT_FALSE(changed->isEqual(*base));
+        EXPECT_FALSE(base->isEqual(*changed));
+        EXPECT_TRUE(changed->copy()->isEqual(*changed));
+        EXPECT_TRUE(changed->mutableCopy()->isEqual(*changed));
+    }
+    // Header names compare without case, URLs by value.
+    auto spelled = NSMutableURLRequest::requestWithURL(url("http://example.com/a"));
+    spelled->setValue("1", "x-a");
+    EXPECT_TRUE(spelled->isEqual(*base));
 }
 
 TEST(NSHTTPURLResponse, ReadsTypeEncodingAndLengthFromItsHeaders) {

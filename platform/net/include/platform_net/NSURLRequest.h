@@ -44,6 +44,35 @@ enum NSURLRequestNetworkServiceType : uint64_t {
     NSURLNetworkServiceTypeCallSignaling = 11,
 };
 
+// Every field of a request, copied and compared whole: a field added here is copied and
+// compared without another line. URLs compare by value, header names without case.
+struct NSURLRequestFields {
+    using Data = std::vector<uint8_t>;
+    struct URLValue {
+        NSURLPtr url;
+        bool operator==(const URLValue& other) const;
+    };
+    struct HeaderFields {
+        NSHTTPHeaderFields fields;
+        bool operator==(const HeaderFields& other) const;
+    };
+
+    URLValue url;
+    URLValue mainDocumentURL;
+    std::string method = "GET";
+    HeaderFields headers;
+    std::optional<Data> body;
+    std::shared_ptr<NSInputStream> bodyStream;  // the same stream, not an equal one
+    NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy;
+    double timeout = 60.0;
+    bool handleCookies = true;
+    bool pipelining = false;
+    bool cellular = true;
+    NSURLRequestNetworkServiceType serviceType = NSURLNetworkServiceTypeDefault;
+
+    bool operator==(const NSURLRequestFields& other) const = default;
+};
+
 class NSURLRequest;
 class NSMutableURLRequest;
 using NSURLRequestPtr = std::shared_ptr<NSURLRequest>;
@@ -63,42 +92,31 @@ public:
 
     std::string className() const override { return "NSURLRequest"; }
     std::string description() const override;
-    // Same URL, method, headers, body and policies.
+    // Same fields (see NSURLRequestFields).
     bool isEqual(const NSObject& other) const override;
     std::size_t hash() const override;
 
     NSURLRequestPtr copy() const;
     NSMutableURLRequestPtr mutableCopy() const;
 
-    const NSURLPtr& URL() const { return url_; }
-    const NSURLPtr& mainDocumentURL() const { return mainDocumentURL_; }
+    const NSURLPtr& URL() const { return f_.url.url; }
+    const NSURLPtr& mainDocumentURL() const { return f_.mainDocumentURL.url; }
     // "GET" unless set.
-    const std::string& HTTPMethod() const { return method_; }
-    const NSHTTPHeaderFields& allHTTPHeaderFields() const { return headers_; }
+    const std::string& HTTPMethod() const { return f_.method; }
+    const NSHTTPHeaderFields& allHTTPHeaderFields() const { return f_.headers.fields; }
     // The value of a field, name compared without case; nothing when absent.
     std::optional<std::string> valueForHTTPHeaderField(std::string_view field) const;
-    const std::optional<Data>& HTTPBody() const { return body_; }
-    const std::shared_ptr<NSInputStream>& HTTPBodyStream() const { return bodyStream_; }
-    NSURLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
-    double timeoutInterval() const { return timeout_; }
-    bool HTTPShouldHandleCookies() const { return handleCookies_; }
-    bool HTTPShouldUsePipelining() const { return pipelining_; }
-    bool allowsCellularAccess() const { return cellular_; }
-    NSURLRequestNetworkServiceType networkServiceType() const { return serviceType_; }
+    const std::optional<Data>& HTTPBody() const { return f_.body; }
+    const std::shared_ptr<NSInputStream>& HTTPBodyStream() const { return f_.bodyStream; }
+    NSURLRequestCachePolicy cachePolicy() const { return f_.cachePolicy; }
+    double timeoutInterval() const { return f_.timeout; }
+    bool HTTPShouldHandleCookies() const { return f_.handleCookies; }
+    bool HTTPShouldUsePipelining() const { return f_.pipelining; }
+    bool allowsCellularAccess() const { return f_.cellular; }
+    NSURLRequestNetworkServiceType networkServiceType() const { return f_.serviceType; }
 
 protected:
-    NSURLPtr url_;
-    NSURLPtr mainDocumentURL_;
-    std::string method_ = "GET";
-    NSHTTPHeaderFields headers_;
-    std::optional<Data> body_;
-    std::shared_ptr<NSInputStream> bodyStream_;
-    NSURLRequestCachePolicy cachePolicy_ = NSURLRequestUseProtocolCachePolicy;
-    double timeout_ = DefaultTimeoutInterval;
-    bool handleCookies_ = true;
-    bool pipelining_ = false;
-    bool cellular_ = true;
-    NSURLRequestNetworkServiceType serviceType_ = NSURLNetworkServiceTypeDefault;
+    NSURLRequestFields f_;
 };
 
 class NSMutableURLRequest : public NSURLRequest {
@@ -108,22 +126,22 @@ public:
     using NSURLRequest::NSURLRequest;
     std::string className() const override { return "NSMutableURLRequest"; }
 
-    void setURL(NSURLPtr url) { url_ = std::move(url); }
-    void setMainDocumentURL(NSURLPtr url) { mainDocumentURL_ = std::move(url); }
+    void setURL(NSURLPtr url) { f_.url.url = std::move(url); }
+    void setMainDocumentURL(NSURLPtr url) { f_.mainDocumentURL.url = std::move(url); }
     // An empty method reads back as "GET".
     void setHTTPMethod(std::string method);
     // Replaces the field (any spelling of its name); nothing removes it.
     void setValue(std::optional<std::string> value, std::string_view field);
     // Appends ", value" to a present field, else sets it.
     void addValue(std::string value, std::string_view field);
-    void setAllHTTPHeaderFields(NSHTTPHeaderFields fields) { headers_ = std::move(fields); }
+    void setAllHTTPHeaderFields(NSHTTPHeaderFields fields) { f_.headers.fields = std::move(fields); }
     // Setting a body drops a body stream and the other way round.
     void setHTTPBody(std::optional<Data> body);
     void setHTTPBodyStream(std::shared_ptr<NSInputStream> stream);
-    void setCachePolicy(NSURLRequestCachePolicy policy) { cachePolicy_ = policy; }
-    void setTimeoutInterval(double seconds) { timeout_ = seconds; }
-    void setHTTPShouldHandleCookies(bool on) { handleCookies_ = on; }
-    void setHTTPShouldUsePipelining(bool on) { pipelining_ = on; }
-    void setAllowsCellularAccess(bool on) { cellular_ = on; }
-    void setNetworkServiceType(NSURLRequestNetworkServiceType type) { serviceType_ = type; }
+    void setCachePolicy(NSURLRequestCachePolicy policy) { f_.cachePolicy = policy; }
+    void setTimeoutInterval(double seconds) { f_.timeout = seconds; }
+    void setHTTPShouldHandleCookies(bool on) { f_.handleCookies = on; }
+    void setHTTPShouldUsePipelining(bool on) { f_.pipelining = on; }
+    void setAllowsCellularAccess(bool on) { f_.cellular = on; }
+    void setNetworkServiceType(NSURLRequestNetworkServiceType type) { f_.serviceType = type; }
 };
