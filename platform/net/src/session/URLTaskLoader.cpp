@@ -313,7 +313,8 @@ size_t URLTaskLoader::writeCallback(char* data, size_t size, size_t count, void*
     if (self->awaitingDecision_) return CURL_WRITEFUNC_PAUSE;
     self->lastActivity_ = URLLoadingEngine::now();
     if (self->redirecting_) {
-        self->localBody_.insert(self->localBody_.end(), data, data + n);
+        auto* begin = reinterpret_cast<const uint8_t*>(data);
+        self->localBody_.insert(self->localBody_.end(), begin, begin + n);
         return n;
     }
     return self->receiveBody(data, n) ? n : 0;
@@ -474,12 +475,14 @@ bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
         }
         return true;
     }
-    if (collectBody_) body_.insert(body_.end(), bytes, bytes + length);
+    // Same element type on both sides, so the insert is one block copy, not a byte loop.
+    auto* begin = reinterpret_cast<const uint8_t*>(bytes);
+    if (collectBody_) body_.insert(body_.end(), begin, begin + length);
     if (deliverData_) {
         if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData)) {
             auto session = session_;
             auto task = std::static_pointer_cast<NSURLSessionDataTask>(task_);
-            Data chunk(bytes, bytes + length);
+            Data chunk(begin, begin + length);
             deliver([d, session, task, chunk = std::move(chunk)] { d->dataTaskDidReceiveData(session, task, chunk); });
         }
     }
@@ -719,7 +722,10 @@ void URLTaskLoader::finish(NSErrorPtr error) {
         if (handler) {
             std::optional<Data> body;
             if (!error) body = std::move(body_);
-            deliver([handler, body = std::move(body), response, error] { handler(body, response, error); });
+            // The event runs once: the body moves on to the handler instead of being copied.
+            deliver([handler, body = std::move(body), response, error]() mutable {
+                handler(std::move(body), response, error);
+            });
         } else if (auto d = delegateAs<NSURLSessionTaskDelegate>(NSURLSessionSelector::taskDidCompleteWithError)) {
             deliver([d, session, task, error] { d->taskDidCompleteWithError(session, task, error); });
         }
