@@ -2,6 +2,8 @@
 
 #include <platform_runtime/UTF16.h>
 
+#include "IcuTextCodec.h"
+
 namespace {
 
 std::optional<std::string> decodeUtf16(const uint8_t* p, std::size_t n, bool bigEndian, bool honourBom) {
@@ -73,7 +75,10 @@ std::optional<Value::Data> dataUsingEncoding(std::string_view text, NSStringEnco
         }
         return out;
     }
-    default: return std::nullopt;
+    default:
+        if (const char* converter = icu_text::converterName(encoding))
+            return icu_text::encode(converter, text, allowLossyConversion);
+        return std::nullopt;
     }
 }
 
@@ -97,9 +102,20 @@ std::optional<std::string> initWithBytes(const void* bytes, std::size_t length, 
     case NSUTF16StringEncoding: return decodeUtf16(p, length, true, true);
     case NSUTF16BigEndianStringEncoding: return decodeUtf16(p, length, true, false);
     case NSUTF16LittleEndianStringEncoding: return decodeUtf16(p, length, false, false);
-    default: return std::nullopt;
+    default:
+        if (const char* converter = icu_text::converterName(encoding))
+            return icu_text::decode(converter, bytes, length, /*lossy=*/false);
+        return std::nullopt;
     }
 }
+
+std::optional<std::string> initWithDataReplacingInvalid(const Value::Data& data, NSStringEncoding encoding) {
+    const char* converter = icu_text::converterName(encoding);
+    if (!converter) return std::nullopt;
+    return icu_text::decode(converter, data.data(), data.size(), /*lossy=*/true);
+}
+
+bool isSupportedEncoding(NSStringEncoding encoding) { return icu_text::converterName(encoding) != nullptr; }
 
 std::optional<std::string> initWithData(const Value::Data& data, NSStringEncoding encoding) {
     return initWithBytes(data.data(), data.size(), encoding);
