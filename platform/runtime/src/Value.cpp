@@ -47,11 +47,11 @@ T clampInt(int64_t v) {
 
 Value::Value(const NSDecimal& d) : type_(Type::Decimal), p_(std::make_shared<const NSDecimal>(d)) {}
 Value::Value(const char* s) {
-    if (s) type_ = Type::String, p_ = std::make_shared<std::string>(s);
+    if (s) type_ = Type::String, p_.emplace<ValueText>(std::string_view(s));
 }
-Value::Value(const std::string& s) : type_(Type::String), p_(std::make_shared<std::string>(s)) {}
-Value::Value(std::string&& s) : type_(Type::String), p_(std::make_shared<std::string>(std::move(s))) {}
-Value::Value(std::string_view s) : type_(Type::String), p_(std::make_shared<std::string>(s)) {}
+Value::Value(const std::string& s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
+Value::Value(std::string&& s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
+Value::Value(std::string_view s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
 Value::Value(const Data& d) : type_(Type::Data), p_(std::make_shared<Data>(d)) {}
 Value::Value(Data&& d) : type_(Type::Data), p_(std::make_shared<Data>(std::move(d))) {}
 Value::Value(const Array& a) : type_(Type::Array), p_(std::make_shared<Array>(a)) {}
@@ -232,14 +232,14 @@ const NSDecimal& Value::asDecimal() const {
 }
 
 std::string_view Value::asString() const {
-    return type_ == Type::String ? std::string_view(*std::get<std::shared_ptr<std::string>>(p_)) : std::string_view();
+    return type_ == Type::String ? std::get<ValueText>(p_).view() : std::string_view();
 }
 
 std::string Value::takeString() && {
     if (type_ != Type::String) return {};
-    auto& payload = std::get<std::shared_ptr<std::string>>(p_);
-    if (payload.use_count() == 1) return std::move(*payload);
-    return *payload;
+    std::string text(asString());
+    *this = Value();
+    return text;
 }
 
 bool Value::hasUniquePayload() const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <string>
@@ -47,6 +48,7 @@ struct BuilderBuffers {
     std::vector<Value> stack;
     std::vector<Entry> order;
     std::unordered_map<std::string_view, Value> keys;
+    std::deque<Value> keyTexts;  // the keys of `keys`: views into these (short text lives inline)
     // The key last seen at each member position: sibling objects usually spell their keys in
     // the same order, so most keys are found here without hashing.
     std::vector<std::pair<std::string_view, Value>> keyAtPosition;
@@ -72,6 +74,7 @@ public:
           stack_(buffers.stack),
           order_(buffers.order),
           keys_(buffers.keys),
+          keyTexts_(buffers.keyTexts),
           keyAtPosition_(buffers.keyAtPosition),
           memberCounts_(buffers.memberCounts),
           keyOrders_(buffers.keyOrders) {
@@ -110,7 +113,7 @@ public:
             auto it = keys_.find(text);
             if (it == keys_.end() && !checkSurrogates(s, length)) return false;
             if (it == keys_.end() && keys_.size() < kMaxInternedKeys) {
-                Value key(text);
+                const Value& key = keyTexts_.emplace_back(text);
                 it = keys_.emplace(key.asString(), key).first;
             }
             if (it != keys_.end()) {
@@ -155,16 +158,15 @@ public:
             for (std::size_t n = 1; n < order_.size() && strictlyAscending; ++n)
                 strictlyAscending = order_[n - 1].key < order_[n].key;
             if (!strictlyAscending) sortStably(order_);
+            // The keys are views into the stack's values: read them all before those move out.
             bool repeated = false;
+            for (std::size_t n = 1; n < order_.size() && !repeated; ++n) repeated = order_[n].key == order_[n - 1].key;
+            if (known) remember(*known, first, repeated);
             for (std::size_t n = 0; n < order_.size(); ++n) {
-                if (n + 1 < order_.size() && order_[n + 1].key == order_[n].key) {
-                    repeated = true;
-                    continue;
-                }
+                if (n + 1 < order_.size() && order_[n + 1].key == order_[n].key) continue;
                 const std::size_t i = order_[n].index;
                 entries.emplace_back(std::move(stack_[i]), std::move(stack_[i + 1]));
             }
-            if (known) remember(*known, first, repeated);
         }
         stack_.resize(first);
         Value v(Value::Dictionary::fromSortedUnique(std::move(entries)));
@@ -199,6 +201,7 @@ private:
     void clear() {
         stack_.clear();
         keys_.clear();
+        keyTexts_.clear();
         keyAtPosition_.clear();
         memberCounts_.clear();
         keyOrders_.clear();
@@ -281,6 +284,7 @@ private:
     std::vector<Value>& stack_;
     std::vector<Entry>& order_;
     std::unordered_map<std::string_view, Value>& keys_;
+    std::deque<Value>& keyTexts_;
     std::vector<std::pair<std::string_view, Value>>& keyAtPosition_;
     std::vector<std::size_t>& memberCounts_;
     std::vector<BuilderBuffers::KeyOrder>& keyOrders_;

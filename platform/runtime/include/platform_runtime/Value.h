@@ -19,6 +19,7 @@
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSDecimal.h>
 #include <platform_runtime/ValueSortedMap.h>
+#include <platform_runtime/ValueText.h>
 
 class NSObject;
 
@@ -121,7 +122,7 @@ public:
     std::string_view asString() const;
     // The same text as an owned string, for callers that keep it.
     std::string asStdString() const { return std::string(asString()); }
-    // The string, moved out when no other handle shares it (copied otherwise); "" for other kinds.
+    // The string as an owned string, releasing this handle's share of the text; "" for other kinds.
     std::string takeString() &&;
     const Data& asData() const;
     NSDate asDate() const;
@@ -213,11 +214,11 @@ private:
     Value(GeometryKind kind, double a, double b, double c, double d);
     const Geo& geo() const { return *std::get<std::shared_ptr<const Geo>>(p_); }
 
-    // Null/Bool/Int/UInt/Double/Date(seconds) inline; the rest shared, which keeps a Value at
-    // 32 bytes (geometry is rare enough to live behind a pointer too).
+    // Null/Bool/Int/UInt/Double/Date(seconds) and short text inline; the rest shared, which keeps
+    // a Value at 32 bytes (geometry is rare enough to live behind a pointer too).
     using Payload = std::variant<std::monostate, bool, int64_t, uint64_t, double, std::shared_ptr<const Geo>,
                                  std::shared_ptr<const NSDecimal>,
-                                 std::shared_ptr<std::string>, std::shared_ptr<Data>, std::shared_ptr<Array>,
+                                 ValueText, std::shared_ptr<Data>, std::shared_ptr<Array>,
                                  std::shared_ptr<Dictionary>, std::shared_ptr<NSObject>>;
 
     Array* mutableArrayPayload();  // arrays and sets
