@@ -1,6 +1,7 @@
 #include "session/URLLoadingEngine.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -11,6 +12,8 @@ struct URLLoadingEngine::Core {
     std::mutex m;
     std::deque<std::function<void()>> commands;
     bool stop = false;
+    bool exited = false;  // the loop let go of libcurl and of its transfers
+    std::condition_variable exitedChanged;
     std::thread::id threadId;
     std::map<CURL*, std::shared_ptr<EngineTransfer>> transfers;
     std::map<const EngineTransfer*, std::shared_ptr<EngineTransfer>> watched;
@@ -60,35 +63,81 @@ struct URLLoadingEngine::Core {
         transfers.clear();
         watched.clear();
         curl_multi_cleanup(multi);
+        std::lock_guard lock(m);
+        multi = nullptr;
+        exited = true;
+        exitedChanged.notify_all();
     }
 };
 
 namespace {
-void globalInit() {
-    static const bool done = [] {
+// The loops still running when the process exits. Made right after libcurl's (and so the TLS
+// library's) set-up, it is destroyed before their clean-up at exit: it stops the loops and
+// waits (bounded) until they closed their connections, so no loop uses the TLS library
+// while it is torn down.
+class LiveLoops {
+public:
+    void add(const std::shared_ptr<URLLoadingEngine::Core>& core) {
+        std::lock_guard lock(m_);
+        std::erase_if(cores_, [](const auto& weak) { return weak.expired(); });
+        cores_.push_back(core);
+    }
+    ~LiveLoops() {
+        std::vector<std::shared_ptr<URLLoadingEngine::Core>> live;
+        {
+            std::lock_guard lock(m_);
+            for (auto& weak : cores_)
+                if (auto core = weak.lock()) live.push_back(std::move(core));
+        }
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        for (auto& core : live) {
+            std::unique_lock lock(core->m);
+            if (!core->stop) {
+                core->stop = true;
+                curl_multi_wakeup(core->multi);
+            }
+            core->exitedChanged.wait_until(lock, deadline, [&] { return core->exited; });
+        }
+    }
+
+private:
+    std::mutex m_;
+    std::vector<std::weak_ptr<URLLoadingEngine::Core>> cores_;
+};
+
+LiveLoops& liveLoops() {
+    static LiveLoops* loops = [] {
         curl_global_init(CURL_GLOBAL_ALL);
-        return true;
+        static LiveLoops instance;
+        return &instance;
     }();
-    (void)done;
+    return *loops;
 }
 }  // namespace
 
 URLLoadingEngine::URLLoadingEngine(long maxPerHost) : core_(std::make_shared<Core>()) {
-    globalInit();
+    LiveLoops& loops = liveLoops();
     core_->multi = curl_multi_init();
     if (maxPerHost > 0) curl_multi_setopt(core_->multi, CURLMOPT_MAX_HOST_CONNECTIONS, maxPerHost);
     curl_multi_setopt(core_->multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
     auto core = core_;
     std::thread thread([core] { core->run(); });
     core_->threadId = thread.get_id();
+    loops.add(core_);
     // The loop keeps its core alive, so the engine may go away on its own thread.
     thread.detach();
 }
 
 URLLoadingEngine::~URLLoadingEngine() {
-    std::lock_guard lock(core_->m);
-    core_->stop = true;
-    curl_multi_wakeup(core_->multi);
+    std::unique_lock lock(core_->m);
+    if (!core_->stop) {  // else the loop was stopped at exit and may have let go of its handle
+        core_->stop = true;
+        curl_multi_wakeup(core_->multi);
+    }
+    if (onEngineThread()) return;
+    // Waits (bounded) for the loop to close its connections, so none is still being shut
+    // down while the process goes on, or exits and tears its TLS library down.
+    core_->exitedChanged.wait_for(lock, std::chrono::seconds(1), [&] { return core_->exited; });
 }
 
 void URLLoadingEngine::post(std::function<void()> command) {

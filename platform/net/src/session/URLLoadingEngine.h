@@ -23,7 +23,8 @@ class URLLoadingEngine {
 public:
     // maxPerHost: the most connections to one host (0: no limit).
     explicit URLLoadingEngine(long maxPerHost);
-    // Stops the thread; transfers still running are dropped without being told.
+    // Stops the thread; transfers still running are dropped without being told. From another
+    // thread it waits (up to a second) until the loop closed its connections.
     ~URLLoadingEngine();
     URLLoadingEngine(const URLLoadingEngine&) = delete;
     URLLoadingEngine& operator=(const URLLoadingEngine&) = delete;
