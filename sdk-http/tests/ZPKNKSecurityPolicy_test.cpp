@@ -21,6 +21,10 @@ struct Chains {
     // Another issuer, same key as the pinned leaf.
     Certificate otherCA = testcerts::makeCA("Other Root");
     Certificate renewed = testcerts::makeServer(otherCA, "127.0.0.1", "DNS:localhost,IP:127.0.0.1", leaf.key);
+    // A leaf naming the self-signed certificate as issuer, signed with another key: the
+    // pinned key is in the chain, the link to it is forged.
+    Certificate forger{selfSigned.x509, testcerts::makeKey()};
+    Certificate forgedLeaf = testcerts::makeServer(forger);
 };
 
 const Chains& chains() {
@@ -53,6 +57,9 @@ TEST(ZPKNKSecurityPolicy, DecidesAsTheAppsPolicy) {
         {"root not pinned", NKSSLPinningModeCertificate, {&c.otherCA}, true, true, {&c.leaf, &c.ca}, false},
         {"renewed leaf keeps the key", NKSSLPinningModePublicKey, {&c.leaf}, true, false, {&c.renewed, &c.otherCA}, true},
         {"unknown key", NKSSLPinningModePublicKey, {&c.selfSigned}, true, false, {&c.leaf, &c.ca}, false},
+        {"forged link to a pinned key", NKSSLPinningModePublicKey, {&c.selfSigned}, true, false,
+         {&c.forgedLeaf, &c.selfSigned}, false},
+        {"the genuine pinned server", NKSSLPinningModePublicKey, {&c.selfSigned}, true, false, {&c.selfSigned}, true},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
