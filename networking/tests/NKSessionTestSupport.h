@@ -45,6 +45,27 @@ private:
     std::string path_;
 };
 
+// Routes that answer badly: "badjson" (a cut JSON document), "truncated" (closes 900 bytes
+// short of its Content-Length) and "hang" (waits at the server's gate for up to 10 s).
+inline void addBadAnswerRoutes(Server& server) {
+    auto& r = server.routes();
+    r.Get("/badjson", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("{\"a\":", "application/json");
+    });
+    r.Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "application/json", [](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset > 0) return false;  // closes the connection 900 bytes short
+            std::string part(100, ' ');
+            sink.write(part.data(), part.size());
+            return true;
+        });
+    });
+    r.Get("/hang", [&server](const httplib::Request&, httplib::Response& res) {
+        server.waitAtGate(10);
+        res.set_content("{}", "application/json");
+    });
+}
+
 // Spins the main run loop until the condition holds; false after `seconds`.
 inline bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
     return spinMainRunLoopUntil(condition, seconds);

@@ -136,24 +136,10 @@ protected:
             res.status = 500;
             res.set_content("server says no", "text/plain");
         });
-        r.Get("/badjson", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("{\"a\":", "application/json");
-        });
         r.Get("/html", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("<html>no</html>", "text/html");
         });
-        r.Get("/truncated", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(1000, "application/json", [](size_t offset, size_t, httplib::DataSink& sink) {
-                if (offset > 0) return false;  // closes the connection 900 bytes short
-                std::string part(100, ' ');
-                sink.write(part.data(), part.size());
-                return true;
-            });
-        });
-        r.Get("/hang", [this](const httplib::Request&, httplib::Response& res) {
-            server.waitAtGate(10);
-            res.set_content("{}", "application/json");
-        });
+        nktest::addBadAnswerRoutes(server);
         server.start();
     }
     void TearDown() override { server.openGate(); }

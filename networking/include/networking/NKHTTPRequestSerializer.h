@@ -23,12 +23,7 @@ public:
     // subclass's own fields); everything else at its defaults.
     virtual Ptr copy() const { return copyAs<NKHTTPRequestSerializer>(); }
 
-    NS_PROPERTY_ACCESSORS(bool, allowsCellularAccess, "N", allowsCellularAccess, setAllowsCellularAccess)
-    NS_PROPERTY_ACCESSORS(bool, HTTPShouldHandleCookies, "N", HTTPShouldHandleCookies, setHTTPShouldHandleCookies)
-    NS_PROPERTY_ACCESSORS(bool, HTTPShouldUsePipelining, "N", HTTPShouldUsePipelining, setHTTPShouldUsePipelining)
-    NS_PROPERTY_ACCESSORS(uint64_t, cachePolicy, "N", cachePolicy, setCachePolicy)
-    NS_PROPERTY_ACCESSORS(uint64_t, networkServiceType, "N", networkServiceType, setNetworkServiceType)
-    NS_PROPERTY_ACCESSORS(double, timeoutInterval, "N", timeoutInterval, setTimeoutInterval)
+    NK_REQUEST_SERIALIZER_PROPERTIES
 
 protected:
     std::shared_ptr<NKStreamingMultipartFormDataCore> makeMultipartFormData(const NSURLRequestPtr& request,

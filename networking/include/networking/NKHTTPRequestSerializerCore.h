@@ -29,6 +29,16 @@ class NKStreamingMultipartFormDataCore;
 // The six request properties copied onto requests once set, in the order they are applied.
 const std::vector<std::string>& NKRequestSerializerObservedProperties();
 
+// In the body of a named serializer class: registers the six request properties with the
+// runtime (key-value coding and observing), in the order they are applied.
+#define NK_REQUEST_SERIALIZER_PROPERTIES                                                                            \
+    NS_PROPERTY_ACCESSORS(bool, allowsCellularAccess, "N", allowsCellularAccess, setAllowsCellularAccess)           \
+    NS_PROPERTY_ACCESSORS(bool, HTTPShouldHandleCookies, "N", HTTPShouldHandleCookies, setHTTPShouldHandleCookies)  \
+    NS_PROPERTY_ACCESSORS(bool, HTTPShouldUsePipelining, "N", HTTPShouldUsePipelining, setHTTPShouldUsePipelining)  \
+    NS_PROPERTY_ACCESSORS(uint64_t, cachePolicy, "N", cachePolicy, setCachePolicy)                                  \
+    NS_PROPERTY_ACCESSORS(uint64_t, networkServiceType, "N", networkServiceType, setNetworkServiceType)             \
+    NS_PROPERTY_ACCESSORS(double, timeoutInterval, "N", timeoutInterval, setTimeoutInterval)
+
 class NKHTTPRequestSerializerCore : public NSObject, public NKURLRequestSerialization, public NSCoding {
 public:
     using ConstructingBodyBlock = std::function<void(NKMultipartFormData& formData)>;
