@@ -13,5 +13,5 @@ void NKHTTPSessionManager::setSecurityPolicy(NKSecurityPolicy::Ptr policy) {
 }
 
 NKURLSessionManager::Ptr NKHTTPSessionManager::copy() {
-    return copyManager<NKHTTPSessionManager, NKHTTPResponseSerializer>();
+    return copyManager<NKHTTPSessionManager>();
 }

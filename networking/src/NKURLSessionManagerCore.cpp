@@ -132,6 +132,21 @@ void NKURLSessionManagerCore::invalidateSession(bool cancelPendingTasks, bool re
     }
 }
 
+void NKURLSessionManagerCore::encodeWithCoder(NSCoder& coder) const {
+    if (sessionConfiguration_->identifier()) coder.encodeObject(Value(*sessionConfiguration_->identifier()), "identifier");
+}
+
+bool NKURLSessionManagerCore::initWithCoder(NSCoder& coder) {
+    Value identifier = coder.decodeObjectOfClass("NSString", "identifier");
+    std::lock_guard lock(sessionMonitor_);
+    if (session_) return false;  // a running manager keeps its session
+    sessionConfiguration_ =
+        identifier.isString()
+            ? NSURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(std::string(identifier.asString()))
+            : NSURLSessionConfiguration::defaultSessionConfiguration();
+    return true;
+}
+
 std::string NKURLSessionManagerCore::taskDescriptionForSessionTasks() const {
     char text[32];
     std::snprintf(text, sizeof text, "%p", static_cast<const void*>(this));

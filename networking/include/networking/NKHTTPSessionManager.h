@@ -11,7 +11,7 @@
 #include <networking/NKHTTPSessionManagerCore.h>
 #include <networking/NKURLSessionManager.h>
 
-class NKHTTPSessionManager : public NKHTTPSessionManagerCore<NKURLSessionManager, NKHTTPRequestSerializer> {
+class NKHTTPSessionManager : public NKHTTPSessionManagerCore<NKURLSessionManager, NKHTTPRequestSerializer, NKHTTPResponseSerializer> {
     NS_CLASS(NKHTTPSessionManager, NKURLSessionManager)
 
 public:

@@ -46,7 +46,8 @@ NSURLSessionDataTaskPtr NKResumed(NSURLSessionDataTaskPtr task);
 // A success that drops the response object (HEAD).
 NKHTTPSuccess NKHeadSuccess(NKHTTPHeadSuccess success);
 
-template <class Base, class RequestSerializer>
+// `RequestSerializer` / `ResponseSerializer`: the family's HTTP serializer classes.
+template <class Base, class RequestSerializer, class ResponseSerializer>
 class NKHTTPSessionManagerCore : public Base {
 public:
     using Headers = NKHTTPHeaders;
@@ -77,6 +78,39 @@ public:
         return NKHTTPManagerDescription(Base::description(), baseURL());
     }
 
+    // Keyed coding: the URL manager's fields, the base URL as text ("baseURL"), then the
+    // request serializer, response serializer and policy under their names. Decoding keeps
+    // the default serializers where the archive has none and sets a policy only when one
+    // is there (through the checking setter).
+    void encodeWithCoder(NSCoder& coder) const override {
+        Base::encodeWithCoder(coder);
+        if (NSURLPtr url = baseURL()) coder.encodeObject(Value(url->absoluteString()), "baseURL");
+        if (auto serializer = requestSerializer()) coder.encodeObject(Value(serializer), "requestSerializer");
+        if (auto serializer = std::dynamic_pointer_cast<NSObject>(this->responseSerializer())) {
+            coder.encodeObject(Value(serializer), "responseSerializer");
+        }
+        if (auto policy = this->securityPolicy()) coder.encodeObject(Value(policy), "securityPolicy");
+    }
+    bool initWithCoder(NSCoder& coder) override {
+        if (!Base::initWithCoder(coder)) return false;
+        Value url = coder.decodeObjectOfClass("NSString", "baseURL");
+        setBaseURL(url.isString() ? NKNormalisedBaseURL(NSURL::URLWithString(std::string(url.asString()))) : nullptr);
+        if (auto serializer = coder.decodeObjectOfClass(RequestSerializer::staticClassName(), "requestSerializer")
+                                  .template objectAs<RequestSerializer>()) {
+            setRequestSerializer(std::move(serializer));
+        }
+        if (auto serializer = coder.decodeObjectOfClass(ResponseSerializer::staticClassName(), "responseSerializer")
+                                  .template objectAs<ResponseSerializer>()) {
+            this->setResponseSerializer(std::move(serializer));
+        }
+        using Policy = typename decltype(this->securityPolicy())::element_type;
+        if (auto policy =
+                coder.decodeObjectOfClass(Policy::staticClassName(), "securityPolicy").template objectAs<Policy>()) {
+            this->setSecurityPolicy(std::move(policy));
+        }
+        return true;
+    }
+
 protected:
     NKHTTPSessionManagerCore(const NSURLPtr& baseURL, NSURLSessionConfigurationPtr configuration)
         : Base(std::move(configuration)),
@@ -94,7 +128,7 @@ protected:
     // A new Self over the same base URL and configuration with copies of the request
     // serializer, the response serializer (when it is the family's ResponseSerializer)
     // and the policy.
-    template <class Self, class ResponseSerializer>
+    template <class Self>
     std::shared_ptr<Self> copyManager() {
         auto other = Base::template makeStarted<Self>(baseURL(), this->session()->configuration());
         if (auto serializer = requestSerializer()) other->setRequestSerializer(serializer->copy());

@@ -17,7 +17,7 @@
 
 class NKURLSessionManager : public NKURLSessionManagerCore {
     NS_CLASS(NKURLSessionManager, NSURLSessionDownloadDelegate)
-    NS_PROTOCOLS("NSCopying")
+    NS_PROTOCOLS("NSSecureCoding", "NSCopying")
     NS_SELECTORS("URLSession:didBecomeInvalidWithError:", "URLSession:didReceiveChallenge:completionHandler:",
                  "URLSessionDidFinishEventsForBackgroundURLSession:",
                  "URLSession:task:willPerformHTTPRedirection:newRequest:completionHandler:",

@@ -24,6 +24,7 @@
 #include <platform_dispatch/DispatchGroup.h>
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/NSOperationQueue.h>
+#include <platform_foundation/NSCoding.h>
 #include <platform_foundation/NSLock.h>
 #include <platform_foundation/NSNotification.h>
 #include <platform_net/NSURLSession.h>
@@ -36,7 +37,7 @@ class NSInputStream;
 void NKMoveDownloadedFile(const NSURLSessionDownloadTaskPtr& task, const NSURLPtr& location,
                           const NSURLPtr& destination, bool postSuccess);
 
-class NKURLSessionManagerCore : public NSURLSessionDownloadDelegate {
+class NKURLSessionManagerCore : public NSURLSessionDownloadDelegate, public NSCoding {
 public:
     using Data = std::vector<uint8_t>;
     using TaskDelegateCorePtr = std::shared_ptr<NKURLSessionManagerTaskDelegateCore>;
@@ -152,6 +153,12 @@ public:
     // their callback is unset, so the session applies its own behaviour.
     bool respondsToSelector(std::string_view selector) const override;
     std::string description() const override;
+
+    // Keyed coding: the session configuration, which the platform cannot archive, travels
+    // as its background identifier ("identifier"; none for other configurations). Decoding
+    // sets the configuration of a manager whose session is not made yet.
+    void encodeWithCoder(NSCoder& coder) const override;
+    bool initWithCoder(NSCoder& coder) override;
 
     // Whether a moved download also posts the success notification.
     virtual bool postsDownloadMoveSuccess() const = 0;

@@ -11,7 +11,8 @@
 #include <sdk_http/ZPKNKURLResponseSerialization.h>
 #include <sdk_http/ZPKNKURLSessionManager.h>
 
-class ZPKNKHTTPSessionManager : public NKHTTPSessionManagerCore<ZPKNKURLSessionManager, ZPKNKHTTPRequestSerializer> {
+class ZPKNKHTTPSessionManager : public NKHTTPSessionManagerCore<ZPKNKURLSessionManager, ZPKNKHTTPRequestSerializer,
+                                                                        ZPKNKHTTPResponseSerializer> {
     NS_CLASS(ZPKNKHTTPSessionManager, ZPKNKURLSessionManager)
 
 public:
@@ -94,6 +95,6 @@ public:
 
     // Same class, base URL and configuration; copies of the serializers and the policy.
     ZPKNKURLSessionManager::Ptr copy() override {
-        return copyManager<ZPKNKHTTPSessionManager, ZPKNKHTTPResponseSerializer>();
+        return copyManager<ZPKNKHTTPSessionManager>();
     }
 };
