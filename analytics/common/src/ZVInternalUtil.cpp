@@ -37,8 +37,6 @@ std::pair<long, long> bootTime() {
     return {0, 0};
 }
 
-std::shared_ptr<NSObject> object(const std::optional<Value>& v) { return v && v->isObject() ? v->asObject() : nullptr; }
-
 }  // namespace
 
 std::shared_ptr<ZVInternalUtil> ZVInternalUtil::sharedInstance() {

@@ -46,11 +46,6 @@ std::string infoString(const char* key) {
     return v.isString() ? std::string(v.asString()) : std::string();
 }
 
-std::shared_ptr<NSObject> classObject(const char* className, const char* accessor) {
-    auto v = performClassSelector(className, accessor);
-    return v && v->isObject() ? v->asObject() : nullptr;
-}
-
 
 std::shared_ptr<NSObject> carrier() {
     auto info = ZVUtils::CTTelephonyNetworkInfoObject();

@@ -117,7 +117,9 @@ TEST(Codecs, AESRoundTripsAndFailures) {
     for (const auto& f : failures) {
         SCOPED_TRACE(f.name);
         // A wrong key may by chance give valid padding; then the text still differs.
-        if (f.result) EXPECT_NE(*f.result, bytes("12345"));
+        if (f.result) {
+            EXPECT_NE(*f.result, bytes("12345"));
+        }
     }
     EXPECT_FALSE(failures[2].result);
     EXPECT_FALSE(failures[3].result);
