@@ -1,5 +1,7 @@
 #include <platform_runtime/ObjCClass.h>
 
+#include <platform_runtime/ObjCAvailability.h>
+
 #include <cstdio>
 #include <mutex>
 #include <unordered_map>
@@ -234,6 +236,7 @@ void ObjCClass::addInstanceSelectors(std::vector<std::string> selectors) {
 }
 
 bool ObjCClass::instancesRespondToSelector(std::string_view selector) const {
+    if (!objc_isSelectorAvailable(this, selector)) return false;
     std::shared_lock lock(runtimeLock());
     for (const ObjCClass* c = this; c; c = c->superclass_)
         if (c->instanceSelectors_.count(selector) || findOwn(c->instanceMethods_, selector)) return true;
@@ -241,7 +244,7 @@ bool ObjCClass::instancesRespondToSelector(std::string_view selector) const {
 }
 
 bool ObjCClass::respondsToSelector(std::string_view selector) const {
-    return classMethod(selector) != nullptr;
+    return objc_isSelectorAvailable(this, selector) && classMethod(selector) != nullptr;
 }
 
 void ObjCClass::setKeyPathsForValuesAffectingKey(std::string key, std::set<std::string> affectingKeyPaths) {

@@ -1,11 +1,14 @@
 #include <platform_runtime/ObjCRuntime.h>
 
+#include <platform_runtime/ObjCAvailability.h>
+
 #include <cstdio>
 
 #include <platform_runtime/NSException.h>
 
 ObjCClass* NSClassFromString(std::string_view name) {
-    return name.empty() ? nullptr : ObjCClass::named(name);
+    ObjCClass* cls = name.empty() ? nullptr : ObjCClass::named(name);
+    return cls && objc_isClassAvailable(cls) ? cls : nullptr;
 }
 
 std::string NSStringFromClass(const ObjCClass* cls) {

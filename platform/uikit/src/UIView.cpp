@@ -20,22 +20,6 @@ std::vector<UIAccessibilityPosted>& postedAccessibility() {
     return posted;
 }
 
-// Selectors that exist from an operating-system version on.
-int availableFrom(std::string_view selector) {
-    static const std::pair<std::string_view, int> table[] = {
-        {"safeAreaInsets", 11},
-        {"safeAreaLayoutGuide", 11},
-        {"safeAreaInsetsDidChange", 11},
-        {"insetsLayoutMarginsFromSafeArea", 11},
-        {"directionalLayoutMargins", 11},
-        {"overrideUserInterfaceStyle", 13},
-        {"setOverrideUserInterfaceStyle:", 13},
-    };
-    for (auto& [name, major] : table)
-        if (name == selector) return major;
-    return 0;
-}
-
 }  // namespace
 
 void UIAccessibilityPostNotification(UIAccessibilityNotifications notification, const Value& argument) {
@@ -371,11 +355,6 @@ void UIView::sizeToFit() {
 std::shared_ptr<UIResponder> UIView::nextResponder() const {
     if (auto controller = controller_.lock()) return controller;
     return superview();
-}
-
-bool UIView::respondsToSelector(std::string_view selector) const {
-    if (int major = availableFrom(selector)) return UIKitIsAvailable(major);
-    return UIResponder::respondsToSelector(selector);
 }
 
 // --- traits ---

@@ -265,3 +265,42 @@ TEST_F(PressureFiles, TheApplicationPollsEveryFiveSecondsOnTheMainClock) {
 }
 
 }  // namespace
+
+#include <platform_runtime/ObjCRuntime.h>
+#include <platform_uikit/UIColor.h>
+#include <platform_uikit/UIView.h>
+
+namespace {
+
+TEST(Availability, SelectorsAndClassesFollowTheReportedSystemVersion) {
+    struct Case {
+        int64_t major;
+        bool safeArea, styleOverride, systemColours, haptics;
+    };
+    const Case cases[] = {
+        {9, false, false, false, false},
+        {10, false, false, false, true},
+        {11, true, false, false, true},
+        {13, true, true, true, true},
+        {15, true, true, true, true},
+    };
+    auto view = std::make_shared<UIView>();
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.major);
+        NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{c.major, 0, 0});
+        EXPECT_EQ(view->respondsToSelector("safeAreaInsets"), c.safeArea);
+        EXPECT_EQ(class_respondsToSelector(&UIView::classObject(), "safeAreaInsets"), c.safeArea);
+        EXPECT_EQ(view->respondsToSelector("overrideUserInterfaceStyle"), c.styleOverride);
+        EXPECT_EQ(UIColor::classObject().respondsToSelector("systemBackgroundColor"), c.systemColours);
+        EXPECT_TRUE(UIColor::classObject().respondsToSelector("redColor"));
+        EXPECT_EQ(NSClassFromString("UINotificationFeedbackGenerator") != nullptr, c.haptics);
+        EXPECT_EQ(NSClassFromString("UIImpactFeedbackGenerator") != nullptr, c.haptics);
+        EXPECT_NE(NSClassFromString("UIView"), nullptr);
+    }
+    NSProcessInfo::setOperatingSystemVersionForTesting(std::nullopt);
+    auto color = performClassSelector(NSClassFromString("UIColor"), "systemRedColor", {});
+    ASSERT_TRUE(color);
+    EXPECT_EQ(color->objectAs<UIColor>(), UIColor::systemRedColor());
+}
+
+}  // namespace

@@ -1,4 +1,8 @@
 #include <platform_uikit/CALayer.h>
+#include <platform_uikit/CAShapeLayer.h>
+#include <platform_uikit/UIBezierPath.h>
+
+#include <platform_dispatch/ManualClock.h>
 #include <platform_uikit/UIGraphics.h>
 #include <platform_uikit/UIView.h>
 
@@ -149,6 +153,46 @@ TEST(CALayer, DisplayKeepsWhatTheViewDrewAndRenderComposesTheTree) {
     root->renderInContext(c);
     EXPECT_TRUE(close(c.pixelAt(5, 5), {0, 0, 255, 255}));
     EXPECT_TRUE(close(c.pixelAt(15, 15), {128, 0, 127, 255})) << show(c.pixelAt(15, 15));
+}
+
+TEST(CAShapeLayer, StrokesTheRequestedPartOfAnArcAndAnimatesIt) {
+    ManualClock::Scope clock;
+    auto shape = CAShapeLayer::layer();
+    shape->setBounds(CGRectMake(0, 0, 40, 40));
+    // A full circle from the rightmost point, growing angles (clockwise on screen).
+    auto circle = UIBezierPath::bezierPathWithArcCenter(CGPointMake(20, 20), 15, 0, 2 * M_PI, true);
+    shape->setPath(circle->cgPath());
+    shape->setFillColor(nullptr);
+    shape->setStrokeColor(UIColor::redColor());
+    shape->setLineWidth(4);
+    shape->setStrokeEnd(0.5);  // the lower half: right, bottom, left
+    struct Probe {
+        int x, y;
+        bool painted;
+    };
+    const Probe probes[] = {{20, 35, true}, {35, 22, true}, {20, 5, false}, {20, 20, false}};
+    CGContext c(CGSizeMake(40, 40), 1);
+    shape->drawInContext(c);
+    for (auto& p : probes) {
+        SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+        EXPECT_EQ(c.pixelAt(p.x, p.y)[3] > 128, p.painted) << show(c.pixelAt(p.x, p.y));
+    }
+    auto half = CAShapeLayer::subpath(*circle->cgPath(), 0.25, 0.75);
+    EXPECT_NEAR(half.boundingBox().origin.x, 5, 0.1);  // reaches the leftmost point
+    EXPECT_NEAR(CGRectGetMaxY(half.boundingBox()), 35, 0.1);
+    EXPECT_TRUE(CAShapeLayer::subpath(*circle->cgPath(), 0.6, 0.6).isEmpty());
+
+    auto grow = CABasicAnimation::animationWithKeyPath("strokeEnd");
+    grow->fromValue = Value(0.0);
+    grow->toValue = Value(1.0);
+    grow->duration = 2;
+    shape->addAnimation(grow, "grow");
+    ManualClock::advance(0.5);
+    auto shown = std::dynamic_pointer_cast<CAShapeLayer>(shape->presentationLayer());
+    ASSERT_TRUE(shown);
+    EXPECT_NEAR(shown->strokeEnd(), 0.25, 1e-9);
+    EXPECT_EQ(shown->path(), shape->path());
+    EXPECT_EQ(shape->strokeEnd(), 0.5);
 }
 
 TEST(CGContext, PNGReadBackByAnIndependentDecoder) {

@@ -179,9 +179,6 @@ public:
     void sizeToFit();
     virtual CGSize intrinsicContentSize() const { return CGSizeMake(-1, -1); }
 
-    // Selectors of later operating-system versions answer only there.
-    bool respondsToSelector(std::string_view selector) const override;
-
     // --- responder chain: the view's controller when it is a controller's root view, else the superview ---
     std::shared_ptr<UIResponder> nextResponder() const override;
     void setViewControllerResponder(std::weak_ptr<UIResponder> controller) { controller_ = std::move(controller); }
