@@ -274,18 +274,10 @@ CGPoint UIView::convertPointFromView(CGPoint point, const UIView* view) const {
 }
 
 CGRect UIView::convertRectToView(CGRect rect, const UIView* view) const {
-    CGPoint c[4] = {convertPointToView({CGRectGetMinX(rect), CGRectGetMinY(rect)}, view),
-                    convertPointToView({CGRectGetMaxX(rect), CGRectGetMinY(rect)}, view),
-                    convertPointToView({CGRectGetMinX(rect), CGRectGetMaxY(rect)}, view),
-                    convertPointToView({CGRectGetMaxX(rect), CGRectGetMaxY(rect)}, view)};
-    double x0 = c[0].x, x1 = c[0].x, y0 = c[0].y, y1 = c[0].y;
-    for (auto& p : c) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
-    return CGRectMake(x0, y0, x1 - x0, y1 - y0);
+    return CGRectBoundingPoints({convertPointToView({CGRectGetMinX(rect), CGRectGetMinY(rect)}, view),
+                                 convertPointToView({CGRectGetMaxX(rect), CGRectGetMinY(rect)}, view),
+                                 convertPointToView({CGRectGetMinX(rect), CGRectGetMaxY(rect)}, view),
+                                 convertPointToView({CGRectGetMaxX(rect), CGRectGetMaxY(rect)}, view)});
 }
 
 CGRect UIView::convertRectFromView(CGRect rect, const UIView* view) const {

@@ -1,6 +1,7 @@
 #include <platform_uikit/WKWebView.h>
 
 #include <platform_dispatch/DispatchQueue.h>
+#include <platform_foundation/CFStringEncoding.h>
 #include <platform_foundation/NSStringEncoding.h>
 #include <platform_net/NSURL.h>
 #include <platform_net/NSURLError.h>
@@ -59,15 +60,13 @@ WKNavigationPtr WKWebView::loadRequest(std::shared_ptr<NSURLRequest> request) {
 }
 
 std::string WKWebView::documentText() const {
-    std::string name = lower(encoding_);
+    // The encoding by its IANA name; UTF-8 when none is named or the name is unknown.
     NSStringEncoding encoding = NSUTF8StringEncoding;
-    if (name == "iso-8859-1" || name == "latin1" || name == "iso_8859-1") encoding = NSISOLatin1StringEncoding;
-    else if (name == "us-ascii" || name == "ascii") encoding = NSASCIIStringEncoding;
-    else if (name == "utf-16") encoding = NSUTF16StringEncoding;
-    else if (name == "utf-16be") encoding = NSUTF16BigEndianStringEncoding;
-    else if (name == "utf-16le") encoding = NSUTF16LittleEndianStringEncoding;
-    if (encoding != NSUTF8StringEncoding)
-        if (auto text = NSString::initWithData(data_, encoding)) return *text;
+    if (!encoding_.empty()) {
+        CFStringEncoding cf = CFStringConvertIANACharSetNameToEncoding(encoding_);
+        if (cf != kCFStringEncodingInvalidId) encoding = CFStringConvertEncodingToNSStringEncoding(cf);
+    }
+    if (auto text = NSString::initWithDataReplacingInvalid(data_, encoding)) return *text;
     return sanitizeUtf8(std::string_view(reinterpret_cast<const char*>(data_.data()), data_.size()));
 }
 

@@ -240,9 +240,24 @@ TEST(WKWebView, KeepsTheDocumentAndTellsItsDelegate) {
     EXPECT_EQ(web->URL()->absoluteString(), "http://127.0.0.1/x");
     ASSERT_TRUE(spinMainRunLoopUntil([&] { return log->events.size() == 2; }, 10));
     EXPECT_EQ(log->events, (std::vector<std::string>{"start", "finish"}));
-    web->loadData({0xFF, 'a'}, "text/plain", "", nullptr);  // bad UTF-8 reads as U+FFFD
-    EXPECT_EQ(web->documentText(), "\uFFFDa");
-    EXPECT_EQ(web->loadCount(), 2);
+    struct Case {
+        const char* charset;
+        Value::Data bytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"", {0xFF, 'a'}, "\uFFFDa"},                  // bad UTF-8 reads as U+FFFD
+        {"bogus-charset", {'o', 'k'}, "ok"},           // unknown names read as UTF-8
+        {"windows-1252", {0x80, '1'}, "\u20AC1"},
+        {"Shift_JIS", {0x82, 0xA0}, "\u3042"},
+        {"KOI8-R", {0xC1}, "\u0430"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.charset);
+        web->loadData(c.bytes, "text/plain", c.charset, nullptr);
+        EXPECT_EQ(web->documentText(), c.text);
+    }
+    EXPECT_EQ(web->loadCount(), 6);
 }
 
 }  // namespace

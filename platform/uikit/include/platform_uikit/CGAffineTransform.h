@@ -5,6 +5,7 @@
 #include <platform_runtime/Geometry.h>
 
 #include <cmath>
+#include <initializer_list>
 
 struct CGAffineTransform {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
@@ -54,20 +55,25 @@ inline CGPoint CGPointApplyAffineTransform(const CGPoint& p, const CGAffineTrans
 inline CGSize CGSizeApplyAffineTransform(const CGSize& s, const CGAffineTransform& t) {
     return {t.a * s.width + t.c * s.height, t.b * s.width + t.d * s.height};
 }
-// The smallest rectangle holding the transformed corners.
-inline CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t) {
-    CGPoint p[4] = {CGPointApplyAffineTransform({CGRectGetMinX(r), CGRectGetMinY(r)}, t),
-                    CGPointApplyAffineTransform({CGRectGetMaxX(r), CGRectGetMinY(r)}, t),
-                    CGPointApplyAffineTransform({CGRectGetMinX(r), CGRectGetMaxY(r)}, t),
-                    CGPointApplyAffineTransform({CGRectGetMaxX(r), CGRectGetMaxY(r)}, t)};
-    double minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
-    for (auto& q : p) {
+// The smallest rectangle holding the points.
+inline CGRect CGRectBoundingPoints(std::initializer_list<CGPoint> points) {
+    if (points.size() == 0) return CGRectZero;
+    double minX = points.begin()->x, maxX = minX, minY = points.begin()->y, maxY = minY;
+    for (auto& q : points) {
         minX = std::min(minX, q.x);
         maxX = std::max(maxX, q.x);
         minY = std::min(minY, q.y);
         maxY = std::max(maxY, q.y);
     }
     return CGRectMake(minX, minY, maxX - minX, maxY - minY);
+}
+
+// The smallest rectangle holding the transformed corners.
+inline CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t) {
+    return CGRectBoundingPoints({CGPointApplyAffineTransform({CGRectGetMinX(r), CGRectGetMinY(r)}, t),
+                                 CGPointApplyAffineTransform({CGRectGetMaxX(r), CGRectGetMinY(r)}, t),
+                                 CGPointApplyAffineTransform({CGRectGetMinX(r), CGRectGetMaxY(r)}, t),
+                                 CGPointApplyAffineTransform({CGRectGetMaxX(r), CGRectGetMaxY(r)}, t)});
 }
 
 inline CGRect CGRectOffset(const CGRect& r, double dx, double dy) {

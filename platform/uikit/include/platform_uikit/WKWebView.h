@@ -54,7 +54,8 @@ public:
     bool canGoBack() const { return false; }
     bool canGoForward() const { return false; }
 
-    // The document as given, and as text (UTF-8 for unknown or absent encodings; bad bytes as U+FFFD).
+    // The document as given, and as text in the encoding its IANA name gives (UTF-8 for
+    // unknown or absent names; bad bytes as U+FFFD).
     const Value::Data& documentData() const { return data_; }
     std::string documentText() const;
     const std::string& MIMEType() const { return mime_; }
