@@ -17,12 +17,14 @@ uint64_t NKCachedImage::estimatedBytes(CGSize size, double scale) {
 
 void NKCachedImage::stamp() {
     lastAccess_.store(NSDate::timeIntervalSinceReferenceDateNow(), std::memory_order_relaxed);
-    // The monotonic clock in nanoseconds: rises with every access on any thread (it keeps
-    // moving while a test holds the date still) and costs no shared counter that all readers
-    // would contend on.
-    auto now = std::chrono::steady_clock::now().time_since_epoch();
-    accessSequence_.store(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
-                          std::memory_order_relaxed);
+    // A counter that rises with every access on any thread (and keeps moving while a test
+    // holds the date still), without a shared counter that all readers would contend on.
+#if defined(__x86_64__)
+    uint64_t sequence = __builtin_ia32_rdtsc();
+#else
+    uint64_t sequence = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+#endif
+    accessSequence_.store(sequence, std::memory_order_relaxed);
 }
 
 UIImagePtr NKCachedImage::accessImage() {

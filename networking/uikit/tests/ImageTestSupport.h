@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include <platform_dispatch/DispatchQueue.h>
+#include <platform_dispatch/RunLoopSpin.h>
 #include <platform_net/CGImage.h>
 #include <platform_net/UIImage.h>
 
@@ -28,6 +30,13 @@ inline UIImagePtr imageOf(const CGImageRef& bitmap, double scale = 1) {
 
 inline std::vector<uint8_t> pngBytes(std::size_t width, std::size_t height, uint8_t shade = 0x80) {
     return UIImagePNGRepresentation(imageOf(solidBitmap(width, height, shade)));
+}
+
+// Runs what is already queued on the main queue: a marker queued behind it runs last.
+inline bool drainMainQueue() {
+    auto ran = std::make_shared<bool>(false);
+    dispatch_async(dispatch_get_main_queue(), [ran] { *ran = true; });
+    return spinMainRunLoopUntil([ran] { return *ran; }, 10);
 }
 
 }  // namespace nkimage

@@ -72,7 +72,7 @@ protected:
     void settle(const NKImageDownloader::Ptr& downloader, const NSURLSessionTaskPtr& task) {
         EXPECT_TRUE(waitFor([&] { return completedTasks.count(task.get()) > 0; }));
         downloader->waitForCompletionsInProgress();
-        spinMainRunLoopUntil([] { return false; }, 0);  // deliver what the completion queued
+        EXPECT_TRUE(nkimage::drainMainQueue());  // deliver what the completion queued
     }
 
     std::shared_ptr<NSObject> completionToken;

@@ -29,7 +29,8 @@ public:
     uint64_t totalBytes() const { return totalBytes_; }
     NSDate lastAccessDate() const { return NSDate(lastAccess_.load(std::memory_order_relaxed)); }
     // Orders entries that share an access date: taken at insertion and at every read from the
-    // monotonic clock, so a later access has the larger number.
+    // processor's invariant time-stamp counter (the monotonic clock elsewhere), so a later
+    // access has the larger number.
     uint64_t accessSequence() const { return accessSequence_.load(std::memory_order_relaxed); }
 
     std::string description() const override;
@@ -41,6 +42,7 @@ private:
     UIImagePtr image_;
     std::string identifier_;
     uint64_t totalBytes_;
-    std::atomic<double> lastAccess_{0};
+    // On a line of their own: readers stamp them while other readers copy image_.
+    alignas(64) std::atomic<double> lastAccess_{0};
     std::atomic<uint64_t> accessSequence_{0};
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <platform_net/CGImage.h>
@@ -53,6 +54,12 @@ public:
     // The frames of an animated image; empty for a still one (GIFs decode to their first frame).
     const std::vector<UIImagePtr>& images() const { return images_; }
     double duration() const { return 0; }
+
+    // The name a named-image loader found it by ("" for other images). Set by the loader
+    // before the image is shared.
+    const std::string& name() const { return name_; }
+    void setName(std::string name) { name_ = std::move(name); }
+
     UIImageRenderingMode renderingMode() const { return renderingMode_; }
     // A copy drawn in `mode` (the bitmap is shared).
     UIImagePtr imageWithRenderingMode(UIImageRenderingMode mode) const;
@@ -66,6 +73,7 @@ private:
     UIImageOrientation orientation_ = UIImageOrientationUp;
     std::vector<UIImagePtr> images_;
     UIImageRenderingMode renderingMode_ = UIImageRenderingModeAutomatic;
+    std::string name_;
 };
 
 // The bitmap as PNG (RGBA, or RGB when opaque); empty for an image without a bitmap.

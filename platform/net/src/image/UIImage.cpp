@@ -35,6 +35,7 @@ UIImagePtr UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const {
     auto copy = std::make_shared<UIImage>(image_, scale_, orientation_);
     copy->images_ = images_;
     copy->renderingMode_ = mode;
+    copy->name_ = name_;
     return copy;
 }
 
