@@ -60,7 +60,9 @@ TEST_F(URLSessionManagerTest, UnsetOptionalEventsAreNotHandled) {
     manager->setDataTaskDidReceiveResponseBlock(
         [](const NSURLSessionPtr&, const NSURLSessionDataTaskPtr&, const NSURLResponsePtr&) { return NSURLSessionResponseAllow; });
     EXPECT_TRUE(manager->respondsToSelector(NSURLSessionSelector::dataTaskDidReceiveResponse));
-    EXPECT_FALSE(manager->copy()->respondsToSelector(NSURLSessionSelector::dataTaskDidReceiveResponse));
+    auto copy = manager->copy();
+    EXPECT_FALSE(copy->respondsToSelector(NSURLSessionSelector::dataTaskDidReceiveResponse));
+    copy->invalidateSessionCancelingTasks(true, false);  // the session holds its manager until then
 }
 
 TEST_F(URLSessionManagerTest, TaskRecordLivesUntilCompletion) {
@@ -221,6 +223,8 @@ TEST_F(URLSessionManagerTest, InvalidationIsToldAndResetMakesANewSession) {
     NSNotificationCenter::defaultCenter()->removeObserver(token);
     EXPECT_NE(manager->session(), first);
     EXPECT_TRUE(dataTask());  // the new session makes tasks again
+    // The block refers to this test's locals: it must not hear the tear-down's invalidation.
+    manager->setSessionDidBecomeInvalidBlock(nullptr);
 }
 
 // The body arrives in pieces; the record hands all of it to the serializer and the notification.

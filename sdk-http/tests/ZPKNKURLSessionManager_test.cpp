@@ -141,6 +141,8 @@ TEST(ZPKNKURLSessionManager, SessionChallengeIsAlwaysHandled) {
         EXPECT_FALSE(kit->respondsToSelector(selector)) << selector;
     }
     EXPECT_TRUE(app->respondsToSelector(NSURLSessionSelector::taskDidFinishCollectingMetrics));
+    kit->invalidateSessionCancelingTasks(true);
+    app->invalidateSessionCancelingTasks(true, false);
 }
 
 TEST(ZPKNKURLSessionManager, ChallengeAnswersWithoutAndWithTheTaskCallback) {
@@ -462,8 +464,12 @@ TEST(ZPKNKURLSessionManager, ClassesAndCopies) {
     EXPECT_EQ(kit->objcClass().superclass()->name(), "ZPKNKURLSessionManager");
     EXPECT_EQ(kit->objcClass().superclass()->superclass()->name(), "NSURLSessionDownloadDelegate");
     EXPECT_FALSE(kit->isKindOfClass(&NKURLSessionManager::classObject()));
-    EXPECT_FALSE(NKHTTPSessionManager::manager()->isKindOfClass(&ZPKNKURLSessionManager::classObject()));
-    EXPECT_EQ(kit->copy()->className(), "ZPKNKHTTPSessionManager");
+    auto app = NKHTTPSessionManager::manager();
+    EXPECT_FALSE(app->isKindOfClass(&ZPKNKURLSessionManager::classObject()));
+    app->invalidateSessionCancelingTasks(true, false);
+    auto copy = kit->copy();
+    EXPECT_EQ(copy->className(), "ZPKNKHTTPSessionManager");
+    copy->invalidateSessionCancelingTasks(true);
     EXPECT_EQ(std::dynamic_pointer_cast<NSObject>(kit->responseSerializer())->className(), "ZPKNKJSONResponseSerializer");
     EXPECT_EQ(kit->requestSerializer()->className(), "ZPKNKHTTPRequestSerializer");
     EXPECT_EQ(kit->securityPolicy()->className(), "ZPKNKSecurityPolicy");
