@@ -1,8 +1,11 @@
 #pragma once
-// The envelope builder's state and its readers of the stored server imprint. (Building and
-// sending envelopes belongs to the layer above; this is what the common layer reads.)
-// The singleton is created once; its fields are atomic or locked, any thread.
+// The envelope builder: turns one report body (header + content) into one envelope file
+// (JSON, zlib, optional AES-128, a Thrift ZVEnvelope record) under a name carrying type and
+// versions, and reads single values of the stored server imprint. The singleton is created
+// once; its fields are atomic or locked. Builds run on the work queue (one at a time, under
+// the build lock); the readers may be called from any thread.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -24,6 +27,28 @@ public:
     static bool isIntegratedTestModel();
     static void setEnvelopeSubFolder(const std::string& name, uint64_t maxCount);
 
+    // Result codes under "exception" of a body whose build failed.
+    static constexpr int64_t kSaveFailed = 101, kNoJSON = 110, kEncodeFailed = 111, kCompressFailed = 112,
+                             kJSONTooLong = 113, kFileTooLong = 114;
+    static constexpr std::size_t kMaxJSONBytes = 2097152, kMaxFileBytes = 204800;
+
+    // Rebuilds the base header, then answers the byte budget of one report body.
+    int64_t maxDataSpace();
+    // Core build of any type; with a URL path the file is a stateless one. Answers the body
+    // ({"header": ..., content keys...}, plus "exception" on failure).
+    Value buildEnvelopeWithHeader(const Value& extHeader, const Value& content, const std::string& pathURL,
+                                  const std::string& type, const std::string& version);
+    // Build into a declared sub-folder; an empty name answers an empty dictionary.
+    Value buildEnvelopeWithHeaderSubFolder(const Value& extHeader, const Value& content, const std::string& subFolder);
+    // The zero envelope: only the extra header is sent.
+    Value buildZeroEnvelopeWithExtHeader(const Value& extHeader, const Value& content);
+    // {"inner": {"by", "sd", "sinfo", "mem"}} once the zero key is granted, else {"inner": {}}.
+    static Value buildInternalData();
+    // The encoded ZVEnvelope of a compressed entity; nothing when encoding failed.
+    std::optional<Value::Data> toEnvelopeWithEntity(const Value::Data& compressed, int32_t rawLen, int32_t serNum);
+    // A copy of the current base header.
+    Value header() const;
+
     int32_t defcon() const { return defcon_.load(); }
     void setDefcon(int32_t v) { defcon_.store(v); }
     bool jobRunning() const { return jobRunning_.load(); }
@@ -35,6 +60,15 @@ public:
     void setGuid(Value::Data v);
 
 private:
+    Value::Data guidFor(const Value::Data* signature) const;
+    // Steps shared by every build: serial, JSON, compression, envelope, save, size check.
+    Value build(Value body, const Value& content, const std::string& prefix, const std::string& pathURL,
+                const std::string& subFolder);
+
+    mutable std::mutex buildMutex_;  // one build at a time; guards the build state below
+    Value header_ = Value::mutableDictionary();
+    std::array<uint8_t, 16> identityMD5_{}, entityMD5_{};
+    int32_t timestamp_ = 0;
     std::atomic<int32_t> defcon_{0};
     std::atomic<bool> jobRunning_{false};
     mutable std::mutex mutex_;
