@@ -7,6 +7,9 @@
 #include <analytics_common/ZVFileUtility.h>
 #include <analytics_common/ZVInternalUtil.h>
 #include <analytics_common/ZVThriftCodec.h>
+#include <analytics_common/ZVUcDB.h>
+#include <analytics_common/ZVWorkDispatch.h>
+#include <platform_foundation/NSJSONSerialization.h>
 #include <analytics_common/ZVUtils.h>
 #include <platform_system/CommonDigest.h>
 
@@ -268,4 +271,114 @@ Value ZVEnvelopeBuild::buildInternalData() {
         inner.setObject(ZVInternalUtil::Value4(), Value("mem"));
     }
     return Value::dict({{"inner", inner}});
+}
+
+namespace {
+
+bool zeroKeyGranted() { return ZVConfigureCache::objectWithKey("zvZeroKey") == Value("YES"); }
+
+// A parked report is rebuilt only when a retry cannot succeed either: a name taken in the same
+// millisecond, a full disk (101) or a failed compression (112) leave the row for the next trigger.
+bool rowIsDone(const Value& body) {
+    const Value code = body.objectForKey(Value("exception"));
+    if (code.isNull()) return true;
+    const int64_t c = code.integerValue();
+    return c != ZVEnvelopeBuild::kSaveFailed && c != ZVEnvelopeBuild::kCompressFailed;
+}
+
+Value jsonOrNull(const Value& row, const char* key) {
+    const Value text = row.objectForKey(Value(key));
+    if (!nonEmptyString(text)) return Value();
+    return NSJSONSerialization::JSONObjectWithData(text.asString());
+}
+
+std::string rowText(const Value& row, const char* key) { return stringOr(row.objectForKey(Value(key)), ""); }
+
+}  // namespace
+
+Value ZVEnvelopeBuild::insertToCacheTable(Value& header, const Value& content, std::string type,
+                                          const std::string& path, const std::string& version) {
+    const std::string contentText = ZVConfigureCache::JSONFragment(content).value_or("");
+    if (header.isDictionary() && !header.objectForKey(Value("st")).isNull()) {
+        if (header.objectForKey(Value("st")) == Value("1")) type = "ta";
+        if (header.objectForKey(Value("app_version")).isNull()) {
+            Value copy = Value::mutableDictionary();
+            copyEntries(header, copy);
+            copy.setObject(Value(ZVUtils::appShortVersionString()), Value("app_version"));
+            header = copy;
+        }
+    }
+    const std::string headerText = ZVConfigureCache::JSONFragment(header).value_or("");
+    Value body = Value::mutableDictionary();
+    body.setObject(header, Value("header"));
+    copyEntries(content, body);
+    if (type != "i" &&
+        !ZVUcDB::sharedInstance().insertToTable(ZVUcDB::kTable, contentText, headerText, type, path, version))
+        body.setObject(Value(kSaveFailed), Value("exception"));
+    return body;
+}
+
+Value ZVEnvelopeBuild::buildEnvelopeWithExtHeader(const Value& extHeader, const Value& content) {
+    return buildEnvelopeWithExtHeader(extHeader, content, "", "a", kSdkVersion);
+}
+
+Value ZVEnvelopeBuild::buildEnvelopeWithExtHeader(const Value& extHeader, const Value& content,
+                                                  const std::string& pathURL, const std::string& type,
+                                                  const std::string& version) {
+    const int64_t rows = ZVUcDB::sharedInstance().rowCountInTable(ZVUcDB::kTable);
+    if (zeroKeyGranted() && rows < 1) {
+        const Value body = buildEnvelopeWithHeader(extHeader, content, pathURL, type, version);
+        return Value(body.asDictionary());
+    }
+    ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug18", content, ZVConfigureCache::objectWithKey("zvZeroKey"),
+                 Value(rows));
+    Value header = extHeader;
+    Value body = insertToCacheTable(header, content, type, pathURL, version);
+    loadCacheData();
+    return body;
+}
+
+Value ZVEnvelopeBuild::buildEnvelopeWithExtHeaderSubFolder(const Value& extHeader, const Value& content,
+                                                           const Value& subFolder) {
+    if (!nonEmptyString(subFolder)) return Value::mutableDictionary();
+    const int64_t rows = ZVUcDB::sharedInstance().rowCountInTable(ZVUcDB::kTable);
+    if (zeroKeyGranted() && rows < 1) {
+        const Value body = buildEnvelopeWithHeaderSubFolder(extHeader, content, subFolder.asStdString());
+        return Value(body.asDictionary());
+    }
+    ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug18", content, ZVConfigureCache::objectWithKey("zvZeroKey"),
+                 Value(rows));
+    Value header = extHeader;
+    Value body = insertToCacheTable(header, content, subFolder.asStdString(), "", kSdkVersion);
+    loadCacheData();
+    return body;
+}
+
+void ZVEnvelopeBuild::loadCacheData() {
+    if (!zeroKeyGranted()) {
+        ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug20", ZVConfigureCache::objectWithKey("zvZeroKey"));
+        return;
+    }
+    const Value::Array rows = ZVUcDB::sharedInstance().loadEtTable(ZVUcDB::kTable);
+    if (rows.empty() || !rows[0].isDictionary() || rows[0].asDictionary().empty()) return;
+    {
+        std::lock_guard lock(buildMutex_);
+        ZVBuildPayload::buildBaseheader(header_);
+    }
+    const Value& row = rows[0];
+    const Value header = jsonOrNull(row, "header");
+    Value content = jsonOrNull(row, "context");
+    const std::string type = rowText(row, "type");
+    ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug19", content);
+    if (type == "i") content = buildInternalData();
+    buildCacheData(header, content, type, rowText(row, "id"), rowText(row, "path"), rowText(row, "version"));
+}
+
+void ZVEnvelopeBuild::buildCacheData(const Value& header, const Value& content, const std::string& type,
+                                     const std::string& sid, const std::string& path, const std::string& version) {
+    const Value body = type == "t" ? buildEnvelopeWithHeaderSubFolder(header, content, "sessionstart")
+                                   : buildEnvelopeWithHeader(header, content, path, type, version);
+    if (!body.isDictionary() || body.asDictionary().empty() || !rowIsDone(body)) return;
+    (void)ZVUcDB::sharedInstance().clearDataInTable(ZVUcDB::kTable, sid);
+    ZVWorkDispatch::sendEvent(Value(), 5, nullptr);
 }

@@ -3,6 +3,7 @@
 // command line, inflated by zlib and parsed back; names, limits, signature and serials.
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -19,6 +20,7 @@
 #include <analytics_common/ZVEnvelopeBuild.h>
 #include <analytics_common/ZVFileUtility.h>
 #include <analytics_common/ZVThriftCodec.h>
+#include <analytics_common/ZVUcDB.h>
 #include <analytics_common/ZVUtils.h>
 #include <platform_foundation/NSJSONSerialization.h>
 #include <platform_system/CommonDigest.h>
@@ -269,4 +271,92 @@ TEST_F(EnvelopeBuild, InternalDataOnlyWithTheZeroKey) {
     const Value inner = ZVEnvelopeBuild::buildInternalData().objectForKey(Value("inner"));
     for (const char* key : {"by", "sd", "sinfo", "mem"}) EXPECT_FALSE(inner.objectForKey(Value(key)).isNull()) << key;
     ZVConfigureCache::removeObjectForKey("zvZeroKey");
+}
+
+class ParkedReports : public EnvelopeBuild {
+protected:
+    ZVUcDB& cache = ZVUcDB::sharedInstance();
+    void SetUp() override {
+        EnvelopeBuild::SetUp();
+        ASSERT_TRUE(cache.clearDataInTable(ZVUcDB::kTable, ""));
+        ZVConfigureCache::removeObjectForKey("zvZeroKey");
+    }
+    void TearDown() override {
+        ZVConfigureCache::removeObjectForKey("zvZeroKey");
+        (void)cache.clearDataInTable(ZVUcDB::kTable, "");
+        EnvelopeBuild::TearDown();
+    }
+};
+
+TEST_F(ParkedReports, WaitForTheZeroKeyThenLeaveOldestFirst) {
+    for (int i = 0; i < 2; ++i) {
+        const Value body = builder->buildEnvelopeWithExtHeader(Value::dict({{"app_version", "1.0"}}),
+                                                               Value::dict({{"n", i}}));
+        EXPECT_TRUE(body.objectForKey(Value("exception")).isNull());
+        EXPECT_EQ(body.objectForKey(Value("n")).integerValue(), i);
+    }
+    EXPECT_TRUE(envelopeFiles(dir).empty());
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 2);
+
+    // Granted, but older reports wait: the new one parks behind them.
+    ZVConfigureCache::setObject(Value("YES"), "zvZeroKey");
+    // (the replay this triggers takes the oldest row at once)
+    (void)builder->buildEnvelopeWithExtHeader(Value::dict({{"app_version", "1.0"}}), Value::dict({{"n", 2}}));
+    for (int expected = 1; expected <= 2; ++expected) builder->loadCacheData();
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 0);
+    auto files = envelopeFiles(dir);
+    ASSERT_EQ(files.size(), 3u);
+    // Same prefix, then the millisecond time stamp: name order is build order.
+    std::sort(files.begin(), files.end());
+    std::vector<int64_t> order;
+    for (const auto& f : files) {
+        const Received r = receive(f);
+        order.push_back(NSJSONSerialization::JSONObjectWithData(std::string_view(r.json)).objectForKey(Value("n")).integerValue());
+        EXPECT_TRUE(f.substr(f.rfind('/') + 1).starts_with("a==7.3.5&=1.0")) << f;
+    }
+    EXPECT_EQ(order, (std::vector<int64_t>{0, 1, 2}));
+
+    // Nothing parked: builds go straight to a file.
+    clear();
+    (void)builder->buildEnvelopeWithExtHeader(Value(), Value::dict({{"n", 3}}));
+    EXPECT_EQ(envelopeFiles(dir).size(), 1u);
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 0);
+}
+
+TEST_F(ParkedReports, HeadersAndTypesOfParkedRows) {
+    Value startHeader = Value::dict({{"st", "1"}, {"sdk_version", "7.3.5"}});
+    const Value parked = builder->insertToCacheTable(startHeader, Value::dict({{"s", 1}}), "sessionstart", "", "7.3.5");
+    EXPECT_FALSE(parked.objectForKey(Value("header")).objectForKey(Value("app_version")).isNull());
+    Value plainHeader = Value::dict({{"k", "v"}});
+    (void)builder->insertToCacheTable(plainHeader, Value::dict({{"s", 2}}), "a", "", "7.3.5");
+    Value innerHeader = Value::dict({});
+    (void)builder->insertToCacheTable(innerHeader, Value::dict({}), "i", "", "7.3.5");
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 2);  // never a row of type "i"
+
+    auto rows = cache.loadEtTable(ZVUcDB::kTable);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].objectForKey(Value("type")), Value("ta"));
+    ASSERT_TRUE(cache.clearDataInTable(ZVUcDB::kTable, rows[0].objectForKey(Value("id")).asStdString()));
+    rows = cache.loadEtTable(ZVUcDB::kTable);
+    ASSERT_EQ(rows.size(), 1u);
+    const Value header = NSJSONSerialization::JSONObjectWithData(rows[0].objectForKey(Value("header")).asString());
+    EXPECT_TRUE(header.objectForKey(Value("app_version")).isNull());
+    EXPECT_EQ(header.objectForKey(Value("k")), Value("v"));
+
+    // A row of type "ta" is replayed as an ordinary envelope of that type in the root folder.
+    ASSERT_TRUE(cache.clearDataInTable(ZVUcDB::kTable, ""));
+    (void)builder->insertToCacheTable(startHeader, Value::dict({{"s", 1}}), "sessionstart", "", "7.3.5");
+    ZVConfigureCache::setObject(Value("YES"), "zvZeroKey");
+    builder->loadCacheData();
+    const std::string file = onlyFile();
+    EXPECT_TRUE(file.substr(file.rfind('/') + 1).starts_with("ta==7.3.5&=")) << file;
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 0);
+}
+
+TEST_F(ParkedReports, FailedParkingIsReportedSoCallersKeepTheirData) {
+    ASSERT_TRUE(cache.runSql("DROP TABLE __ct"));
+    const Value body = builder->buildEnvelopeWithExtHeader(Value(), Value::dict({{"n", 1}}));
+    EXPECT_EQ(body.objectForKey(Value("exception")).integerValue(), ZVEnvelopeBuild::kSaveFailed);
+    cache.verifyCTTableWithName(ZVUcDB::kTable);
+    EXPECT_EQ(cache.rowCountInTable(ZVUcDB::kTable), 0);
 }

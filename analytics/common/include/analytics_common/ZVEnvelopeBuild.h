@@ -34,6 +34,25 @@ public:
 
     // Rebuilds the base header, then answers the byte budget of one report body.
     int64_t maxDataSpace();
+    // Public builds behind the zero-key gate: with the zero key and an empty upload cache
+    // they build at once, otherwise the report is parked in the cache (behind older ones)
+    // and the replay is asked to run.
+    Value buildEnvelopeWithExtHeader(const Value& extHeader, const Value& content);
+    Value buildEnvelopeWithExtHeader(const Value& extHeader, const Value& content, const std::string& pathURL,
+                                     const std::string& type, const std::string& version);
+    Value buildEnvelopeWithExtHeaderSubFolder(const Value& extHeader, const Value& content, const Value& subFolder);
+
+    // Parks a report in the upload cache (never one of type "i"). Answers {"header", content
+    // keys}; when the row could not be stored, also "exception" 101 so that callers keep
+    // their data.
+    Value insertToCacheTable(Value& header, const Value& content, std::string type, const std::string& path,
+                             const std::string& version);
+    // Replays the oldest parked report once the zero key is granted; work event 5 asks for
+    // the next one.
+    void loadCacheData();
+    void buildCacheData(const Value& header, const Value& content, const std::string& type, const std::string& sid,
+                        const std::string& path, const std::string& version);
+
     // Core build of any type; with a URL path the file is a stateless one. Answers the body
     // ({"header": ..., content keys...}, plus "exception" on failure).
     Value buildEnvelopeWithHeader(const Value& extHeader, const Value& content, const std::string& pathURL,
