@@ -54,6 +54,7 @@ protected:
         auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
         auto manager = std::make_shared<NKHTTPSessionManager>(nullptr, configuration);
         manager->setResponseSerializer(NKImageResponseSerializer::serializer());
+        managers.push_back(manager);
         cache = NKAutoPurgingImageCache::create();
         return NKImageDownloader::create(manager, order, limit, cache);
     }
@@ -66,7 +67,11 @@ protected:
                 completedTasks.insert(n.object().asObject().get());
             });
     }
-    void TearDown() override { NSNotificationCenter::defaultCenter()->removeObserver(completionToken); }
+    void TearDown() override {
+        NSNotificationCenter::defaultCenter()->removeObserver(completionToken);
+        // A session holds its manager until it is invalidated.
+        for (auto& m : managers) m->invalidateSessionCancelingTasks(true, false);
+    }
 
     // Waits until the task's completion has gone through the downloader.
     void settle(const NKImageDownloader::Ptr& downloader, const NSURLSessionTaskPtr& task) {
@@ -78,6 +83,7 @@ protected:
     std::shared_ptr<NSObject> completionToken;
     std::set<const NSObject*> completedTasks;  // main thread
     nkimage::ImageServer server;
+    std::vector<NKHTTPSessionManager::Ptr> managers;
     NKAutoPurgingImageCache::Ptr cache;
 };
 

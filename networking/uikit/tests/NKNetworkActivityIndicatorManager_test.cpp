@@ -22,6 +22,7 @@ protected:
         manager->setNetworkingActivityActionWithBlock([this](bool visible) { shown.push_back(visible); });
         manager->setEnabled(true);
     }
+    void TearDown() override { session->invalidateAndCancel(); }
     NSURLSessionDataTaskPtr task(const char* url = "http://127.0.0.1:9/a") {
         return session->dataTaskWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(url)));
     }

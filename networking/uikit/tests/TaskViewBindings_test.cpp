@@ -19,6 +19,7 @@ void drainMain() { EXPECT_TRUE(nkimage::drainMainQueue()); }
 
 class TaskBindingTest : public ::testing::Test {
 protected:
+    void TearDown() override { session->invalidateAndCancel(); }
     // A task held open by the server while the test looks at it.
     NSURLSessionDataTaskPtr runningTask(const std::string& name) {
         auto task = session->dataTaskWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.held(name))));
@@ -232,6 +233,7 @@ TEST_F(TaskBindingTest, WebViewSlotsFallBackToSharedDefaults) {
     nk_setSessionManager(*a, own);
     EXPECT_EQ(nk_sessionManager(*a), own);
     EXPECT_NE(nk_sessionManager(*b), own);
+    own->invalidateSessionCancelingTasks(true, false);
 }
 
 }  // namespace

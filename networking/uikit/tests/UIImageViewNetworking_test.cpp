@@ -58,6 +58,7 @@ protected:
         UIButtonSetSharedImageDownloader(downloader);
     }
     void TearDown() override {
+        downloader->sessionManager()->invalidateSessionCancelingTasks(true, false);
         UIImageViewSetSharedImageDownloader(nullptr);
         UIButtonSetSharedImageDownloader(nullptr);
     }
@@ -218,6 +219,7 @@ TEST(ImageViewSharedDownloader, WithoutASettingBothShareTheDefaultInstance) {
     EXPECT_EQ(UIImageViewSharedImageDownloader(), own);
     EXPECT_EQ(UIButtonSharedImageDownloader(), NKImageDownloader::defaultInstance());
     UIImageViewSetSharedImageDownloader(nullptr);
+    own->sessionManager()->invalidateSessionCancelingTasks(true, false);
 }
 
 }  // namespace
