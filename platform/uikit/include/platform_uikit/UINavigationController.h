@@ -1,0 +1,52 @@
+#pragma once
+// A stack of controllers of which the top one shows its view: push, pop,
+// pop to a controller and pop to the root. While the navigation controller's
+// view has appeared, a change of the top is a transition of 0.35 s on the
+// animation clock (none when not animated): leaving will-disappear, arriving
+// will-appear, then at its end leaving did-disappear, arriving did-appear.
+// A change that starts while another runs finishes the running one first.
+//
+// Main thread. Made with std::make_shared; holds its controllers.
+
+#include <platform_uikit/UIViewController.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class UINavigationController : public UIViewController {
+    NS_CLASS(UINavigationController, UIViewController)
+public:
+    static constexpr double kTransitionDuration = 0.35;
+
+    UINavigationController() = default;
+    static std::shared_ptr<UINavigationController> withRootViewController(const UIViewControllerPtr& root);
+
+    // Bottom (root) first; changes at once, also while a transition runs.
+    const std::vector<UIViewControllerPtr>& viewControllers() const { return stack_; }
+    UIViewControllerPtr topViewController() const;
+    bool isTransitioning() const { return static_cast<bool>(finishTransition_); }
+
+    // Pushing a controller already on the stack raises NSInvalidArgumentException.
+    void pushViewController(const UIViewControllerPtr& controller, bool animated);
+    // The popped controller; nothing (and no change) with one controller or none.
+    UIViewControllerPtr popViewControllerAnimated(bool animated);
+    // The controllers popped above `controller`, bottom first; a controller not on
+    // the stack raises NSInvalidArgumentException.
+    std::vector<UIViewControllerPtr> popToViewController(const UIViewControllerPtr& controller, bool animated);
+    std::vector<UIViewControllerPtr> popToRootViewControllerAnimated(bool animated);
+
+    // The base view, holding the top controller's view.
+    void loadView() override;
+
+private:
+    // Shows `to` in place of `from`; at the end the `popped` controllers leave
+    // the children and a `pushed` one hears didMove.
+    void transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
+                    std::vector<UIViewControllerPtr> popped, const UIViewControllerPtr& pushed, bool animated);
+    void finishRunningTransition();
+
+    std::vector<UIViewControllerPtr> stack_;
+    std::function<void()> finishTransition_;
+    uint64_t transitionGeneration_ = 0;
+};

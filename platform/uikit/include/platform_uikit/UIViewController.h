@@ -1,0 +1,101 @@
+#pragma once
+// A view controller: owns a view made on first use (`loadView`, then
+// `viewDidLoad`), hears its view appear and disappear, and holds child
+// controllers (containment) with their navigation and tab bar items.
+//
+// `loadView`, `viewDidLoad` and the four appearance methods run through the
+// class's method slots ("loadView", "viewDidLoad", "viewWillAppear:",
+// "viewDidAppear:", "viewWillDisappear:", "viewDidDisappear:"): the base
+// body of each virtual calls its slot, and the slot's own implementation is
+// the base behaviour. A hook exchanged into a slot therefore runs once per
+// call, also under a subclass override that calls the base body.
+//
+// Main thread. A controller holds its view and its children; its parent is
+// not held. Controllers are made with std::make_shared.
+
+#include <platform_uikit/UINavigationItem.h>
+#include <platform_uikit/UITabBarItem.h>
+#include <platform_uikit/UIView.h>
+
+#include <memory>
+#include <vector>
+
+class UIViewController;
+class UINavigationController;
+using UIViewControllerPtr = std::shared_ptr<UIViewController>;
+
+class UIViewController : public UIResponder {
+    NS_CLASS(UIViewController, UIResponder)
+public:
+    UIViewController();
+    ~UIViewController() override;
+
+    // --- the view ---
+    // Loads the view when there is none yet. Raises NSInternalInconsistencyException
+    // when loadView leaves no view, or when the view is asked for while it loads.
+    const UIViewPtr& view();
+    const UIViewPtr& viewIfLoaded() const { return view_; }
+    bool isViewLoaded() const { return view_ != nullptr; }
+    void loadViewIfNeeded() { (void)view(); }
+    // Replaces the view (nullptr unloads it; the next `view()` loads again).
+    void setView(UIViewPtr view);
+
+    // Through the "loadView" slot; the base makes a plain view covering the main screen.
+    virtual void loadView();
+    // Through the "viewDidLoad" slot; the base does nothing.
+    virtual void viewDidLoad();
+    // Through their slots; the base bodies do nothing.
+    virtual void viewWillAppear(bool animated);
+    virtual void viewDidAppear(bool animated);
+    virtual void viewWillDisappear(bool animated);
+    virtual void viewDidDisappear(bool animated);
+
+    // Drivers for containers: the will-call now, the did-call at
+    // endAppearanceTransition. A transition toward the state the view is
+    // already in or moving to calls nothing, so each appearance and each
+    // disappearance is heard once. Appearing loads the view.
+    void beginAppearanceTransition(bool isAppearing, bool animated);
+    void endAppearanceTransition();
+    // Whether the view has appeared (did-appear heard, no will-disappear since).
+    bool isAppeared() const { return appearance_ == Appearance::Appeared; }
+
+    // --- containment ---
+    const std::vector<UIViewControllerPtr>& childViewControllers() const { return children_; }
+    // Calls child->willMoveToParentViewController(this) and appends it; a child
+    // of another parent leaves that one first. The caller calls didMove after
+    // its transition. Adding the controller itself or one of its ancestors
+    // raises NSInvalidArgumentException; adding a present child does nothing.
+    void addChildViewController(const UIViewControllerPtr& child);
+    // Leaves the parent and calls didMoveToParentViewController(nullptr); the
+    // caller calls willMove(nullptr) before. Nothing without a parent.
+    void removeFromParentViewController();
+    virtual void willMoveToParentViewController(UIViewController* /*parent*/) {}
+    virtual void didMoveToParentViewController(UIViewController* /*parent*/) {}
+    UIViewControllerPtr parentViewController() const { return parent_.lock(); }
+    // The nearest ancestor that is a navigation controller.
+    std::shared_ptr<UINavigationController> navigationController() const;
+
+    // --- bar items (made on first use) ---
+    const UINavigationItemPtr& navigationItem();
+    const UITabBarItemPtr& tabBarItem();
+    void setTabBarItem(UITabBarItemPtr item) { tabBarItem_ = std::move(item); }
+
+    // The view's superview when the view is in a tree, else the parent controller.
+    std::shared_ptr<UIResponder> nextResponder() const override;
+
+    // What the registered slots run; callers use the virtuals above.
+    void loadViewImplementation();
+
+private:
+    enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    void detachFromParent();
+
+    UIViewPtr view_;
+    bool loading_ = false;
+    Appearance appearance_ = Appearance::Disappeared;
+    bool transitionAnimated_ = false;
+    std::vector<UIViewControllerPtr> children_;
+    std::weak_ptr<UIViewController> parent_;
+    UINavigationItemPtr navigationItem_;
+    UITabBarItemPtr tabBarItem_;
+};

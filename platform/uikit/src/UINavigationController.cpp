@@ -1,0 +1,118 @@
+#include <platform_uikit/UINavigationController.h>
+
+#include <platform_runtime/NSException.h>
+
+#include <algorithm>
+
+namespace {
+void fill(UIView& container, const UIViewPtr& view) {
+    view->setFrame(container.bounds());
+    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    container.addSubview(view);
+}
+}  // namespace
+
+std::shared_ptr<UINavigationController> UINavigationController::withRootViewController(const UIViewControllerPtr& root) {
+    auto navigation = std::make_shared<UINavigationController>();
+    navigation->pushViewController(root, false);
+    return navigation;
+}
+
+UIViewControllerPtr UINavigationController::topViewController() const {
+    return stack_.empty() ? nullptr : stack_.back();
+}
+
+void UINavigationController::loadView() {
+    UIViewController::loadView();
+    if (auto top = topViewController(); top && viewIfLoaded()) fill(*viewIfLoaded(), top->view());
+}
+
+void UINavigationController::pushViewController(const UIViewControllerPtr& controller, bool animated) {
+    if (!controller)
+        NSException::raise(NSInvalidArgumentException, "-[" + className() + " pushViewController:animated:]: nil");
+    if (std::find(stack_.begin(), stack_.end(), controller) != stack_.end())
+        NSException::raise(NSInvalidArgumentException,
+                           "-[" + className() + " pushViewController:animated:]: the controller is on the stack already");
+    finishRunningTransition();
+    auto from = topViewController();
+    addChildViewController(controller);
+    stack_.push_back(controller);
+    transition(from, controller, {}, controller, animated);
+}
+
+UIViewControllerPtr UINavigationController::popViewControllerAnimated(bool animated) {
+    if (stack_.size() < 2) return nullptr;
+    auto popped = popToViewController(stack_[stack_.size() - 2], animated);
+    return popped.empty() ? nullptr : popped.back();
+}
+
+std::vector<UIViewControllerPtr> UINavigationController::popToViewController(const UIViewControllerPtr& controller,
+                                                                             bool animated) {
+    auto it = std::find(stack_.begin(), stack_.end(), controller);
+    if (!controller || it == stack_.end())
+        NSException::raise(NSInvalidArgumentException,
+                           "-[" + className() + " popToViewController:animated:]: the controller is not on the stack");
+    finishRunningTransition();
+    std::vector<UIViewControllerPtr> popped(it + 1, stack_.end());
+    if (popped.empty()) return popped;
+    auto from = stack_.back();
+    stack_.erase(it + 1, stack_.end());
+    for (const auto& leaving : popped) leaving->willMoveToParentViewController(nullptr);
+    transition(from, controller, popped, nullptr, animated);
+    return popped;
+}
+
+std::vector<UIViewControllerPtr> UINavigationController::popToRootViewControllerAnimated(bool animated) {
+    if (stack_.empty()) return {};
+    return popToViewController(stack_.front(), animated);
+}
+
+void UINavigationController::transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
+                                        std::vector<UIViewControllerPtr> popped, const UIViewControllerPtr& pushed,
+                                        bool animated) {
+    const UIViewPtr& container = viewIfLoaded();
+    const bool visible = container && isAppeared();
+    if (visible) {
+        if (from) from->beginAppearanceTransition(false, animated);
+        to->beginAppearanceTransition(true, animated);
+    }
+    if (container) fill(*container, to->view());
+
+    // Stored in this controller and run by it: `this` outlives the call.
+    finishTransition_ = [this, from, to, popped = std::move(popped), pushed, visible] {
+        if (from && from->viewIfLoaded() && from != to) from->viewIfLoaded()->removeFromSuperview();
+        if (visible) {
+            if (from) from->endAppearanceTransition();
+            to->endAppearanceTransition();
+        }
+        for (const auto& leaving : popped) leaving->removeFromParentViewController();
+        if (pushed) pushed->didMoveToParentViewController(this);
+    };
+    if (!visible || !animated) {
+        finishRunningTransition();
+        return;
+    }
+    // The arriving view slides in from the trailing edge over the leaving one.
+    const UIViewPtr& arriving = to->view();
+    const bool forward = pushed != nullptr;
+    CGRect bounds = container->bounds();
+    CGRect start = bounds;
+    start.origin.x += forward ? bounds.size.width : -bounds.size.width / 3;
+    arriving->setFrame(start);
+    const uint64_t generation = ++transitionGeneration_;
+    std::weak_ptr<UINavigationController> weak = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    UIView::animateWithDuration(
+        kTransitionDuration, 0, UIViewAnimationOptionCurveEaseInOut, [&] { arriving->setFrame(bounds); },
+        [weak, generation](bool) {
+            auto navigation = weak.lock();
+            if (navigation && navigation->transitionGeneration_ == generation) navigation->finishRunningTransition();
+        });
+}
+
+void UINavigationController::finishRunningTransition() {
+    if (!finishTransition_) return;
+    auto finish = std::move(finishTransition_);
+    finishTransition_ = nullptr;
+    ++transitionGeneration_;
+    finish();
+}
