@@ -42,6 +42,23 @@ public:
     // damaged encoding answers from what could be read).
     static std::optional<std::string> imprintWithData(const Value::Data* data, const std::string& key);
 
+    // Merges a received imprint into the stored one and applies its immediate effects
+    // (defence level, experiments, interval change, engine switches, observers, zvid).
+    static void updateImprint(const std::shared_ptr<ZVTImprint>& received);
+    // The answer of an envelope upload: accepted when it decodes with resp_code 1; grants the
+    // zero key on the first answer whose imprint holds "iscfg" or "cfgfd".
+    bool verifyResponseData(const Value::Data& answer);
+    // The answer of a stateless upload; its imprint is never merged.
+    bool verifySLResponseData(const Value::Data& answer);
+    // Forwarded by name to the filter registry of the usage-analytics kit.
+    static void setFilterImprintKey(const std::string& key, const Value& handler);
+    static bool processFilterImprintKey(const std::string& key, const std::string& value);
+    // "mode|weights or group|gate|threshold|kind|values" -> "zvExperimentGroupInfo" and
+    // "zvExperimentRPT" / "zvExperimentDOM".
+    static void configureExperimentWithString(const std::string& text);
+    // 20 bits of the stored signature at the byte offset as a probability in [0, 1); 0 without one.
+    static float calcProbWithSigIndex(std::size_t offset);
+
 private:
     void store(const ZVTIdTracking& record) const;
     mutable std::mutex mutex_;
