@@ -37,7 +37,7 @@ void UINavigationController::pushViewController(const UIViewControllerPtr& contr
     auto from = topViewController();
     addChildViewController(controller);
     stack_.push_back(controller);
-    transition(from, controller, {}, controller, animated);
+    transition(from, controller, {}, {controller}, true, animated);
 }
 
 UIViewControllerPtr UINavigationController::popViewControllerAnimated(bool animated) {
@@ -58,7 +58,7 @@ std::vector<UIViewControllerPtr> UINavigationController::popToViewController(con
     auto from = stack_.back();
     stack_.erase(it + 1, stack_.end());
     for (const auto& leaving : popped) leaving->willMoveToParentViewController(nullptr);
-    transition(from, controller, popped, nullptr, animated);
+    transition(from, controller, popped, {}, false, animated);
     return popped;
 }
 
@@ -67,34 +67,64 @@ std::vector<UIViewControllerPtr> UINavigationController::popToRootViewController
     return popToViewController(stack_.front(), animated);
 }
 
+void UINavigationController::setViewControllers(const std::vector<UIViewControllerPtr>& controllers, bool animated) {
+    for (auto it = controllers.begin(); it != controllers.end(); ++it)
+        if (!*it || std::find(controllers.begin(), it, *it) != it)
+            NSException::raise(NSInvalidArgumentException, "-[" + className() +
+                                                               " setViewControllers:animated:]: a nil or repeated "
+                                                               "controller");
+    finishRunningTransition();
+    auto kept = [&](const std::vector<UIViewControllerPtr>& in, const UIViewControllerPtr& c) {
+        return std::find(in.begin(), in.end(), c) != in.end();
+    };
+    std::vector<UIViewControllerPtr> popped, pushed;
+    for (const auto& old : stack_)
+        if (!kept(controllers, old)) popped.push_back(old);
+    for (const auto& c : controllers)
+        if (!kept(stack_, c)) pushed.push_back(c);
+    auto from = topViewController();
+    auto to = controllers.empty() ? nullptr : controllers.back();
+    const bool forward = to && !kept(stack_, to);
+    for (const auto& leaving : popped) leaving->willMoveToParentViewController(nullptr);
+    for (const auto& joining : pushed) addChildViewController(joining);
+    stack_ = controllers;
+    if (from == to) {
+        // The top stays: only the controllers below it change.
+        for (const auto& leaving : popped) leaving->removeFromParentViewController();
+        for (const auto& joining : pushed) joining->didMoveToParentViewController(this);
+        return;
+    }
+    transition(from, to, std::move(popped), std::move(pushed), forward, animated);
+}
+
 void UINavigationController::transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
-                                        std::vector<UIViewControllerPtr> popped, const UIViewControllerPtr& pushed,
-                                        bool animated) {
+                                        std::vector<UIViewControllerPtr> popped, std::vector<UIViewControllerPtr> pushed,
+                                        bool forward, bool animated) {
     const UIViewPtr& container = viewIfLoaded();
     const bool visible = container && isAppeared();
     if (visible) {
         if (from) from->beginAppearanceTransition(false, animated);
-        to->beginAppearanceTransition(true, animated);
+        if (to) to->beginAppearanceTransition(true, animated);
     }
-    if (container) fill(*container, to->view());
+    if (container && to) fill(*container, to->view());
 
     // Stored in this controller and run by it: `this` outlives the call.
-    finishTransition_ = [this, from, to, popped = std::move(popped), pushed, visible] {
-        if (from && from->viewIfLoaded() && from != to) from->viewIfLoaded()->removeFromSuperview();
+    finishTransition_ = [this, from, to, popped = std::move(popped), pushed = std::move(pushed), visible] {
+        if (from && from->viewIfLoaded() && from->viewIfLoaded()->superview() == viewIfLoaded())
+            from->viewIfLoaded()->removeFromSuperview();
         if (visible) {
             if (from) from->endAppearanceTransition();
-            to->endAppearanceTransition();
+            if (to) to->endAppearanceTransition();
         }
         for (const auto& leaving : popped) leaving->removeFromParentViewController();
-        if (pushed) pushed->didMoveToParentViewController(this);
+        for (const auto& joining : pushed) joining->didMoveToParentViewController(this);
     };
-    if (!visible || !animated) {
+    if (!visible || !animated || !to) {
         finishRunningTransition();
         return;
     }
     // The arriving view slides in from the trailing edge over the leaving one.
     const UIViewPtr& arriving = to->view();
-    const bool forward = pushed != nullptr;
     CGRect bounds = container->bounds();
     CGRect start = bounds;
     start.origin.x += forward ? bounds.size.width : -bounds.size.width / 3;

@@ -1,6 +1,7 @@
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UIScreen.h>
 #include <platform_uikit/UIViewController.h>
+#include <platform_uikit/UIWindow.h>
 
 #include <platform_dispatch/ManualClock.h>
 #include <platform_runtime/NSException.h>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -270,6 +272,24 @@ protected:
         log.clear();
         return navigation;
     }
+    // Lets a transition run out, marking its end in the log with "|", and
+    // checks that only the top controller's view is left, appeared.
+    void runTransitionOut(UINavigationController& navigation) {
+        ManualClock::advance(UINavigationController::kTransitionDuration * 0.9);
+        log.push_back("|");
+        ManualClock::advance(UINavigationController::kTransitionDuration * 0.2);
+        EXPECT_FALSE(navigation.isTransitioning());
+        auto top = navigation.topViewController();
+        ASSERT_EQ(navigation.view()->subviews().size(), top ? 1u : 0u);
+        if (!top) return;
+        EXPECT_EQ(navigation.view()->subviews()[0], top->view());
+        EXPECT_TRUE(top->isAppeared());
+    }
+    static std::vector<std::string> names(const UINavigationController& navigation) {
+        std::vector<std::string> out;
+        for (const auto& vc : navigation.viewControllers()) out.push_back(static_cast<LoggingController&>(*vc).name);
+        return out;
+    }
 };
 
 TEST_F(NavigationSequence, PushAndPopCallbackTables) {
@@ -315,18 +335,53 @@ TEST_F(NavigationSequence, PushAndPopCallbackTables) {
         auto navigation = pushCase ? show({a}) : show({a, b, c3});
         // Controllers pushed while hidden load their views when they first appear.
         c.change(*navigation, log);
-        std::vector<std::string> stack;
-        for (const auto& vc : navigation->viewControllers()) stack.push_back(static_cast<LoggingController&>(*vc).name);
-        EXPECT_EQ(stack, c.stackAfter);  // at once, also while the transition runs
-        ManualClock::advance(UINavigationController::kTransitionDuration * 0.9);
-        log.push_back("|");  // what follows came with the end of the transition
-        ManualClock::advance(UINavigationController::kTransitionDuration * 0.2);
+        EXPECT_EQ(names(*navigation), c.stackAfter);  // at once, also while the transition runs
+        runTransitionOut(*navigation);
         EXPECT_EQ(log, c.expected);
-        EXPECT_FALSE(navigation->isTransitioning());
-        // Only the top controller's view is left in the navigation view.
-        ASSERT_EQ(navigation->view()->subviews().size(), 1u);
-        EXPECT_EQ(navigation->view()->subviews()[0], navigation->topViewController()->view());
-        EXPECT_TRUE(navigation->topViewController()->isAppeared());
+        log.clear();
+    }
+}
+
+TEST_F(NavigationSequence, ReplacingTheStackPushesOrPopsByWhereTheNewTopWas) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> stack;
+        Log expected;
+    };
+    const Case cases[] = {
+        {"new top",
+         {"A", "B", "C"},
+         {"C willMove UINavigationController", "B viewWillDisappear:1", "hook viewWillDisappear: B", "C loadView",
+          "hook loadView C", "C viewDidLoad", "hook viewDidLoad C", "C viewWillAppear:1", "hook viewWillAppear: C", "|",
+          "B viewDidDisappear:1", "hook viewDidDisappear: B", "C viewDidAppear:1", "hook viewDidAppear: C",
+          "C didMove UINavigationController"}},
+        {"top from below",
+         {"A"},
+         {"B willMove nil", "B viewWillDisappear:1", "hook viewWillDisappear: B", "A loadView", "hook loadView A",
+          "A viewDidLoad", "hook viewDidLoad A", "A viewWillAppear:1", "hook viewWillAppear: A", "|",
+          "B viewDidDisappear:1", "hook viewDidDisappear: B", "A viewDidAppear:1", "hook viewDidAppear: A",
+          "B didMove nil"}},
+        {"same top, new bottom",
+         {"C", "B"},
+         {"A willMove nil", "C willMove UINavigationController", "A didMove nil", "C didMove UINavigationController",
+          "|"}},
+        {"empty",
+         {},
+         {"A willMove nil", "B willMove nil", "B viewWillDisappear:1", "hook viewWillDisappear: B",
+          "B viewDidDisappear:1", "hook viewDidDisappear: B", "A didMove nil", "B didMove nil", "|"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::map<std::string, std::shared_ptr<LoggingController>> byName;
+        for (const char* name : {"A", "B", "C"}) byName[name] = make(name, log);
+        auto navigation = show({byName["A"], byName["B"]});
+        std::vector<UIViewControllerPtr> stack;
+        for (const auto& name : c.stack) stack.push_back(byName[name]);
+        navigation->setViewControllers(stack, true);
+        EXPECT_EQ(names(*navigation), c.stack);
+        runTransitionOut(*navigation);
+        EXPECT_EQ(log, c.expected);
+        EXPECT_EQ(navigation->childViewControllers().size(), c.stack.size());
         log.clear();
     }
 }
@@ -373,12 +428,76 @@ TEST_F(NavigationSequence, BadStackRequestsRaiseOrAnswerNothing) {
     EXPECT_THROW(navigation->pushViewController(b, false), NSException);
     EXPECT_THROW(navigation->pushViewController(nullptr, false), NSException);
     EXPECT_THROW(navigation->popToViewController(stranger, false), NSException);
+    EXPECT_THROW(navigation->setViewControllers({a, nullptr}, false), NSException);
+    EXPECT_THROW(navigation->setViewControllers({a, stranger, a}, false), NSException);
+    EXPECT_EQ(navigation->viewControllers(), (std::vector<UIViewControllerPtr>{a, b}));
     EXPECT_TRUE(navigation->popToViewController(b, false).empty());  // already on top
     EXPECT_EQ(navigation->popViewControllerAnimated(false), b);
     EXPECT_EQ(navigation->popViewControllerAnimated(false), nullptr);  // the root stays
     EXPECT_EQ(navigation->viewControllers(), std::vector<UIViewControllerPtr>{a});
     EXPECT_EQ(b->parentViewController(), nullptr);
     EXPECT_FALSE(b->isAppeared());
+}
+
+TEST_F(HookedSlots, WindowRootAppearsWhenShownAndOnReplacement) {
+    struct Case {
+        const char* name;
+        std::function<void(UIWindow&, Log&)> change;
+        Log expected;
+    };
+    const Case cases[] = {
+        {"make key and visible",
+         [](UIWindow& w, Log& l) {
+             w.setRootViewController(make("A", l));
+             w.makeKeyAndVisible();
+         },
+         {"A loadView", "hook loadView A", "A viewDidLoad", "hook viewDidLoad A", "A viewWillAppear:0",
+          "hook viewWillAppear: A", "A viewDidAppear:0", "hook viewDidAppear: A"}},
+        {"replace the root of a shown window",
+         [](UIWindow& w, Log& l) {
+             w.setRootViewController(make("A", l));
+             w.makeKeyAndVisible();
+             l.clear();
+             w.setRootViewController(make("B", l));
+         },
+         {"A viewWillDisappear:0", "hook viewWillDisappear: A", "B loadView", "hook loadView B", "B viewDidLoad",
+          "hook viewDidLoad B", "B viewWillAppear:0", "hook viewWillAppear: B", "A viewDidDisappear:0",
+          "hook viewDidDisappear: A", "B viewDidAppear:0", "hook viewDidAppear: B"}},
+        {"hide and show again",
+         [](UIWindow& w, Log& l) {
+             w.setRootViewController(make("A", l));
+             w.makeKeyAndVisible();
+             w.makeKeyAndVisible();  // already shown: nothing
+             l.clear();
+             w.setHidden(true);
+             w.setHidden(false);
+         },
+         {"A viewWillDisappear:0", "hook viewWillDisappear: A", "A viewDidDisappear:0", "hook viewDidDisappear: A",
+          "A viewWillAppear:0", "hook viewWillAppear: A", "A viewDidAppear:0", "hook viewDidAppear: A"}},
+        {"a navigation root shows its top",
+         [](UIWindow& w, Log& l) {
+             w.setRootViewController(UINavigationController::withRootViewController(make("A", l)));
+             l.clear();
+             w.makeKeyAndVisible();
+         },
+         {"A loadView", "hook loadView A", "A viewDidLoad", "hook viewDidLoad A", "A viewWillAppear:0",
+          "hook viewWillAppear: A", "A viewDidAppear:0", "hook viewDidAppear: A"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto window = std::make_shared<UIWindow>();
+        c.change(*window, log);
+        EXPECT_EQ(log, c.expected);
+        // The root's view fills the window and passes events to its controller, then the window.
+        auto root = window->rootViewController();
+        ASSERT_EQ(window->subviews().size(), 1u);
+        EXPECT_EQ(window->subviews()[0], root->view());
+        EXPECT_EQ(root->view()->frame(), window->bounds());
+        EXPECT_EQ(root->view()->nextResponder(), root);
+        EXPECT_EQ(root->nextResponder(), window);
+        window->setHidden(true);
+        log.clear();
+    }
 }
 
 }  // namespace

@@ -35,15 +35,21 @@ public:
     // the stack raises NSInvalidArgumentException.
     std::vector<UIViewControllerPtr> popToViewController(const UIViewControllerPtr& controller, bool animated);
     std::vector<UIViewControllerPtr> popToRootViewControllerAnimated(bool animated);
+    // Replaces the stack: controllers no longer on it leave (willMove(nullptr)
+    // now, removed at the end), new ones join (didMove at the end), and a new
+    // top arrives as by a push when it was not on the stack, else as by a pop.
+    // A nil or repeated controller raises NSInvalidArgumentException.
+    void setViewControllers(const std::vector<UIViewControllerPtr>& controllers, bool animated);
 
     // The base view, holding the top controller's view.
     void loadView() override;
 
 private:
-    // Shows `to` in place of `from`; at the end the `popped` controllers leave
-    // the children and a `pushed` one hears didMove.
+    // Shows `to` (nullptr: nothing) in place of `from`; at the end the `popped`
+    // controllers leave the children and the `pushed` ones hear didMove.
     void transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
-                    std::vector<UIViewControllerPtr> popped, const UIViewControllerPtr& pushed, bool animated);
+                    std::vector<UIViewControllerPtr> popped, std::vector<UIViewControllerPtr> pushed, bool forward,
+                    bool animated);
     void finishRunningTransition();
 
     std::vector<UIViewControllerPtr> stack_;

@@ -6,6 +6,7 @@
 // Main thread.
 
 #include <platform_uikit/UIView.h>
+#include <platform_uikit/UIViewController.h>
 
 #include <memory>
 
@@ -33,9 +34,13 @@ public:
     UIWindowLevel windowLevel() const { return level_; }
     void setWindowLevel(UIWindowLevel level) { level_ = level; }
 
-    // The controller whose view fills the window (set by the controller layer).
-    std::shared_ptr<NSObject> rootViewController() const { return rootViewController_; }
-    void setRootViewController(std::shared_ptr<NSObject> controller) { rootViewController_ = std::move(controller); }
+    // The controller whose view fills the window. Its view loads and appears
+    // (will, then did) when the window is shown, and disappears when it is
+    // hidden; replacing the root of a shown window is a transition without
+    // animation: old will-disappear, new will-appear, old did-disappear, new
+    // did-appear.
+    const UIViewControllerPtr& rootViewController() const { return rootViewController_; }
+    void setRootViewController(UIViewControllerPtr controller);
 
     std::shared_ptr<UIResponder> nextResponder() const override;
     // Showing registers the window with the application; hiding removes it.
@@ -45,5 +50,6 @@ private:
     friend class UIView;
     void visibilityChanged(bool visible);
     UIWindowLevel level_ = UIWindowLevelNormal;
-    std::shared_ptr<NSObject> rootViewController_;
+    void showRootView();
+    UIViewControllerPtr rootViewController_;
 };
