@@ -35,10 +35,12 @@ MMModelErrorPtr withKeyPath(const NSErrorPtr& error, const std::string& componen
     return MMModelError::errorByPrependingKeyPathComponent(*error, component);
 }
 
-// The value under a plain key. The hint slot is checked first and updated after a search.
-const Value* findKey(const Value::Dictionary& dictionary, const Value& key, std::atomic<uint32_t>* hint) {
+// The value under a plain key, and its entry's place in `slot`. The hint slot is checked first
+// and updated after a search.
+const Value* findKey(const Value::Dictionary& dictionary, const Value& key, std::atomic<uint32_t>* hint,
+                     uint32_t& slot) {
     if (hint) {
-        const std::size_t slot = hint->load(std::memory_order_relaxed);
+        slot = hint->load(std::memory_order_relaxed);
         if (slot < dictionary.size()) {
             const auto& entry = *(dictionary.begin() + static_cast<std::ptrdiff_t>(slot));
             if (entry.first.isString() && entry.first.asString() == key.asString()) return &entry.second;
@@ -46,7 +48,8 @@ const Value* findKey(const Value::Dictionary& dictionary, const Value& key, std:
     }
     auto it = dictionary.find(key);
     if (it == dictionary.end()) return nullptr;
-    if (hint) hint->store(static_cast<uint32_t>(it - dictionary.begin()), std::memory_order_relaxed);
+    slot = static_cast<uint32_t>(it - dictionary.begin());
+    if (hint) hint->store(slot, std::memory_order_relaxed);
     return &it->second;
 }
 
@@ -54,10 +57,11 @@ const Value* findKey(const Value::Dictionary& dictionary, const Value& key, std:
 // lands on something that has no keys, the whole text is read once more as one top-level key.
 // nullptr: no such key (a stored null is a value). A value gathered over an array's elements is
 // kept in `gathered`.
+// `slot`: the entry a plain key was found in.
 const Value* lookup(const Value& dictionary, const Value& keyValue, bool dotted, std::atomic<uint32_t>* hint,
-                    std::vector<std::unique_ptr<Value>>& gathered) {
+                    std::vector<std::unique_ptr<Value>>& gathered, uint32_t& slot) {
     const Value::Dictionary& top = dictionary.asDictionary();
-    if (!dotted) return findKey(top, keyValue, hint);
+    if (!dotted) return findKey(top, keyValue, hint, slot);
     const std::string_view key = keyValue.asString();
     const Value* current = &dictionary;
     std::size_t start = 0;
@@ -75,10 +79,10 @@ const Value* lookup(const Value& dictionary, const Value& keyValue, bool dotted,
                 gathered.push_back(std::make_unique<Value>(valueForKeyPath(*current, std::string(key.substr(start)))));
                 return gathered.back().get();
             } catch (const NSException&) {
-                return findKey(top, keyValue, nullptr);
+                return findKey(top, keyValue, nullptr, slot);
             }
         } else {
-            return findKey(top, keyValue, nullptr);
+            return findKey(top, keyValue, nullptr, slot);
         }
         if (dot == std::string::npos) return current;
         start = dot + 1;
@@ -132,34 +136,36 @@ std::string MMModel::mapString(const std::string& name, const MMKeyMapperPtr& ma
     return global ? global->convertValue(name) : name;
 }
 
+// The operations that leave the caller its value pass a copy of the handle: its payload is then
+// shared, so nothing is moved out of it.
 MMModelPtr MMModel::modelWithDictionary(ObjCClass& cls, const Value& dictionary, NSErrorPtr* error) {
-    return modelFrom(cls, dictionary, false, error);
+    return modelFrom(cls, Value(dictionary), error);
 }
 
 MMModelPtr MMModel::modelWithDictionary(ObjCClass& cls, Value&& dictionary, NSErrorPtr* error) {
-    const Value owned = std::move(dictionary);
-    return modelFrom(cls, owned, true, error);
+    return modelFrom(cls, std::move(dictionary), error);
 }
 
-MMModelPtr MMModel::modelFrom(ObjCClass& cls, const Value& dictionary, bool consumable, NSErrorPtr* error) {
+MMModelPtr MMModel::modelFrom(ObjCClass& cls, Value&& dictionary, NSErrorPtr* error) {
     auto model = std::dynamic_pointer_cast<MMModel>(cls.createInstance());
     if (!model) {
         setError(error, MMModelError::errorModelIsInvalid());
         return nullptr;
     }
-    return model->importFrom(dictionary, consumable, error) ? model : nullptr;
+    return model->importFrom(std::move(dictionary), error) ? model : nullptr;
 }
 
 bool MMModel::initWithDictionary(const Value& dictionary, NSErrorPtr* error) {
-    return importFrom(dictionary, false, error);
+    return importFrom(Value(dictionary), error);
 }
 
 bool MMModel::initWithDictionary(Value&& dictionary, NSErrorPtr* error) {
-    const Value owned = std::move(dictionary);
-    return importFrom(owned, true, error);
+    return importFrom(std::move(dictionary), error);
 }
 
-bool MMModel::importFrom(const Value& dictionary, bool consumable, NSErrorPtr* error) {
+bool MMModel::importFrom(Value&& handedOver, NSErrorPtr* error) {
+    // Held here for the whole import: the lookups point into it.
+    Value dictionary = std::move(handedOver);
     if (dictionary.isNull()) {
         setError(error, MMModelError::errorInputIsNil());
         return false;
@@ -172,7 +178,7 @@ bool MMModel::importFrom(const Value& dictionary, bool consumable, NSErrorPtr* e
     }
     // Every key is looked up once; the required-key check runs before anything is assigned.
     Found found;
-    found.consumable = consumable && dictionary.hasUniquePayload();
+    if (dictionary.hasUniquePayload()) found.owned = dictionary.mutableDictionaryPayload();
     const ClassInfo& info = lookUpProperties(dictionary, true, found);
     if (!doesDictionaryMatchModel(info, found, error)) return false;
     if (!importDictionary(info, found, true, error)) return false;
@@ -233,11 +239,13 @@ const MMModel::ClassInfo& MMModel::lookUpProperties(const Value& dictionary, boo
     const bool planned = !global && (mapper || !classMapper);
     const std::size_t n = info.properties.size();
     found.values.resize(n);
+    found.slots.assign(n, Found::kNotMovable);
     bool anyDotted = false;
     for (std::size_t i = 0; i < n; ++i) {
         if (planned) {
             anyDotted |= keys->dotted[i] != 0;
-            found.values[i] = lookup(dictionary, keys->keys[i], keys->dotted[i], &keys->hints[i], found.gathered);
+            found.values[i] =
+                lookup(dictionary, keys->keys[i], keys->dotted[i], &keys->hints[i], found.gathered, found.slots[i]);
             continue;
         }
         // Unmapped names, or names mapped afresh through the global mapper.
@@ -245,15 +253,17 @@ const MMModel::ClassInfo& MMModel::lookUpProperties(const Value& dictionary, boo
         const Value key(global ? mapString(name, mapper) : name);
         const bool dotted = key.asString().find('.') != std::string::npos;
         anyDotted |= dotted;
-        found.values[i] = lookup(dictionary, key, dotted, nullptr, found.gathered);
+        found.values[i] = lookup(dictionary, key, dotted, nullptr, found.gathered, found.slots[i]);
     }
     // A value two properties read (the same key, or a key path into another's value) is only
     // ever copied: moving it out for one would empty it for the other.
-    if (!found.consumable) return info;
-    found.movable.assign(n, anyDotted ? 0 : 1);
-    for (std::size_t i = 0; i < n && !anyDotted; ++i)
-        for (std::size_t j = i + 1; j < n; ++j)
-            if (found.values[i] && found.values[i] == found.values[j]) found.movable[i] = found.movable[j] = 0;
+    if (!found.owned) return info;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!found.values[i] || anyDotted) found.slots[i] = Found::kNotMovable;
+        for (std::size_t j = i + 1; j < n && !anyDotted; ++j)
+            if (found.values[i] && found.values[i] == found.values[j])
+                found.slots[i] = found.slots[j] = Found::kNotMovable;
+    }
     return info;
 }
 
@@ -266,7 +276,7 @@ bool MMModel::doesDictionaryMatchModel(const ClassInfo& info, const Found& found
     return false;
 }
 
-bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool validation, NSErrorPtr* error) {
+bool MMModel::importDictionary(const ClassInfo& info, Found& found, bool validation, NSErrorPtr* error) {
     const std::string& modelClass = objcClass().name();
 
     auto fail = [&](NSErrorPtr e, const std::string& name) {
@@ -274,13 +284,13 @@ bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool v
         return false;
     };
     // Assigns through the declared property; a value its storage cannot hold is a type mismatch.
-    // Assigns through the declared property; a value its storage cannot hold is a type mismatch.
-    // A value the import may consume is handed over, so its text moves instead of being copied.
-    auto assign = [&](const MMModelClassProperty& p, const Value& v, bool movable) {
+    // A value the import may consume (`from`, the same value) is handed over, so what it holds
+    // moves instead of being copied.
+    auto assign = [&](const MMModelClassProperty& p, const Value& v, Value* from) {
         try {
             // An equal value is not stored again; that only matters to observers.
             if (hasObservers() && p.property->get(*this) == v) return true;
-            if (movable) p.property->set(*this, std::move(const_cast<Value&>(v)));
+            if (from) p.property->set(*this, std::move(*from));
             else p.property->set(*this, v);
             return true;
         } catch (const NSException&) {
@@ -295,8 +305,13 @@ bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool v
         const MMModelClassProperty& p = *info.properties[i];
         const Value* current = found.values[i] ? found.values[i] : &kNull;
         Value replaced;  // the value after an element-model or mutable-copy step
-        const bool consumable = found.consumable && found.movable[i];
-        auto movable = [&] { return current == &replaced || consumable; };
+        // The entry to move from, when the import may consume it.
+        Value* owned = found.owned && found.slots[i] != Found::kNotMovable
+                           ? &(found.owned->begin() + static_cast<std::ptrdiff_t>(found.slots[i]))->second
+                           : nullptr;
+        auto movable = [&] { return current == &replaced ? &replaced : owned; };
+        // The value handed on to a nested import: taken over when it may be consumed.
+        auto handOn = [&] { return owned ? std::move(*owned) : Value(*current); };
 
         if (current->isNull()) {
             if (p.isOptional || !validation) continue;
@@ -327,18 +342,18 @@ bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool v
 
         if (isMMModelSubClass(p.type)) {
             NSErrorPtr local;
-            MMModelPtr nested = modelFrom(*p.type, *current, consumable, &local);
+            MMModelPtr nested = modelFrom(*p.type, handOn(), &local);
             if (!nested) {
                 if (p.isOptional || !validation) continue;
                 if (local) return fail(local, p.name);
                 return false;
             }
-            if (!assign(p, Value(nested), false)) return false;
+            if (!assign(p, Value(nested), nullptr)) return false;
             continue;
         }
 
         if (p.protocol) {
-            std::optional<Value> transformed = transform(*current, consumable, p, error);
+            std::optional<Value> transformed = transform(handOn(), p, error);
             if (!transformed) {
                 if (error && !*error)
                     *error = withKeyPath(MMModelError::errorInvalidDataWithMessage(
@@ -378,13 +393,12 @@ bool MMModel::importDictionary(const ClassInfo& info, const Found& found, bool v
                             (p.type ? p.type->name() : std::string("(null)")) + " type not supported for " +
                             modelClass + "." + p.name),
                         p.name);
-        if (!assign(p, *converted, true)) return false;
+        if (!assign(p, *converted, &*converted)) return false;
     }
     return true;
 }
 
-std::optional<Value> MMModel::transform(const Value& value, bool consumable, const MMModelClassProperty& p,
-                                       NSErrorPtr* error) const {
+std::optional<Value> MMModel::transform(Value&& value, const MMModelClassProperty& p, NSErrorPtr* error) const {
     ObjCClass* element = NSClassFromString(*p.protocol);
     if (!element) {
         if (value.isArray())
@@ -405,7 +419,7 @@ std::optional<Value> MMModel::transform(const Value& value, bool consumable, con
     if (p.type && p.type->isSubclassOfClass(NSClassFromString("NSArray"))) {
         if (!value.isArray()) return mismatch("NSArray", "Array");
         NSErrorPtr local;
-        Value models = modelsFrom(*element, value, consumable, &local);
+        Value models = modelsFrom(*element, std::move(value), &local);
         if (local) {
             setError(error, withKeyPath(local, p.name));
             return std::nullopt;
@@ -416,10 +430,15 @@ std::optional<Value> MMModel::transform(const Value& value, bool consumable, con
     if (p.type && p.type->isSubclassOfClass(NSClassFromString("NSDictionary"))) {
         if (!value.isDictionary()) return mismatch("NSDictionary", "Object");
         Value::Dictionary result;
-        const bool itemsConsumable = consumable && value.hasUniquePayload();
-        for (const auto& [key, item] : value.asDictionary()) {
+        // Items move on when no other handle shares the dictionary; otherwise each is copied.
+        Value::Dictionary* owned = value.hasUniquePayload() ? value.mutableDictionaryPayload() : nullptr;
+        const Value::Dictionary& items = owned ? *owned : value.asDictionary();
+        for (std::size_t n = 0; n < items.size(); ++n) {
+            const auto& [key, item] = *(items.begin() + static_cast<std::ptrdiff_t>(n));
             NSErrorPtr local;
-            MMModelPtr model = modelFrom(*element, item, itemsConsumable, &local);
+            MMModelPtr model = modelFrom(
+                *element, owned ? std::move((owned->begin() + static_cast<std::ptrdiff_t>(n))->second) : Value(item),
+                &local);
             if (!model) {
                 if (error && local) *error = withKeyPath(withKeyPath(local, key.stringValue()), p.name);
                 return std::nullopt;

@@ -3,8 +3,10 @@
 // property and key mapper.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -29,6 +31,24 @@ struct MMModel::ImportKeys {
     // hold the same keys, so most lookups check that slot and skip the search; a stale or
     // racing hint only costs the search.
     std::unique_ptr<std::atomic<uint32_t>[]> hints;
+};
+
+// One import's lookups: the value under each property's JSON key (nullptr: no such key), in
+// property order; values gathered through arrays are kept in `gathered`.
+struct MMModel::Found {
+    static constexpr uint32_t kNotMovable = UINT32_MAX;
+    // Room for the usual number of properties without a heap allocation per import.
+    std::byte room[512];
+    std::pmr::monotonic_buffer_resource memory{room, sizeof room};
+    std::pmr::vector<const Value*> values{&memory};
+    std::vector<std::unique_ptr<Value>> gathered;
+    std::shared_ptr<const ImportKeys> keys;  // the class's keys and per-property plan
+    // The handed-over dictionary's entries when no other handle shares them, so values may be
+    // moved out of them; nullptr otherwise.
+    Value::Dictionary* owned = nullptr;
+    // Per property: the entry of the dictionary its value sits in (a plain key), read as the
+    // import goes; with `owned`, kNotMovable for a value another property reads too.
+    std::pmr::vector<uint32_t> slots{&memory};
 };
 
 struct MMModel::ClassInfo {

@@ -10,22 +10,26 @@ void setError(NSErrorPtr* error, NSErrorPtr value) {
 }
 }  // namespace
 
+// A copy of the caller's handle shares the payload, so nothing is moved out of it.
 Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, const Value& list, NSErrorPtr* error) {
-    return modelsFrom(cls, list, false, error);
+    return modelsFrom(cls, Value(list), error);
 }
 
 Value MMModel::arrayOfModelsFromDictionaries(ObjCClass& cls, Value&& list, NSErrorPtr* error) {
-    const Value owned = std::move(list);
-    return modelsFrom(cls, owned, true, error);
+    return modelsFrom(cls, std::move(list), error);
 }
 
-Value MMModel::modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NSErrorPtr* error) {
+Value MMModel::modelsFrom(ObjCClass& cls, Value&& handedOver, NSErrorPtr* error) {
+    Value list = std::move(handedOver);
     if (list.isNull()) return Value();
     if (!list.isArray()) {
         setError(error, MMModelError::errorInvalidDataWithTypeMismatch("Only arrays are supported"));
         return Value();
     }
-    const bool elementsConsumable = consumable && list.hasUniquePayload();
+    // Elements move on when no other handle shares the list; otherwise each is copied.
+    Value::Array* owned = list.hasUniquePayload() ? list.mutableArrayPayload() : nullptr;
+    const Value::Array& elements = owned ? *owned : list.asArray();
+    auto handOn = [&](std::size_t n) { return owned ? std::move((*owned)[n]) : Value(elements[n]); };
     Value::Array models;
     models.reserve(list.count());
     auto failAt = [&](const NSErrorPtr& local) {
@@ -34,16 +38,17 @@ Value MMModel::modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NS
                                 *local, "[" + std::to_string(models.size()) + "]"));
         return Value();
     };
-    for (const Value& element : list.asArray()) {
+    for (std::size_t n = 0; n < elements.size(); ++n) {
+        const Value& element = elements[n];
         if (element.isDictionary()) {
             NSErrorPtr local;
-            MMModelPtr model = modelFrom(cls, element, elementsConsumable, &local);
+            MMModelPtr model = modelFrom(cls, handOn(n), &local);
             if (!model) return failAt(local);
             models.emplace_back(std::move(model));
         } else if (element.isArray()) {
             // A nested list is flattened into this one; its failure fails the whole list.
             NSErrorPtr local;
-            Value nested = modelsFrom(cls, element, elementsConsumable, &local);
+            Value nested = modelsFrom(cls, handOn(n), &local);
             if (nested.isNull()) return failAt(local);
             for (const Value& m : nested.asArray()) models.push_back(m);
         }

@@ -5,9 +5,7 @@
 // and equality by its index property from here.
 
 #include <functional>
-#include <cstddef>
 #include <memory>
-#include <memory_resource>
 #include <optional>
 #include <set>
 #include <string>
@@ -134,33 +132,19 @@ private:
     struct ImportKeys;
     // The class's records; also hands out the class's JSON keys and mapper when asked.
     const ClassInfo& setup(std::shared_ptr<const ImportKeys>* keys = nullptr, MMKeyMapperPtr* mapper = nullptr) const;
-    // The value under each property's JSON key (nullptr: no such key), in property order; values
-    // gathered through arrays are kept in `gathered`.
-    struct Found {
-        // Room for the usual number of properties without a heap allocation per import.
-        std::byte room[512];
-        std::pmr::monotonic_buffer_resource memory{room, sizeof room};
-        std::pmr::vector<const Value*> values{&memory};
-        std::vector<std::unique_ptr<Value>> gathered;
-        std::shared_ptr<const ImportKeys> keys;  // the class's keys and per-property plan
-        // Whether the values may be moved out: the caller handed the dictionary over and no
-        // other handle shares it.
-        bool consumable = false;
-        // Per value: consumable, and read by no other property (directly or through a key path).
-        std::pmr::vector<char> movable{&memory};
-    };
-    // The cores of the import operations; `consumable`: the caller handed the value over, so
-    // what no other handle shares may be moved out of it.
-    bool importFrom(const Value& dictionary, bool consumable, NSErrorPtr* error);
+    struct Found;  // an import's lookups (defined inside the library)
+    // The cores of the import operations. They take the value over: what no other handle shares
+    // (a caller that keeps the value passes a copy of its handle) may be moved out of it.
+    bool importFrom(Value&& dictionary, NSErrorPtr* error);
     // Decodes UTF-8 JSON text and imports the dictionary it holds.
     bool initWithJSONText(std::string_view text, NSErrorPtr* error);
-    static MMModelPtr modelFrom(ObjCClass& cls, const Value& dictionary, bool consumable, NSErrorPtr* error);
-    static Value modelsFrom(ObjCClass& cls, const Value& list, bool consumable, NSErrorPtr* error);
+    static MMModelPtr modelFrom(ObjCClass& cls, Value&& dictionary, NSErrorPtr* error);
+    static Value modelsFrom(ObjCClass& cls, Value&& list, NSErrorPtr* error);
     // Fills `found` and answers the class's records.
     const ClassInfo& lookUpProperties(const Value& dictionary, bool useKeyMapping, Found& found) const;
-    bool importDictionary(const ClassInfo& info, const Found& found, bool validation, NSErrorPtr* error);
+    bool importDictionary(const ClassInfo& info, Found& found, bool validation, NSErrorPtr* error);
     bool doesDictionaryMatchModel(const ClassInfo& info, const Found& found, NSErrorPtr* error) const;
-    std::optional<Value> transform(const Value& value, bool consumable, const MMModelClassProperty& property,
+    std::optional<Value> transform(Value&& value, const MMModelClassProperty& property,
                                    NSErrorPtr* error) const;
     bool customSetValue(const Value& value, const MMModelClassProperty& property);
     Value reverseTransform(const Value& value, const MMModelClassProperty& property) const;

@@ -179,6 +179,10 @@ public:
     void removeAllObjects();            // arrays, dictionaries, sets
     void setObject(const Value& v, const Value& key);  // a Null value is stored (as NSNull)
     void removeObjectForKey(const Value& key);
+    // The container itself, to change or move from in place (a shared payload is copied first,
+    // as for every mutation); nullptr for other kinds.
+    Array* mutableArrayPayload();  // arrays and sets
+    Dictionary* mutableDictionaryPayload();
 
     // --- mutability flag (answers "was it created mutable"; mutation is never refused) -----
     bool isMutable() const { return mutable_; }
@@ -220,9 +224,6 @@ private:
                                  std::shared_ptr<const NSDecimal>,
                                  ValueText, std::shared_ptr<Data>, std::shared_ptr<Array>,
                                  std::shared_ptr<Dictionary>, std::shared_ptr<NSObject>>;
-
-    Array* mutableArrayPayload();  // arrays and sets
-    Dictionary* mutableDictionaryPayload();
 
     Type type_ = Type::Null;
     bool mutable_ = false;
