@@ -5,6 +5,7 @@
 #include <platform_runtime/NSException.h>
 #include <platform_runtime/ObjCRuntime.h>
 
+#include "session/SerialDelivery.h"
 #include "session/URLLoadingEngine.h"
 #include "session/URLTaskLoader.h"
 
@@ -128,6 +129,7 @@ void NSURLSession::setUp(NSURLSessionConfigurationPtr configuration, std::shared
         queue->setName("NSURLSession delegate queue");
     }
     queue_ = std::move(queue);
+    delivery_ = std::make_unique<SerialDelivery>(queue_);
     shared_ = shared;
 }
 
@@ -291,7 +293,7 @@ void NSURLSession::registerNewTask(const NSURLSessionTaskPtr& task, const NSURLR
 
 // --- delivery and lifetime -----------------------------------------------------------------
 
-void NSURLSession::deliver(std::function<void()> event) { queue_->addOperationWithBlock(std::move(event)); }
+void NSURLSession::deliver(std::function<void()> event) { delivery_->post(std::move(event)); }
 
 std::shared_ptr<NSURLSessionDelegate> NSURLSession::delegateFor(const char* selector) const {
     std::lock_guard lock(m_);

@@ -42,6 +42,7 @@
 #include <vector>
 
 class NSOperationQueue;
+class SerialDelivery;
 class URLLoadingEngine;
 
 class NSURLSession : public NSObject {
@@ -121,7 +122,8 @@ private:
     void registerTask(const NSURLSessionTaskPtr& task);
     uint64_t nextIdentifier();
 
-    // Runs `event` on the delegate queue after every event queued before it.
+    // Runs `event` on the delegate queue after every event queued before it finished, never
+    // beside another event, however many operations the queue runs at once.
     void deliver(std::function<void()> event);
     // The delegate, when it answers the selector (nullptr otherwise or once invalidated).
     std::shared_ptr<NSURLSessionDelegate> delegateFor(const char* selector) const;
@@ -135,6 +137,7 @@ private:
     NSURLSessionConfigurationPtr configuration_;
     std::shared_ptr<NSURLSessionDelegate> delegate_;
     std::shared_ptr<NSOperationQueue> queue_;
+    std::unique_ptr<SerialDelivery> delivery_;  // feeds queue_ one event at a time
     std::optional<std::string> description_;
     bool shared_ = false;
     bool invalidating_ = false;

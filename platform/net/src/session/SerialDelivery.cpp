@@ -1,0 +1,45 @@
+#include "session/SerialDelivery.h"
+
+#include <platform_dispatch/NSOperationQueue.h>
+
+SerialDelivery::SerialDelivery(std::shared_ptr<NSOperationQueue> queue) : chain_(std::make_shared<Chain>()) {
+    chain_->queue = std::move(queue);
+}
+
+void SerialDelivery::post(std::function<void()> block) {
+    {
+        std::lock_guard lock(chain_->m);
+        chain_->pending.push_back(std::move(block));
+        if (chain_->onQueue) return;
+        chain_->onQueue = true;
+    }
+    enqueueHead(chain_);
+}
+
+void SerialDelivery::enqueueHead(const std::shared_ptr<Chain>& chain) {
+    chain->queue->addOperationWithBlock([chain] { runHead(chain); });
+}
+
+void SerialDelivery::runHead(const std::shared_ptr<Chain>& chain) {
+    std::function<void()> block;
+    {
+        std::lock_guard lock(chain->m);
+        block = std::move(chain->pending.front());
+        chain->pending.pop_front();
+    }
+    // The next block goes on the queue even when this one throws.
+    struct Next {
+        const std::shared_ptr<Chain>& chain;
+        ~Next() {
+            {
+                std::lock_guard lock(chain->m);
+                if (chain->pending.empty()) {
+                    chain->onQueue = false;
+                    return;
+                }
+            }
+            enqueueHead(chain);
+        }
+    } next{chain};
+    if (block) block();
+}

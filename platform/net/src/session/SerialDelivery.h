@@ -1,0 +1,35 @@
+#pragma once
+// Runs posted blocks on an operation queue one at a time, in the order they were posted,
+// whatever the queue's width: only the block at the head of the chain is ever on the
+// queue, and it puts the next one there before it finishes (so the queue never looks idle
+// while blocks wait). Each block runs as an operation of its own, so currentQueue() is the
+// queue inside it and the queue's other work interleaves between blocks.
+//
+// Thread and lifetime: post() may be called from any thread. Queued blocks hold the chain,
+// so they run even after the owner let the SerialDelivery go.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class NSOperationQueue;
+
+class SerialDelivery {
+public:
+    explicit SerialDelivery(std::shared_ptr<NSOperationQueue> queue);
+
+    void post(std::function<void()> block);
+
+private:
+    struct Chain {
+        std::shared_ptr<NSOperationQueue> queue;
+        std::mutex m;
+        std::deque<std::function<void()>> pending;  // the head is on the queue or running
+        bool onQueue = false;
+    };
+    static void enqueueHead(const std::shared_ptr<Chain>& chain);
+    static void runHead(const std::shared_ptr<Chain>& chain);
+
+    std::shared_ptr<Chain> chain_;
+};
