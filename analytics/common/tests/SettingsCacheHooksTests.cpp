@@ -92,6 +92,8 @@ TEST(SettingsCacheHooks, ReachabilityAndActivationSendNetworkIdleEvents) {
     app->finishLaunching();
     (void)takeOrigins();
     setNetwork(true);
+    // Uploads queued by the reachability change and the launch count before this point.
+    cache->slnetworkerQueue()->waitUntilAllOperationsAreFinished();
     const int uploadsBefore = uploads.load();
     app->simulateResignActive();
     EXPECT_NE(cache->backgroundTaskID(), UIBackgroundTaskInvalid);
