@@ -6,10 +6,14 @@
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include <analytics_common/ZVBuildPayload.h>
+#include <analytics_common/ZVConfigureCache.h>
+#include <analytics_common/ZVThriftCodec.h>
 #include <analytics_common/ZVWorkDispatch.h>
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_foundation/Sandbox.h>
@@ -59,6 +63,15 @@ inline bool runAsNewLaunch(const std::string& filter) {
     std::ifstream log(root() + "/child.log");
     const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
     return text.find("[  PASSED  ]") != std::string::npos && text.find("0 tests") == std::string::npos;
+}
+
+// Stores an imprint of these key/value pairs with a valid checksum as the device's "zvImprint".
+inline void storeImprint(const std::map<std::string, std::string>& values) {
+    Value::Dictionary property;
+    for (const auto& [k, v] : values) property[Value(k)] = Value(ZVTImprintValue::initWithValue(v, 1, "g"));
+    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
+    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
+    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
 }
 
 // Waits until every event sent so far ran on the work queue.

@@ -16,13 +16,7 @@
 
 namespace {
 
-void storeImprint(const std::map<std::string, std::string>& values) {
-    Value::Dictionary property;
-    for (const auto& [k, v] : values) property[Value(k)] = Value(ZVTImprintValue::initWithValue(v, 1, "g"));
-    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
-    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
-    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
-}
+using zvtest::storeImprint;
 
 }  // namespace
 

@@ -40,13 +40,7 @@ void setMachine(const std::string& machine) {
     sysctlSetOverrideForTesting("hw.machine", std::vector<unsigned char>(machine.begin(), machine.end() + 1));
 }
 
-void storeImprint(const std::map<std::string, std::string>& values) {
-    Value::Dictionary property;
-    for (const auto& [k, v] : values) property[Value(k)] = Value(ZVTImprintValue::initWithValue(v, 1, "g"));
-    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
-    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
-    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
-}
+using zvtest::storeImprint;
 
 std::shared_ptr<CTCarrier> carrier(const char* name, const char* mcc, const char* mnc) {
     auto c = std::make_shared<CTCarrier>();

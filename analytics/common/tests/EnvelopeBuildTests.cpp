@@ -52,13 +52,7 @@ std::string hexToBytes(const std::string& h) {
 
 std::string toHex(const std::string& bytes) { return CCHexString(bytes.data(), bytes.size()); }
 
-void storeImprint(const std::map<std::string, std::string>& values) {
-    Value::Dictionary property;
-    for (const auto& [k, v] : values) property[Value(k)] = Value(ZVTImprintValue::initWithValue(v, 1, "g"));
-    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
-    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
-    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
-}
+using zvtest::storeImprint;
 
 // What a collection service makes of one envelope file.
 struct Received {

@@ -46,12 +46,13 @@ class SilentDelegate : public NSObject {
     NS_CLASS(SilentDelegate, NSObject)
 };
 
-void storeImprint(const std::map<std::string, std::string>& values) {
-    Value::Dictionary property;
-    for (const auto& [k, v] : values) property[Value(k)] = Value(ZVTImprintValue::initWithValue(v, 1, "g"));
-    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
-    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
-    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
+using zvtest::storeImprint;
+
+void setExperiment(std::optional<int64_t> code) {
+    if (code)
+        ZVConfigureCache::setObject(Value(*code), "zvExperimentRPT");
+    else
+        ZVConfigureCache::removeObjectForKey("zvExperimentRPT");
 }
 
 double now() {
@@ -164,10 +165,7 @@ TEST_F(ReportPolicies, CodeChosenFromImprintAndExperiment) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         storeImprint(c.imprint);
-        if (c.experiment)
-            ZVConfigureCache::setObject(Value(*c.experiment), "zvExperimentRPT");
-        else
-            ZVConfigureCache::removeObjectForKey("zvExperimentRPT");
+        setExperiment(c.experiment);
         EXPECT_EQ(m->curReportPolicyType(), c.code);
         m->changeCurReportPolicy(c.code);
         EXPECT_EQ(m->curReportPolicy()->reportPolicyType(), c.code);
@@ -228,10 +226,7 @@ TEST_F(ReportPolicies, Intervals) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         storeImprint(c.imprint);
-        if (c.experiment)
-            ZVConfigureCache::setObject(Value(*c.experiment), "zvExperimentRPT");
-        else
-            ZVConfigureCache::removeObjectForKey("zvExperimentRPT");
+        setExperiment(c.experiment);
         EXPECT_EQ(m->calculateLogSendInterval(), c.log);
         EXPECT_EQ(m->logSendInterval(), c.log);
         EXPECT_EQ(m->calculateRealTimeSendInterval(), c.realTime);

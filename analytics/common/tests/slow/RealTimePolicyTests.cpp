@@ -28,11 +28,7 @@ NS_CLASS_LOAD(VetoingDelegate) {
 }
 
 TEST(RealTimePolicy, TimerAnswersTheWaitingRequest) {
-    Value::Dictionary property;
-    property[Value("report_interval")] = Value(ZVTImprintValue::initWithValue("3", 1, "g"));
-    auto imprint = ZVTImprint::initWithProperty(Value(std::move(property)), 1, "");
-    imprint->setChecksum(ZVBuildPayload::generateImprintChecksum(*imprint));
-    ZVConfigureCache::setObject(Value(ZVThriftCodec::encode(*imprint)), "zvImprint");
+    zvtest::storeImprint({{"report_interval", "3"}});
 
     const auto m = ZVComReportPolicyManager::sharedInstance();
     ASSERT_EQ(m->calculateRealTimeSendInterval(), 3);
