@@ -89,6 +89,12 @@ function(_component_tests target prefix labels dir extra)
     target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     target_compile_definitions(${exe} PRIVATE TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
                                               PROJECT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    gtest_discover_tests(${exe} PROPERTIES LABELS "${labels}" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    # Labels go on after discovery: a label list handed to gtest_discover_tests
+    # is split into separate properties on the way, so "slow" was lost.
+    set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_labels.cmake)
+    file(WRITE ${label_file}
+         "if(DEFINED ${exe}_TESTS)\n  set_tests_properties(\${${exe}_TESTS} PROPERTIES LABELS \"${labels}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})
   endforeach()
 endfunction()
