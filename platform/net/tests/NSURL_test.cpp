@@ -91,6 +91,20 @@ TEST(NSURL, EqualityByStringAndBase) {
     EXPECT_FALSE(a->isEqual(*c));
 }
 
+// Crash-time inspection finds the URL's text through the class record alone.
+TEST(NSURL, AbsoluteStringIsListedInTheIvarTable) {
+    auto url = NSURL::URLWithString("path/x?q=1", NSURL::URLWithString("https://example.org/a/"));
+    ASSERT_TRUE(url);
+    const ObjCClassRecord& record = NSURL::classObject().record();
+    ASSERT_EQ(record.ivarCount, 1u);
+    EXPECT_STREQ(record.ivars[0].name, "_absoluteString");
+    EXPECT_STREQ(record.ivars[0].typeCode, "@\"NSString\"");
+    EXPECT_EQ(record.ivars[0].size, sizeof(std::string));
+    const char* base = reinterpret_cast<const char*>(static_cast<NSObject*>(url.get()));
+    const auto* text = reinterpret_cast<const std::string*>(base + record.ivars[0].offset);
+    EXPECT_EQ(*text, "https://example.org/a/path/x?q=1");
+}
+
 TEST(NSURLComponents, QueryItemsRoundTrip) {
     auto c = NSURLComponents::componentsWithString("http://h/p?a=1&b=x%20y&c&d=&e=1=2");
     ASSERT_TRUE(c);

@@ -136,6 +136,21 @@ void ObjCClass::rebuildPropertyRecords() {
     record_.propertyCount = static_cast<uint32_t>(propertyRecords_.size());
 }
 
+void ObjCClass::addIvar(std::string name, std::string typeCode, uint32_t offset, uint32_t size) {
+    std::unique_lock lock(runtimeLock());
+    for (const auto& v : ivars_)
+        if (v->name == name) return;
+    ivars_.push_back(std::make_unique<Ivar>(Ivar{std::move(name), std::move(typeCode), offset, size}));
+    rebuildIvarRecords();
+}
+
+void ObjCClass::rebuildIvarRecords() {
+    ivarRecords_.clear();
+    for (const auto& v : ivars_) ivarRecords_.push_back({v->name.c_str(), v->typeCode.c_str(), v->offset, v->size});
+    record_.ivars = ivarRecords_.data();
+    record_.ivarCount = static_cast<uint32_t>(ivarRecords_.size());
+}
+
 ObjCMethod* ObjCClass::findOwn(const std::map<std::string, std::unique_ptr<ObjCMethod>, std::less<>>& table,
                                std::string_view selector) const {
     auto it = table.find(selector);

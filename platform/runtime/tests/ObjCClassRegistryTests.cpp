@@ -87,6 +87,46 @@ TEST(ObjCClassRecord, ReachableFromTheObjectWithPlainReads) {
     EXPECT_EQ(ObjCClass::fromRecord(record), &FixturePhone::classObject());
 }
 
+// Each stored property's bytes are found from the object's address through the ivar table.
+TEST(ObjCClassRecord, IvarTableLocatesEveryStoredProperty) {
+    auto device = std::make_shared<FixtureDevice>();
+    device->setName("pixel");
+    device->setCode(7);
+    device->setRatio(0.5);
+    const char* base = reinterpret_cast<const char*>(static_cast<NSObject*>(device.get()));
+    const ObjCClassRecord& record = FixtureDevice::classObject().record();
+    struct Case {
+        const char* name;
+        const char* typeCode;
+        const void* member;
+        std::size_t size;
+    } cases[] = {
+        {"_name", "@\"NSString\"", &device->name(), sizeof(std::string)},
+        {"_code", "i", &device->code(), sizeof(int)},
+        {"_firmwares", "@\"NSArray<FixtureItem>\"", &device->firmwares(),
+         sizeof(std::vector<std::shared_ptr<FixtureItem>>)},
+        {"_ratio", "d", &device->ratio(), sizeof(double)},
+        {"_extra", "@\"<Ignore>\"", &device->extra(), sizeof(Value)},
+    };
+    // Accessor-backed properties have no storage of their own and are not listed.
+    ASSERT_EQ(record.ivarCount, 8u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ObjCIvarRecord* found = nullptr;
+        for (uint32_t i = 0; i < record.ivarCount; ++i)
+            if (std::strcmp(record.ivars[i].name, c.name) == 0) found = &record.ivars[i];
+        ASSERT_NE(found, nullptr);
+        EXPECT_STREQ(found->typeCode, c.typeCode);
+        EXPECT_EQ(base + found->offset, static_cast<const char*>(c.member));
+        EXPECT_EQ(found->size, c.size);
+    }
+    int code;
+    const ObjCIvarRecord* codeIvar = &record.ivars[1];
+    std::memcpy(&code, base + codeIvar->offset, sizeof code);
+    EXPECT_EQ(code, 7);
+    EXPECT_EQ(FixturePhone::classObject().record().ivarCount, 1u);
+}
+
 TEST(ObjCObject, WeakReferencesClearWhenTheObjectGoes) {
     std::weak_ptr<NSObject> weak;
     {

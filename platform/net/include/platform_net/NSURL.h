@@ -85,4 +85,6 @@ private:
     std::string absolute_;
     std::string relative_;
     NSURLPtr base_;
+
+    NS_IVAR(absolute_, "_absoluteString", "@\"NSString\"")
 };

@@ -63,6 +63,11 @@ public:
     // Adds an own property; a second property of the same name replaces nothing and is dropped.
     void addProperty(ObjCProperty property);
 
+    // --- instance variables (crash-time inspection reads them from the record) ---
+    // Adds an own instance variable; a second one of the same name is dropped. Called at
+    // class load only: the record's table is rebuilt, so no reader may run concurrently.
+    void addIvar(std::string name, std::string typeCode, uint32_t offset, uint32_t size);
+
     // --- instance methods ---
     // The class's own method (no superclass walk), or nullptr.
     ObjCMethod* ownInstanceMethod(std::string_view selector) const;
@@ -117,6 +122,7 @@ private:
     IMP replace(bool classSide, std::string_view selector, IMP imp, std::string_view types);
     bool exchange(bool classSide, std::string_view original, std::string_view swizzled);
     void rebuildPropertyRecords();
+    void rebuildIvarRecords();
 
     std::string name_;
     ObjCClass* superclass_;
@@ -125,6 +131,12 @@ private:
 
     std::vector<std::unique_ptr<ObjCProperty>> properties_;
     std::vector<ObjCPropertyRecord> propertyRecords_;
+    struct Ivar {
+        std::string name, typeCode;
+        uint32_t offset, size;
+    };
+    std::vector<std::unique_ptr<Ivar>> ivars_;
+    std::vector<ObjCIvarRecord> ivarRecords_;
     std::set<std::string, std::less<>> protocols_;
     std::map<std::string, std::unique_ptr<ObjCMethod>, std::less<>> instanceMethods_;
     std::map<std::string, std::unique_ptr<ObjCMethod>, std::less<>> classMethods_;

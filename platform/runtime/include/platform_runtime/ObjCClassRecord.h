@@ -24,6 +24,14 @@ typedef struct ObjCPropertyRecord {
     const char* attributes;  // "T@\"NSArray<FirmwareItem>\",&,N,V_firmwares"
 } ObjCPropertyRecord;
 
+// One stored instance variable: what a crash-time reader needs to find and type its bytes.
+typedef struct ObjCIvarRecord {
+    const char* name;      // "_absoluteString": the V part of the property's attributes
+    const char* typeCode;  // "@\"NSString\"": the T part (a std::string is stored behind it)
+    uint32_t offset;       // from the object's (NSObject) address
+    uint32_t size;         // bytes of the C++ member
+} ObjCIvarRecord;
+
 typedef struct ObjCClassRecord {
     uint64_t magic;                              // OBJC_CLASS_RECORD_MAGIC
     const struct ObjCClassRecord* superclass;    // NULL for the root
@@ -31,9 +39,10 @@ typedef struct ObjCClassRecord {
     uint32_t flags;                              // OBJC_CLASS_FLAG_*
     uint32_t instanceSize;                       // sizeof the C++ class, 0 when unknown
     uint32_t propertyCount;                      // own properties only
-    uint32_t reserved;
+    uint32_t ivarCount;                          // own instance variables
     const ObjCPropertyRecord* properties;        // own properties in declaration order
     void* runtimeClass;                          // the owning ObjCClass; not for crash-time use
+    const ObjCIvarRecord* ivars;                 // own instance variables in declaration order
 } ObjCClassRecord;
 
 #ifdef __cplusplus

@@ -20,7 +20,8 @@
 // over member functions the class already declared (custom storage); it posts no change
 // notifications of its own: the setter announces them with will/didChangeValueForKey.
 // NS_READONLY_PROPERTY(Type, name, attrs, getter, markers...) is the same without a setter.
-// Neither adds a "V_" item to the attributes.
+// Neither adds a "V_" item to the attributes. NS_PROPERTY also lists its storage in the class
+// record's instance-variable table (name "_<name>", the T part as type code).
 
 #include <string>
 #include <type_traits>
@@ -51,6 +52,23 @@ ObjCClass& registerClass(const char* name, ObjCClass& superclass) {
     return ObjCClass::registerClass(name, &superclass, static_cast<uint32_t>(sizeof(Self)), std::move(factory));
 }
 
+// Offset of a data member from the object's NSObject address, computed on uninitialised
+// storage (pointer arithmetic only: the hierarchy has no virtual bases).
+template <class Self, class T>
+uint32_t memberOffsetFromObject(T Self::*field) {
+    alignas(Self) unsigned char storage[sizeof(Self)];
+    Self* self = reinterpret_cast<Self*>(storage);
+    const char* object = reinterpret_cast<const char*>(static_cast<const NSObject*>(self));
+    return static_cast<uint32_t>(reinterpret_cast<const char*>(&(self->*field)) - object);
+}
+
+// Lists a stored member in the class record's instance-variable table.
+template <class Self, class T>
+bool declareIvar(const char* ivarName, const char* typeCode, T Self::*field) {
+    Self::classObject().addIvar(ivarName, typeCode, memberOffsetFromObject(field), static_cast<uint32_t>(sizeof(T)));
+    return true;
+}
+
 template <class Self, class T, class Setter>
 bool declareStoredProperty(const char* name, const char* attrs, const char* markerText, T Self::*field,
                            Setter setter) {
@@ -66,6 +84,9 @@ bool declareStoredProperty(const char* name, const char* attrs, const char* mark
         (static_cast<Self&>(o).*setter)(std::move(t));
         return true;
     };
+    std::string encoding = attributes.substr(1, attributes.find(',') - 1);
+    Self::classObject().addIvar("_" + std::string(name), std::move(encoding), memberOffsetFromObject(field),
+                                static_cast<uint32_t>(sizeof(T)));
     Self::classObject().addProperty(
         ObjCProperty(name, std::move(attributes), std::move(markers), std::move(get), std::move(set), Traits::scalar));
     return true;
@@ -143,6 +164,13 @@ public:
 #define NS_READONLY_PROPERTY(Type, name, attrs, getter, ...)                                 \
     inline static const bool nsProperty_##name##_ = ::objc_detail::declareAccessorProperty<NSSelf_, Type>( \
         #name, attrs, #__VA_ARGS__, &NSSelf_::getter, nullptr);
+
+// In the class body: lists a member the class stores itself (not through NS_PROPERTY) in
+// the class record's instance-variable table, for crash-time inspection.
+//   NS_IVAR(absolute_, "_absoluteString", "@\"NSString\"")
+#define NS_IVAR(member, ivarName, typeCode)                                                  \
+    inline static const bool NS_CONCAT_(nsIvar_, __LINE__) =                                 \
+        ::objc_detail::declareIvar<NSSelf_>(ivarName, typeCode, &NSSelf_::member);
 
 // In the class body: protocols the class adopts ("NSURLSessionDelegate", ...).
 #define NS_PROTOCOLS(...)                                                                    \
