@@ -5,6 +5,8 @@
 #include "ManualClockImpl.h"
 #include "TimerScheduler.h"
 
+#include <platform_dispatch/ThreadQueueLabels.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -49,6 +51,10 @@ dispatch_queue_t& mainQueueRef() {
 // Runs one block as a block of `q`. `inherited` are the queues of a caller
 // that waits for this block (dispatch_sync).
 void runBlock(dispatch_queue_s* q, const dispatch_block_t& block, const QueueStack* inherited) {
+    struct Label {
+        const char* previous;
+        ~Label() { exchangeCurrentQueueLabel(previous); }
+    } label{exchangeCurrentQueueLabel(q->label.c_str())};
     QueueStack& stack = currentQueueStack();
     if (inherited) {
         QueueStack saved;

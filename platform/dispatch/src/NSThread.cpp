@@ -2,6 +2,9 @@
 
 #include "MainThread.h"
 
+#include <platform_kernel/ThreadList.h>
+#include <platform_kernel/ThreadNames.h>
+
 #include <chrono>
 #include <thread>
 
@@ -36,7 +39,13 @@ struct MainThreadCapture {
 NSThread::NSThread(std::function<void()> block) : block_(std::move(block)) {}
 
 NSThread::NSThread(pthread_t running, bool isMain)
-    : state_(State::Executing), isMain_(isMain), handle_(running), hasHandle_(true), foreign_(true) {}
+    : state_(State::Executing), isMain_(isMain), handle_(running), hasHandle_(true), foreign_(true) {
+    // Made on the running thread itself, or for the main thread (whose id is the pid).
+    if (isMain)
+        tid_ = getpid();
+    else if (pthread_equal(running, pthread_self()))
+        tid_ = kernel::currentThreadId();
+}
 
 void NSThread::detachNewThreadWithBlock(std::function<void()> block) {
     std::make_shared<NSThread>(std::move(block))->start();
@@ -76,6 +85,7 @@ void NSThread::start() {
         {
             std::lock_guard lock(self->m_);
             self->handle_ = pthread_self();
+            self->tid_ = kernel::currentThreadId();
             self->hasHandle_ = true;
         }
         self->applyLinuxName();
@@ -85,6 +95,7 @@ void NSThread::start() {
         {
             std::lock_guard lock(self->m_);
             self->hasHandle_ = false;
+            kernel::forgetThreadName(self->tid_);
         }
         self->state_.store(State::Finished);
         tlsCurrent.reset();
@@ -115,5 +126,11 @@ void NSThread::applyLinuxName() {
         target = handle_;
     else
         return;  // a thread we did not start, named from elsewhere: it may be gone
+    // The kernel layer keeps the whole name for crash reports and sets the short one.
+    if (tid_ > 0 && !name_.empty()) {
+        kernel::setThreadName(tid_, name_.c_str());
+        return;
+    }
+    if (tid_ > 0) kernel::forgetThreadName(tid_);
     pthread_setname_np(target, linuxName(name_).c_str());
 }

@@ -61,6 +61,7 @@ private:
     mutable std::mutex m_;
     std::string name_;
     pthread_t handle_{};
+    pid_t tid_ = 0;  // the kernel's id of the running thread, 0 when unknown
     bool hasHandle_ = false;
     bool foreign_ = false;  // not started by start()
 };
