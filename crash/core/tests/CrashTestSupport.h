@@ -8,7 +8,10 @@
 #include "fixture/CrashFixture.h"
 
 #include <atomic>
+#include <cstdio>
 #include <dlfcn.h>
+#include <map>
+#include <sstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -24,6 +27,34 @@ inline void* fixture(const char* path = CRASH_FIXTURE_LIB) {
 template <class Fn>
 Fn fixtureFunction(const char* name, const char* path = CRASH_FIXTURE_LIB) {
     return reinterpret_cast<Fn>(dlsym(fixture(path), name));
+}
+
+// What a shell command prints.
+inline std::string commandOutput(const std::string& command) {
+    FILE* p = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
+    if (p) pclose(p);
+    return out;
+}
+
+// name -> (value, size) of the defined symbols of a file, as readelf -Ws prints them.
+inline std::multimap<std::string, std::pair<uint64_t, uint64_t>> readelfSymbols(const std::string& path) {
+    std::multimap<std::string, std::pair<uint64_t, uint64_t>> out;
+    std::istringstream in(commandOutput("readelf -Ws --wide " + path));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string num, value, size, type, bind, vis, ndx, name;
+        if (!(f >> num >> value >> size >> type >> bind >> vis >> ndx >> name)) continue;
+        if (num.back() != ':' || ndx == "UND" || value.find_first_not_of("0123456789abcdef") != std::string::npos)
+            continue;
+        auto at = name.find('@');
+        if (at != std::string::npos) name = name.substr(0, at);
+        out.emplace(name, std::make_pair(std::stoull(value, nullptr, 16), std::stoull(size, nullptr, 0)));
+    }
+    return out;
 }
 
 // Symbols of a walk over the context, "?" where none is known.

@@ -21,17 +21,8 @@ using namespace crashtest;
 
 namespace {
 
-std::string run(const std::string& command) {
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
-    if (p) pclose(p);
-    return out;
-}
-
 bool haveTool(const char* tool) {
-    return !run(std::string("command -v ") + tool).empty();
+    return !commandOutput(std::string("command -v ") + tool).empty();
 }
 
 std::string hex(const uint8_t* bytes, int n) {
@@ -42,24 +33,6 @@ std::string hex(const uint8_t* bytes, int n) {
         s += b;
     }
     return s;
-}
-
-// name -> (value, size) of defined symbols, as readelf -Ws prints them.
-std::multimap<std::string, std::pair<uint64_t, uint64_t>> readelfSymbols(const std::string& path) {
-    std::multimap<std::string, std::pair<uint64_t, uint64_t>> out;
-    std::istringstream in(run("readelf -Ws --wide " + path));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        std::string num, value, size, type, bind, vis, ndx, name;
-        if (!(f >> num >> value >> size >> type >> bind >> vis >> ndx >> name)) continue;
-        if (num.back() != ':' || ndx == "UND" || value.find_first_not_of("0123456789abcdef") != std::string::npos)
-            continue;
-        auto at = name.find('@');
-        if (at != std::string::npos) name = name.substr(0, at);
-        out.emplace(name, std::make_pair(std::stoull(value, nullptr, 16), std::stoull(size, nullptr, 0)));
-    }
-    return out;
 }
 
 class ImagesTest : public ::testing::Test {
@@ -85,7 +58,7 @@ TEST_F(ImagesTest, BuildIdsEqualTheNotes) {
         ASSERT_TRUE(crdl_getBinaryImage(static_cast<int>(i), &image));
         if (image.name[0] != '/') continue;  // the vDSO has no file
         SCOPED_TRACE(image.name);
-        std::string notes = run(std::string("eu-readelf -n ") + image.name + " 2>/dev/null");
+        std::string notes = commandOutput(std::string("eu-readelf -n ") + image.name + " 2>/dev/null");
         auto at = notes.find("Build ID: ");
         if (at == std::string::npos) {
             EXPECT_EQ(image.uuid, nullptr);

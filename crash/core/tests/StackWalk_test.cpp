@@ -120,16 +120,10 @@ TEST_F(StackWalkTest, FromASignalContext) {
 }
 
 std::vector<std::string> childFrames(const char* mode) {
-    std::string command = std::string(CRASH_CHILD) + " " + mode + " " + CRASH_FIXTURE_LIB;
-    FILE* p = popen(command.c_str(), "r");
+    std::istringstream out(commandOutput(std::string(CRASH_CHILD) + " " + mode + " " + CRASH_FIXTURE_LIB));
     std::vector<std::string> frames;
-    char line[512];
-    while (p && fgets(line, sizeof line, p)) {
-        std::string s(line);
-        if (!s.empty() && s.back() == '\n') s.pop_back();
+    for (std::string s; std::getline(out, s);)
         if (s.rfind("frame ", 0) == 0) frames.push_back(s.substr(6));
-    }
-    if (p) pclose(p);
     return frames;
 }
 

@@ -28,34 +28,14 @@ protected:
     void SetUp() override { crmc_prepare(); }
 };
 
-std::string run(const std::string& command) {
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    while (p && fgets(buffer, sizeof buffer, p)) out += buffer;
-    if (p) pclose(p);
-    return out;
-}
-
-// Start and size of a function, from readelf -Ws.
-std::pair<uint64_t, uint64_t> readelfFunction(const std::string& path, const std::string& name) {
-    std::istringstream in(run("readelf -Ws --wide " + path));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        std::string num, value, size, type, bind, vis, ndx, sym;
-        if (f >> num >> value >> size >> type >> bind >> vis >> ndx >> sym && sym == name)
-            return {std::stoull(value, nullptr, 16), std::stoull(size, nullptr, 0)};
-    }
-    return {0, 0};
-}
-
 TEST_F(ThreadsTest, ParkedThreadsAreCapturedInsideTheirFunctionAndStack) {
     auto spin = fixtureFunction<FixtureSpin>("fixture_spin");
     ASSERT_NE(spin, nullptr);
     Dl_info info;
     ASSERT_TRUE(dladdr(reinterpret_cast<void*>(spin), &info));
-    auto [value, size] = readelfFunction(info.dli_fname, "fixture_spin");
+    auto symbols = readelfSymbols(info.dli_fname);
+    ASSERT_NE(symbols.find("fixture_spin"), symbols.end());
+    auto [value, size] = symbols.find("fixture_spin")->second;
     ASSERT_GT(size, 0u);
     uintptr_t start = reinterpret_cast<uintptr_t>(info.dli_fbase) + value;
 
