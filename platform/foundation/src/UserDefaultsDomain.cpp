@@ -6,6 +6,7 @@
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/DispatchTime.h>
+#include <platform_foundation/FileLock.h>
 #include <platform_foundation/NSDataFile.h>
 #include <platform_foundation/NSFileErrors.h>
 #include <platform_foundation/NSPropertyListSerialization.h>
@@ -62,6 +63,7 @@ Value::Dictionary UserDefaultsDomain::readFileLocked() {
 
 void UserDefaultsDomain::loadIfNeededLocked() {
     if (loaded_) return;
+    NSDataFile::removeStaleTemporaryFiles(path_);
     values_ = readFileLocked();
     loaded_ = true;
 }
@@ -138,10 +140,14 @@ Value::Dictionary UserDefaultsDomain::representation() {
 bool UserDefaultsDomain::synchronize(bool* changedFromDisk) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (changedFromDisk) *changedFromDisk = false;
+    // Other processes of an app group write the same file: reading, merging and writing happen
+    // under one lock between them, so no process writes over values it has not read.
+    FileLock fileLock(path_ + ".lock");
     if (!loaded_) {
         loadIfNeededLocked();
     } else if (!(statFile() == stamp_)) {
-        // Someone else wrote the file: take theirs, then lay our pending changes over it.
+        // Someone else wrote the file: take theirs, then lay our pending changes over it (a
+        // key this process set or removed since its last synchronise wins; others keep theirs).
         Value::Dictionary merged = readFileLocked();
         for (const std::string& key : dirty_) {
             Value k(key);

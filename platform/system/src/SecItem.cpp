@@ -12,10 +12,10 @@
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <platform_foundation/FileLock.h>
 #include <platform_foundation/NSBundle.h>
 #include <platform_foundation/NSDataFile.h>
 #include <platform_foundation/NSProcessInfo.h>
@@ -126,17 +126,6 @@ std::optional<Value::Data> open(const Value::Data& sealed, const std::array<uint
     return plain;
 }
 
-// Serialises read-modify-write cycles of this app's file across processes.
-struct FileLock {
-    int fd;
-    explicit FileLock(const std::string& path) : fd(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (fd >= 0) ::flock(fd, LOCK_EX);
-    }
-    ~FileLock() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 std::vector<Item> load(const std::string& path, const std::array<uint8_t, kKey>& key) {
     std::vector<Item> items;
     auto sealed = NSDataFile::dataWithContentsOfFile(path);
@@ -202,7 +191,7 @@ OSStatus withItems(Body&& body) {
     auto key = deviceKey();
     if (!key) return errSecParam;
     const std::string path = itemsPath();
-    FileLock fileLock(path);
+    FileLock fileLock(path + ".lock");
     std::vector<Item> items = load(path, *key);
     bool changed = false;
     OSStatus status = body(items, changed);

@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <platform_foundation/FileLock.h>
 #include <platform_foundation/NSDataFile.h>
 #include <platform_foundation/NSPropertyListSerialization.h>
 #include <platform_foundation/PercentEncoding.h>
@@ -38,18 +38,8 @@ std::string fileFor(const std::string& name) {
     return directory() + "/" + out + ".pasteboard";
 }
 
-// Serialises read-modify-write cycles across processes.
-struct FileLock {
-    int fd;
-    explicit FileLock(const std::string& path)
-        : fd(::open((directory() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        (void)path;
-        if (fd >= 0) ::flock(fd, LOCK_EX);
-    }
-    ~FileLock() {
-        if (fd >= 0) ::close(fd);
-    }
-};
+// Serialises read-modify-write cycles of every pasteboard across processes.
+std::string lockPath() { return directory() + "/.lock"; }
 
 // The record of a pasteboard: {"persistent": bool, "items": {type: data}}; empty when the
 // file is missing or unreadable.
@@ -76,7 +66,7 @@ std::shared_ptr<UIPasteboard> UIPasteboard::pasteboardWithName(const std::string
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         if (!create) return nullptr;
-        FileLock fileLock(path);
+        FileLock fileLock(lockPath());
         if (::stat(path.c_str(), &st) != 0 &&
             !save(path, Value::dict({{"persistent", false}, {"items", Value::mutableDictionary()}})))
             return nullptr;
@@ -98,7 +88,7 @@ bool UIPasteboard::isPersistent() const {
 void UIPasteboard::setPersistent(bool persistent) {
     std::lock_guard lock(mutex);
     const std::string path = fileFor(name_);
-    FileLock fileLock(path);
+    FileLock fileLock(lockPath());
     Value record = load(path);
     if (record.isNull()) record = Value::mutableDictionary();
     record.setObject(Value(persistent), "persistent");
@@ -116,7 +106,7 @@ std::optional<Value::Data> UIPasteboard::dataForPasteboardType(const std::string
 void UIPasteboard::setData(const Value::Data& data, const std::string& type) {
     std::lock_guard lock(mutex);
     const std::string path = fileFor(name_);
-    FileLock fileLock(path);
+    FileLock fileLock(lockPath());
     Value record = load(path);
     if (record.isNull()) record = Value::mutableDictionary();
     Value items = record.objectForKey("items").isDictionary() ? record.objectForKey("items").mutableCopy()
