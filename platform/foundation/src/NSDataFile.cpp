@@ -9,7 +9,12 @@
 #include <cstdio>
 #include <random>
 
+#include <cctype>
+#include <string_view>
+
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +42,9 @@ void closeKeepingErrno(int fd) {
     errno = saved;
 }
 
+// Temporary files of a target are named ".<name>.<12 hex digits>.tmp" beside it.
+constexpr std::size_t kTemporaryHexDigits = 12;
+
 std::string temporarySibling(const std::string& path) {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     char suffix[20];
@@ -44,6 +52,41 @@ std::string temporarySibling(const std::string& path) {
     std::string dir = stringByDeletingLastPathComponent(path);
     std::string name = "." + lastPathComponent(path) + suffix + ".tmp";
     return dir.empty() ? name : stringByAppendingPathComponent(dir, name);
+}
+
+bool isTemporaryOf(std::string_view entry, std::string_view name) {
+    const std::size_t expected = 1 + name.size() + 1 + kTemporaryHexDigits + 4;
+    if (entry.size() != expected || entry[0] != '.' || entry.substr(1, name.size()) != name) return false;
+    std::string_view rest = entry.substr(1 + name.size());
+    if (rest[0] != '.' || rest.substr(1 + kTemporaryHexDigits) != ".tmp") return false;
+    for (char c : rest.substr(1, kTemporaryHexDigits))
+        if (!std::isxdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// Creates a fresh temporary sibling, locked (flock) for as long as the returned descriptor is
+// open: a writer that is alive holds its lock, so only a dead writer's file can be locked by
+// anyone else. -1 (errno set) on failure.
+int createLockedTemporary(const std::string& path, std::string& tmp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmp = temporarySibling(path);
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        int rc;
+        do {
+            rc = ::flock(fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        // A cleaner may have taken the file for a dead writer's between its creation and the
+        // lock: then it is gone from the folder, and another name is tried.
+        struct stat st {};
+        if (rc == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 void syncDirectoryOf(const std::string& path) {
@@ -63,22 +106,17 @@ bool writeAtomically(const uint8_t* bytes, std::size_t length, const std::string
         file_errors::report(error, Op::Write, EEXIST, path);
         return false;
     }
+    NSDataFile::removeStaleTemporaryFiles(path);
     std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = temporarySibling(path);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
+    int fd = createLockedTemporary(path, tmp);
     if (fd < 0) {
         file_errors::report(error, Op::Write, errno, path);
         return false;
     }
     // The replacement keeps the permissions of the file it replaces.
     if (exists && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
+    // The descriptor (and its lock) stays open until the temporary name is gone.
     bool ok = writeAll(fd, bytes, length) && ::fsync(fd) == 0;
-    if (!ok) closeKeepingErrno(fd);
-    else ok = ::close(fd) == 0;
     if (ok) {
         if (noOverwrite) {
             // link() fails when the target appeared meanwhile; never replace it.
@@ -91,7 +129,12 @@ bool writeAtomically(const uint8_t* bytes, std::size_t length, const std::string
     if (!ok) {
         int err = errno;
         ::unlink(tmp.c_str());
+        ::close(fd);
         file_errors::report(error, Op::Write, err, path);
+        return false;
+    }
+    if (::close(fd) != 0) {
+        file_errors::report(error, Op::Write, errno, path);
         return false;
     }
     syncDirectoryOf(path);
@@ -114,6 +157,29 @@ bool writeInPlace(const uint8_t* bytes, std::size_t length, const std::string& p
 }
 
 }  // namespace
+
+void NSDataFile::removeStaleTemporaryFiles(const std::string& path) {
+    const std::string dir = stringByDeletingLastPathComponent(path);
+    const std::string name = lastPathComponent(path);
+    if (name.empty()) return;
+    DIR* folder = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) return;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(folder))
+        if (isTemporaryOf(entry->d_name, name)) candidates.push_back(entry->d_name);
+    ::closedir(folder);
+    for (const std::string& candidate : candidates) {
+        const std::string tmp = dir.empty() ? candidate : stringByAppendingPathComponent(dir, candidate);
+        int fd = ::open(tmp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        // A live writer holds the lock; a writer that died released it with its descriptors.
+        struct stat held {}, named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(tmp.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            ::unlink(tmp.c_str());
+        ::close(fd);
+    }
+}
 
 std::optional<NSDataFile::Data> NSDataFile::dataWithContentsOfFile(const std::string& path, NSErrorPtr* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -9,8 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "SandboxTempDir.h"
@@ -178,6 +183,66 @@ TEST(NSDataFile, ReadersNeverSeeAHalfWrittenFile) {
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0);
+}
+
+// Temporary files beside `path` (".<name>.<12 hex digits>.tmp").
+std::vector<std::string> temporariesOf(const std::string& path) {
+    const std::string prefix = "." + fs::path(path).filename().string() + ".";
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.size() == prefix.size() + 12 + 4 && name.substr(name.size() - 4) == ".tmp")
+            found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+// Writers killed mid-write leave their temporary files; the next write of the target removes
+// them, but never the temporary file of a writer that is still at work. The target itself is
+// always the old contents or the new.
+TEST(NSDataFile, TemporariesOfKilledWritersAreRemovedByTheNextWrite) {
+    SandboxTempDir dir(false);
+    const std::string path = dir / "prefs.plist";
+    const std::size_t size = 350 * 1024;
+    ASSERT_TRUE(NSDataFile::writeToFile(Data(size, 'a'), path, true));
+    // Each writer cleans up after the one killed before it, so one orphan at a time remains.
+    std::vector<std::string> orphans;
+    for (int round = 0; round < 50 && orphans.empty(); ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (char c = 'a';; c = c == 'z' ? 'a' : static_cast<char>(c + 1))
+                NSDataFile::writeToFile(Data(size, c), path, true);
+        }
+        // Killed as soon as it is inside a write (its temporary file exists).
+        while (temporariesOf(path).empty() && waitpid(child, nullptr, WNOHANG) == 0) std::this_thread::yield();
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        orphans = temporariesOf(path);
+        const std::string contents = slurp(path);
+        ASSERT_EQ(contents.size(), size);
+        EXPECT_EQ(contents.find_first_not_of(contents[0]), std::string::npos) << "a torn target";
+    }
+    ASSERT_FALSE(orphans.empty()) << "no writer was killed mid-write";
+
+    // A writer of this very moment: its temporary file is locked by its descriptor.
+    const std::string live = dir / ".prefs.plist.0123456789ab.tmp";
+    const int liveFd = ::open(live.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(liveFd, 0);
+    ASSERT_EQ(flock(liveFd, LOCK_EX), 0);
+    // Names that only look alike belong to other files.
+    std::ofstream(dir / ".prefs.plist.tmp") << "x";
+    std::ofstream(dir / ".prefs.plist.backup.0123456789ab.tmp") << "x";
+
+    ASSERT_TRUE(NSDataFile::writeToFile(Data(10, 'n'), path, true));
+    EXPECT_EQ(temporariesOf(path), std::vector<std::string>{live});
+    EXPECT_TRUE(fs::exists(dir / ".prefs.plist.tmp"));
+    EXPECT_TRUE(fs::exists(dir / ".prefs.plist.backup.0123456789ab.tmp"));
+    EXPECT_EQ(slurp(path), std::string(10, 'n'));
+    ::close(liveFd);
+    // Its writer gone, the next owner to open the file removes it too.
+    NSDataFile::removeStaleTemporaryFiles(path);
+    EXPECT_TRUE(temporariesOf(path).empty());
 }
 
 }  // namespace

@@ -31,4 +31,9 @@ struct NSDataFile {
                             NSErrorPtr* error);
     static bool writeStringToFile(const std::string& text, const std::string& path, bool atomically,
                                   NSErrorPtr* error = nullptr);
+
+    // Removes the temporary files that writers of `path` left behind when they died mid-write
+    // (a writer that is still running keeps its own). Atomic writes do this first; owners of
+    // a file call it when they open it.
+    static void removeStaleTemporaryFiles(const std::string& path);
 };
