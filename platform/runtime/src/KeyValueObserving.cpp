@@ -215,7 +215,7 @@ void NSObject::didChangeValueForKey(const std::string& key) {
             // Skip observations removed since the will-change.
             std::lock_guard lock(side->kvoMutex);
             const auto& list = side->observations;
-            if (std::none_of(list.begin(), list.end(), [&](const Observation& r) { return r.id == o.id; })) continue;
+            if (std::none_of(list.begin(), list.end(), [id = o.id](const Observation& r) { return r.id == id; })) continue;
         }
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);

@@ -3,6 +3,9 @@
 #include <platform_runtime/ObjCAvailability.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cxxabi.h>
 #include <mutex>
 #include <unordered_map>
 
@@ -45,17 +48,44 @@ ObjCClass::ObjCClass(const char* name, ObjCClass* superclass, uint32_t instanceS
     record_.runtimeClass = this;
 }
 
-ObjCClass& ObjCClass::registerClass(const char* name, ObjCClass* superclass, uint32_t instanceSize, Factory factory) {
+namespace {
+
+// "ns::Type (subclass of Super)" for the fatal message on a taken name.
+std::string describeRegistration(const char* implementation, const ObjCClass* superclass) {
+    std::string text = "<no C++ type>";
+    if (implementation) {
+        int status = 0;
+        char* readable = abi::__cxa_demangle(implementation, nullptr, nullptr, &status);
+        text = status == 0 && readable ? readable : implementation;
+        std::free(readable);
+    }
+    return text + " (subclass of " + (superclass ? superclass->name() : std::string("nothing")) + ")";
+}
+
+bool sameImplementation(const char* a, const char* b) {
+    if (!a || !b) return a == b;
+    return a == b || std::strcmp(a, b) == 0;
+}
+
+}  // namespace
+
+ObjCClass& ObjCClass::registerClass(const char* name, ObjCClass* superclass, uint32_t instanceSize, Factory factory,
+                                    const char* implementation) {
     std::unique_lock lock(runtimeLock());
     auto& reg = objc_detail::registry();
     auto it = reg.byName.find(name);
     if (it != reg.byName.end()) {
-        // Two classes of one name: the first keeps it. Only a program error gets here.
-        if (it->second->superclass_ != superclass)
-            std::fprintf(stderr, "objc: class %s is registered twice; the first registration is used\n", name);
-        return *it->second;
+        ObjCClass& first = *it->second;
+        // The same class reached again (its registrar copied into another library) is fine.
+        if (first.superclass_ == superclass && sameImplementation(first.implementation_, implementation)) return first;
+        // Two classes of one name: whichever kept the name, code of the other would be wrong.
+        std::fprintf(stderr, "objc: fatal: two classes are registered under the name %s: %s and %s\n", name,
+                     describeRegistration(first.implementation_, first.superclass_).c_str(),
+                     describeRegistration(implementation, superclass).c_str());
+        std::abort();
     }
     auto* cls = new ObjCClass(name, superclass, instanceSize, std::move(factory));
+    cls->implementation_ = implementation;
     reg.byName.emplace(cls->name_, cls);
     reg.ordered.push_back(cls);
     return *cls;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <typeinfo>
 
 #include <platform_runtime/NSError.h>
 #include <platform_runtime/ObjCRuntime.h>
@@ -16,6 +17,21 @@ TEST(ObjCClassRegistry, ClassesRegisterAtLoadAndAreFoundByName) {
     EXPECT_EQ(class_getSuperclass(phone), NSClassFromString("FixtureDevice"));
     EXPECT_EQ(class_getSuperclass(class_getSuperclass(phone)), &NSObject::classObject());
     EXPECT_EQ(class_getSuperclass(&NSObject::classObject()), nullptr);
+}
+
+// Two classes under one name is a program error: the process ends, naming both. The same class
+// reached again (its registrar copied into another library) answers the first registration.
+TEST(ObjCClassRegistryDeathTest, ASecondClassUnderATakenNameIsFatal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(ObjCClass::registerClass("FixturePhone", &NSObject::classObject(), 8, nullptr, "OtherPhone"),
+                 "two classes are registered under the name FixturePhone: FixturePhone \\(subclass of "
+                 "FixtureDevice\\) and OtherPhone \\(subclass of NSObject\\)");
+    EXPECT_DEATH(ObjCClass::registerClass("FixturePhone", &FixtureDevice::classObject(), 8, nullptr, "OtherPhone"),
+                 "FixturePhone: FixturePhone \\(subclass of FixtureDevice\\) and OtherPhone");
+    EXPECT_EQ(&ObjCClass::registerClass("FixturePhone", &FixtureDevice::classObject(), sizeof(FixturePhone), nullptr,
+                                        typeid(FixturePhone).name()),
+              &FixturePhone::classObject());
+    EXPECT_EQ(NSClassFromString("FixturePhone"), &FixturePhone::classObject());
 }
 
 TEST(ObjCClassRegistry, AbsentClassAnswersNothing) {

@@ -26,9 +26,13 @@ public:
     // An instance operation called by selector name: self, arguments -> result.
     using InstanceOperation = std::function<Value(NSObject& self, const Value::Array& args)>;
 
-    // Creates and registers a class (once per name; a second registration of the same name
-    // answers the first class). Normally reached through NS_CLASS, not called directly.
-    static ObjCClass& registerClass(const char* name, ObjCClass* superclass, uint32_t instanceSize, Factory factory);
+    // Creates and registers a class. `implementation` names the C++ type behind it (its
+    // typeid name; nullptr for classes without one). Registering the same class again answers
+    // the first registration; a different class under a taken name (another implementation or
+    // superclass) is a program error and ends the process with both classes named.
+    // Normally reached through NS_CLASS, not called directly.
+    static ObjCClass& registerClass(const char* name, ObjCClass* superclass, uint32_t instanceSize, Factory factory,
+                                    const char* implementation = nullptr);
     // The registered class of that name, or nullptr.
     static ObjCClass* named(std::string_view name);
     // The class owning a record (nullptr for nullptr).
@@ -127,6 +131,7 @@ private:
     std::string name_;
     ObjCClass* superclass_;
     Factory factory_;
+    const char* implementation_ = nullptr;  // typeid name of the C++ type, static storage
     ObjCClassRecord record_{};
 
     std::vector<std::unique_ptr<ObjCProperty>> properties_;

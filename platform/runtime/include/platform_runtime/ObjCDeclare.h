@@ -25,6 +25,7 @@
 
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -49,7 +50,8 @@ ObjCClass& registerClass(const char* name, ObjCClass& superclass) {
     if constexpr (std::is_default_constructible_v<Self> && !std::is_abstract_v<Self>) {
         factory = [] { return std::static_pointer_cast<NSObject>(std::make_shared<Self>()); };
     }
-    return ObjCClass::registerClass(name, &superclass, static_cast<uint32_t>(sizeof(Self)), std::move(factory));
+    return ObjCClass::registerClass(name, &superclass, static_cast<uint32_t>(sizeof(Self)), std::move(factory),
+                                    typeid(Self).name());
 }
 
 // Offset of a data member from the object's NSObject address, computed on uninitialised
