@@ -212,6 +212,8 @@ TEST(PropertyList, MalformedValuesAreErrors) {
         {"second value in plist", xmlDocument("<true/><false/>")},
         {"empty plist", xmlDocument("")},
         {"unknown element", xmlDocument("<ustring>x</ustring>")},
+        {"unknown empty root element", "<document/>\n"},
+        {"misplaced empty element", xmlDocument("<array><key/></array>")},
         {"entity declaration",
          "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaa\">]><plist><string>&a;</string></plist>"},
         {"binary date NaN", binaryWith([](BinaryPlistBuilder& b, BinaryPlistBuilder::Ref& top) {

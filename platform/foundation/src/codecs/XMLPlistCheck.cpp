@@ -153,7 +153,12 @@ private:
                k == Kind::Data;
     }
 
+    // After a stop expat may still report the rest of the current token (the end of an
+    // empty element): nothing more is checked then.
+    bool stopped() const { return !why_.empty(); }
+
     void onStart(const char* name) {
+        if (stopped()) return;
         const ElementName* found = nullptr;
         for (const auto& e : kElements)
             if (std::strcmp(e.name, name) == 0) found = &e;
@@ -184,6 +189,7 @@ private:
     }
 
     void onEnd() {
+        if (stopped() || open_.empty()) return;
         const Open closing = open_.back();
         open_.pop_back();
         if (isContainer(closing.kind)) --depth_;
@@ -214,7 +220,7 @@ private:
     }
 
     void onText(std::string_view s) {
-        if (open_.empty()) return;
+        if (stopped() || open_.empty()) return;
         if (holdsText(open_.back().kind)) {
             text_.append(s);
             return;
