@@ -30,6 +30,8 @@ bool readMemInfo(MemInfo* out) {
     m.cachedBytes = kib(text, "Cached");
     m.activeBytes = kib(text, "Active");
     m.inactiveBytes = kib(text, "Inactive");
+    m.unevictableBytes = kib(text, "Unevictable");
+    m.mlockedBytes = kib(text, "Mlocked");
     m.swapTotalBytes = kib(text, "SwapTotal");
     m.swapFreeBytes = kib(text, "SwapFree");
     *out = m;

@@ -14,6 +14,8 @@ struct MemInfo {
     uint64_t cachedBytes = 0;     // Cached
     uint64_t activeBytes = 0;     // Active
     uint64_t inactiveBytes = 0;   // Inactive
+    uint64_t unevictableBytes = 0;  // Unevictable
+    uint64_t mlockedBytes = 0;    // Mlocked
     uint64_t swapTotalBytes = 0;  // SwapTotal
     uint64_t swapFreeBytes = 0;   // SwapFree
 };
