@@ -1,5 +1,6 @@
 #include <crash_core/CRCachedData.h>
 
+#include <platform_kernel/ThreadSignalStack.h>
 #include <platform_kernel/ThreadList.h>
 #include <platform_kernel/ThreadNames.h>
 
@@ -86,6 +87,7 @@ void refresh() {
 }
 
 void* monitor(void*) {
+    kernel::installThreadSignalStack();
     kernel::setThreadName(kernel::currentThreadId(), "CRCrash Cached Data Monitor");
     sleepSeconds(0.000001);
     for (;;) {

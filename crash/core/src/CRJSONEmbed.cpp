@@ -96,17 +96,24 @@ int crjson_addJSONElement(CRJSONEncoder* encoder, const char* name, const char* 
 
 int crjson_addJSONFromFile(CRJSONEncoder* encoder, const char* name, const char* filename,
                            bool closeLastContainer) {
-    char names[kNameBuffer];
     char strings[kFileStringBuffer];
     char window[kFileWindow];
+    return crjson_addJSONFromFileWithBuffers(encoder, name, filename, closeLastContainer, window, kFileWindow, strings,
+                                             kFileStringBuffer);
+}
+
+int crjson_addJSONFromFileWithBuffers(CRJSONEncoder* encoder, const char* name, const char* filename,
+                                      bool closeLastContainer, char* window, int windowLength, char* strings,
+                                      int stringLength) {
+    char names[kNameBuffer];
     Embed e{encoder, name, closeLastContainer};
     crjson_detail::Source source{window};
-    source.capacity = kFileWindow;
+    source.capacity = windowLength;
     int fd = filename ? ::open(filename, O_RDONLY | O_CLOEXEC) : -1;
     // An unopened file reads as no data: an incomplete decode.
     source.fd = fd;
     source.eof = fd < 0;
-    crjson_detail::Buffers buffers{names, kNameBuffer, strings, kFileStringBuffer};
+    crjson_detail::Buffers buffers{names, kNameBuffer, strings, stringLength};
     int errorOffset = 0;
     int result = crjson_detail::decode(source, buffers, &kCallbacks, &e, &errorOffset);
     if (fd >= 0) ::close(fd);

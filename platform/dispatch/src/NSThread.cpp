@@ -2,6 +2,7 @@
 
 #include "MainThread.h"
 
+#include <platform_kernel/ThreadSignalStack.h>
 #include <platform_kernel/ThreadList.h>
 #include <platform_kernel/ThreadNames.h>
 
@@ -81,6 +82,7 @@ void NSThread::start() {
     if (!state_.compare_exchange_strong(expected, State::Executing)) return;
     auto self = std::static_pointer_cast<NSThread>(shared_from_this());
     std::thread([self] {
+        kernel::installThreadSignalStack();
         tlsCurrent = self;
         {
             std::lock_guard lock(self->m_);

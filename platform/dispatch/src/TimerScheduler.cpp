@@ -1,5 +1,7 @@
 #include "TimerScheduler.h"
 
+#include <platform_kernel/ThreadSignalStack.h>
+
 #include <platform_dispatch/DispatchTime.h>
 
 #include <pthread.h>
@@ -16,7 +18,10 @@ TimerScheduler& TimerScheduler::shared() {
 }
 
 TimerScheduler::TimerScheduler() {
-    std::thread([this] { loop(); }).detach();
+    std::thread([this] {
+        kernel::installThreadSignalStack();
+        loop();
+    }).detach();
 }
 
 TimerScheduler::Id TimerScheduler::schedule(uint64_t deadline, std::function<void()> fn) {

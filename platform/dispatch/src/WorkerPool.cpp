@@ -1,5 +1,7 @@
 #include "WorkerPool.h"
 
+#include <platform_kernel/ThreadSignalStack.h>
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@ void WorkerPool::startThreadLocked() {
 }
 
 void WorkerPool::workerLoop() {
+    kernel::installThreadSignalStack();
     tlsIsWorker = true;
     pthread_setname_np(pthread_self(), "dispatch-worker");
     std::unique_lock lock(m_);

@@ -58,7 +58,7 @@ std::optional<std::string> cpuinfoField(const char* key) {
 std::optional<Bytes> liveValue(const std::string& name) {
     struct utsname u {};
     if (name == "hw.machine" || name == "hw.model" || name == "kern.version" || name == "kern.osrelease" ||
-        name == "kern.ostype" || name == "kern.hostname") {
+        name == "kern.ostype" || name == "kern.hostname" || name == "kern.osversion") {
         if (uname(&u) != 0) return std::nullopt;
         if (name == "hw.machine") return textOf(u.machine);
         if (name == "hw.model") {
@@ -67,6 +67,7 @@ std::optional<Bytes> liveValue(const std::string& name) {
         }
         if (name == "kern.version") return textOf(std::string(u.sysname) + " " + u.release + " " + u.version);
         if (name == "kern.osrelease") return textOf(u.release);
+        if (name == "kern.osversion") return textOf(u.version);
         if (name == "kern.ostype") return textOf(u.sysname);
         return textOf(u.nodename);
     }

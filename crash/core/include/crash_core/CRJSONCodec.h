@@ -69,6 +69,11 @@ int crjson_addJSONElement(CRJSONEncoder* context, const char* name, const char* 
                           bool closeLastContainer);
 int crjson_addJSONFromFile(CRJSONEncoder* context, const char* name, const char* filename,
                            bool closeLastContainer);
+// The same through caller buffers: the file is read through a window of windowLength
+// bytes, and a string may be up to stringLength - 1 bytes long.
+int crjson_addJSONFromFileWithBuffers(CRJSONEncoder* context, const char* name, const char* filename,
+                                      bool closeLastContainer, char* window, int windowLength, char* strings,
+                                      int stringLength);
 
 typedef struct CRJSONDecodeCallbacks {
     int (*onBooleanElement)(const char* name, bool value, void* userData);
