@@ -2,6 +2,7 @@
 
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UIScreen.h>
+#include <platform_uikit/UIStoryboard.h>
 
 #include <platform_runtime/NSException.h>
 #include <platform_runtime/ObjCRuntime.h>
@@ -31,6 +32,8 @@ const UIViewPtr& UIViewController::view() {
     loading_ = true;
     try {
         loadView();
+        // A storyboard scene's objects and outlets, also under a loadView of the controller's own.
+        if (view_ && storyboard_) storyboard_->loadScene(*this, false);
     } catch (...) {
         loading_ = false;
         throw;
@@ -61,6 +64,7 @@ void UIViewController::viewDidDisappear(bool animated) {
 }
 
 void UIViewController::loadViewImplementation() {
+    if (loadViewFromNib()) return;
     auto view = std::make_shared<UIView>(UIScreen::mainScreen()->bounds());
     setView(std::move(view));
 }

@@ -34,4 +34,7 @@ public:
     virtual void touchesMoved(const UITouchSet& touches, UIEvent* event);
     virtual void touchesEnded(const UITouchSet& touches, UIEvent* event);
     virtual void touchesCancelled(const UITouchSet& touches, UIEvent* event);
+
+    // Called on each object a nib or storyboard made, once all of its outlets are set.
+    virtual void awakeFromNib() {}
 };

@@ -18,10 +18,15 @@
 #include <platform_uikit/UIView.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+class NSBundle;
 class UIViewController;
 class UINavigationController;
+class UIStoryboard;
+class UIStoryboardSegue;
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
 class UIViewController : public UIResponder {
@@ -83,10 +88,35 @@ public:
     // The view's superview when the view is in a tree, else the parent controller.
     std::shared_ptr<UIResponder> nextResponder() const override;
 
+    // --- nibs and storyboards (UIViewControllerNib.cpp) ---
+    // initWithNibName:bundle: (a null bundle is the main bundle). The base
+    // loadView instantiates the storyboard scene's view, else this nib, else a
+    // nib named after the class without its "Controller" ending, else after the
+    // class; the controller is the owner and the nib must set its "view"
+    // outlet (NSInternalInconsistencyException otherwise). No nib: a plain view.
+    void setNibName(std::optional<std::string> name, std::shared_ptr<NSBundle> bundle = nullptr);
+    const std::optional<std::string>& nibName() const { return nibName_; }
+    const std::shared_ptr<NSBundle>& nibBundle() const { return nibBundle_; }
+    // The storyboard the controller was made from, if any.
+    const std::shared_ptr<UIStoryboard>& storyboard() const { return storyboard_; }
+    // The scene's segue of that identifier: prepareForSegue, then perform. An
+    // unknown identifier raises NSInvalidArgumentException.
+    void performSegueWithIdentifier(const std::string& identifier, const std::shared_ptr<NSObject>& sender);
+    // Asked before a segue a control triggers; not for performSegueWithIdentifier.
+    virtual bool shouldPerformSegueWithIdentifier(const std::string& /*identifier*/,
+                                                  const std::shared_ptr<NSObject>& /*sender*/) {
+        return true;
+    }
+    virtual void prepareForSegue(UIStoryboardSegue& /*segue*/, const std::shared_ptr<NSObject>& /*sender*/) {}
+
     // What the registered slots run; callers use the virtuals above.
     void loadViewImplementation();
 
 private:
+    friend class UIStoryboard;
+    // The view from the storyboard scene or a nib; false when there is none.
+    bool loadViewFromNib();
+
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     void detachFromParent();
 
@@ -98,4 +128,8 @@ private:
     std::weak_ptr<UIViewController> parent_;
     UINavigationItemPtr navigationItem_;
     UITabBarItemPtr tabBarItem_;
+    std::optional<std::string> nibName_;
+    std::shared_ptr<NSBundle> nibBundle_;
+    std::shared_ptr<UIStoryboard> storyboard_;
+    std::string sceneIdentifier_;
 };
