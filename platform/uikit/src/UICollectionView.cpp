@@ -1,6 +1,7 @@
 #include <platform_uikit/UICollectionView.h>
 
 #include <platform_uikit/UIColor.h>
+#include <platform_uikit/UINib.h>
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_runtime/NSException.h>
@@ -13,9 +14,9 @@ UICollectionViewCell::UICollectionViewCell() : UICollectionViewCell(CGRectZero) 
 
 UICollectionViewCell::UICollectionViewCell(CGRect frame) : UIView(frame), contentView_(std::make_shared<UIView>(bounds())) {}
 
-const UIViewPtr& UICollectionViewCell::contentView() {
-    // Joins the tree once the cell is owned (no shared handle exists in the constructor).
-    if (!contentView_->superview()) insertSubviewAtIndex(contentView_, 0);
+const UIViewPtr& UICollectionViewCell::contentView() const {
+    if (!contentView_->superview() && !weak_from_this().expired())
+        const_cast<UICollectionViewCell*>(this)->insertSubviewAtIndex(contentView_, 0);
     return contentView_;
 }
 
@@ -104,6 +105,20 @@ void UICollectionView::registerCellFactory(const std::string& reuseIdentifier, C
         factories_[reuseIdentifier] = std::move(factory);
     else
         factories_.erase(reuseIdentifier);
+}
+
+void UICollectionView::registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier) {
+    if (!nib) return registerCellFactory(reuseIdentifier, nullptr);
+    registerCellFactory(reuseIdentifier, [nib](const std::string& id) {
+        auto objects = nib->instantiateWithOwner(nullptr);
+        auto cell = objects.size() == 1 ? objects[0].objectAs<UICollectionViewCell>() : nullptr;
+        if (!cell)
+            NSException::raise(NSInternalInconsistencyException,
+                               "invalid nib registered for identifier (" + id +
+                                   ") - nib must contain exactly one top level object which must be a "
+                                   "UICollectionViewCell instance");
+        return cell;
+    });
 }
 
 UICollectionViewCellPtr UICollectionView::dequeueReusableCellWithReuseIdentifier(const std::string& reuseIdentifier,

@@ -2,6 +2,7 @@
 
 #include <platform_uikit/UIColor.h>
 #include <platform_uikit/UIFont.h>
+#include <platform_uikit/UINib.h>
 
 #include <platform_runtime/NSException.h>
 
@@ -32,6 +33,13 @@ UITableView::UITableView(CGRect frame, UITableViewStyle style) : UIScrollView(fr
 }
 
 UITableView::~UITableView() = default;
+
+void UITableView::setStyle(UITableViewStyle style) {
+    style_ = style;
+    setBackgroundColor(style == UITableViewStyleGrouped ? UIColor::groupTableViewBackgroundColor()
+                                                        : UIColor::whiteColor());
+    if (loaded_) reloadData();
+}
 
 void UITableView::setDataSource(std::weak_ptr<UITableViewDataSource> dataSource) {
     dataSource_ = std::move(dataSource);
@@ -171,6 +179,20 @@ void UITableView::registerCellFactory(const std::string& reuseIdentifier, CellFa
         factories_[reuseIdentifier] = std::move(factory);
     else
         factories_.erase(reuseIdentifier);
+}
+
+void UITableView::registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier) {
+    if (!nib) return registerCellFactory(reuseIdentifier, nullptr);
+    registerCellFactory(reuseIdentifier, [nib](const std::string& id) {
+        auto objects = nib->instantiateWithOwner(nullptr);
+        auto cell = objects.size() == 1 ? objects[0].objectAs<UITableViewCell>() : nullptr;
+        if (!cell)
+            NSException::raise(NSInternalInconsistencyException,
+                               "invalid nib registered for identifier (" + id +
+                                   ") - nib must contain exactly one top level object which must be a "
+                                   "UITableViewCell instance");
+        return cell;
+    });
 }
 
 UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::string& reuseIdentifier) {

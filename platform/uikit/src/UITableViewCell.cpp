@@ -25,8 +25,15 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, std::string reuseId
 }
 
 // The content view joins the tree once the cell is owned (no shared handle exists in the constructor).
-void UITableViewCell::attachContentView() {
-    if (!contentView_->superview()) insertSubviewAtIndex(contentView_, selectedBackgroundView_ && selectedBackgroundView_->superview() ? 1 : 0);
+void UITableViewCell::attachContentView() const {
+    if (contentView_->superview() || weak_from_this().expired()) return;
+    auto* self = const_cast<UITableViewCell*>(this);
+    self->insertSubviewAtIndex(contentView_, selectedBackgroundView_ && selectedBackgroundView_->superview() ? 1 : 0);
+}
+
+const UIViewPtr& UITableViewCell::contentView() const {
+    attachContentView();
+    return contentView_;
 }
 
 void UITableViewCell::didMoveToSuperview() { attachContentView(); }

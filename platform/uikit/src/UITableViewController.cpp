@@ -4,6 +4,35 @@
 
 #include <platform_runtime/NSException.h>
 
+// Loaders (storyboards) hand static content over by selector: an array of
+// sections {"rows": [cells], "headerTitle", "footerTitle", "rowHeight"}.
+NS_CLASS_LOAD(UITableViewController) {
+    cls.addInstanceOperation("setStaticSections:", [](NSObject& self, const Value::Array& args) {
+        std::vector<UITableViewStaticSection> sections;
+        const Value& list = args.empty() ? Value() : args[0];
+        for (std::size_t i = 0; i < list.count(); ++i) {
+            const Value& d = list[i];
+            UITableViewStaticSection section;
+            if (d.objectForKey("headerTitle").isString()) section.headerTitle = d.objectForKey("headerTitle").asStdString();
+            if (d.objectForKey("footerTitle").isString()) section.footerTitle = d.objectForKey("footerTitle").asStdString();
+            double height = d.objectForKey("rowHeight").isNumber() ? d.objectForKey("rowHeight").doubleValue()
+                                                                  : UITableViewAutomaticDimension;
+            const Value& rows = d.objectForKey("rows");
+            for (std::size_t r = 0; r < rows.count(); ++r) {
+                auto cell = rows[r].objectAs<UITableViewCell>();
+                if (!cell)
+                    NSException::raise(NSInvalidArgumentException,
+                                       "-[" + self.className() + " setStaticSections:]: section " + std::to_string(i) +
+                                           " row " + std::to_string(r) + " is not a table view cell");
+                section.rows.push_back({std::move(cell), height});
+            }
+            sections.push_back(std::move(section));
+        }
+        static_cast<UITableViewController&>(self).setStaticSections(std::move(sections));
+        return Value();
+    });
+}
+
 std::shared_ptr<UITableView> UITableViewController::tableView() {
     return std::dynamic_pointer_cast<UITableView>(view());
 }

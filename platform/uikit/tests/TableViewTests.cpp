@@ -1,11 +1,13 @@
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UITableView.h>
+#include <platform_uikit/UINib.h>
 #include <platform_uikit/UITableViewController.h>
 #include <platform_uikit/UITouchInjection.h>
 #include <platform_uikit/UIWindow.h>
 
 #include <platform_dispatch/ManualClock.h>
 #include <platform_runtime/NSException.h>
+#include <platform_runtime/ObjCRuntime.h>
 
 #include <gtest/gtest.h>
 
@@ -460,6 +462,77 @@ TEST(TableController, StaticSectionsFillTheTable) {
     controller->endAppearanceTransition();
     EXPECT_FALSE(table->indexPathForSelectedRow());
     EXPECT_THROW(controller->setStaticSections({{std::nullopt, std::nullopt, -1, -1, {{nullptr}}}}), NSException);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TableTest, CellsFromARegisteredNib) {
+    Value document = Value(Value::Dictionary{
+        {Value("objects"),
+         Value(Value::Array{Value(Value::Dictionary{
+             {Value("class"), Value("UITableViewCell")},
+             {Value("subviews"), Value(Value::Array{Value(Value::Dictionary{
+                                     {Value("class"), Value("UILabel")},
+                                     {Value("properties"), Value(Value::Dictionary{{Value("text"), Value("From nib")}})}})})}})})}});
+    table->registerNib(UINib::nibWithDocument(document, "RowCell.nib.json", nullptr), "nibCell");
+    auto cell = table->dequeueReusableCellWithIdentifier("nibCell", {0, 0});
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->reuseIdentifier(), "nibCell");
+    ASSERT_EQ(cell->contentView()->subviews().size(), 1u);
+    auto label = std::dynamic_pointer_cast<UILabel>(cell->contentView()->subviews()[0]);
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), "From nib");
+    EXPECT_NE(table->dequeueReusableCellWithIdentifier("nibCell", {0, 0}), cell);  // a fresh one each time
+
+    Value notACell = Value(Value::Dictionary{
+        {Value("objects"), Value(Value::Array{Value(Value::Dictionary{{Value("class"), Value("UIView")}})})}});
+    table->registerNib(UINib::nibWithDocument(notACell, "Wrong.nib.json", nullptr), "wrong");
+    EXPECT_THROW((void)table->dequeueReusableCellWithIdentifier("wrong", {0, 0}), NSException);
+}
+
+// The cost of a scroll step follows what is on screen, not the number of rows:
+// the same steps ask the same cells of a table of 100 and of 100,000 rows.
+TEST_F(TableTest, ScrollStepsAskTheSameAtAnySize) {
+    source->logHeights = false;
+    std::vector<std::size_t> asked;
+    for (int64_t rows : {100, 100000}) {
+        source->rows = {rows};
+        table->reloadData();
+        table->setContentOffset(CGPointZero);
+        table->layoutIfNeeded();
+        take();
+        for (int i = 1; i <= 1000; ++i) {
+            table->setContentOffset(CGPointMake(0, (i % 400) * 7.0));
+            table->layoutIfNeeded();
+        }
+        asked.push_back(take().size());
+    }
+    EXPECT_EQ(asked[0], asked[1]);
+    EXPECT_GT(asked[0], 0u);
+}
+
+TEST(TableController, StaticSectionsBySelectorAsALoaderGivesThem) {
+    ManualClock::Scope clock;
+    auto controller = std::make_shared<UITableViewController>();
+    auto first = std::make_shared<UITableViewCell>(), second = std::make_shared<UITableViewCell>();
+    Value sections(Value::Array{
+        Value(Value::Dictionary{{Value("headerTitle"), Value("General")},
+                                {Value("rowHeight"), Value(50.0)},
+                                {Value("rows"), Value(Value::Array{Value(first), Value(second)})}}),
+    });
+    ASSERT_TRUE(performSelector(controller.get(), "setStaticSections:", {sections}));
+    ASSERT_EQ(controller->staticSections().size(), 1u);
+    EXPECT_EQ(controller->staticSections()[0].headerTitle, "General");
+    auto table = controller->tableView();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 1}), second);
+    EXPECT_EQ(table->rectForRowAtIndexPath({0, 1}), CGRectMake(0, UITableView::kPlainHeaderFooterHeight + 50,
+                                                               table->bounds().size.width, 50));
+    Value bad(Value::Array{Value(Value::Dictionary{{Value("rows"), Value(Value::Array{Value(std::make_shared<UIView>())})}})});
+    EXPECT_THROW(performSelector(controller.get(), "setStaticSections:", {bad}), NSException);
+    EXPECT_EQ(controller->staticSections().size(), 1u);
 }
 
 }  // namespace

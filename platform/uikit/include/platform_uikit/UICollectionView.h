@@ -20,6 +20,7 @@
 #include <vector>
 
 class UICollectionView;
+class UINib;
 
 class UICollectionViewCell : public UIView {
     NS_CLASS(UICollectionViewCell, UIView)
@@ -29,8 +30,9 @@ public:
 
     const std::string& reuseIdentifier() const { return reuseIdentifier_; }
     void setReuseIdentifier(std::string identifier) { reuseIdentifier_ = std::move(identifier); }
-    // Holds what the cell shows; follows the cell's bounds.
-    const UIViewPtr& contentView();
+    // Holds what the cell shows; follows the cell's bounds. Joins the cell once
+    // the cell is owned by a shared pointer (not yet while it is constructed).
+    const UIViewPtr& contentView() const;
     bool isSelected() const { return selected_; }
     virtual void setSelected(bool selected) { selected_ = selected; }
     bool isHighlighted() const { return highlighted_; }
@@ -38,6 +40,10 @@ public:
     // Called before the view hands the cell out again; the base clears selection and highlight.
     virtual void prepareForReuse();
     void layoutSubviews() override;
+    void didMoveToSuperview() override { (void)contentView(); }
+
+    NS_PROPERTY_ACCESSORS(std::string, reuseIdentifier, "N,C", reuseIdentifier, setReuseIdentifier)
+    NS_READONLY_PROPERTY(std::shared_ptr<UIView>, contentView, "R,N", contentView)
 
 private:
     std::string reuseIdentifier_;
@@ -91,6 +97,8 @@ public:
     void registerClass(const std::string& reuseIdentifier) {
         registerCellFactory(reuseIdentifier, [](const std::string&) { return std::make_shared<Cell>(); });
     }
+    // New cells from the nib's one top-level object, a cell (else NSInternalInconsistencyException at dequeue).
+    void registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier);
     // A pooled cell (prepared for reuse) or a new one; an identifier without a
     // registration raises NSInternalInconsistencyException.
     UICollectionViewCellPtr dequeueReusableCellWithReuseIdentifier(const std::string& reuseIdentifier, NSIndexPath indexPath);

@@ -23,6 +23,7 @@
 #include <vector>
 
 class UITableView;
+class UINib;
 
 // Height the delegate answers to leave the table's own value in place.
 inline constexpr double UITableViewAutomaticDimension = -1;
@@ -114,6 +115,8 @@ public:
     ~UITableView() override;
 
     UITableViewStyle style() const { return style_; }
+    // For loaders that make the table first; changes the look of sections at the next reload.
+    void setStyle(UITableViewStyle style);
     std::shared_ptr<UITableViewDataSource> dataSource() const { return dataSource_.lock(); }
     void setDataSource(std::weak_ptr<UITableViewDataSource> dataSource);
     std::shared_ptr<UITableViewDelegate> delegate() const { return tableDelegate_.lock(); }
@@ -152,6 +155,9 @@ public:
             return std::make_shared<Cell>(UITableViewCellStyleDefault, id);
         });
     }
+    // New cells for the identifier come from the nib: its one top-level object,
+    // a cell (anything else raises NSInternalInconsistencyException at dequeue).
+    void registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier);
     // A pooled cell (prepared for reuse), else a new one from the registration, else null.
     UITableViewCellPtr dequeueReusableCellWithIdentifier(const std::string& reuseIdentifier);
     // The same, but an identifier without a registration raises NSInternalInconsistencyException.
@@ -196,6 +202,9 @@ public:
     void touchesCancelled(const UITouchSet& touches, UIEvent* event) override;
 
     NS_PROPERTY_ACCESSORS(double, rowHeight, "N", rowHeight, setRowHeight)
+    int64_t styleValue() const { return style_; }
+    void setStyleValue(int64_t style) { setStyle(static_cast<UITableViewStyle>(style)); }
+    NS_PROPERTY_ACCESSORS(int64_t, style, "N", styleValue, setStyleValue)
 
 private:
     struct Section {

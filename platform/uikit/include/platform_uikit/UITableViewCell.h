@@ -57,7 +57,8 @@ public:
     // For loaders that make the cell first and name it after.
     void setReuseIdentifier(std::string identifier) { reuseIdentifier_ = std::move(identifier); }
 
-    const UIViewPtr& contentView() const { return contentView_; }
+    // Joins the cell once the cell is owned by a shared pointer (not yet while it is constructed).
+    const UIViewPtr& contentView() const;
     // Made on first use and put in the content view.
     const std::shared_ptr<UILabel>& textLabel();
     // Null for the default style.
@@ -88,7 +89,8 @@ public:
     void layoutSubviews() override;
     void didMoveToSuperview() override;
 
-    NS_READONLY_PROPERTY(std::string, reuseIdentifier, "R,N,C", reuseIdentifier)
+    NS_PROPERTY_ACCESSORS(std::string, reuseIdentifier, "N,C", reuseIdentifier, setReuseIdentifier)
+    NS_READONLY_PROPERTY(std::shared_ptr<UIView>, contentView, "R,N", contentView)
 
 private:
     int64_t selectionStyleValue() const { return selectionStyle_; }
@@ -96,7 +98,7 @@ private:
     int64_t accessoryTypeValue() const { return accessoryType_; }
     void setAccessoryTypeValue(int64_t v) { setAccessoryType(static_cast<UITableViewCellAccessoryType>(v)); }
     void updateStateLook();
-    void attachContentView();
+    void attachContentView() const;
 
     UITableViewCellStyle style_ = UITableViewCellStyleDefault;
     std::string reuseIdentifier_;
