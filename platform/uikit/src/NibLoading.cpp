@@ -1,6 +1,8 @@
 #include "NibLoading.h"
 
+#include <platform_uikit/UIButton.h>
 #include <platform_uikit/UIControl.h>
+#include <platform_uikit/UITableViewController.h>
 #include <platform_uikit/UINib.h>
 #include <platform_uikit/UIResponder.h>
 #include <platform_uikit/UIView.h>
@@ -12,6 +14,7 @@
 #include <platform_runtime/ObjCRuntime.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace uikit_detail {
@@ -137,7 +140,9 @@ std::shared_ptr<NSObject> NibLoad::build(const Value& object, const std::string&
     ObjCClass* cls = NSClassFromString(className.asString());
     if (!cls) fail(path + ".class", "unknown class \"" + className.asStdString() + "\"");
     std::shared_ptr<NSObject> made;
-    at(path, [&] { made = cls->createInstance(); });
+    const Value& init = member(object, "init", "object", path, false);
+    if (init.isNull()) at(path, [&] { made = cls->createInstance(); });
+    else made = makeWithArguments(*cls, init, path + ".init");
     if (!made) fail(path + ".class", "class \"" + className.asStdString() + "\" cannot be instantiated");
     made_.push_back(made);
     const Value& id = member(object, "id", "string", path, false);
@@ -152,6 +157,43 @@ std::shared_ptr<NSObject> NibLoad::build(const Value& object, const std::string&
     if (!subviews.isNull()) addSubviews(*made, subviews, path + ".subviews");
     const Value& constraints = member(object, "constraints", "array", path, false);
     if (!constraints.isNull()) keepConstraints(*made, constraints, path + ".constraints");
+    return made;
+}
+
+// What the platform's editor records as initialiser arguments: styles, types, reuse identifiers.
+std::shared_ptr<NSObject> NibLoad::makeWithArguments(ObjCClass& cls, const Value& init, const std::string& path) {
+    auto integer = [&](const char* key, int64_t fallback) {
+        const Value& v = member(init, key, "number", path, false);
+        return v.isNull() ? fallback : v.integerValue();
+    };
+    std::set<std::string> known;
+    std::shared_ptr<NSObject> made;
+    if (&cls == &UITableView::classObject()) {
+        known = {"style"};
+        made = std::make_shared<UITableView>(CGRectZero, static_cast<UITableViewStyle>(integer("style", 0)));
+    } else if (&cls == &UITableViewController::classObject()) {
+        known = {"style"};
+        made = std::make_shared<UITableViewController>(static_cast<UITableViewStyle>(integer("style", 0)));
+    } else if (&cls == &UIButton::classObject()) {
+        known = {"buttonType"};
+        made = UIButton::buttonWithType(static_cast<UIButtonType>(integer("buttonType", 0)));
+    } else if (cls.isSubclassOfClass(&UITableViewCell::classObject())) {
+        known = {"style", "reuseIdentifier"};
+        const Value& reuse = member(init, "reuseIdentifier", "string", path, false);
+        int64_t style = integer("style", UITableViewCellStyleDefault);
+        if (&cls == &UITableViewCell::classObject()) {
+            made = std::make_shared<UITableViewCell>(static_cast<UITableViewCellStyle>(style), reuse.asStdString());
+        } else {
+            if (style != UITableViewCellStyleDefault)
+                fail(path + ".style", "a cell subclass is made in the default style");
+            at(path, [&] { made = cls.createInstance(); });
+            if (auto cell = std::dynamic_pointer_cast<UITableViewCell>(made)) cell->setReuseIdentifier(reuse.asStdString());
+        }
+    } else {
+        fail(path, "class \"" + cls.name() + "\" takes no initialiser arguments");
+    }
+    for (const auto& [key, value] : init.asDictionary())
+        if (!known.count(key.stringValue())) fail(path + "." + key.stringValue(), "unknown initialiser argument");
     return made;
 }
 

@@ -61,6 +61,7 @@ public:
 
 private:
     [[noreturn]] void rethrowWithPlace(const NSException& e, const std::string& path) const;
+    std::shared_ptr<NSObject> makeWithArguments(ObjCClass& cls, const Value& init, const std::string& path);
     void setProperties(NSObject& object, const Value& properties, const std::string& path);
     void addSubviews(NSObject& object, const Value& subviews, const std::string& path);
     void keepConstraints(NSObject& object, const Value& constraints, const std::string& path);

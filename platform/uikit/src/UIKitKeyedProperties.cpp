@@ -10,6 +10,8 @@
 #include <platform_uikit/UILabel.h>
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UIProgressView.h>
+#include <platform_uikit/UITableView.h>
+#include <platform_uikit/UITableViewCell.h>
 #include <platform_uikit/UIViewController.h>
 #include <platform_uikit/UIVisualEffectView.h>
 
@@ -197,4 +199,23 @@ NS_CLASS_LOAD(UINavigationController) {
     keyed<UINavigationController, std::vector<UIViewControllerPtr>>(
         "viewControllers", [](UINavigationController& n) { return n.viewControllers(); },
         [](UINavigationController& n, std::vector<UIViewControllerPtr> v) { n.setViewControllers(v, false); });
+}
+
+NS_CLASS_LOAD(UITableViewCell) {
+    keyed<UITableViewCell, UIViewPtr>("contentView", [](UITableViewCell& c) { return c.contentView(); });
+    keyed<UITableViewCell, std::shared_ptr<UILabel>>("textLabel", [](UITableViewCell& c) { return c.textLabel(); });
+    keyed<UITableViewCell, std::shared_ptr<UILabel>>("detailTextLabel",
+                                                     [](UITableViewCell& c) { return c.detailTextLabel(); });
+    keyed<UITableViewCell, std::shared_ptr<UIImageView>>("imageView", [](UITableViewCell& c) { return c.imageView(); });
+}
+
+NS_CLASS_LOAD(UITableView) {
+    keyed<UITableView, UIViewPtr>("tableHeaderView", [](UITableView& t) { return t.tableHeaderView(); },
+                                  [](UITableView& t, UIViewPtr v) { t.setTableHeaderView(std::move(v)); });
+    keyed<UITableView, UIViewPtr>("tableFooterView", [](UITableView& t) { return t.tableFooterView(); },
+                                  [](UITableView& t, UIViewPtr v) { t.setTableFooterView(std::move(v)); });
+    keyed<UITableView, double>("sectionHeaderHeight", [](UITableView& t) { return t.sectionHeaderHeight(); },
+                               [](UITableView& t, double h) { t.setSectionHeaderHeight(h); });
+    keyed<UITableView, double>("sectionFooterHeight", [](UITableView& t) { return t.sectionFooterHeight(); },
+                               [](UITableView& t, double h) { t.setSectionFooterHeight(h); });
 }

@@ -4,6 +4,7 @@
 
 #include <platform_uikit/UIControl.h>
 #include <platform_uikit/UINavigationController.h>
+#include <platform_uikit/UITableViewController.h>
 
 #include <platform_runtime/AssociatedObjects.h>
 #include <platform_runtime/NSException.h>
@@ -192,7 +193,6 @@ void UIStoryboard::loadScene(UIViewController& controller, bool makeView) {
     for (std::size_t i = 0; i < objects.count(); ++i)
         load.build(objects[i], at + ".objects[" + std::to_string(i) + "]");
     const Value& sections = d.objectForKey("staticSections");
-    Value::Array sectionValues;
     for (std::size_t k = 0; k < sections.count(); ++k) {
         std::string sp = at + ".staticSections[" + std::to_string(k) + "]";
         const Value& sd = sections[k];
@@ -201,19 +201,12 @@ void UIStoryboard::loadScene(UIViewController& controller, bool makeView) {
         if (sd.objectForKey("footerTitle").isString()) section.footerTitle = sd.objectForKey("footerTitle").asStdString();
         if (sd.objectForKey("rowHeight").isNumber()) section.rowHeight = sd.objectForKey("rowHeight").doubleValue();
         const Value& rows = sd.objectForKey("rows");
-        Value::Array rowValues;
         for (std::size_t r = 0; r < rows.count(); ++r) {
             std::string rowPath = sp + ".rows[" + std::to_string(r) + "]";
             auto cell = std::dynamic_pointer_cast<UIView>(load.build(rows[r], rowPath));
             if (!cell) load.fail(rowPath, "a static row must be a view (a cell)");
             section.rows.push_back(cell);
-            rowValues.emplace_back(cell);
         }
-        Value::Dictionary sv{{Value("rows"), Value(std::move(rowValues))}};
-        if (section.headerTitle) sv[Value("headerTitle")] = Value(*section.headerTitle);
-        if (section.footerTitle) sv[Value("footerTitle")] = Value(*section.footerTitle);
-        if (section.rowHeight) sv[Value("rowHeight")] = Value(*section.rowHeight);
-        sectionValues.emplace_back(std::move(sv));
         state->sections.push_back(std::move(section));
     }
     load.connect(d.objectForKey("connections"), at + ".connections");
@@ -234,8 +227,24 @@ void UIStoryboard::loadScene(UIViewController& controller, bool makeView) {
         }, UIControlEventTouchUpInside);
     }
     objc_setAssociatedObject(controller, kSceneStateKey, Value(state), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-    // The table controller takes its static content by this operation when it offers it.
-    if (!sectionValues.empty()) performSelector(&controller, "setStaticSections:", {Value(std::move(sectionValues))});
+    if (auto table = dynamic_cast<UITableViewController*>(&controller); table && !state->sections.empty()) {
+        std::vector<UITableViewStaticSection> content;
+        for (std::size_t k = 0; k < state->sections.size(); ++k) {
+            const auto& section = state->sections[k];
+            UITableViewStaticSection out;
+            out.headerTitle = section.headerTitle;
+            out.footerTitle = section.footerTitle;
+            for (std::size_t r = 0; r < section.rows.size(); ++r) {
+                auto cell = std::dynamic_pointer_cast<UITableViewCell>(section.rows[r]);
+                if (!cell)
+                    load.fail(at + ".staticSections[" + std::to_string(k) + "].rows[" + std::to_string(r) + "]",
+                              "a static row of a table controller must be a cell");
+                out.rows.push_back({cell, section.rowHeight.value_or(UITableViewAutomaticDimension)});
+            }
+            content.push_back(std::move(out));
+        }
+        table->setStaticSections(std::move(content));
+    }
     load.awake();
 }
 

@@ -3,6 +3,7 @@
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UINib.h>
 #include <platform_uikit/UIStoryboard.h>
+#include <platform_uikit/UITableViewController.h>
 
 #include <platform_runtime/NSException.h>
 #include <platform_runtime/ObjCRuntime.h>
@@ -15,27 +16,19 @@
 
 // --- classes the fixtures name ---
 
-// A cell with a content view and two label outlets.
-class NibTestCell : public UIView {
-    NS_CLASS(NibTestCell, UIView)
+// A cell with two label outlets.
+class NibTestCell : public UITableViewCell {
+    NS_CLASS(NibTestCell, UITableViewCell)
     NS_PROPERTY(std::shared_ptr<UILabel>, leftLable, setLeftLable, "&,N")
     NS_PROPERTY(std::shared_ptr<UILabel>, rightLabel, setRightLabel, "&,N")
 public:
-    // Made on first use: a view cannot add a subview while it is constructed.
-    std::shared_ptr<UIView> contentView() const {
-        if (!content_->superview()) const_cast<NibTestCell*>(this)->addSubview(content_);
-        return content_;
-    }
-    NS_READONLY_PROPERTY(std::shared_ptr<UIView>, contentView, "R,N", contentView)
     void awakeFromNib() override {
+        UITableViewCell::awakeFromNib();
         ++awakeCount;
         outletsSetAtAwake = leftLable() && rightLabel();
     }
     int awakeCount = 0;
     bool outletsSetAtAwake = false;
-
-private:
-    std::shared_ptr<UIView> content_ = std::make_shared<UIView>();
 };
 
 // The owner of the header nib: two label outlets and the star's action.
@@ -103,8 +96,8 @@ public:
     std::shared_ptr<NSObject> preparedSender;
 };
 
-class NibTestSettingsController : public UIViewController {
-    NS_CLASS(NibTestSettingsController, UIViewController)
+class NibTestSettingsController : public UITableViewController {
+    NS_CLASS(NibTestSettingsController, UITableViewController)
     NS_PROPERTY(std::shared_ptr<UILabel>, versionLabel, setVersionLabel, "&,N")
     NS_PROPERTY(std::shared_ptr<UILabel>, rateLeftTitleLabel, setRateLeftTitleLabel, "&,N")
     NS_PROPERTY(std::shared_ptr<UILabel>, rateRightTitleLabel, setRateRightTitleLabel, "&,N")
@@ -113,7 +106,7 @@ class NibTestSettingsController : public UIViewController {
     NS_PROPERTY(std::shared_ptr<UILabel>, aboutTitleLabel, setAboutTitleLabel, "&,N")
 public:
     void viewDidLoad() override {
-        UIViewController::viewDidLoad();
+        UITableViewController::viewDidLoad();
         outletsAtLoad = versionLabel() && rateLeftTitleLabel() && rateRightTitleLabel() && feedbackLeftTitleLabel() &&
                         feedbackRightTitleLabel() && aboutTitleLabel();
         if (versionLabel()) versionLabel()->setText("1.0");
@@ -295,6 +288,12 @@ TEST_F(BadDocuments, MalformedNibsRaiseNamingFileAndPath) {
         {"connection of neither kind",
          "{\"objects\": [], \"connections\": [{\"source\": \"a\"}]}", NSInvalidUnarchiveOperationException,
          "$.connections[0]"},
+        {"initialiser arguments of a plain view",
+         "{\"objects\": [{\"class\": \"UIView\", \"init\": {\"style\": 1}}]}",
+         NSInvalidUnarchiveOperationException, "$.objects[0].init"},
+        {"unknown initialiser argument",
+         "{\"objects\": [{\"class\": \"UITableView\", \"init\": {\"colour\": 1}}]}",
+         NSInvalidUnarchiveOperationException, "$.objects[0].init.colour"},
         {"constraint item unknown",
          "{\"objects\": [{\"class\": \"UIView\", \"constraints\": [{\"firstItem\": \"zz\", \"firstAttribute\": "
          "\"top\"}]}]}",
@@ -374,23 +373,42 @@ TEST(Storyboard, StaticGroupedTableRowsAndOutletsBeforeViewDidLoad) {
     auto settings = std::dynamic_pointer_cast<NibTestSettingsController>(
         storyboard->instantiateViewControllerWithIdentifier("aboutviewcontroller"));
     ASSERT_NE(settings, nullptr);
-    EXPECT_TRUE(UIStoryboardStaticSections(*settings).empty());
-    settings->loadViewIfNeeded();
+    EXPECT_TRUE(settings->staticSections().empty());
+    auto table = settings->tableView();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->style(), UITableViewStyleGrouped);
     EXPECT_TRUE(settings->outletsAtLoad);
-    auto sections = UIStoryboardStaticSections(*settings);
+    const auto& sections = settings->staticSections();
     ASSERT_EQ(sections.size(), 2u);
     EXPECT_EQ(sections[0].headerTitle, "General");
-    EXPECT_EQ(sections[0].rowHeight, 44);
-    EXPECT_EQ(sections[0].rows.size(), 2u);
+    ASSERT_EQ(sections[0].rows.size(), 2u);
+    EXPECT_EQ(sections[0].rows[0].height, 44);
     EXPECT_EQ(sections[1].headerTitle, "About");
     EXPECT_EQ(sections[1].footerTitle, "Thanks");
     ASSERT_EQ(sections[1].rows.size(), 1u);
-    auto aboutRow = std::dynamic_pointer_cast<NibTestCell>(sections[1].rows[0]);
-    ASSERT_NE(aboutRow, nullptr);
-    EXPECT_EQ(settings->versionLabel()->superview(), aboutRow->contentView());
+    EXPECT_EQ(sections[1].rows[0].height, UITableViewAutomaticDimension);
+    EXPECT_EQ(settings->versionLabel()->superview(), sections[1].rows[0].cell->contentView());
     EXPECT_EQ(settings->versionLabel()->text(), "1.0");
-    EXPECT_EQ(settings->rateLeftTitleLabel()->superview(),
-              std::dynamic_pointer_cast<NibTestCell>(sections[0].rows[0])->contentView());
+    EXPECT_EQ(settings->rateLeftTitleLabel()->superview(), sections[0].rows[0].cell->contentView());
+    // The table asks the controller, which answers from the static content.
+    EXPECT_EQ(table->numberOfSections(), 2);
+    EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+    EXPECT_EQ(UIStoryboardStaticSections(*settings).size(), 2u);
+}
+
+TEST(Nib, RegisteredNibMakesTheTablesCells) {
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 375, 600));
+    registerNib(*table, UINib::nibWithNibName("InfoTableViewCell", fixtures()), "infoCell");
+    auto cell = std::dynamic_pointer_cast<NibTestCell>(table->dequeueReusableCellWithIdentifier("infoCell", {0, 0}));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->reuseIdentifier(), "infoCell");
+    EXPECT_TRUE(cell->outletsSetAtAwake);
+
+    // A nib whose one top-level object is not a cell raises when a cell is made.
+    registerNib(*table, UINib::nibWithNibName("NoViewOutlet", fixtures()), "wrong");
+    auto e = raised([&] { table->dequeueReusableCellWithIdentifier("wrong", {0, 0}); });
+    EXPECT_EQ(e.name(), NSInternalInconsistencyException);
+    EXPECT_NE(e.reason().find("invalid nib registered for identifier (wrong)"), std::string::npos) << e.reason();
 }
 
 TEST(Storyboard, SeguesPrepareThenPush) {
