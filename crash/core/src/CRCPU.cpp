@@ -2,6 +2,7 @@
 
 #include "CRCPUInternal.h"
 
+#include <platform_kernel/ExceptionPort.h>
 #include <platform_kernel/ThreadSuspend.h>
 
 #include <cstring>
@@ -80,10 +81,11 @@ const char* crcpu_currentArch(void) { return "x86_64"; }
 
 bool crcpu_fillState(CRThread thread, uint64_t* state, int flavour, int count) {
     if (flavour != 1 || !state || count < NGREG) return false;
-    greg_t gregs[NGREG];
-    if (!kernel::suspendedThreadRegisters(static_cast<pid_t>(thread), gregs)) return false;
-    std::memcpy(state, gregs, sizeof gregs);
-    return true;
+    // A thread waiting in an exception message answers its faulting registers, a
+    // suspended one its parked ones.
+    uint32_t words = sizeof(gregset_t) / sizeof(natural_t);
+    return thread_get_state(thread, CR_THREAD_STATE_GREGS, reinterpret_cast<natural_t*>(state), &words) ==
+           KERN_SUCCESS;
 }
 
 }  // extern "C"

@@ -1,6 +1,7 @@
 #include <crash_core/CRMonitor.h>
 
 #include <crash_core/CRAppState.h>
+#include <crash_core/CRMonitorMachException.h>
 #include <crash_core/CRMonitorSignal.h>
 #include <crash_core/CRMonitorSystem.h>
 #include <crash_core/CRThread.h>
@@ -19,10 +20,10 @@ struct Monitor {
     const CRMonitorAPI* (*getAPI)();
 };
 
-// The exception-port, NSException, deadlock, zombie and throw monitors join the table
+// The NSException, deadlock, zombie and throw monitors join the table
 // with their kits.
 const Monitor kMonitors[] = {
-    {CRCrashMonitorTypeMachException, nullptr},
+    {CRCrashMonitorTypeMachException, crcm_machexception_getAPI},
     {CRCrashMonitorTypeSignal, crcm_signal_getAPI},
     {CRCrashMonitorTypeNSException, nullptr},
     {CRCrashMonitorTypeMainThreadDeadlock, nullptr},

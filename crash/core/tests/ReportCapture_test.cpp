@@ -85,3 +85,86 @@ TEST(ReportCapture, SignalsOnly) {
         checkCapture(c);
     }
 }
+
+// With the exception port the faults are captured there first (type "mach"); SIGABRT
+// reaches only the signal monitor and is named EXC_CRASH.
+TEST(ReportCapture, DefaultMask) {
+    std::vector<std::string> none;
+    const CaptureCase cases[] = {
+        {"segv-null", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_nullWrite", Address::Zero, false},
+        {"segv-readonly", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_readOnlyWrite", Address::Target, false},
+        {"bus", none, SIGBUS, "SIGBUS", "BUS_NOOP", "EXC_BAD_ACCESS", "KERN_MEMORY_ERROR", "scenario_busError", Address::Target, false},
+        {"abort", none, SIGABRT, "SIGABRT", "<absent>", "EXC_CRASH", "<absent>", "scenario_abort", Address::Zero, false},
+        {"fpe", none, SIGFPE, "SIGFPE", "FPE_NOOP", "EXC_ARITHMETIC", "KERN_INVALID_ADDRESS", "scenario_divideByZero", Address::PC, false},
+        {"ill", none, SIGILL, "SIGILL", "ILL_NOOP", "EXC_BAD_INSTRUCTION", "KERN_PROTECTION_FAILURE", "scenario_illegalInstruction", Address::PC, false},
+        {"trap", none, SIGTRAP, "SIGTRAP", "0", "EXC_BREAKPOINT", "<absent>", "scenario_breakpoint", Address::PC, false},
+        {"overflow-main", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_recurse", Address::Any, true},
+        {"overflow-thread", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_recurse", Address::Any, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        checkCapture(c);
+    }
+}
+
+TEST(ReportCapture, BrokenPipe) {
+    {
+        SCOPED_TRACE("ignored: no report, the process goes on");
+        std::string base = freshBase("pipe-ignored");
+        ChildResult child = runScenario("pipe", base, {"--ignore-pipe"});
+        ASSERT_TRUE(child.finished);
+        EXPECT_EQ(child.exitCode, 0);
+        EXPECT_NE(child.output.find("continued"), std::string::npos);
+        EXPECT_TRUE(reportFiles(base).empty());
+    }
+    {
+        SCOPED_TRACE("recorded");
+        std::string base = freshBase("pipe");
+        ChildResult child = runScenario("pipe", base);
+        ASSERT_TRUE(child.finished);
+        EXPECT_EQ(child.exitSignal, SIGPIPE);
+        auto reports = reportFiles(base);
+        ASSERT_EQ(reports.size(), 1u);
+        rapidjson::Document doc;
+        ASSERT_TRUE(parse(readFile(reports[0]), doc));
+        EXPECT_EQ(str(doc["crash"]["error"]["signal"], "name"), "SIGPIPE");
+        EXPECT_EQ(num(doc["crash"]["error"]["mach"], "exception"), 0x10001u);
+    }
+}
+
+// A crash on a secondary thread: its thread is the crashed one; the others are listed
+// with their names and queue labels.
+TEST(ReportCapture, SecondaryThread) {
+    std::string base = freshBase("thread-crash");
+    ChildResult child = runScenario("thread-crash", base, {"--queue-names"});
+    ASSERT_TRUE(child.finished);
+    EXPECT_EQ(child.exitSignal, SIGSEGV);
+    auto reports = reportFiles(base);
+    ASSERT_EQ(reports.size(), 1u);
+    rapidjson::Document doc;
+    ASSERT_TRUE(parse(readFile(reports[0]), doc));
+    const auto& threads = doc["crash"]["threads"];
+    ASSERT_GE(threads.Size(), 4u);
+    int crashedCount = 0;
+    bool sawNamed = false, sawQueue = false, mainListed = false;
+    for (rapidjson::SizeType i = 0; i < threads.Size(); ++i) {
+        const auto& t = threads[i];
+        EXPECT_EQ(num(t, "index"), i);
+        if (t["crashed"].GetBool()) {
+            ++crashedCount;
+            EXPECT_NE(i, 0u) << "the main thread did not crash";
+            EXPECT_EQ(frameSymbols(t)[0], "scenario_nullWrite");
+            EXPECT_TRUE(t.HasMember("stack"));
+        } else {
+            EXPECT_FALSE(t.HasMember("stack"));
+            EXPECT_FALSE(t.HasMember("notable_addresses"));
+        }
+        sawNamed |= str(t, "name") == "scenario-named-thread";
+        sawQueue |= str(t, "dispatch_queue") == "com.scenario.blocked-queue";
+        mainListed |= i == 0 && !frameSymbols(t).empty();
+    }
+    EXPECT_EQ(crashedCount, 1);
+    EXPECT_TRUE(sawNamed);
+    EXPECT_TRUE(sawQueue);
+    EXPECT_TRUE(mainListed);
+}

@@ -30,7 +30,8 @@ int crcpu_stackGrowDirection(void);
 uintptr_t crcpu_normaliseInstructionPointer(uintptr_t ip);
 // "x86_64".
 const char* crcpu_currentArch(void);
-// Copies a suspended thread's general registers (count words of <sys/ucontext.h>'s
+// Copies the general registers of a suspended thread, or of one waiting in an exception
+// message (its faulting state) (count words of <sys/ucontext.h>'s
 // gregset, flavour 1) into state. False for another flavour or a thread not suspended.
 bool crcpu_fillState(CRThread thread, uint64_t* state, int flavour, int count);
 

@@ -15,6 +15,7 @@ using vm_size_t = uintptr_t;
 inline constexpr kern_return_t KERN_SUCCESS = 0;
 inline constexpr kern_return_t KERN_INVALID_ARGUMENT = 4;
 inline constexpr kern_return_t KERN_FAILURE = 5;
+inline constexpr kern_return_t KERN_RESOURCE_SHORTAGE = 6;
 inline constexpr host_flavor_t HOST_VM_INFO = 2;
 
 struct vm_statistics {
