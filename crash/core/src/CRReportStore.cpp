@@ -45,8 +45,12 @@ int64_t reportIDOf(const char* name) {
     const char* rest = name + appLength;
     static const char kInfix[] = "-report-";
     if (std::strncmp(rest, kInfix, sizeof kInfix - 1) != 0) return 0;
+    // The whole name: a report moved aside (".old") is no report.
     unsigned long long id = 0;
-    if (std::sscanf(rest + sizeof kInfix - 1, "%llx.json", &id) != 1) return 0;
+    int end = 0;
+    if (std::sscanf(rest + sizeof kInfix - 1, "%llx.json%n", &id, &end) != 1 || end == 0 ||
+        rest[sizeof kInfix - 1 + size_t(end)] != '\0')
+        return 0;
     return static_cast<int64_t>(id);
 }
 
