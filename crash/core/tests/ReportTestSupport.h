@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
@@ -31,6 +32,7 @@ struct ChildResult {
     bool finished = false;  // false: the deadline passed (the child was killed)
     int exitSignal = 0;     // the signal that ended it, 0 when it exited
     int exitCode = -1;
+    pid_t pid = 0;
     std::string output;
 };
 
@@ -45,14 +47,19 @@ inline std::string freshBase(const std::string& name) {
 
 // Runs crash_child with the arguments; the child's stdout is collected. A child that is
 // not done by the deadline is killed and reported as unfinished.
+// With onStart the child's standard input is a pipe: onStart(pid) runs, then one byte is
+// written to it.
 inline ChildResult runChild(const std::vector<std::string>& args, int deadlineSeconds = 60,
-                            const std::vector<std::string>& env = {}) {
+                            const std::vector<std::string>& env = {},
+                            const std::function<void(pid_t)>& onStart = nullptr) {
     ChildResult result;
     int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return result;
+    int in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) return result;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], STDOUT_FILENO);
+        if (onStart) dup2(in[0], STDIN_FILENO);
         for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv;
         std::string exe = CRASH_CHILD;
@@ -63,6 +70,13 @@ inline ChildResult runChild(const std::vector<std::string>& args, int deadlineSe
         _exit(127);
     }
     close(out[1]);
+    close(in[0]);
+    result.pid = pid;
+    if (onStart) {
+        onStart(pid);
+        (void)!write(in[1], "x", 1);
+    }
+    close(in[1]);
     int pidfd = int(syscall(SYS_pidfd_open, pid, 0));
     struct timespec start {};
     clock_gettime(CLOCK_MONOTONIC, &start);
@@ -99,10 +113,20 @@ inline ChildResult runChild(const std::vector<std::string>& args, int deadlineSe
 }
 
 inline ChildResult runScenario(const std::string& name, const std::string& base,
-                               const std::vector<std::string>& options = {}, const std::vector<std::string>& env = {}) {
+                               const std::vector<std::string>& options = {}, const std::vector<std::string>& env = {},
+                               const std::function<void(pid_t)>& onStart = nullptr) {
     std::vector<std::string> args = {"scenario", name, base};
     args.insert(args.end(), options.begin(), options.end());
-    return runChild(args, 60, env);
+    return runChild(args, 60, env, onStart);
+}
+
+// The value after "<key> " on a line of the child's output ("" when absent).
+inline std::string outputValue(const std::string& output, const std::string& key) {
+    std::istringstream in(output);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key + " ", 0) == 0) return line.substr(key.size() + 1);
+    return {};
 }
 
 inline std::vector<std::string> filesIn(const std::string& dir, const std::string& suffix = "") {
