@@ -1,5 +1,7 @@
 #include <platform_uikit/UINavigationController.h>
 
+#include <platform_uikit/UITabBarController.h>
+
 #include <platform_runtime/NSException.h>
 
 #include <algorithm>
@@ -92,6 +94,7 @@ void UINavigationController::setViewControllers(const std::vector<UIViewControll
         // The top stays: only the controllers below it change.
         for (const auto& leaving : popped) leaving->removeFromParentViewController();
         for (const auto& joining : pushed) joining->didMoveToParentViewController(this);
+        if (auto tabs = tabBarController()) tabs->updateTabBarVisibility();
         return;
     }
     transition(from, to, std::move(popped), std::move(pushed), forward, animated);
@@ -100,6 +103,8 @@ void UINavigationController::setViewControllers(const std::vector<UIViewControll
 void UINavigationController::transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
                                         std::vector<UIViewControllerPtr> popped, std::vector<UIViewControllerPtr> pushed,
                                         bool forward, bool animated) {
+    // The tab bar hides while a controller that hides it is on the stack.
+    if (auto tabs = tabBarController()) tabs->updateTabBarVisibility();
     const UIViewPtr& container = viewIfLoaded();
     const bool visible = container && isAppeared();
     if (visible) {

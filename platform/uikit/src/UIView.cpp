@@ -316,7 +316,14 @@ void UIView::layoutIfNeeded() {
     layer_->layoutIfNeeded();
 }
 
-void UIView::layoutSublayersOfLayer(CALayer&) { layoutSubviews(); }
+void UIView::layoutSublayersOfLayer(CALayer&) {
+    // A controller's root view lets its controller in around the pass.
+    auto controller = std::dynamic_pointer_cast<UIViewController>(controller_.lock());
+    if (controller && controller->viewIfLoaded().get() != this) controller.reset();
+    if (controller) controller->viewWillLayoutSubviews();
+    layoutSubviews();
+    if (controller) controller->viewDidLayoutSubviews();
+}
 
 void UIView::setNeedsDisplay() {
     layer_->setNeedsDisplay();

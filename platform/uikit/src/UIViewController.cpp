@@ -3,6 +3,7 @@
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UIScreen.h>
 #include <platform_uikit/UIStoryboard.h>
+#include <platform_uikit/UITabBarController.h>
 
 #include <platform_runtime/NSException.h>
 #include <platform_runtime/ObjCRuntime.h>
@@ -137,6 +138,12 @@ void UIViewController::detachFromParent() {
 std::shared_ptr<UINavigationController> UIViewController::navigationController() const {
     for (auto controller = parent_.lock(); controller; controller = controller->parent_.lock())
         if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(controller)) return navigation;
+    return nullptr;
+}
+
+std::shared_ptr<UITabBarController> UIViewController::tabBarController() const {
+    for (auto controller = parent_.lock(); controller; controller = controller->parent_.lock())
+        if (auto tabs = std::dynamic_pointer_cast<UITabBarController>(controller)) return tabs;
     return nullptr;
 }
 

@@ -27,6 +27,7 @@ class UIViewController;
 class UINavigationController;
 class UIStoryboard;
 class UIStoryboardSegue;
+class UITabBarController;
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
 class UIViewController : public UIResponder {
@@ -85,6 +86,20 @@ public:
     const UITabBarItemPtr& tabBarItem();
     void setTabBarItem(UITabBarItemPtr item) { tabBarItem_ = std::move(item); }
 
+    // --- bars ---
+    // The nearest ancestor that is a tab bar controller.
+    std::shared_ptr<UITabBarController> tabBarController() const;
+    // Whether the tab bar hides while this controller is on the selected navigation stack.
+    bool hidesBottomBarWhenPushed() const { return hidesBottomBar_; }
+    void setHidesBottomBarWhenPushed(bool hides) { hidesBottomBar_ = hides; }
+    // How far this container's bars reach over `child`'s view beyond the
+    // window's safe area (a navigation bar on top, a tab bar at the bottom),
+    // for the safe area of the child's view; none by default.
+    virtual UIEdgeInsets barInsetsForChild(const UIViewController& /*child*/) const { return {}; }
+    // Around each layout pass of the controller's view.
+    virtual void viewWillLayoutSubviews() {}
+    virtual void viewDidLayoutSubviews() {}
+
     // The view's superview when the view is in a tree, else the parent controller.
     std::shared_ptr<UIResponder> nextResponder() const override;
 
@@ -132,4 +147,5 @@ private:
     std::shared_ptr<NSBundle> nibBundle_;
     std::shared_ptr<UIStoryboard> storyboard_;
     std::string sceneIdentifier_;
+    bool hidesBottomBar_ = false;
 };

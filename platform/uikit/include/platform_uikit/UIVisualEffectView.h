@@ -45,6 +45,11 @@ private:
     std::shared_ptr<UIBlurEffect> blur_;
 };
 
+// The view an effect view shows its content in.
+class _UIVisualEffectContentView : public UIView {
+    NS_CLASS(_UIVisualEffectContentView, UIView)
+};
+
 class UIVisualEffectView : public UIView {
     NS_CLASS(UIVisualEffectView, UIView)
 public:
@@ -57,5 +62,5 @@ public:
 
 private:
     std::shared_ptr<UIVisualEffect> effect_;
-    std::shared_ptr<UIView> content_ = std::make_shared<UIView>();
+    std::shared_ptr<UIView> content_ = std::make_shared<_UIVisualEffectContentView>();
 };
