@@ -11,9 +11,13 @@ namespace {
 constexpr const char* kManager = "ZVCommonLogManager";
 std::atomic<bool> conditionalSwitch{false};
 
+// Looked up again while absent: the layer's own load hooks log before the classes of the
+// libraries and programs loaded after it are registered.
 ObjCClass* manager() {
-    static ObjCClass* cls = NSClassFromString(kManager);
-    return cls;
+    static std::atomic<ObjCClass*> cls{nullptr};
+    ObjCClass* found = cls.load(std::memory_order_acquire);
+    if (!found && (found = NSClassFromString(kManager))) cls.store(found, std::memory_order_release);
+    return found;
 }
 
 bool answer(const std::optional<Value>& result) { return result && result->boolValue(); }

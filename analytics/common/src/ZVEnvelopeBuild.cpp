@@ -25,7 +25,8 @@ Value::Data storedSignature() {
 }
 }  // namespace
 
-ZVEnvelopeBuild::ZVEnvelopeBuild() {
+ZVEnvelopeBuild::ZVEnvelopeBuild() : networkerQueue_(NSOperationQueue::create()) {
+    networkerQueue_->setMaxConcurrentOperationCount(1);
     const Value level = ZVConfigureCache::objectWithKey("zvDefcon");
     if (!level.isNull()) defcon_.store(level.intValue());
     signature_ = storedSignature();
@@ -182,6 +183,14 @@ std::optional<Value::Data> ZVEnvelopeBuild::toEnvelopeWithEntity(const Value::Da
 
 Value ZVEnvelopeBuild::build(Value body, const Value& content, const std::string& prefix, const std::string& pathURL,
                              const std::string& subFolder) {
+    std::string path;
+    body = buildFile(std::move(body), content, prefix, pathURL, subFolder, path);
+    afterBuild(body, path, pathURL);
+    return body;
+}
+
+Value ZVEnvelopeBuild::buildFile(Value body, const Value& content, const std::string& prefix,
+                                 const std::string& pathURL, const std::string& subFolder, std::string& path) {
     const int32_t serial = ZVConfigureCache::counterThenIncWithKey("zvSerialNum");
     ZVLOG_COMMON(ZVLogFlagDebug, "common_envelope_debug8", content);
     ZVLOG_COMMON(ZVLogFlagDebug, "common_envelope_debug9", Value(static_cast<int64_t>(serial)));
@@ -201,7 +210,6 @@ Value ZVEnvelopeBuild::build(Value body, const Value& content, const std::string
     const auto envelope = toEnvelopeWithEntity(*compressed, static_cast<int32_t>(json->size()), serial);
     if (!envelope) return fail(kEncodeFailed, "common_envelope_error4");
     const std::string ts = std::to_string(ms);
-    std::string path;
     if (!pathURL.empty()) {
         path = ZVFileUtility::generateEnvelopeNamePrefixPathURL(prefix, ts, pathURL);
     } else if (!subFolder.empty()) {
@@ -356,7 +364,8 @@ Value ZVEnvelopeBuild::buildEnvelopeWithExtHeaderSubFolder(const Value& extHeade
 
 void ZVEnvelopeBuild::loadCacheData() {
     if (!zeroKeyGranted()) {
-        ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug20", ZVConfigureCache::objectWithKey("zvZeroKey"));
+        ZVLOG_COMMON(ZVLogFlagDebug, "analytics_init_debug20", ZVConfigureCache::objectWithKey("zvZeroKey"),
+                     Value(isReadyBuild()));
         return;
     }
     const Value::Array rows = ZVUcDB::sharedInstance().loadEtTable(ZVUcDB::kTable);

@@ -80,5 +80,9 @@ void ZVWorkDispatch::run(const std::shared_ptr<ZVDispatchEvent>& event,
         std::lock_guard lock(handlerMutex);
         handler = commonHandler();
     }
-    if (handler) handler(*this, *event, component);
+    if (handler) {
+        handler(*this, *event, component);
+        return;
+    }
+    runCommonEvent(*event, component);
 }

@@ -272,10 +272,14 @@ protected:
     ZVUcDB& cache = ZVUcDB::sharedInstance();
     void SetUp() override {
         EnvelopeBuild::SetUp();
+        // The replay's own work event 5 would race the test's direct calls.
+        ZVWorkDispatch::setCommonEventHandler([](ZVWorkDispatch&, const ZVDispatchEvent&, const auto&) {});
         ASSERT_TRUE(cache.clearDataInTable(ZVUcDB::kTable, ""));
         ZVConfigureCache::removeObjectForKey("zvZeroKey");
     }
     void TearDown() override {
+        zvtest::drainWorkQueue();
+        ZVWorkDispatch::setCommonEventHandler(nullptr);
         ZVConfigureCache::removeObjectForKey("zvZeroKey");
         (void)cache.clearDataInTable(ZVUcDB::kTable, "");
         EnvelopeBuild::TearDown();

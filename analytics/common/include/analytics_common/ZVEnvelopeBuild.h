@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include <platform_dispatch/NSOperationQueue.h>
 #include <platform_runtime/ObjCDeclare.h>
 
 class ZVEnvelopeBuild : public NSObject {
@@ -26,6 +27,23 @@ public:
     // The imprint's "integrated_test" has the integer value 1.
     static bool isIntegratedTestModel();
     static void setEnvelopeSubFolder(const std::string& name, uint64_t maxCount);
+
+    // --- send trigger (work queue, except where noted) ---
+    static constexpr std::size_t kMaxRootFiles = 100;
+    // YES when a new report may be assembled now: no upload job runs, the network is usable
+    // and no envelope file waits (waiting files start a job instead).
+    bool isReadyBuild();
+    // Queues the send step on the main queue: it trims the root folder to 100 files and
+    // starts one upload job with every waiting file (unless the app is in the background and
+    // the engine's backstate is 1).
+    void preparePerformLog();
+    // Drops paths with no file and sorts the rest oldest first.
+    static void validateEnvelopeFiles(Value& paths);
+    // The files of the declared sub-folders, each trimmed to its declared count (the oldest
+    // go), in the registry's order.
+    static Value envelopeFilesForSubFolders();
+    // The upload queue (width 1) that runs the upload jobs.
+    const std::shared_ptr<NSOperationQueue>& networkerQueue() const { return networkerQueue_; }
 
     // Result codes under "exception" of a body whose build failed.
     static constexpr int64_t kSaveFailed = 101, kNoJSON = 110, kEncodeFailed = 111, kCompressFailed = 112,
@@ -83,7 +101,14 @@ private:
     // Steps shared by every build: serial, JSON, compression, envelope, save, size check.
     Value build(Value body, const Value& content, const std::string& prefix, const std::string& pathURL,
                 const std::string& subFolder);
+    Value buildFile(Value body, const Value& content, const std::string& prefix, const std::string& pathURL,
+                    const std::string& subFolder, std::string& path);
 
+    // Step 12 / 14 of a successful build: upload a stateless file at once, or start the send
+    // step for ordinary files.
+    void afterBuild(const Value& body, const std::string& path, const std::string& pathURL);
+
+    std::shared_ptr<NSOperationQueue> networkerQueue_;
     mutable std::mutex buildMutex_;  // one build at a time; guards the build state below
     Value header_ = Value::mutableDictionary();
     std::array<uint8_t, 16> identityMD5_{}, entityMD5_{};

@@ -78,14 +78,17 @@ public:
     // A snapshot of the registered components (work queue, or tests after draining it).
     std::vector<std::shared_ptr<ZVLogDataProtocol>> components() const;
 
-    // The handler of the common layer's event types 1 to 6, installed by the layer that
-    // builds envelopes; until then those events are accepted and do nothing.
+    // Tests only: while set, this function receives the common layer's event types 1 to 6
+    // instead of the built-in jobs (report, network idle, internal data, zero envelope,
+    // cache replay, zero key granted).
     using CommonEventHandler = std::function<void(ZVWorkDispatch& dispatcher, const ZVDispatchEvent& event,
                                                   const std::shared_ptr<ZVLogDataProtocol>& component)>;
     static void setCommonEventHandler(CommonEventHandler handler);
 
 private:
     void run(const std::shared_ptr<ZVDispatchEvent>& event, const std::shared_ptr<ZVLogDataProtocol>& component);
+    // The built-in jobs of types 1 to 6 (ZVWorkDispatchCommonEvents.cpp).
+    void runCommonEvent(const ZVDispatchEvent& event, const std::shared_ptr<ZVLogDataProtocol>& component);
     dispatch_queue_t queue_;
     std::mutex submitMutex_;
     std::vector<std::shared_ptr<ZVLogDataProtocol>> components_;  // work queue only
