@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include <analytics_common/ZVBuildPayload.h>
 #include <analytics_common/ZVConfigureCache.h>
 #include <analytics_common/ZVThriftCodec.h>
@@ -79,6 +81,18 @@ inline void storeImprint(const std::map<std::string, std::string>& values) {
 // Waits until every event sent so far ran on the work queue.
 inline void drainWorkQueue() { dispatch_sync(ZVWorkDispatch::getWorkQueue(), [] {}); }
 
+// After the last test the common work events do nothing, and the ones already queued have
+// run: work that reachability or an upload sends late must not meet the program's statics
+// while they are being destroyed.
+class QuietWorkQueueAtExit : public ::testing::Environment {
+public:
+    void TearDown() override {
+        ZVWorkDispatch::setCommonEventHandler([](ZVWorkDispatch&, const ZVDispatchEvent&, const auto&) {});
+        drainWorkQueue();
+    }
+};
+inline const bool quietExitRegistered = (::testing::AddGlobalTestEnvironment(new QuietWorkQueueAtExit), true);
+
 }  // namespace zvtest
 
 // The recording log manager: answers every level as valid and keeps each line.
@@ -86,12 +100,13 @@ class ZVCommonLogManager : public NSObject {
     NS_CLASS(ZVCommonLogManager, NSObject)
 public:
     static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
+        // Never destroyed: background work may still log while the program exits.
+        static auto* m = new std::mutex;
+        return *m;
     }
     static std::vector<zvtest::LogLine>& lines() {
-        static std::vector<zvtest::LogLine> l;
-        return l;
+        static auto* l = new std::vector<zvtest::LogLine>;
+        return *l;
     }
     static std::vector<zvtest::LogLine> take() {
         std::lock_guard lock(mutex());

@@ -34,8 +34,8 @@ struct Calls {
     }
 };
 inline Calls& calls() {
-    static Calls c;
-    return c;
+    static auto* c = new Calls;  // never destroyed (see above)
+    return *c;
 }
 }  // namespace zvtest
 
@@ -43,8 +43,9 @@ class ZuzOzevoInternal : public NSObject, public ZVLogDataProtocol {
     NS_CLASS(ZuzOzevoInternal, NSObject)
 public:
     static std::shared_ptr<ZuzOzevoInternal> shared() {
-        static const auto e = std::make_shared<ZuzOzevoInternal>();
-        return e;
+        // Never destroyed: work still queued at exit may ask for it.
+        static const auto* e = new std::shared_ptr<ZuzOzevoInternal>(std::make_shared<ZuzOzevoInternal>());
+        return *e;
     }
     std::atomic<int> backstate{0};
     std::mutex mutex;

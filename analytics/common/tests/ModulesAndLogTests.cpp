@@ -25,8 +25,9 @@ class ZuzOzevoInternal : public NSObject, public ZVLogDataProtocol {
     NS_CLASS(ZuzOzevoInternal, NSObject)
 public:
     static std::shared_ptr<ZuzOzevoInternal> shared() {
-        static const auto engine = std::make_shared<ZuzOzevoInternal>();
-        return engine;
+        // Never destroyed: work still queued at exit may ask for it.
+        static const auto* engine = new std::shared_ptr<ZuzOzevoInternal>(std::make_shared<ZuzOzevoInternal>());
+        return *engine;
     }
     void workEvent(const std::shared_ptr<ZVDispatchEvent>& event) override {
         events.push_back({event->eEventType, event->object});

@@ -26,8 +26,9 @@ class ZuzOzevoSession : public NSObject {
     NS_CLASS(ZuzOzevoSession, NSObject)
 public:
     static std::shared_ptr<ZuzOzevoSession> shared() {
-        static const auto s = std::make_shared<ZuzOzevoSession>();
-        return s;
+        // Never destroyed: work still queued at exit may ask for it.
+        static const auto* s = new std::shared_ptr<ZuzOzevoSession>(std::make_shared<ZuzOzevoSession>());
+        return *s;
     }
     std::atomic<bool> inBackground{false};
 };

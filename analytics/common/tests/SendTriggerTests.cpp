@@ -24,8 +24,9 @@ class ZuzOzevoInternal : public NSObject {
     NS_CLASS(ZuzOzevoInternal, NSObject)
 public:
     static std::shared_ptr<ZuzOzevoInternal> shared() {
-        static const auto e = std::make_shared<ZuzOzevoInternal>();
-        return e;
+        // Never destroyed: work still queued at exit may ask for it.
+        static const auto* e = new std::shared_ptr<ZuzOzevoInternal>(std::make_shared<ZuzOzevoInternal>());
+        return *e;
     }
     std::atomic<int> backstate{0};
 };
