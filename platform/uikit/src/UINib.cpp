@@ -2,8 +2,6 @@
 
 #include "NibLoading.h"
 
-#include <platform_uikit/UITableView.h>
-#include <platform_uikit/UITableViewCell.h>
 
 #include <platform_runtime/NSException.h>
 
@@ -62,18 +60,4 @@ std::vector<Value> UINib::instantiateWithOwner(const std::shared_ptr<NSObject>& 
 std::vector<Value> loadNibNamed(const std::shared_ptr<NSBundle>& bundle, const std::string& name,
                                 const std::shared_ptr<NSObject>& owner, const Value& options) {
     return UINib::nibWithNibName(name, bundle)->instantiateWithOwner(owner, options);
-}
-
-void registerNib(UITableView& table, const UINibPtr& nib, const std::string& reuseIdentifier) {
-    table.registerCellFactory(reuseIdentifier, [nib](const std::string& identifier) -> UITableViewCellPtr {
-        auto objects = nib->instantiateWithOwner(nullptr);
-        auto cell = objects.size() == 1 ? objects[0].objectAs<UITableViewCell>() : nullptr;
-        if (!cell)
-            NSException::raise(NSInternalInconsistencyException,
-                               "invalid nib registered for identifier (" + identifier +
-                                   ") - nib must contain exactly one top level object which must be a "
-                                   "UITableViewCell instance");
-        cell->setReuseIdentifier(identifier);
-        return cell;
-    });
 }

@@ -137,6 +137,7 @@ TEST(Nib, CellWithTwoOutletsIsConnectedBeforeItAwakes) {
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->awakeCount, 1);
     EXPECT_TRUE(cell->outletsSetAtAwake);
+    EXPECT_EQ(cell->reuseIdentifier(), "fromNib");
     ASSERT_NE(cell->leftLable(), nullptr);
     ASSERT_NE(cell->rightLabel(), nullptr);
     // Subviews of a cell go into its content view; literals arrive typed.
@@ -398,14 +399,13 @@ TEST(Storyboard, StaticGroupedTableRowsAndOutletsBeforeViewDidLoad) {
 
 TEST(Nib, RegisteredNibMakesTheTablesCells) {
     auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 375, 600));
-    registerNib(*table, UINib::nibWithNibName("InfoTableViewCell", fixtures()), "infoCell");
+    table->registerNib(UINib::nibWithNibName("InfoTableViewCell", fixtures()), "infoCell");
     auto cell = std::dynamic_pointer_cast<NibTestCell>(table->dequeueReusableCellWithIdentifier("infoCell", {0, 0}));
     ASSERT_NE(cell, nullptr);
-    EXPECT_EQ(cell->reuseIdentifier(), "infoCell");
     EXPECT_TRUE(cell->outletsSetAtAwake);
 
     // A nib whose one top-level object is not a cell raises when a cell is made.
-    registerNib(*table, UINib::nibWithNibName("NoViewOutlet", fixtures()), "wrong");
+    table->registerNib(UINib::nibWithNibName("NoViewOutlet", fixtures()), "wrong");
     auto e = raised([&] { table->dequeueReusableCellWithIdentifier("wrong", {0, 0}); });
     EXPECT_EQ(e.name(), NSInternalInconsistencyException);
     EXPECT_NE(e.reason().find("invalid nib registered for identifier (wrong)"), std::string::npos) << e.reason();

@@ -92,9 +92,3 @@ std::vector<Value> loadNibNamed(const std::shared_ptr<NSBundle>& bundle, const s
 // The constraints a nib gave a view, as written (each a dictionary with its
 // items' ids replaced by the objects); empty for other views.
 std::vector<Value> UINibConstraints(const UIView& view);
-
-class UITableView;
-// -[UITableView registerNib:forCellReuseIdentifier:]: each new cell for the
-// identifier is the nib's one top-level object, a cell, given the identifier;
-// a nib of anything else raises NSInternalInconsistencyException when a cell is made.
-void registerNib(UITableView& table, const UINibPtr& nib, const std::string& reuseIdentifier);
