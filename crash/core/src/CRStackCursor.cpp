@@ -177,9 +177,18 @@ void crsc_initWithBacktrace(CRStackCursor* cursor, const uintptr_t* addresses, i
 __attribute__((noinline)) void crsc_initSelfThread(CRStackCursor* cursor, int skip) {
     ListWalk* w = new (cursor->context) ListWalk{};
     int n = backtrace(reinterpret_cast<void**>(w->own), CRSC_SELF_THREAD_MAX_ADDRESSES);
+    // The list starts in this function, or earlier when backtrace is interposed (a sanitizer
+    // runtime adds its own frame): the caller's entry is the one holding our return address.
+    const auto caller = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+    int callerIndex = 1;
+    for (int i = 0; i < n; ++i)
+        if (w->own[i] == caller) {
+            callerIndex = i;
+            break;
+        }
     w->addresses = w->own;
     w->count = n;
-    w->skip = skip + 1;
+    w->skip = skip + callerIndex;
     crsc_initCursor(cursor, resetListWalk, advanceListWalk);
 }
 

@@ -10,6 +10,8 @@
 #include <platform_net/NSURLError.h>
 #include <platform_net/NSURLSession.h>
 
+#include <vector>
+
 #include "ImageServer.h"
 
 namespace {
@@ -19,11 +21,17 @@ void drainMain() { EXPECT_TRUE(nkimage::drainMainQueue()); }
 
 class TaskBindingTest : public ::testing::Test {
 protected:
-    void TearDown() override { session->invalidateAndCancel(); }
+    void TearDown() override {
+        session->invalidateAndCancel();
+        // Held transfers end on the loading thread: wait for them, so none is cut off at exit.
+        for (auto& task : running)
+            EXPECT_TRUE(waitFor([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
+    }
     // A task held open by the server while the test looks at it.
     NSURLSessionDataTaskPtr runningTask(const std::string& name) {
         auto task = session->dataTaskWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.held(name))));
         task->resume();
+        running.push_back(task);
         return task;
     }
     NSURLSessionDataTaskPtr idleTask() {
@@ -35,6 +43,7 @@ protected:
     }
 
     nkimage::ImageServer server;
+    std::vector<NSURLSessionDataTaskPtr> running;
     NSURLSessionPtr session = NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::ephemeralSessionConfiguration());
 };
 

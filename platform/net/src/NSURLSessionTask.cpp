@@ -133,6 +133,7 @@ void NSURLSessionTask::suspendImplementation() {
 
 void NSURLSessionTask::cancel() {
     std::shared_ptr<URLTaskLoader> loader;
+    bool started = false;
     {
         auto now = state();
         StateTransition transition(*this, hasObservers() && now != NSURLSessionTaskStateCanceling &&
@@ -140,9 +141,16 @@ void NSURLSessionTask::cancel() {
         std::lock_guard lock(m_);
         if (state_ == NSURLSessionTaskStateCanceling || state_ == NSURLSessionTaskStateCompleted) return;
         state_ = NSURLSessionTaskStateCanceling;
+        started = loader_ != nullptr;
         loader = loaderLocked();
     }
-    if (loader) loader->cancel();
+    if (!loader) return;
+    // A task never resumed has nothing on the loading thread: it completes here, so a session
+    // invalidated right after making tasks lets them go at once.
+    if (started)
+        loader->cancel();
+    else
+        loader->cancelBeforeStart();
 }
 
 void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(std::optional<Data>)> completionHandler) {

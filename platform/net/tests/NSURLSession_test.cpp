@@ -335,6 +335,9 @@ TEST_F(SessionTest, CancellingATaskNeverResumedStillCompletesIt) {
         out->done = true;
     });
     task->cancel();
+    // Nothing of it was on the loading thread: it completes at once, its handler still on the
+    // delegate queue.
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     ASSERT_TRUE(spinMainRunLoopUntil([&] { return out->done.load(); }, 5));
     EXPECT_FALSE(out->data);
     EXPECT_EQ(out->error->code(), NSURLErrorCancelled);

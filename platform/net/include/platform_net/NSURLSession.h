@@ -13,7 +13,9 @@
 //                       by it: the loader's last step marks the task completed, which lets the
 //                       loader go, then lets the task drop its session and the session drop
 //                       the task. A task made and never resumed nor cancelled keeps its
-//                       session alive until the session is invalidated and cancelled.
+//                       session alive until the session is invalidated and cancelled;
+//                       cancelling a task never resumed completes it at once, on the
+//                       caller's thread (nothing of it is on the loading thread).
 //   session -> engine   The session owns its loading thread (one libcurl multi handle). The
 //                       thread runs detached; a loader is held by the engine only while its
 //                       transfer is in the multi handle or waits for an answer there.

@@ -99,6 +99,8 @@ void URLTaskLoader::cancel() {
     engine_->post([self] { self->finish(self->errorWithCode(NSURLErrorCancelled)); });
 }
 
+void URLTaskLoader::cancelBeforeStart() { finish(errorWithCode(NSURLErrorCancelled)); }
+
 void URLTaskLoader::cancelProducingResumeData(std::function<void(std::optional<std::vector<uint8_t>>)> handler) {
     auto self = shared_from_this();
     engine_->post([self, handler = std::move(handler)]() mutable {
@@ -648,7 +650,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     if (finished_.exchange(true)) return;
     auto self = shared_from_this();
     releaseEasy();
-    engine_->unwatch(this);
+    if (started_) engine_->unwatch(this);  // an unstarted load ends on its caller's thread
     requestBody_.close();
     downloadSink_.close();
 

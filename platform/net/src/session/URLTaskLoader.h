@@ -37,6 +37,10 @@ public:
     void start();
     void setSuspended(bool suspended);
     void cancel();
+    // Ends a load that was never started, on the caller's thread: nothing of it is on the
+    // loading thread, so the task completes (-999) without waiting for it. The caller makes
+    // sure start() is never called afterwards (the task left its suspended state).
+    void cancelBeforeStart();
     // Cancels a download and answers its resume data (or nothing) on the delegate queue.
     void cancelProducingResumeData(std::function<void(std::optional<std::vector<uint8_t>>)> handler);
 
