@@ -4,6 +4,8 @@
 #include <platform_foundation/Sandbox.h>
 #include <platform_net/NSHTTPURLResponse.h>
 
+#include "cache/URLCacheDiskWriter.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -41,10 +43,13 @@ NSURLCache::NSURLCache(uint64_t memoryCapacity, uint64_t diskCapacity, std::opti
         std::string p = *diskPath;
         if (p.front() != '/') p = NSSandbox::cachesDirectory() + "/" + p;
         diskPath_ = p;
+        writer_ = std::make_unique<URLCacheDiskWriter>(p);
         std::lock_guard lock(m_);
         scanDiskLocked();
     }
 }
+
+NSURLCache::~NSURLCache() = default;
 
 NSURLCachePtr NSURLCache::create(uint64_t memoryCapacity, uint64_t diskCapacity, std::optional<std::string> diskPath) {
     return std::make_shared<NSURLCache>(memoryCapacity, diskCapacity, std::move(diskPath));
@@ -104,7 +109,7 @@ void NSURLCache::storeCachedResponse(const NSCachedURLResponsePtr& entry, const 
         trimMemoryLocked();
     }
     if (diskPath_ && entry->storagePolicy() == NSURLCacheStorageAllowed && cost * 20 <= diskCapacity_) {
-        writeDiskLocked(key, *entry);
+        writeDiskLocked(key, entry);
         trimDiskLocked();
     }
 }
@@ -118,11 +123,17 @@ void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request) {
         memoryOrder_.remove(key);
     }
     if (auto it = disk_.find(key); diskPath_ && it != disk_.end()) {
-        std::error_code ec;
-        fs::remove(fileFor(key), ec);
+        removeDiskFileLocked(key);
         diskUsage_ -= it->second.first;
         disk_.erase(it);
     }
+}
+
+void NSURLCache::removeDiskFileLocked(const std::string& key) {
+    const std::string path = fileFor(key);
+    writer_->drop(path);  // first: a write under way ends before the file goes
+    std::error_code ec;
+    fs::remove(path, ec);
 }
 
 void NSURLCache::removeAllCachedResponses() {
@@ -131,6 +142,7 @@ void NSURLCache::removeAllCachedResponses() {
     memoryOrder_.clear();
     memoryUsage_ = 0;
     if (diskPath_) {
+        writer_->dropAll();
         std::error_code ec;
         for (auto& [key, info] : disk_) fs::remove(fileFor(key), ec);
     }
@@ -180,19 +192,18 @@ void NSURLCache::trimDiskLocked() {
         auto oldest = disk_.begin();
         for (auto it = disk_.begin(); it != disk_.end(); ++it)
             if (it->second.second < oldest->second.second) oldest = it;
-        std::error_code ec;
-        fs::remove(fileFor(oldest->first), ec);
+        removeDiskFileLocked(oldest->first);
         diskUsage_ -= oldest->second.first;
         disk_.erase(oldest);
     }
 }
 
 // A disk entry is one file: a line of JSON metadata, then the body bytes.
-void NSURLCache::writeDiskLocked(const std::string& key, const NSCachedURLResponse& entry) {
+void NSURLCache::writeDiskLocked(const std::string& key, const NSCachedURLResponsePtr& entry) {
     Value meta = Value::mutableDictionary();
     meta.setObject(key, "key");
-    meta.setObject(entry.storedDate().timeIntervalSinceReferenceDate(), "stored");
-    auto& response = entry.response();
+    meta.setObject(entry->storedDate().timeIntervalSinceReferenceDate(), "stored");
+    auto& response = entry->response();
     if (response) {
         meta.setObject(response->URL() ? response->URL()->absoluteString() : key, "url");
         meta.setObject(response->expectedContentLength(), "length");
@@ -207,30 +218,17 @@ void NSURLCache::writeDiskLocked(const std::string& key, const NSCachedURLRespon
         }
     }
     std::string json = NSJSONSerialization::stringWithJSONObject(meta);
-    std::error_code ec;
-    fs::create_directories(*diskPath_, ec);
-    std::string path = fileFor(key);
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return;
-        out << json << '\n';
-        out.write(reinterpret_cast<const char*>(entry.data().data()), static_cast<std::streamsize>(entry.data().size()));
-        if (!out) {
-            fs::remove(tmp, ec);
-            return;
-        }
-    }
-    fs::rename(tmp, path, ec);
-    if (ec) return;
-    uint64_t size = json.size() + 1 + entry.data().size();
+    const uint64_t size = json.size() + 1 + entry->data().size();
+    writer_->write(fileFor(key), std::move(json), entry);
     if (auto it = disk_.find(key); it != disk_.end()) diskUsage_ -= it->second.first;
-    disk_[key] = {size, entry.storedDate().timeIntervalSinceReferenceDate()};
+    disk_[key] = {size, entry->storedDate().timeIntervalSinceReferenceDate()};
     diskUsage_ += size;
 }
 
 NSCachedURLResponsePtr NSURLCache::readDiskLocked(const std::string& key) {
-    std::ifstream in(fileFor(key), std::ios::binary);
+    const std::string path = fileFor(key);
+    if (auto waiting = writer_->pending(path)) return waiting;
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     if (!in || !std::getline(in, line)) return nullptr;
     Value meta = NSJSONSerialization::JSONObjectWithData(line);

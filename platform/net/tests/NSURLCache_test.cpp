@@ -77,4 +77,48 @@ TEST(NSURLCache, DiskEntriesOutliveTheCacheObjectUnlessMemoryOnly) {
     EXPECT_EQ(NSURLCache::create(0, 1 << 20, dir.path)->cachedResponseForRequest(*request("http://h/kept")), nullptr);
 }
 
+// Disk files are written behind the caller: whatever order stores and removals come in, the
+// cache answers at once what it was last told, and a reopened cache finds the same.
+TEST(NSURLCache, DiskWritesBehindTheCallerKeepTheLastWord) {
+    struct Case {
+        const char* what;
+        int stores;       // of the same URL, body sizes 1..stores
+        bool removeAfter;  // then removed
+        bool removeAll;    // then everything removed
+    } cases[] = {
+        {"stored once", 1, false, false},
+        {"stored again and again before a write: the newest is kept", 60, false, false},
+        {"removed right after being stored: never comes back", 1, true, false},
+        {"stored often, then removed", 60, true, false},
+        {"everything removed right after", 60, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string u = "http://h/polled";
+        {
+            auto cache = NSURLCache::create(0, 1 << 20, dir.path);  // nothing in memory: disk only
+            for (int i = 1; i <= c.stores; ++i) {
+                cache->storeCachedResponse(entry(u, static_cast<size_t>(i)), *request(u));
+                auto found = cache->cachedResponseForRequest(*request(u));
+                ASSERT_NE(found, nullptr);
+                EXPECT_EQ(found->data().size(), static_cast<size_t>(i));
+            }
+            if (c.removeAfter) cache->removeCachedResponseForRequest(*request(u));
+            if (c.removeAll) cache->removeAllCachedResponses();
+        }
+        const bool gone = c.removeAfter || c.removeAll;
+        auto found = NSURLCache::create(0, 1 << 20, dir.path)->cachedResponseForRequest(*request(u));
+        if (gone) {
+            EXPECT_EQ(found, nullptr);
+            std::size_t files = 0;
+            for (auto& item : fs::directory_iterator(dir.path)) files += item.is_regular_file();
+            EXPECT_EQ(files, 0u);
+        } else {
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ(found->data(), std::vector<uint8_t>(static_cast<size_t>(c.stores), 'a'));
+        }
+    }
+}
+
 }  // namespace

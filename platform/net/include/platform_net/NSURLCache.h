@@ -1,6 +1,8 @@
 #pragma once
 // Keeps responses of earlier requests in memory and on disk, within capacities, so a later
-// request for the same URL can be answered without the network.
+// request for the same URL can be answered without the network. Disk files are written
+// behind the caller on a background queue (an entry is found at once all the same); the
+// cache object writes what is still pending when it goes. Thread-safe.
 
 #include <platform_net/NSCachedURLResponse.h>
 #include <platform_net/NSURLRequest.h>
@@ -14,6 +16,7 @@
 #include <string>
 
 class NSURLCache;
+class URLCacheDiskWriter;
 using NSURLCachePtr = std::shared_ptr<NSURLCache>;
 
 class NSURLCache : public NSObject {
@@ -22,6 +25,7 @@ public:
     // a zero disk capacity keeps entries in memory only.
     NSURLCache(uint64_t memoryCapacity, uint64_t diskCapacity, std::optional<std::string> diskPath);
     static NSURLCachePtr create(uint64_t memoryCapacity, uint64_t diskCapacity, std::optional<std::string> diskPath);
+    ~NSURLCache() override;
 
     // The process's cache (4 MB in memory, 20 MB on disk under the caches folder) unless set.
     static NSURLCachePtr sharedURLCache();
@@ -56,7 +60,8 @@ private:
     void trimMemoryLocked();
     void trimDiskLocked();
     NSCachedURLResponsePtr readDiskLocked(const std::string& key);
-    void writeDiskLocked(const std::string& key, const NSCachedURLResponse& entry);
+    void writeDiskLocked(const std::string& key, const NSCachedURLResponsePtr& entry);
+    void removeDiskFileLocked(const std::string& key);
     void scanDiskLocked();
 
     mutable std::mutex m_;
@@ -70,4 +75,5 @@ private:
     // Disk entries by key: size and store time, oldest evicted first.
     std::map<std::string, std::pair<uint64_t, double>> disk_;
     uint64_t diskUsage_ = 0;
+    std::unique_ptr<URLCacheDiskWriter> writer_;  // with a disk path only
 };
