@@ -6,6 +6,8 @@
 #include <platform_foundation/NSNotificationCenter.h>
 #include <platform_net/NSURLError.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kFractionCompleted[] = "fractionCompleted";
@@ -83,10 +85,15 @@ void NKURLSessionManagerTaskDelegateCore::observeValueForKeyPath(const std::stri
 
 void NKURLSessionManagerTaskDelegateCore::dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& task,
                                                              const std::vector<uint8_t>& data) {
-    downloadProgress_->setTotalUnitCount(task->countOfBytesExpectedToReceive());
+    const int64_t expected = task->countOfBytesExpectedToReceive();
+    downloadProgress_->setTotalUnitCount(expected);
     downloadProgress_->setCompletedUnitCount(task->countOfBytesReceived());
     std::lock_guard lock(mutex_);
-    if (mutableData_) mutableData_->insert(mutableData_->end(), data.begin(), data.end());
+    if (!mutableData_) return;
+    // Room for the announced length at once (bounded, as the length is the server's word).
+    constexpr int64_t kMostReservedAhead = 64 << 20;
+    if (mutableData_->empty() && expected > 0) mutableData_->reserve(static_cast<size_t>(std::min(expected, kMostReservedAhead)));
+    mutableData_->insert(mutableData_->end(), data.begin(), data.end());
 }
 
 void NKURLSessionManagerTaskDelegateCore::taskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,
@@ -149,12 +156,14 @@ void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSe
         (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseSerializerKey)] = Value(object);
     }
 
-    std::shared_ptr<Data> data;
+    // The body moves into one shared value: the notification carries it and the serializer
+    // reads the same bytes, so a large body is never copied.
+    Value body;
     NSURLPtr fileURL;
     {
         std::lock_guard lock(mutex_);
         if (mutableData_) {
-            data = std::make_shared<Data>(std::move(*mutableData_));
+            body = Value(std::move(*mutableData_));
             mutableData_.reset();
         }
         if (sessionTaskMetrics_) (*userInfo)[Value(NKNetworkingTaskDidCompleteSessionTaskMetrics)] = Value(sessionTaskMetrics_);
@@ -162,8 +171,8 @@ void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSe
     }
     if (fileURL) {
         (*userInfo)[Value(NKNetworkingTaskDidCompleteAssetPathKey)] = Value(fileURL);
-    } else if (data) {
-        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseDataKey)] = Value(*data);
+    } else if (body.isData()) {
+        (*userInfo)[Value(NKNetworkingTaskDidCompleteResponseDataKey)] = body;
     }
 
     auto self = std::static_pointer_cast<NKURLSessionManagerTaskDelegateCore>(shared_from_this());
@@ -185,10 +194,11 @@ void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSe
         return;
     }
 
-    dispatch_async(familyProcessingQueue(), [self, task, handler, serializer, data, fileURL, userInfo, targets] {
+    dispatch_async(familyProcessingQueue(), [self, task, handler, serializer, body, fileURL, userInfo, targets] {
         NSErrorPtr serializationError;
         Value responseObject;
-        if (serializer) responseObject = serializer->responseObjectForResponse(task->response(), data.get(), &serializationError);
+        const Data* data = body.isData() ? &body.asData() : nullptr;
+        if (serializer) responseObject = serializer->responseObjectForResponse(task->response(), data, &serializationError);
         if (fileURL) responseObject = Value(fileURL);
         if (!responseObject.isNull()) (*userInfo)[Value(NKNetworkingTaskDidCompleteSerializedResponseKey)] = responseObject;
         if (serializationError) (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(serializationError);
