@@ -363,8 +363,10 @@ TEST(DispatchQueue, AfterRunsBlocksByDeadlineAndNeverEarly) {
     std::mutex m;
     std::vector<int> order;
     std::atomic<int> early{0};
+    // Deadlines from one instant, so a slow loop here cannot reorder them.
+    const auto start = dispatch_time(DISPATCH_TIME_NOW, 0);
     for (int delay : {60, 20, 40, 0}) {
-        auto deadline = dispatch_time(DISPATCH_TIME_NOW, delay * int64_t(NSEC_PER_MSEC));
+        auto deadline = dispatch_time(start, delay * int64_t(NSEC_PER_MSEC));
         dispatch_after(deadline, q, [&, delay, deadline] {
             if (dispatch_time(DISPATCH_TIME_NOW, 0) < deadline) ++early;
             std::lock_guard lock(m);

@@ -21,13 +21,8 @@ void SerialDelivery::enqueueHead(const std::shared_ptr<Chain>& chain) {
 }
 
 void SerialDelivery::runHead(const std::shared_ptr<Chain>& chain) {
-    std::function<void()> block;
-    {
-        std::lock_guard lock(chain->m);
-        block = std::move(chain->pending.front());
-        chain->pending.pop_front();
-    }
-    // The next block goes on the queue even when this one throws.
+    // The next operation goes on the queue even when a block throws; blocks not yet run stay
+    // in the chain.
     struct Next {
         const std::shared_ptr<Chain>& chain;
         ~Next() {
@@ -41,5 +36,18 @@ void SerialDelivery::runHead(const std::shared_ptr<Chain>& chain) {
             enqueueHead(chain);
         }
     } next{chain};
-    if (block) block();
+    // Bounded, so other work on the queue still gets its turn behind a busy session.
+    constexpr int kMostBlocksPerOperation = 16;
+    for (int n = 0; n < kMostBlocksPerOperation; ++n) {
+        // A queue suspended by a block starts nothing more, this chain's next block included.
+        if (n > 0 && chain->queue->isSuspended()) return;
+        std::function<void()> block;
+        {
+            std::lock_guard lock(chain->m);
+            if (chain->pending.empty()) return;
+            block = std::move(chain->pending.front());
+            chain->pending.pop_front();
+        }
+        if (block) block();
+    }
 }

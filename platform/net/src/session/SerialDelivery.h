@@ -1,9 +1,10 @@
 #pragma once
 // Runs posted blocks on an operation queue one at a time, in the order they were posted,
-// whatever the queue's width: only the block at the head of the chain is ever on the
-// queue, and it puts the next one there before it finishes (so the queue never looks idle
-// while blocks wait). Each block runs as an operation of its own, so currentQueue() is the
-// queue inside it and the queue's other work interleaves between blocks.
+// whatever the queue's width: only one operation of the chain is ever on the queue, and it
+// puts the next one there before it finishes (so the queue never looks idle while blocks
+// wait). An operation runs the blocks that are waiting when it runs, up to a few, so a busy
+// session pays one queue hop for several events; currentQueue() is the queue inside each
+// block, and the queue's other work interleaves between operations.
 //
 // Thread and lifetime: post() may be called from any thread. Queued blocks hold the chain,
 // so they run even after the owner let the SerialDelivery go.
