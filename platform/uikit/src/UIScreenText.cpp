@@ -323,6 +323,13 @@ private:
         CGPoint centre = CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame));
         long centreCol = cellOf(centre.x, kCellWidth), centreRow = cellOf(centre.y, kCellHeight);
         if (auto* label = dynamic_cast<UILabel*>(&view)) return printLabel(*label, clip, control);
+        if (isKind(view, "_UIBarBackgroundShadowView")) {
+            Area area = touchedArea(frame).intersect(clip);
+            if (area.empty() || !area.rows.contains(centreRow)) return;
+            for (long c = area.cols.first; c <= area.cols.last; ++c) put(c, centreRow, "-", false, clip);
+            elements_.push_back(element(UIScreenElementKind::Shadow, view, frame, "-"));
+            return;
+        }
         if (auto* image = dynamic_cast<UIImageView*>(&view)) {
             auto shown = image->displayedImage();
             if (!shown) return;
@@ -399,13 +406,6 @@ private:
             elements_.push_back(element(UIScreenElementKind::Panel, view, frame, ""));
             return;
         }
-        if (isKind(view, "_UIBarBackgroundShadowView")) {
-            Area area = touchedArea(frame).intersect(clip);
-            if (area.empty() || !area.rows.contains(centreRow)) return;
-            for (long c = area.cols.first; c <= area.cols.last; ++c) put(c, centreRow, "-", false, clip);
-            elements_.push_back(element(UIScreenElementKind::Shadow, view, frame, "-"));
-            return;
-        }
         auto background = view.backgroundColor();
         CGSize size = view.bounds().size;
         if (background && background->alpha() > 0.01 && size.width > 0 && size.height > 0 && size.width <= 20 &&
@@ -447,7 +447,7 @@ private:
             if (!area.rows.contains(row)) continue;
             std::string printed;
             if (bracket) {
-                put(col - 1, row, "[", false, area);
+                put(col - 1, row, "[", false, clip);
                 printed += "[";
             }
             for (const auto& g : line.glyphs) {
@@ -481,7 +481,7 @@ private:
             }
             while (!printed.empty() && printed.back() == ' ') printed.pop_back();
             if (bracket) {
-                put(col, row, "]", false, area);
+                put(col, row, "]", false, clip);
                 printed += "]";
             }
             printedAll += (printedAll.empty() ? "" : "\n") + printed;

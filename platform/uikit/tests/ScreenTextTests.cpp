@@ -9,6 +9,9 @@
 #include <platform_uikit/UILabel.h>
 #include <platform_uikit/UIProgressView.h>
 #include <platform_uikit/UIScreen.h>
+#include <platform_uikit/UITabBarController.h>
+#include <platform_uikit/UITableViewController.h>
+#include <platform_uikit/UITouchInjection.h>
 #include <platform_uikit/UIVisualEffectView.h>
 #include <platform_uikit/UIWindow.h>
 #include <platform_uikit/WKWebView.h>
@@ -21,6 +24,24 @@
 #include <limits>
 
 namespace {
+
+// A list of "Row 0", "Row 1", ... in default cells.
+class RowsController : public UITableViewController {
+    NS_CLASS(RowsController, UITableViewController)
+public:
+    int64_t count = 0;
+    void viewDidLoad() override {
+        UITableViewController::viewDidLoad();
+        tableView()->registerClass<UITableViewCell>("row");
+    }
+    int64_t numberOfSectionsInTableView(UITableView&) override { return 1; }
+    int64_t tableViewNumberOfRowsInSection(UITableView&, int64_t) override { return count; }
+    UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView& table, NSIndexPath path) override {
+        auto cell = table.dequeueReusableCellWithIdentifier("row", path);
+        cell->textLabel()->setText("Row " + std::to_string(path.row));
+        return cell;
+    }
+};
 
 // A shown window on the manual clock, and views placed on it.
 class ScreenText : public ::testing::Test {
@@ -49,6 +70,15 @@ protected:
         auto l = add(std::make_shared<UILabel>(), frame, parent);
         l->setText(text);
         return l;
+    }
+    // A named square image with pixels.
+    static UIImagePtr bitmap(const std::string& name, int side) {
+        std::vector<uint8_t> rgba(static_cast<std::size_t>(side * side * 4), 255);
+        auto image = UIImage::imageWithCGImage(
+            std::make_shared<CGImage>(side, side, 8, kCGColorSpaceModelRGB, kCGImageAlphaLast, rgba), 1,
+            UIImageOrientationUp);
+        image->setName(name);
+        return image;
     }
     static UIImagePtr named(const std::string& name) {
         auto image = std::make_shared<UIImage>();
@@ -230,6 +260,83 @@ TEST_F(ScreenText, ElementsSayWhatCanBeTapped) {
     int opens = 0;
     for (const auto& e : screen.elements) opens += e.text == "Open";
     EXPECT_EQ(opens, 1);
+}
+
+TEST_F(ScreenText, TableUnderThreeTabsWithABadgeAndADot) {
+    auto list = std::make_shared<RowsController>();
+    list->count = 1000;
+    list->setTabBarItem(std::make_shared<UITabBarItem>("Devices", bitmap("dev", 30), 0));
+    auto history = std::make_shared<UIViewController>();
+    history->setTabBarItem(std::make_shared<UITabBarItem>("History", bitmap("his", 30), 1));
+    history->tabBarItem()->setBadgeValue("99+");
+    auto settings = std::make_shared<UIViewController>();
+    settings->setTabBarItem(std::make_shared<UITabBarItem>("Settings", bitmap("set", 30), 2));
+    settings->tabBarItem()->setBadgeValue("");
+    auto tabs = std::make_shared<UITabBarController>();
+    tabs->setViewControllers({list, history, settings});
+    tabs->tabBar()->setBackgroundColor(UIColor::whiteColor());  // opaque, as the app's bars are
+    window->setRootViewController(tabs);
+
+    // Rows of 44 points take two grid rows; the bar (opaque) blanks what it covers, draws its
+    // hairline, the badge and the dot, and the titles, which share the image row's line and win.
+    auto screen = UIScreenTextCapture();
+    EXPECT_EQ(screen.text(), R"(
+   Row 0
+
+   Row 1
+
+   Row 2
+
+   Row 3
+
+   Row 4
+
+   Row 5
+
+   Row 6
+
+   Row 7
+
+   Row 8
+
+   Row 9
+
+   Row 10
+
+   Row 11
+
+   Row 12
+
+   Row 13
+
+   Row 14
+
+   Row 15
+
+---------------------------------------99+    ------------------ • --------
+       [Devices]                 History                 Settings
+
+)");
+    struct Case {
+        const char* text;
+        bool selected;
+    } tabCases[] = {{"[Devices]", true}, {"History 99+", false}, {"Settings", false}};
+    for (const auto& c : tabCases) {
+        SCOPED_TRACE(c.text);
+        const UIScreenElement* e = screen.elementWithText(c.text);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->kind, UIScreenElementKind::Tab);
+        EXPECT_EQ(e->selected, c.selected);
+        EXPECT_TRUE(e->tappable);
+    }
+    const UIScreenElement* row = screen.elementWithText("Row 3");
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->tappable);  // a touch there selects the cell
+
+    // A tap on a tab's centre switches; the next screen says so.
+    UITouchInjection::tap(screen.elementWithText("History")->center(), window.get());
+    EXPECT_EQ(tabs->selectedIndex(), 1);
+    EXPECT_EQ(UIScreenTextCapture().lines[34], "        Devices                 [History]                Settings");
 }
 
 }  // namespace
