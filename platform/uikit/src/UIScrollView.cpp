@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 NS_CLASS_LOAD(UIScrollView) {
     // The adjusted inset and its behaviour arrived with 11.
@@ -91,6 +92,7 @@ void UIScrollView::setContentSize(CGSize size) {
 void UIScrollView::setContentInset(UIEdgeInsets inset) {
     if (inset == contentInset_) return;
     announce("contentInset", [&] { contentInset_ = inset; });
+    refreshAdjustedInset(false);
     setNeedsLayout();
 }
 
@@ -98,6 +100,34 @@ void UIScrollView::setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdj
     if (behavior == adjustment_) return;
     adjustment_ = behavior;
     setNeedsLayout();
+}
+
+void UIScrollView::refreshAdjustedInset(bool followEdge) {
+    UIEdgeInsets now = adjustedContentInset();
+    if (now == lastAdjusted_) return;
+    UIEdgeInsets old = std::exchange(lastAdjusted_, now);
+    if (followEdge && !tracking_ && !dragging_ && motion_ == Motion::None) {
+        CGPoint offset = contentOffset();
+        if (offset.y == -old.top) offset.y = -now.top;
+        if (offset.x == -old.left) offset.x = -now.left;
+        applyContentOffset(offset);
+    }
+    if (UIKitIsAvailable(11)) adjustedContentInsetDidChange();
+}
+
+void UIScrollView::layoutSubviews() {
+    UIView::layoutSubviews();
+    refreshAdjustedInset(true);
+}
+
+void UIScrollView::didMoveToWindow() {
+    UIView::didMoveToWindow();
+    refreshAdjustedInset(true);
+}
+
+void UIScrollView::safeAreaInsetsDidChange() {
+    UIView::safeAreaInsetsDidChange();
+    refreshAdjustedInset(true);
 }
 
 bool UIScrollView::scrollsVertically() const {

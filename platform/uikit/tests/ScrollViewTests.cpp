@@ -23,13 +23,17 @@ struct Seen {
 
 struct OffsetObserver : NSObject {
     std::vector<Seen> seen;
+    std::vector<std::pair<double, double>> oldNew;  // y before and after each change
     std::vector<int64_t> panStates;
-    void observeValueForKeyPath(const std::string& keyPath, NSObject* object, const Value&, void*) override {
+    void observeValueForKeyPath(const std::string& keyPath, NSObject* object, const Value& change, void*) override {
         if (keyPath == "state") {
             panStates.push_back(object->valueForKey("state").integerValue());
             return;
         }
         auto& scroll = static_cast<UIScrollView&>(*object);
+        if (keyPath == "contentOffset")
+            oldNew.emplace_back(change.objectForKey(Value(NSKeyValueChangeOldKey)).CGPointValue().y,
+                                change.objectForKey(Value(NSKeyValueChangeNewKey)).CGPointValue().y);
         seen.push_back({scroll.contentOffset().y, scroll.isDragging(), scroll.isDecelerating()});
     }
 };
@@ -104,6 +108,9 @@ TEST_F(ScrollTest, DragPastTheTopFollowsTheFingerThenBouncesBackInSixtyHertzStep
     EXPECT_EQ(observer->panStates,
               (std::vector<int64_t>{UIGestureRecognizerStateBegan, 2, 2, 2, 2, 2, 2, 2, 2,
                                     UIGestureRecognizerStateEnded, UIGestureRecognizerStatePossible}));
+    // The change carries the offsets before and after, as the refresh controls read them.
+    EXPECT_EQ(observer->oldNew.front(), (std::pair<double, double>{0, -10}));
+    EXPECT_EQ(observer->oldNew.back(), (std::pair<double, double>{-70, -80}));
     EXPECT_FALSE(scroll->isDragging());
     EXPECT_TRUE(scroll->isDecelerating());
     EXPECT_EQ(delegate->calls, (std::vector<std::string>{"willBeginDragging", "willEndDragging 0", "didEndDragging 1",
@@ -235,6 +242,29 @@ TEST_F(ScrollTest, ContentSizeAndInsetAreObservable) {
     EXPECT_EQ(sizes->seen.size(), 1u);
     scroll->removeObserver(*sizes, "contentSize");
     EXPECT_EQ(scroll->valueForKey("contentSize").CGSizeValue(), CGSizeMake(375, 3000));
+}
+
+TEST(ScrollInsets, ContentRestingAtTheTopFollowsTheSafeArea) {
+    ManualClock::Scope clock;
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 375, 812));
+    window->makeKeyAndVisible();
+    double top = window->safeAreaInsets().top;
+    ASSERT_GT(top, 0);
+    auto scroll = std::make_shared<UIScrollView>(window->bounds());
+    scroll->setContentSize(CGSizeMake(375, 3000));
+    window->addSubview(scroll);
+    // Moving under the status bar: the content starts below it.
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, -top);
+    // A content inset change (a refresh header showing) moves nothing by itself.
+    scroll->setContentInset(UIEdgeInsetsMake(54, 0, 0, 0));
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, -top);
+    EXPECT_DOUBLE_EQ(scroll->adjustedContentInset().top, 54 + top);
+    // Content scrolled away stays where it is when the adjustment changes.
+    scroll->setContentOffset(CGPointMake(0, 500));
+    scroll->setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentNever);
+    scroll->layoutIfNeeded();
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 500);
+    window->setHidden(true);
 }
 
 TEST(ScrollInsets, AdjustedInsetAddsTheSafeAreaOnTheScrollingAxis) {

@@ -65,6 +65,10 @@ public:
     // The content inset plus what the system adds for the safe area (11+;
     // before, the content inset).
     UIEdgeInsets adjustedContentInset() const;
+    // Called (11+) when the adjusted inset changed. A change of the safe area
+    // (or of what the behaviour adjusts) keeps content that rested at its top
+    // or leading edge at the new edge; a content-inset change moves nothing.
+    virtual void adjustedContentInsetDidChange() {}
     UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
     void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior behavior);
     // The range of offsets the content rests in (minimum ≤ maximum on each axis).
@@ -106,6 +110,10 @@ public:
     bool scrollsVertically() const;
     bool scrollsHorizontally() const;
 
+    void layoutSubviews() override;
+    void didMoveToWindow() override;
+    void safeAreaInsetsDidChange() override;
+
     // Key-value coding sets the offset as setContentOffset(offset) does.
     void setContentOffsetByKey(CGPoint offset) { setContentOffset(offset); }
     NS_PROPERTY_ACCESSORS(CGPoint, contentOffset, "N", contentOffset, setContentOffsetByKey)
@@ -135,9 +143,11 @@ private:
     void startMotion(Motion motion, CGPoint target);
     void motionStep();
     void stopMotion();
+    void refreshAdjustedInset(bool followEdge);
 
     CGSize contentSize_{};
     UIEdgeInsets contentInset_{};
+    UIEdgeInsets lastAdjusted_{};
     UIScrollViewContentInsetAdjustmentBehavior adjustment_ = UIScrollViewContentInsetAdjustmentAutomatic;
     std::weak_ptr<UIScrollViewDelegate> delegate_;
     std::shared_ptr<UIPanGestureRecognizer> pan_;
