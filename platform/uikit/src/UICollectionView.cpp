@@ -1,10 +1,12 @@
 #include <platform_uikit/UICollectionView.h>
 
 #include <platform_uikit/UIColor.h>
-#include <platform_uikit/UINib.h>
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_runtime/NSException.h>
+
+#include "CellReusePool.h"
+#include "IndexPathUpdates.h"
 
 #include <algorithm>
 
@@ -31,7 +33,8 @@ void UICollectionViewCell::layoutSubviews() { contentView()->setFrame(bounds());
 
 UICollectionView::UICollectionView() : UICollectionView(CGRectZero, std::make_shared<UICollectionViewFlowLayout>()) {}
 
-UICollectionView::UICollectionView(CGRect frame, std::shared_ptr<UICollectionViewLayout> layout) : UIScrollView(frame) {
+UICollectionView::UICollectionView(CGRect frame, std::shared_ptr<UICollectionViewLayout> layout)
+    : UIScrollView(frame), cells_(std::make_unique<uikit_detail::CellReusePool<UICollectionViewCell>>()) {
     setBackgroundColor(UIColor::blackColor());
     setCollectionViewLayout(std::move(layout));
 }
@@ -99,53 +102,26 @@ int64_t UICollectionView::numberOfItemsInSection(int64_t section) const {
 // --- cells ---
 
 void UICollectionView::registerCellFactory(const std::string& reuseIdentifier, CellFactory factory) {
-    if (reuseIdentifier.empty())
-        NSException::raise(NSInvalidArgumentException, "-[UICollectionView registerCellFactory:]: empty reuse identifier");
-    if (factory)
-        factories_[reuseIdentifier] = std::move(factory);
-    else
-        factories_.erase(reuseIdentifier);
+    cells_->registerFactory(reuseIdentifier, std::move(factory), "UICollectionView");
 }
 
 void UICollectionView::registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier) {
-    if (!nib) return registerCellFactory(reuseIdentifier, nullptr);
-    registerCellFactory(reuseIdentifier, [nib](const std::string& id) {
-        auto objects = nib->instantiateWithOwner(nullptr);
-        auto cell = objects.size() == 1 ? objects[0].objectAs<UICollectionViewCell>() : nullptr;
-        if (!cell)
-            NSException::raise(NSInternalInconsistencyException,
-                               "invalid nib registered for identifier (" + id +
-                                   ") - nib must contain exactly one top level object which must be a "
-                                   "UICollectionViewCell instance");
-        return cell;
-    });
+    registerCellFactory(reuseIdentifier,
+                        uikit_detail::CellReusePool<UICollectionViewCell>::nibFactory(nib, "UICollectionViewCell"));
 }
 
 UICollectionViewCellPtr UICollectionView::dequeueReusableCellWithReuseIdentifier(const std::string& reuseIdentifier,
                                                                                  NSIndexPath) {
-    auto factory = factories_.find(reuseIdentifier);
-    if (factory == factories_.end())
+    if (!cells_->isRegistered(reuseIdentifier))
         NSException::raise(NSInternalInconsistencyException,
                            "could not dequeue a view of kind: UICollectionElementKindCell with identifier " +
                                reuseIdentifier +
                                " - must register a nib or a class for the identifier or connect a prototype cell "
                                "in a storyboard");
-    auto& pool = pools_[reuseIdentifier];
-    if (!pool.empty()) {
-        auto cell = std::move(pool.back());
-        pool.pop_back();
-        cell->prepareForReuse();
-        return cell;
-    }
-    auto cell = factory->second(reuseIdentifier);
-    if (cell) cell->setReuseIdentifier(reuseIdentifier);
-    return cell;
+    return cells_->dequeue(reuseIdentifier);
 }
 
-void UICollectionView::recycle(const UICollectionViewCellPtr& cell) {
-    cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty()) pools_[cell->reuseIdentifier()].push_back(cell);
-}
+void UICollectionView::recycle(const UICollectionViewCellPtr& cell) { cells_->recycle(cell); }
 
 void UICollectionView::recycleVisible() {
     for (auto& [path, cell] : visible_) recycle(cell);
@@ -299,22 +275,13 @@ void UICollectionView::performBatchUpdates(const std::function<void()>& updates,
                      std::to_string(before[s]) + "), plus or minus the number inserted or deleted (" +
                      std::to_string(inserted) + " inserted, " + std::to_string(deleted) + " deleted).");
         }
-        // Where an old item ends up: deletions first (old places), then insertions (new places).
         std::set<NSIndexPath> deletes, inserts, reloads;
         for (auto& item : items)
             (item.action == UICollectionUpdateActionInsert   ? inserts
              : item.action == UICollectionUpdateActionDelete ? deletes
                                                              : reloads)
                 .insert(item.indexPath);
-        auto moved = [&](NSIndexPath p) -> std::optional<NSIndexPath> {
-            if (deletes.count(p)) return std::nullopt;
-            int64_t row = p.row - std::count_if(deletes.begin(), deletes.end(), [&](const NSIndexPath& q) {
-                              return q.section == p.section && q.row < p.row;
-                          });
-            for (auto& q : inserts)
-                if (q.section == p.section && q.row <= row) ++row;
-            return NSIndexPath{p.section, row};
-        };
+        auto moved = [&](NSIndexPath p) { return uikit_detail::indexPathAfterUpdate(p, deletes, inserts); };
         std::map<NSIndexPath, UICollectionViewCellPtr> visible;
         for (auto& [path, cell] : visible_) {
             auto to = moved(path);

@@ -2,9 +2,11 @@
 
 #include <platform_uikit/UIColor.h>
 #include <platform_uikit/UIFont.h>
-#include <platform_uikit/UINib.h>
 
 #include <platform_runtime/NSException.h>
+
+#include "CellReusePool.h"
+#include "IndexPathUpdates.h"
 
 #include <algorithm>
 
@@ -26,7 +28,8 @@ void UITableViewHeaderFooterView::layoutSubviews() {
 
 UITableView::UITableView() : UITableView(CGRectZero) {}
 
-UITableView::UITableView(CGRect frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {
+UITableView::UITableView(CGRect frame, UITableViewStyle style)
+    : UIScrollView(frame), style_(style), cells_(std::make_unique<uikit_detail::CellReusePool<UITableViewCell>>()) {
     setAlwaysBounceVertical(true);
     setBackgroundColor(style == UITableViewStyleGrouped ? UIColor::groupTableViewBackgroundColor()
                                                         : UIColor::whiteColor());
@@ -173,56 +176,27 @@ void UITableView::checkRow(NSIndexPath p, const char* operation) const {
 // --- cells ---
 
 void UITableView::registerCellFactory(const std::string& reuseIdentifier, CellFactory factory) {
-    if (reuseIdentifier.empty())
-        NSException::raise(NSInvalidArgumentException, "-[UITableView registerCellFactory:]: empty reuse identifier");
-    if (factory)
-        factories_[reuseIdentifier] = std::move(factory);
-    else
-        factories_.erase(reuseIdentifier);
+    cells_->registerFactory(reuseIdentifier, std::move(factory), "UITableView");
 }
 
 void UITableView::registerNib(const std::shared_ptr<UINib>& nib, const std::string& reuseIdentifier) {
-    if (!nib) return registerCellFactory(reuseIdentifier, nullptr);
-    registerCellFactory(reuseIdentifier, [nib](const std::string& id) {
-        auto objects = nib->instantiateWithOwner(nullptr);
-        auto cell = objects.size() == 1 ? objects[0].objectAs<UITableViewCell>() : nullptr;
-        if (!cell)
-            NSException::raise(NSInternalInconsistencyException,
-                               "invalid nib registered for identifier (" + id +
-                                   ") - nib must contain exactly one top level object which must be a "
-                                   "UITableViewCell instance");
-        return cell;
-    });
+    registerCellFactory(reuseIdentifier, uikit_detail::CellReusePool<UITableViewCell>::nibFactory(nib, "UITableViewCell"));
 }
 
 UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::string& reuseIdentifier) {
-    auto pool = pools_.find(reuseIdentifier);
-    if (pool != pools_.end() && !pool->second.empty()) {
-        auto cell = std::move(pool->second.back());
-        pool->second.pop_back();
-        cell->prepareForReuse();
-        return cell;
-    }
-    auto factory = factories_.find(reuseIdentifier);
-    if (factory == factories_.end()) return nullptr;
-    auto cell = factory->second(reuseIdentifier);
-    if (cell && cell->reuseIdentifier().empty()) cell->setReuseIdentifier(reuseIdentifier);
-    return cell;
+    return cells_->dequeue(reuseIdentifier);
 }
 
 UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::string& reuseIdentifier, NSIndexPath) {
-    if (!factories_.count(reuseIdentifier))
+    if (!cells_->isRegistered(reuseIdentifier))
         NSException::raise(NSInternalInconsistencyException,
                            "unable to dequeue a cell with identifier " + reuseIdentifier +
                                " - must register a nib or a class for the identifier or connect a prototype cell "
                                "in a storyboard");
-    return dequeueReusableCellWithIdentifier(reuseIdentifier);
+    return cells_->dequeue(reuseIdentifier);
 }
 
-void UITableView::recycle(const UITableViewCellPtr& cell) {
-    cell->removeFromSuperview();
-    if (!cell->reuseIdentifier().empty()) pools_[cell->reuseIdentifier()].push_back(cell);
-}
+void UITableView::recycle(const UITableViewCellPtr& cell) { cells_->recycle(cell); }
 
 UITableViewCellPtr UITableView::cellForRowAtIndexPath(NSIndexPath indexPath) const {
     auto it = visible_.find(indexPath);
@@ -582,15 +556,7 @@ void UITableView::applyUpdates(Pending pending) {
         if (p.row < 0 || p.row >= newCounts[static_cast<std::size_t>(p.section)])
             fail("inserted row " + p.description() + " does not exist after the update");
 
-    // Where an old row ends up: deletions first (old places), then insertions (new places).
-    auto moved = [&](NSIndexPath p) -> std::optional<NSIndexPath> {
-        if (deletes.count(p)) return std::nullopt;
-        int64_t row = p.row - std::count_if(deletes.begin(), deletes.end(),
-                                             [&](const NSIndexPath& q) { return q.section == p.section && q.row < p.row; });
-        for (auto& q : inserts)
-            if (q.section == p.section && q.row <= row) ++row;
-        return NSIndexPath{p.section, row};
-    };
+    auto moved = [&](NSIndexPath p) { return uikit_detail::indexPathAfterUpdate(p, deletes, inserts); };
 
     std::set<NSIndexPath> reloadedNew;
     for (auto& p : reloads)

@@ -21,6 +21,10 @@
 
 class UICollectionView;
 class UINib;
+namespace uikit_detail {
+template <class Cell>
+class CellReusePool;
+}
 
 class UICollectionViewCell : public UIView {
     NS_CLASS(UICollectionViewCell, UIView)
@@ -135,8 +139,7 @@ private:
     std::weak_ptr<UICollectionViewDelegate> collectionDelegate_;
     bool loaded_ = false;
     std::vector<int64_t> counts_;
-    std::map<std::string, CellFactory> factories_;
-    std::map<std::string, std::vector<UICollectionViewCellPtr>> pools_;
+    std::unique_ptr<uikit_detail::CellReusePool<UICollectionViewCell>> cells_;
     std::map<NSIndexPath, UICollectionViewCellPtr> visible_;
     std::set<NSIndexPath> selected_;
     int batchDepth_ = 0;

@@ -24,6 +24,10 @@
 
 class UITableView;
 class UINib;
+namespace uikit_detail {
+template <class Cell>
+class CellReusePool;
+}
 
 // Height the delegate answers to leave the table's own value in place.
 inline constexpr double UITableViewAutomaticDimension = -1;
@@ -242,8 +246,7 @@ private:
 
     bool loaded_ = false;
     std::vector<Section> sections_;
-    std::map<std::string, CellFactory> factories_;
-    std::map<std::string, std::vector<UITableViewCellPtr>> pools_;
+    std::unique_ptr<uikit_detail::CellReusePool<UITableViewCell>> cells_;
     std::map<NSIndexPath, UITableViewCellPtr> visible_;
     std::map<int64_t, UIViewPtr> headerViews_, footerViews_;
     std::set<NSIndexPath> selected_;
