@@ -78,4 +78,25 @@ private:
     std::map<std::string, std::vector<std::shared_ptr<Cell>>> pools_;
 };
 
+// The cells on screen by index path: one, all (in index-path order), their paths.
+template <class Map>
+typename Map::mapped_type shownCell(const Map& shown, const typename Map::key_type& path) {
+    auto it = shown.find(path);
+    return it == shown.end() ? nullptr : it->second;
+}
+
+template <class Map>
+std::vector<typename Map::mapped_type> shownCells(const Map& shown) {
+    std::vector<typename Map::mapped_type> out;
+    for (auto& [path, cell] : shown) out.push_back(cell);
+    return out;
+}
+
+template <class Map>
+std::vector<typename Map::key_type> shownPaths(const Map& shown) {
+    std::vector<typename Map::key_type> out;
+    for (auto& [path, cell] : shown) out.push_back(path);
+    return out;
+}
+
 }  // namespace uikit_detail

@@ -129,21 +129,12 @@ void UICollectionView::recycleVisible() {
 }
 
 UICollectionViewCellPtr UICollectionView::cellForItemAtIndexPath(NSIndexPath indexPath) const {
-    auto it = visible_.find(indexPath);
-    return it == visible_.end() ? nullptr : it->second;
+    return uikit_detail::shownCell(visible_, indexPath);
 }
 
-std::vector<UICollectionViewCellPtr> UICollectionView::visibleCells() const {
-    std::vector<UICollectionViewCellPtr> out;
-    for (auto& [path, cell] : visible_) out.push_back(cell);
-    return out;
-}
+std::vector<UICollectionViewCellPtr> UICollectionView::visibleCells() const { return uikit_detail::shownCells(visible_); }
 
-std::vector<NSIndexPath> UICollectionView::indexPathsForVisibleItems() const {
-    std::vector<NSIndexPath> out;
-    for (auto& [path, cell] : visible_) out.push_back(path);
-    return out;
-}
+std::vector<NSIndexPath> UICollectionView::indexPathsForVisibleItems() const { return uikit_detail::shownPaths(visible_); }
 
 std::optional<NSIndexPath> UICollectionView::indexPathForItemAtPoint(CGPoint point) const {
     const_cast<UICollectionView*>(this)->ensureData();

@@ -199,21 +199,12 @@ UITableViewCellPtr UITableView::dequeueReusableCellWithIdentifier(const std::str
 void UITableView::recycle(const UITableViewCellPtr& cell) { cells_->recycle(cell); }
 
 UITableViewCellPtr UITableView::cellForRowAtIndexPath(NSIndexPath indexPath) const {
-    auto it = visible_.find(indexPath);
-    return it == visible_.end() ? nullptr : it->second;
+    return uikit_detail::shownCell(visible_, indexPath);
 }
 
-std::vector<UITableViewCellPtr> UITableView::visibleCells() const {
-    std::vector<UITableViewCellPtr> out;
-    for (auto& [path, cell] : visible_) out.push_back(cell);
-    return out;
-}
+std::vector<UITableViewCellPtr> UITableView::visibleCells() const { return uikit_detail::shownCells(visible_); }
 
-std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const {
-    std::vector<NSIndexPath> out;
-    for (auto& [path, cell] : visible_) out.push_back(path);
-    return out;
-}
+std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() const { return uikit_detail::shownPaths(visible_); }
 
 // --- geometry ---
 
