@@ -50,8 +50,9 @@ public:
 
     bool isRegistered(const std::string& reuseIdentifier) const { return factories_.count(reuseIdentifier) > 0; }
 
-    // A pooled cell (prepared for reuse), else a new one from the registration
-    // (named with the identifier), else null.
+    // A pooled cell (prepared for reuse), else a new one from the registration,
+    // else null. A new cell takes the identifier it was made for (whatever a
+    // nib named it), so it comes back to this pool.
     std::shared_ptr<Cell> dequeue(const std::string& reuseIdentifier) {
         auto pool = pools_.find(reuseIdentifier);
         if (pool != pools_.end() && !pool->second.empty()) {
@@ -63,7 +64,7 @@ public:
         auto factory = factories_.find(reuseIdentifier);
         if (factory == factories_.end()) return nullptr;
         auto cell = factory->second(reuseIdentifier);
-        if (cell && cell->reuseIdentifier().empty()) cell->setReuseIdentifier(reuseIdentifier);
+        if (cell) cell->setReuseIdentifier(reuseIdentifier);
         return cell;
     }
 

@@ -473,6 +473,7 @@ TEST_F(TableTest, CellsFromARegisteredNib) {
         {Value("objects"),
          Value(Value::Array{Value(Value::Dictionary{
              {Value("class"), Value("UITableViewCell")},
+             {Value("properties"), Value(Value::Dictionary{{Value("reuseIdentifier"), Value("named in the nib")}})},
              {Value("subviews"), Value(Value::Array{Value(Value::Dictionary{
                                      {Value("class"), Value("UILabel")},
                                      {Value("properties"), Value(Value::Dictionary{{Value("text"), Value("From nib")}})}})})}})})}});
