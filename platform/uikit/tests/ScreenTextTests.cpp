@@ -277,10 +277,13 @@ TEST_F(ScreenText, TableUnderThreeTabsWithABadgeAndADot) {
     tabs->tabBar()->setBackgroundColor(UIColor::whiteColor());  // opaque, as the app's bars are
     window->setRootViewController(tabs);
 
-    // Rows of 44 points take two grid rows; the bar (opaque) blanks what it covers, draws its
-    // hairline, the badge and the dot, and the titles, which share the image row's line and win.
+    // Rows of 44 points take two grid rows, starting below the status bar's safe area (the
+    // table's content rests at its adjusted top); the bar (opaque) blanks what it covers, draws
+    // its hairline, the badge and the dot, and the titles, which share the image row's line and win.
     auto screen = UIScreenTextCapture();
     EXPECT_EQ(screen.text(), R"(
+
+
    Row 0
 
    Row 1
@@ -310,8 +313,6 @@ TEST_F(ScreenText, TableUnderThreeTabsWithABadgeAndADot) {
    Row 13
 
    Row 14
-
-   Row 15
 
 ---------------------------------------99+    ------------------ • --------
        [Devices]                 History                 Settings
