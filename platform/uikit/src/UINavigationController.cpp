@@ -6,14 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-void fill(UIView& container, const UIViewPtr& view) {
-    view->setFrame(container.bounds());
-    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
-    container.addSubview(view);
-}
-}  // namespace
-
 std::shared_ptr<UINavigationController> UINavigationController::withRootViewController(const UIViewControllerPtr& root) {
     auto navigation = std::make_shared<UINavigationController>();
     navigation->pushViewController(root, false);
@@ -26,7 +18,10 @@ UIViewControllerPtr UINavigationController::topViewController() const {
 
 void UINavigationController::loadView() {
     UIViewController::loadView();
-    if (auto top = topViewController(); top && viewIfLoaded()) fill(*viewIfLoaded(), top->view());
+    viewIfLoaded()->addSubview(bar_);
+    viewIfLoaded()->addGestureRecognizer(popGesture_);
+    if (auto top = topViewController()) installContent(top->view());
+    viewWillLayoutSubviews();
 }
 
 void UINavigationController::pushViewController(const UIViewControllerPtr& controller, bool animated) {
@@ -95,6 +90,7 @@ void UINavigationController::setViewControllers(const std::vector<UIViewControll
         for (const auto& leaving : popped) leaving->removeFromParentViewController();
         for (const auto& joining : pushed) joining->didMoveToParentViewController(this);
         if (auto tabs = tabBarController()) tabs->updateTabBarVisibility();
+        syncNavigationBar();
         return;
     }
     transition(from, to, std::move(popped), std::move(pushed), forward, animated);
@@ -111,7 +107,8 @@ void UINavigationController::transition(const UIViewControllerPtr& from, const U
         if (from) from->beginAppearanceTransition(false, animated);
         if (to) to->beginAppearanceTransition(true, animated);
     }
-    if (container && to) fill(*container, to->view());
+    syncNavigationBar();
+    if (container && to) installContent(to->view());
 
     // Stored in this controller and run by it: `this` outlives the call.
     finishTransition_ = [this, from, to, popped = std::move(popped), pushed = std::move(pushed), visible] {
@@ -130,7 +127,7 @@ void UINavigationController::transition(const UIViewControllerPtr& from, const U
     }
     // The arriving view slides in from the trailing edge over the leaving one.
     const UIViewPtr& arriving = to->view();
-    CGRect bounds = container->bounds();
+    CGRect bounds = contentFrame();
     CGRect start = bounds;
     start.origin.x += forward ? bounds.size.width : -bounds.size.width / 3;
     arriving->setFrame(start);

@@ -185,9 +185,14 @@ protected:
         ManualClock::advance(UINavigationController::kTransitionDuration * 0.2);
         EXPECT_FALSE(navigation.isTransitioning());
         auto top = navigation.topViewController();
-        ASSERT_EQ(navigation.view()->subviews().size(), top ? 1u : 0u);
+        // The content (only the top's view), then the bar.
+        auto shown = navigation.view()->subviews();
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.back(), navigation.navigationBar());
+        shown.pop_back();
+        ASSERT_EQ(shown.size(), top ? 1u : 0u);
         if (!top) return;
-        EXPECT_EQ(navigation.view()->subviews()[0], top->view());
+        EXPECT_EQ(shown[0], top->view());
         EXPECT_TRUE(top->isAppeared());
     }
     static std::vector<std::string> names(const UINavigationController& navigation) {
@@ -322,7 +327,7 @@ TEST_F(NavigationSequence, AHiddenStackChangesWithoutAppearanceCalls) {
     EXPECT_FALSE(a->isViewLoaded());  // nothing showed it
     // Once shown, the root's view fills the navigation view.
     navigation->loadViewIfNeeded();
-    ASSERT_EQ(navigation->view()->subviews().size(), 1u);
+    ASSERT_EQ(navigation->view()->subviews().size(), 2u);  // the root's view, then the bar
     EXPECT_EQ(navigation->view()->subviews()[0], a->view());
     EXPECT_EQ(a->view()->frame(), navigation->view()->bounds());
 }

@@ -6,8 +6,20 @@
 // will-appear, then at its end leaving did-disappear, arriving did-appear.
 // A change that starts while another runs finishes the running one first.
 //
+// The navigation bar (44 points, below the status bar) shows the stack's
+// navigation items; its back button pops. The top controller's view fills
+// the controller's view, under the bar while it is translucent and below it
+// otherwise; barInsetsForChild reports the bar's height. An edge swipe from
+// the leading edge (interactivePopGestureRecognizer) pops interactively; it
+// begins only with two or more controllers and no transition running, and
+// asks its delegate as every recognizer does. Released past half the width
+// (or flung) the pop completes, else the top comes back; either way each
+// appearance is heard once.
+//
 // Main thread. Made with std::make_shared; holds its controllers.
 
+#include <platform_uikit/UIGestureRecognizer.h>
+#include <platform_uikit/UINavigationBar.h>
 #include <platform_uikit/UIViewController.h>
 
 #include <cstdint>
@@ -19,7 +31,7 @@ class UINavigationController : public UIViewController {
 public:
     static constexpr double kTransitionDuration = 0.35;
 
-    UINavigationController() = default;
+    UINavigationController();
     static std::shared_ptr<UINavigationController> withRootViewController(const UIViewControllerPtr& root);
 
     // Bottom (root) first; changes at once, also while a transition runs.
@@ -44,7 +56,23 @@ public:
     // The base view, holding the top controller's view.
     void loadView() override;
 
+    // --- the bar ---
+    const std::shared_ptr<UINavigationBar>& navigationBar() const { return bar_; }
+    bool isNavigationBarHidden() const { return barHidden_; }
+    void setNavigationBarHidden(bool hidden, bool animated = false);
+    const std::shared_ptr<UIScreenEdgePanGestureRecognizer>& interactivePopGestureRecognizer() const {
+        return popGesture_;
+    }
+    void viewWillLayoutSubviews() override;
+    UIEdgeInsets barInsetsForChild(const UIViewController& child) const override;
+
 private:
+    // The top controller's view's frame: all of the view, or below an opaque shown bar.
+    CGRect contentFrame() const;
+    void installContent(const UIViewPtr& view);
+    void syncNavigationBar();
+    void interactivePopChanged(UIScreenEdgePanGestureRecognizer& gesture);
+
     // Shows `to` (nullptr: nothing) in place of `from`; at the end the `popped`
     // controllers leave the children and the `pushed` ones hear didMove.
     void transition(const UIViewControllerPtr& from, const UIViewControllerPtr& to,
@@ -55,4 +83,9 @@ private:
     std::vector<UIViewControllerPtr> stack_;
     std::function<void()> finishTransition_;
     uint64_t transitionGeneration_ = 0;
+    std::shared_ptr<UINavigationBar> bar_;
+    bool barHidden_ = false;
+    std::shared_ptr<UIScreenEdgePanGestureRecognizer> popGesture_;
+    // The controller coming back during an interactive pop.
+    UIViewControllerPtr interactiveTo_;
 };
