@@ -22,6 +22,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
@@ -67,12 +68,35 @@ Area coveredArea(CGRect r) {
     return {covered(CGRectGetMinX(r), CGRectGetMaxX(r), kCellWidth), covered(CGRectGetMinY(r), CGRectGetMaxY(r), kCellHeight)};
 }
 
-ObjCClass* classNamed(const char* name) { return NSClassFromString(name); }
+// What a view prints as, by its class (cached per class: the walk asks for every view).
+enum class Role { Plain, Label, Image, Button, TabButton, Control, Spinner, Progress, Web, Effect, BarShadow, Window };
 
-bool isKind(const UIView& view, const char* className) {
-    ObjCClass* cls = classNamed(className);
-    return cls && view.isKindOfClass(cls);
+Role roleOf(const UIView& view) {
+    static std::unordered_map<const ObjCClass*, Role> roles;
+    const ObjCClass* cls = &view.objcClass();
+    auto it = roles.find(cls);
+    if (it != roles.end()) return it->second;
+    auto is = [&](const char* name) {
+        ObjCClass* other = NSClassFromString(name);
+        return other && cls->isSubclassOfClass(other);
+    };
+    Role role = is("UIWindow") ? Role::Window
+                : is("_UIBarBackgroundShadowView") ? Role::BarShadow
+                : is("UILabel") ? Role::Label
+                : is("UIImageView") ? Role::Image
+                : is("UIButton") ? Role::Button
+                : is("UITabBarButton") ? Role::TabButton
+                : is("UIControl") ? Role::Control
+                : is("UIActivityIndicatorView") ? Role::Spinner
+                : is("UIProgressView") ? Role::Progress
+                : is("WKWebView") ? Role::Web
+                : is("UIVisualEffectView") ? Role::Effect
+                                           : Role::Plain;
+    roles.emplace(cls, role);
+    return role;
 }
+
+bool isControl(Role role) { return role == Role::Button || role == Role::TabButton || role == Role::Control; }
 
 // What a web page reads as: the text between tags, entities decoded, blanks collapsed;
 // block ends and line breaks start new lines. Script and style bodies are dropped.
@@ -139,21 +163,34 @@ std::vector<std::string> pageText(const std::string& html) {
 
 class Printer {
 public:
-    Printer(int columns, int rows) : columns_(columns), rows_(rows), grid_(static_cast<std::size_t>(columns * rows)) {}
+    // Without `listElements` only the text is made (what textSnapshot needs).
+    Printer(int columns, int rows, bool listElements)
+        : columns_(columns), rows_(rows), listElements_(listElements), grid_(static_cast<std::size_t>(columns * rows)) {}
 
     UIScreenText finish() {
         UIScreenText out;
         out.columns = columns_;
         out.rows = rows_;
+        out.lines.resize(static_cast<std::size_t>(rows_));
         for (int r = 0; r < rows_; ++r) {
-            std::string line;
-            for (int c = 0; c < columns_; ++c) {
+            if (!inked_[static_cast<std::size_t>(r)]) continue;
+            long last = columns_ - 1;
+            while (last >= 0 && !at(last, r).character) --last;
+            std::string& line = out.lines[static_cast<std::size_t>(r)];
+            line.reserve(static_cast<std::size_t>(last + 1) * 2);
+            for (long c = 0; c <= last; ++c) {
                 const Cell& cell = at(c, r);
                 if (cell.continuation) continue;
-                line += cell.text.empty() ? " " : cell.text;
+                if (!cell.character) {
+                    line += ' ';
+                } else if (cell.character < 0x80) {
+                    line += static_cast<char>(cell.character);
+                } else {
+                    appendUtf8(line, cell.character);
+                }
+                if (cell.marks) line += marks_[cell.marks - 1];
             }
             while (!line.empty() && line.back() == ' ') line.pop_back();
-            out.lines.push_back(std::move(line));
         }
         out.elements = std::move(elements_);
         return out;
@@ -172,7 +209,7 @@ public:
         CGRect bar = app->statusBarFrame();
         long row = cellOf(CGRectGetMidY(bar), kCellHeight);
         if (row < 0 || row >= rows_ || columns_ < 2) return;
-        put(1, row, "*", false, {{0, columns_ - 1}, {0, rows_ - 1}});
+        put(1, row, U'*', false, {{0, columns_ - 1}, {0, rows_ - 1}});
         UIScreenElement e;
         e.kind = UIScreenElementKind::NetworkIndicator;
         e.text = "*";
@@ -183,7 +220,8 @@ public:
 
 private:
     struct Cell {
-        std::string text;
+        char32_t character = 0;     // 0: blank
+        uint32_t marks = 0;         // 1 + index of the zero-width characters drawn on it, 0: none
         bool continuation = false;  // the right half of a wide character
     };
 
@@ -195,43 +233,58 @@ private:
 
     void clear(long c, long r) {
         Cell& cell = at(c, r);
+        if (!cell.character && !cell.continuation) return;  // blank (a wide character's left half has one)
         if (cell.continuation && c > 0) at(c - 1, r) = Cell{};
         if (!cell.continuation && c + 1 < columns_ && at(c + 1, r).continuation) at(c + 1, r) = Cell{};
         cell = Cell{};
     }
     // One character (`wide`: two cells) at a cell within `clip`.
-    bool put(long c, long r, const std::string& text, bool wide, const Area& clip) {
+    bool put(long c, long r, char32_t character, bool wide, const Area& clip) {
         if (!inside(c, r) || !clip.cols.contains(c) || !clip.rows.contains(r)) return false;
         if (wide && (!inside(c + 1, r) || !clip.cols.contains(c + 1))) return false;
         clear(c, r);
         if (wide) clear(c + 1, r);
-        at(c, r).text = text;
+        inked_[static_cast<std::size_t>(r)] = true;
+        at(c, r).character = character;
         if (wide) at(c + 1, r).continuation = true;
         return true;
     }
-    bool blank(long c, long r) { return inside(c, r) && at(c, r).text.empty() && !at(c, r).continuation; }
+    bool blank(long c, long r) { return inside(c, r) && !at(c, r).character && !at(c, r).continuation; }
     // A run of narrow characters from a cell.
     void write(long c, long r, const std::string& text, const Area& clip) {
         std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t start = pos;
-            decodeUtf8(text, pos);
-            put(c++, r, text.substr(start, pos - start), false, clip);
+        while (pos < text.size()) put(c++, r, decodeUtf8(text, pos), false, clip);
+    }
+    void blankArea(Area area) {
+        area = area.intersect({{0, columns_ - 1}, {0, rows_ - 1}});
+        if (area.empty()) return;
+        for (long r = area.rows.first; r <= area.rows.last; ++r) {
+            if (!inked_[static_cast<std::size_t>(r)]) continue;
+            if (area.cols.first == 0 && area.cols.last == columns_ - 1) {
+                inked_[static_cast<std::size_t>(r)] = false;
+                std::fill(&at(0, r), &at(0, r) + columns_, Cell{});
+                continue;
+            }
+            // Wide characters cut at the edges go whole.
+            clear(area.cols.first, r);
+            clear(area.cols.last, r);
+            std::fill(&at(area.cols.first, r), &at(area.cols.last, r) + 1, Cell{});
         }
     }
-    void blankArea(const Area& area) {
-        for (long r = area.rows.first; r <= area.rows.last; ++r)
-            for (long c = area.cols.first; c <= area.cols.last; ++c)
-                if (inside(c, r)) clear(c, r);
-    }
 
+    // How the view being printed maps its coordinates to the screen: an offset
+    // while no transform stands between it and the window, else the full conversion.
+    struct Mapping {
+        bool offsetOnly = true;
+        CGPoint offset;
+    };
     CGRect screenRect(const UIView& view, CGRect rect) const {
+        if (mapping_.offsetOnly) return CGRectOffset(rect, mapping_.offset.x, mapping_.offset.y);
         CGRect r = view.convertRectToView(rect, nullptr);
-        r.origin.x += origin_.x;
-        r.origin.y += origin_.y;
-        return r;
+        return CGRectOffset(r, origin_.x, origin_.y);
     }
     CGPoint screenPoint(const UIView& view, CGPoint p) const {
+        if (mapping_.offsetOnly) return CGPointMake(p.x + mapping_.offset.x, p.y + mapping_.offset.y);
         CGPoint s = view.convertPointToView(p, nullptr);
         return CGPointMake(s.x + origin_.x, s.y + origin_.y);
     }
@@ -247,7 +300,7 @@ private:
                                  static_cast<double>(a.cols.last - a.cols.first + 1),
                                  static_cast<double>(a.rows.last - a.rows.first + 1));
         e.view = std::static_pointer_cast<UIView>(const_cast<UIView&>(view).shared_from_this());
-        e.tappable = reachesResponder(frame);
+        e.tappable = listElements_ && reachesResponder(frame);
         return e;
     }
 
@@ -256,8 +309,8 @@ private:
         CGPoint centre = CGPointMake(CGRectGetMidX(frame) - origin_.x, CGRectGetMidY(frame) - origin_.y);
         if (!onGrid(centre.x) || !onGrid(centre.y)) return false;
         auto hit = window_->hitTest(centre, nullptr);
-        static ObjCClass* tableCell = classNamed("UITableViewCell");
-        static ObjCClass* collectionCell = classNamed("UICollectionViewCell");
+        static ObjCClass* tableCell = NSClassFromString("UITableViewCell");
+        static ObjCClass* collectionCell = NSClassFromString("UICollectionViewCell");
         for (UIView* v = hit.get(); v; v = v->superview().get()) {
             if (auto* control = dynamic_cast<UIControl*>(v)) return control->isEnabled();
             if ((tableCell && v->isKindOfClass(tableCell)) || (collectionCell && v->isKindOfClass(collectionCell)))
@@ -269,7 +322,7 @@ private:
     }
 
     static bool hasText(const UIView& view) {
-        if (auto* label = dynamic_cast<const UILabel*>(&view)) return label->hasText();
+        if (roleOf(view) == Role::Label) return static_cast<const UILabel&>(view).hasText();
         for (const auto& sub : view.subviews())
             if (hasText(*sub)) return true;
         return false;
@@ -280,19 +333,40 @@ private:
         if (view.isHidden()) return;
         alpha *= view.alpha();
         if (view.alpha() <= 0.01) return;
-        CGRect frame = screenRect(view, view.bounds());
-        Area own = touchedArea(frame);
-        if (view.clipsToBounds()) clip = clip.intersect(own);
-        if (clip.empty() && view.clipsToBounds()) return;
+        Mapping parent = mapping_;
+        if (&view == window_) {
+            mapping_ = {CGAffineTransformIsIdentity(view.transform()), origin_};
+        } else if (parent.offsetOnly && CGAffineTransformIsIdentity(view.transform())) {
+            // Untransformed: the frame's origin is the position less the anchor's share of the size.
+            const CALayer& layer = *view.layer();
+            CGRect b = layer.bounds();
+            CGPoint p = layer.position(), a = layer.anchorPoint();
+            mapping_ = {true, CGPointMake(parent.offset.x + p.x - a.x * b.size.width - b.origin.x,
+                                          parent.offset.y + p.y - a.y * b.size.height - b.origin.y)};
+        } else {
+            mapping_ = {false, {}};
+        }
+        printView(view, clip, alpha, control);
+        mapping_ = parent;
+    }
 
-        auto background = view.backgroundColor();
+    void printView(UIView& view, Area clip, double alpha, long control) {
+        CGRect frame = screenRect(view, view.bounds());
+        if (view.clipsToBounds()) {
+            clip = clip.intersect(touchedArea(frame));
+            if (clip.empty()) return;
+        }
+
+        const UIColorPtr& background = view.layer()->backgroundColor();
         if (background && background->alpha() >= 0.999 && alpha >= 0.99) blankArea(coveredArea(frame).intersect(clip));
 
         long mine = control;
-        if (auto* c = dynamic_cast<UIControl*>(&view)) {
-            UIScreenElementKind kind = dynamic_cast<UIButton*>(c) ? UIScreenElementKind::Button
-                                       : isKind(view, "UITabBarButton") ? UIScreenElementKind::Tab
-                                                                        : UIScreenElementKind::Control;
+        Role role = roleOf(view);
+        if (isControl(role)) {
+            auto* c = static_cast<UIControl*>(&view);
+            UIScreenElementKind kind = role == Role::Button      ? UIScreenElementKind::Button
+                                       : role == Role::TabButton ? UIScreenElementKind::Tab
+                                                                 : UIScreenElementKind::Control;
             auto e = element(kind, view, frame, "");
             e.enabled = c->isEnabled();
             e.selected = c->isSelected();
@@ -300,58 +374,68 @@ private:
             mine = static_cast<long>(elements_.size()) - 1;
         }
 
-        printContent(view, frame, clip, mine);
+        printContent(view, role, frame, clip, mine);
 
-        std::vector<UIView*> subviews;
-        for (const auto& sub : view.subviews()) subviews.push_back(sub.get());
-        std::stable_sort(subviews.begin(), subviews.end(), [](UIView* a, UIView* b) {
-            return a->layer()->zPosition() < b->layer()->zPosition();
-        });
-        for (UIView* sub : subviews) print(*sub, clip, alpha, mine);
+        const auto& subviews = view.subviews();
+        bool layered = std::any_of(subviews.begin(), subviews.end(),
+                                   [](const UIViewPtr& sub) { return sub->layer()->zPosition() != 0; });
+        if (!layered) {
+            for (std::size_t i = 0; i < subviews.size(); ++i) print(*subviews[i], clip, alpha, mine);
+        } else {
+            std::vector<UIView*> ordered;
+            for (const auto& sub : subviews) ordered.push_back(sub.get());
+            std::stable_sort(ordered.begin(), ordered.end(), [](UIView* a, UIView* b) {
+                return a->layer()->zPosition() < b->layer()->zPosition();
+            });
+            for (UIView* sub : ordered) print(*sub, clip, alpha, mine);
+        }
 
-        if (auto* button = dynamic_cast<UIButton*>(&view); button && button->isEnabled()) {
+        if (role == Role::Button && static_cast<UIButton&>(view).isEnabled()) {
             long row = cellOf(CGRectGetMidY(frame), kCellHeight);
-            Area area = own.intersect(clip);
+            Area area = touchedArea(frame).intersect(clip);
             if (!area.empty() && area.rows.contains(row)) {
-                if (blank(area.cols.first, row)) put(area.cols.first, row, "[", false, clip);
-                if (area.cols.last > area.cols.first && blank(area.cols.last, row)) put(area.cols.last, row, "]", false, clip);
+                if (blank(area.cols.first, row)) put(area.cols.first, row, U'[', false, clip);
+                if (area.cols.last > area.cols.first && blank(area.cols.last, row)) put(area.cols.last, row, U']', false, clip);
             }
         }
     }
 
-    void printContent(UIView& view, CGRect frame, const Area& clip, long control) {
+    // Views are cast by their role: a class's role follows from the class registry, whose
+    // classes are declared with their C++ bases.
+    void printContent(UIView& view, Role role, CGRect frame, const Area& clip, long control) {
         CGPoint centre = CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame));
         long centreCol = cellOf(centre.x, kCellWidth), centreRow = cellOf(centre.y, kCellHeight);
-        if (auto* label = dynamic_cast<UILabel*>(&view)) return printLabel(*label, clip, control);
-        if (isKind(view, "_UIBarBackgroundShadowView")) {
+        if (role == Role::Label) return printLabel(static_cast<UILabel&>(view), clip, control);
+        if (role == Role::BarShadow) {
             Area area = touchedArea(frame).intersect(clip);
             if (area.empty() || !area.rows.contains(centreRow)) return;
-            for (long c = area.cols.first; c <= area.cols.last; ++c) put(c, centreRow, "-", false, clip);
+            for (long c = area.cols.first; c <= area.cols.last; ++c) put(c, centreRow, U'-', false, clip);
             elements_.push_back(element(UIScreenElementKind::Shadow, view, frame, "-"));
             return;
         }
-        if (auto* image = dynamic_cast<UIImageView*>(&view)) {
-            auto shown = image->displayedImage();
+        if (role == Role::Image) {
+            auto shown = static_cast<UIImageView&>(view).displayedImage();
             if (!shown) return;
             std::string text = "<" + (shown->name().empty() ? std::string("image") : shown->name()) + ">";
             Area area = touchedArea(frame).intersect(clip);
             if (area.empty() || !area.rows.contains(centreRow)) return;
             long width = area.cols.last - area.cols.first + 1;
             if (static_cast<long>(text.size()) > width) {
-                put(std::clamp(centreCol, area.cols.first, area.cols.last), centreRow, "#", false, clip);
+                put(std::clamp(centreCol, area.cols.first, area.cols.last), centreRow, U'#', false, clip);
             } else {
                 write(area.cols.first + (width - static_cast<long>(text.size())) / 2, centreRow, text, clip);
             }
             if (control < 0) elements_.push_back(element(UIScreenElementKind::Image, view, frame, text));
             return;
         }
-        if (auto* spinner = dynamic_cast<UIActivityIndicatorView*>(&view)) {
-            if (!spinner->isAnimating()) return;
-            if (put(centreCol, centreRow, "*", false, clip))
+        if (role == Role::Spinner) {
+            if (!static_cast<UIActivityIndicatorView&>(view).isAnimating()) return;
+            if (put(centreCol, centreRow, U'*', false, clip))
                 elements_.push_back(element(UIScreenElementKind::Indicator, view, frame, "*"));
             return;
         }
-        if (auto* progress = dynamic_cast<UIProgressView*>(&view)) {
+        if (role == Role::Progress) {
+            auto* progress = static_cast<UIProgressView*>(&view);
             Area area = touchedArea(frame).intersect(clip);
             if (area.empty() || !area.rows.contains(centreRow)) return;
             long width = area.cols.last - area.cols.first + 1;
@@ -364,7 +448,8 @@ private:
             elements_.push_back(element(UIScreenElementKind::Progress, view, frame, text));
             return;
         }
-        if (auto* web = dynamic_cast<WKWebView*>(&view)) {
+        if (role == Role::Web) {
+            auto* web = static_cast<WKWebView*>(&view);
             Area area = touchedArea(frame).intersect(clip);
             if (area.empty()) return;
             std::string all;
@@ -378,9 +463,8 @@ private:
                     std::string printed;
                     while (pos < line.size() && c <= area.cols.last) {
                         std::size_t start = pos;
-                        decodeUtf8(line, pos);
-                        put(c++, row, line.substr(start, pos - start), false, clip);
-                        printed += line.substr(start, pos - start);
+                        put(c++, row, decodeUtf8(line, pos), false, clip);
+                        printed.append(line, start, pos - start);
                     }
                     all += (all.empty() ? "" : "\n") + printed;
                     ++row;
@@ -390,18 +474,18 @@ private:
             elements_.push_back(element(UIScreenElementKind::Web, view, frame, all));
             return;
         }
-        if (dynamic_cast<UIVisualEffectView*>(&view) && view.layer()->cornerRadius() > 0) {
+        if (role == Role::Effect && view.layer()->cornerRadius() > 0) {
             Area box = touchedArea(frame);
             if (box.empty()) return;
             blankArea(box.intersect(clip));
             for (long c = box.cols.first; c <= box.cols.last; ++c) {
                 bool corner = c == box.cols.first || c == box.cols.last;
-                put(c, box.rows.first, corner ? "+" : "-", false, clip);
-                put(c, box.rows.last, corner ? "+" : "-", false, clip);
+                put(c, box.rows.first, corner ? U'+' : U'-', false, clip);
+                put(c, box.rows.last, corner ? U'+' : U'-', false, clip);
             }
             for (long r = box.rows.first + 1; r < box.rows.last; ++r) {
-                put(box.cols.first, r, "|", false, clip);
-                put(box.cols.last, r, "|", false, clip);
+                put(box.cols.first, r, U'|', false, clip);
+                put(box.cols.last, r, U'|', false, clip);
             }
             elements_.push_back(element(UIScreenElementKind::Panel, view, frame, ""));
             return;
@@ -409,8 +493,8 @@ private:
         auto background = view.backgroundColor();
         CGSize size = view.bounds().size;
         if (background && background->alpha() > 0.01 && size.width > 0 && size.height > 0 && size.width <= 20 &&
-            size.height <= 20 && !dynamic_cast<UIWindow*>(&view) && !hasText(view)) {
-            if (put(centreCol, centreRow, "•", false, clip) && control < 0)
+            size.height <= 20 && role != Role::Window && !hasText(view)) {
+            if (put(centreCol, centreRow, U'•', false, clip) && control < 0)
                 elements_.push_back(element(UIScreenElementKind::Dot, view, frame, "•"));
         }
     }
@@ -424,13 +508,8 @@ private:
         if (area.empty()) return;
 
         // The selected tab's title is bracketed.
-        bool bracket = false;
-        for (UIView* v = label.superview().get(); v; v = v->superview().get()) {
-            if (auto* c = dynamic_cast<UIControl*>(v)) {
-                bracket = c->isSelected() && isKind(*v, "UITabBarButton");
-                break;
-            }
-        }
+        bool bracket = control >= 0 && elements_[static_cast<std::size_t>(control)].kind == UIScreenElementKind::Tab &&
+                       elements_[static_cast<std::size_t>(control)].selected;
         NSAttributedStringPtr attributed;
         double total = 0;
         for (const auto& line : drawn.lines) total += line.height;
@@ -447,7 +526,7 @@ private:
             if (!area.rows.contains(row)) continue;
             std::string printed;
             if (bracket) {
-                put(col - 1, row, "[", false, clip);
+                put(col - 1, row, U'[', false, clip);
                 printed += "[";
             }
             for (const auto& g : line.glyphs) {
@@ -466,22 +545,29 @@ private:
                     printed += text;
                     continue;
                 }
-                std::string ch;
-                appendUtf8(ch, g.character);
-                if (TextLayout::isZeroWidth(g.character)) {
-                    if (col > 0 && inside(col - 1, row) && area.cols.contains(col - 1) && !at(col - 1, row).continuation)
-                        at(col - 1, row).text += ch;
+                bool ascii = g.character >= 0x20 && g.character < 0x7F;
+                if (!ascii && TextLayout::isZeroWidth(g.character)) {
+                    std::string ch;
+                    appendUtf8(ch, g.character);
+                    if (col > 0 && inside(col - 1, row) && area.cols.contains(col - 1) && at(col - 1, row).character) {
+                        Cell& base = at(col - 1, row);
+                        if (!base.marks) {
+                            marks_.emplace_back();
+                            base.marks = static_cast<uint32_t>(marks_.size());
+                        }
+                        marks_[base.marks - 1] += ch;
+                    }
                     printed += ch;
                     continue;
                 }
-                bool wide = TextLayout::isWide(g.character);
-                put(col, row, ch, wide, area);
+                bool wide = !ascii && TextLayout::isWide(g.character);
+                put(col, row, g.character, wide, area);
                 col += wide ? 2 : 1;
-                printed += ch;
+                appendUtf8(printed, g.character);
             }
             while (!printed.empty() && printed.back() == ' ') printed.pop_back();
             if (bracket) {
-                put(col, row, "]", false, clip);
+                put(col, row, U']', false, clip);
                 printed += "]";
             }
             printedAll += (printedAll.empty() ? "" : "\n") + printed;
@@ -496,15 +582,20 @@ private:
     }
 
     int columns_, rows_;
+    bool listElements_;
     std::vector<Cell> grid_;
+    std::vector<bool> inked_ = std::vector<bool>(static_cast<std::size_t>(rows_));  // rows with anything on them
+    std::vector<std::string> marks_;
     std::vector<UIScreenElement> elements_;
     UIWindow* window_ = nullptr;
     CGPoint origin_;
+    Mapping mapping_;
 };
 
 // Labels whose last drawing no longer matches their bounds draw again.
 void refreshStaleLabels(UIView& view) {
-    if (auto* label = dynamic_cast<UILabel*>(&view)) {
+    if (roleOf(view) == Role::Label) {
+        auto* label = static_cast<UILabel*>(&view);
         auto drawn = label->lastDrawnTextRect();
         if (!drawn || *drawn != label->bounds()) label->setNeedsDisplay();
     }
@@ -546,7 +637,9 @@ const UIScreenElement* UIScreenText::elementWithText(const std::string& text) co
     return nullptr;
 }
 
-UIScreenText UIScreenTextCapture() {
+namespace {
+
+UIScreenText capture(bool listElements) {
     auto windows = UIApplication::sharedApplication()->windows();
     for (auto& window : windows) window->layoutIfNeeded();
     for (auto& window : windows) refreshStaleLabels(*window);
@@ -555,10 +648,15 @@ UIScreenText UIScreenTextCapture() {
                      [](const auto& a, const auto& b) { return a->windowLevel() < b->windowLevel(); });
 
     CGSize size = UIScreen::mainScreen()->bounds().size;
-    Printer printer(static_cast<int>(std::ceil(size.width / kCellWidth)), static_cast<int>(std::ceil(size.height / kCellHeight)));
+    Printer printer(static_cast<int>(std::ceil(size.width / kCellWidth)),
+                    static_cast<int>(std::ceil(size.height / kCellHeight)), listElements);
     for (auto& window : windows) printer.printWindow(*window);
     printer.printNetworkIndicator();
     return printer.finish();
 }
 
-std::string textSnapshot() { return UIScreenTextCapture().text(); }
+}  // namespace
+
+UIScreenText UIScreenTextCapture() { return capture(true); }
+
+std::string textSnapshot() { return capture(false).text(); }

@@ -65,5 +65,5 @@ struct UIScreenText {
 
 // Lays out and displays every window, then prints the screen.
 UIScreenText UIScreenTextCapture();
-// UIScreenTextCapture().text()
+// UIScreenTextCapture().text(), made without the element list.
 std::string textSnapshot();
