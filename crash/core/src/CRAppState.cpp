@@ -132,18 +132,7 @@ bool isEnabled() { return gEnabled.load(); }
 void addContextualInfo(CRCrashEventContext* event) {
     if (!gEnabled.load()) return;
     updateDurations();
-    event->AppState.applicationIsActive = gState.applicationIsActive;
-    event->AppState.applicationIsInForeground = gState.applicationIsInForeground;
-    event->AppState.appStateTransitionTime = gState.appStateTransitionTime;
-    event->AppState.activeDurationSinceLastCrash = gState.activeDurationSinceLastCrash;
-    event->AppState.backgroundDurationSinceLastCrash = gState.backgroundDurationSinceLastCrash;
-    event->AppState.activeDurationSinceLaunch = gState.activeDurationSinceLaunch;
-    event->AppState.backgroundDurationSinceLaunch = gState.backgroundDurationSinceLaunch;
-    event->AppState.crashedLastLaunch = gState.crashedLastLaunch;
-    event->AppState.crashedThisLaunch = gState.crashedThisLaunch;
-    event->AppState.launchesSinceLastCrash = gState.launchesSinceLastCrash;
-    event->AppState.sessionsSinceLastCrash = gState.sessionsSinceLastCrash;
-    event->AppState.sessionsSinceLaunch = gState.sessionsSinceLaunch;
+    event->AppState = gState;
 }
 
 const CRMonitorAPI kAPI = {setEnabled, isEnabled, nullptr, addContextualInfo, nullptr};

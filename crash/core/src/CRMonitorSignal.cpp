@@ -47,39 +47,31 @@ bool isOurs(const struct sigaction& action) {
 // Code of a signal a process sent (kill, abort): 0.
 int codeOf(const siginfo_t* info) { return info->si_code <= 0 ? 0 : info->si_code; }
 
-void fillEvent(CRCrashEventContext* event, int sigNum, siginfo_t* info, void* userContext,
-               const CRMachineContext* context, CRStackCursor* cursor) {
+// Records the signal as an event (the context and cursor live on this stack).
+void recordEvent(CRCrashEventContext* event, int sigNum, siginfo_t* info, void* userContext) {
+    CRMachineContext context;
+    crmc_getContextForSignal(userContext, &context);
+    CRStackCursor cursor;
+    crsc_initWithMachineContext(&cursor, kMaxStackDepth, &context);
     std::memset(event, 0, sizeof *event);
     event->crashType = CRCrashMonitorTypeSignal;
     std::memcpy(event->eventID, gEventID, sizeof gEventID);
     event->registersAreValid = true;
-    event->offendingMachineContext = context;
+    event->offendingMachineContext = &context;
     // A sent signal's si_addr overlaps the sender's pid and uid: no address.
     event->faultAddress = info->si_code <= 0 ? 0 : reinterpret_cast<uintptr_t>(info->si_addr);
     event->signal.userContext = userContext;
     event->signal.signum = sigNum;
     event->signal.sigcode = codeOf(info);
-    event->stackCursor = cursor;
+    event->stackCursor = &cursor;
+    crcm_handleException(event);
 }
 
 // A fault of the thread that is handling one: the minimal report, then the default action.
 void handleCrashWhileHandling(int sigNum, siginfo_t* info, void* userContext) {
     crcm_notifyFatalExceptionCaptured(false);
-    CRMachineContext context;
-    crmc_getContextForSignal(userContext, &context);
-    CRStackCursor cursor;
-    crsc_initWithMachineContext(&cursor, kMaxStackDepth, &context);
-    fillEvent(&gRecrashEvent, sigNum, info, userContext, &context, &cursor);
-    crcm_handleException(&gRecrashEvent);
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    kern_sigaction(sigNum, &dfl, nullptr);
-    sigset_t unblock;
-    sigemptyset(&unblock);
-    sigaddset(&unblock, sigNum);
-    pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
-    raise(sigNum);
+    recordEvent(&gRecrashEvent, sigNum, info, userContext);
+    kern_raiseWithDefaultAction(sigNum);
     _exit(128 + sigNum);
 }
 
@@ -104,12 +96,7 @@ void handleSignal(int sigNum, siginfo_t* info, void* userContext) {
         int threadCount = 0;
         crmc_suspendEnvironment(&threads, &threadCount);
         crcm_notifyFatalExceptionCaptured(false);
-        CRMachineContext context;
-        crmc_getContextForSignal(userContext, &context);
-        CRStackCursor cursor;
-        crsc_initWithMachineContext(&cursor, kMaxStackDepth, &context);
-        fillEvent(&gEvent, sigNum, info, userContext, &context, &cursor);
-        crcm_handleException(&gEvent);
+        recordEvent(&gEvent, sigNum, info, userContext);
         crmc_resumeEnvironment(threads, threadCount);
     }
 

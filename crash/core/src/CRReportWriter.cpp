@@ -521,29 +521,25 @@ void writeBacktrace(const CRReportWriter* w, CRStackCursor* cursor) {
     w->endContainer(w);
 }
 
+// The CPU layer's name of a register, else "r" and its index.
+const char* registerName(const char* known, int index, char (&buffer)[30]) {
+    if (known) return known;
+    std::snprintf(buffer, sizeof buffer, "r%d", index);
+    return buffer;
+}
+
 void writeRegisters(const CRReportWriter* w, const CRMachineContext* context) {
     char name[30];
     w->beginObject(w, "registers");
     w->beginObject(w, "basic");
-    for (int i = 0; i < crcpu_numRegisters(); ++i) {
-        const char* registerName = crcpu_registerName(i);
-        if (!registerName) {
-            std::snprintf(name, sizeof name, "r%d", i);
-            registerName = name;
-        }
-        w->addUIntegerElement(w, registerName, crcpu_registerValue(context, i));
-    }
+    for (int i = 0; i < crcpu_numRegisters(); ++i)
+        w->addUIntegerElement(w, registerName(crcpu_registerName(i), i, name), crcpu_registerValue(context, i));
     w->endContainer(w);
     if (crmc_hasValidExceptionRegisters(context)) {
         w->beginObject(w, "exception");
-        for (int i = 0; i < crcpu_numExceptionRegisters(); ++i) {
-            const char* registerName = crcpu_exceptionRegisterName(i);
-            if (!registerName) {
-                std::snprintf(name, sizeof name, "r%d", i);
-                registerName = name;
-            }
-            w->addUIntegerElement(w, registerName, crcpu_exceptionRegisterValue(context, i));
-        }
+        for (int i = 0; i < crcpu_numExceptionRegisters(); ++i)
+            w->addUIntegerElement(w, registerName(crcpu_exceptionRegisterName(i), i, name),
+                                  crcpu_exceptionRegisterValue(context, i));
         w->endContainer(w);
     }
     w->endContainer(w);
@@ -580,14 +576,8 @@ void writeStackContents(const CRReportWriter* w, const CRMachineContext* context
 void writeNotableAddresses(const CRReportWriter* w, const CRMachineContext* context) {
     w->beginObject(w, "notable_addresses");
     char name[30];
-    for (int i = 0; i < crcpu_numRegisters(); ++i) {
-        const char* registerName = crcpu_registerName(i);
-        if (!registerName) {
-            std::snprintf(name, sizeof name, "r%d", i);
-            registerName = name;
-        }
-        writeMemoryContentsIfNotable(w, registerName, crcpu_registerValue(context, i));
-    }
+    for (int i = 0; i < crcpu_numRegisters(); ++i)
+        writeMemoryContentsIfNotable(w, registerName(crcpu_registerName(i), i, name), crcpu_registerValue(context, i));
     if (crcpu_stackPointer(context) != 0) {
         uintptr_t start, end;
         stackRange(context, &start, &end);

@@ -65,6 +65,14 @@ void checkCapture(const CaptureCase& c) {
     EXPECT_EQ((*crashed)["stack"]["overflow"].GetBool(), c.overflow);
 }
 
+template <size_t N>
+void checkAll(const CaptureCase (&cases)[N]) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        checkCapture(c);
+    }
+}
+
 }  // namespace
 
 TEST(ReportCapture, SignalsOnly) {
@@ -80,10 +88,7 @@ TEST(ReportCapture, SignalsOnly) {
         {"overflow-main", mask, SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "<absent>", "<absent>", "scenario_recurse", Address::Any, true},
         {"overflow-thread", mask, SIGSEGV, "SIGSEGV", "SEGV_ACCERR", "<absent>", "<absent>", "scenario_recurse", Address::Any, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.scenario);
-        checkCapture(c);
-    }
+    checkAll(cases);
 }
 
 // With the exception port the faults are captured there first (type "mach"); SIGABRT
@@ -101,10 +106,7 @@ TEST(ReportCapture, DefaultMask) {
         {"overflow-main", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_recurse", Address::Any, true},
         {"overflow-thread", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_recurse", Address::Any, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.scenario);
-        checkCapture(c);
-    }
+    checkAll(cases);
 }
 
 TEST(ReportCapture, BrokenPipe) {

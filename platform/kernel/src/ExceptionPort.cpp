@@ -127,15 +127,7 @@ void signalStage(int signal, siginfo_t* info, void* userContext) {
         action.sa_handler(signal);
         return;
     }
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    sigaction(signal, &dfl, nullptr);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, signal);
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    raise(signal);
+    kern_raiseWithDefaultAction(signal);
 }
 
 // Posts the fault to the port and waits for the reply; false when nobody can take it.
@@ -250,6 +242,18 @@ int kern_sigaction(int signal, const struct sigaction* action, struct sigaction*
     if (oldAction) *oldAction = gStage[signal];
     if (action) gStage[signal] = *action;
     return 0;
+}
+
+void kern_raiseWithDefaultAction(int signal) {
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(signal, &dfl, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
 }
 
 mach_port_t mach_task_self() { return 1; }

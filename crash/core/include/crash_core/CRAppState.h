@@ -13,21 +13,6 @@
 extern "C" {
 #endif
 
-typedef struct CRAppState {
-    double activeDurationSinceLastCrash;
-    double backgroundDurationSinceLastCrash;
-    int launchesSinceLastCrash;
-    int sessionsSinceLastCrash;
-    double activeDurationSinceLaunch;
-    double backgroundDurationSinceLaunch;
-    int sessionsSinceLaunch;
-    bool crashedLastLaunch;
-    bool crashedThisLaunch;
-    double appStateTransitionTime;  // seconds since 1970, wall clock
-    bool applicationIsActive;
-    bool applicationIsInForeground;
-} CRAppState;
-
 // At class load: the whole state cleared, the application active, the transition now.
 void crcrashstate_notifyObjCLoad(void);
 // Keeps a copy of the path and loads the file (a missing one leaves the state as is).

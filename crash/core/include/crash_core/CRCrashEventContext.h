@@ -14,6 +14,22 @@
 extern "C" {
 #endif
 
+// The application-state tracker's record (CRAppState.h), as events carry it.
+typedef struct CRAppState {
+    double activeDurationSinceLastCrash;
+    double backgroundDurationSinceLastCrash;
+    int launchesSinceLastCrash;
+    int sessionsSinceLastCrash;
+    double activeDurationSinceLaunch;
+    double backgroundDurationSinceLaunch;
+    int sessionsSinceLaunch;
+    bool crashedLastLaunch;
+    bool crashedThisLaunch;
+    double appStateTransitionTime;  // seconds since 1970, wall clock
+    bool applicationIsActive;
+    bool applicationIsInForeground;
+} CRAppState;
+
 typedef struct CRCrashEventContext {
     char eventID[37];
     // A snapshot that must neither end the process nor count as a crash.
@@ -54,20 +70,7 @@ typedef struct CRCrashEventContext {
     } userException;
     bool terminateProgram;
 
-    struct {
-        double activeDurationSinceLastCrash;
-        double backgroundDurationSinceLastCrash;
-        int launchesSinceLastCrash;
-        int sessionsSinceLastCrash;
-        double activeDurationSinceLaunch;
-        double backgroundDurationSinceLaunch;
-        int sessionsSinceLaunch;
-        bool crashedLastLaunch;
-        bool crashedThisLaunch;
-        double appStateTransitionTime;
-        bool applicationIsActive;
-        bool applicationIsInForeground;
-    } AppState;
+    CRAppState AppState;
 
     struct {
         const char* systemName;

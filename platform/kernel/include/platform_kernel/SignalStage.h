@@ -8,3 +8,7 @@
 #include <signal.h>
 
 extern "C" int kern_sigaction(int signal, const struct sigaction* action, struct sigaction* oldAction);
+
+// The signal's default action, now: the process-level action becomes SIG_DFL (past any
+// first-chance handler), the signal is unblocked and raised on the calling thread.
+extern "C" void kern_raiseWithDefaultAction(int signal);
