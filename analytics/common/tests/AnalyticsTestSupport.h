@@ -69,6 +69,12 @@ inline bool runAsNewLaunch(const std::string& filter) {
     return text.find("[  PASSED  ]") != std::string::npos && text.find("0 tests") == std::string::npos;
 }
 
+// The output of the last child launch.
+inline std::string childLog() {
+    std::ifstream log(root() + "/child.log");
+    return std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+}
+
 // Stores an imprint of these key/value pairs with a valid checksum as the device's "zvImprint".
 inline void storeImprint(const std::map<std::string, std::string>& values) {
     Value::Dictionary property;
