@@ -18,6 +18,9 @@
 #include <openssl/x509v3.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -111,12 +114,49 @@ std::string Request::header(const std::string& name) const {
 
 CollectionSink::CollectionSink(std::string hostName) : hostName_(std::move(hostName)) { startServing(); }
 
-CollectionSink::~CollectionSink() { stopServing(); }
+CollectionSink::~CollectionSink() {
+    stopRefusing();
+    stopServing();
+}
+
+void CollectionSink::startRefusing() {
+    refusingSocket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;
+    ::setsockopt(refusingSocket_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // The server closed the port a moment ago; take it back at once.
+    for (int i = 0; i < 500; ++i) {
+        if (::bind(refusingSocket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::listen(refusingSocket_, 16);
+    const int fd = refusingSocket_;
+    refuser_ = std::thread([fd] {
+        for (;;) {
+            const int client = ::accept(fd, nullptr, nullptr);
+            if (client < 0) return;  // the listening socket was shut down
+            ::close(client);
+        }
+    });
+}
+
+void CollectionSink::stopRefusing() {
+    if (refusingSocket_ < 0) return;
+    ::shutdown(refusingSocket_, SHUT_RDWR);
+    if (refuser_.joinable()) refuser_.join();
+    ::close(refusingSocket_);
+    refusingSocket_ = -1;
+}
 
 void CollectionSink::startServing() {
     const auto& c = credentials();
     server_ = std::make_unique<httplib::SSLServer>(c.certPath.c_str(), c.keyPath.c_str());
     server_->set_tcp_nodelay(true);
+    // Stopping waits for idle kept-alive connections: keep them briefly.
+    server_->set_keep_alive_timeout(1);
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         Request r{req.method, req.path, {}, req.body};
         for (const auto& [k, v] : req.headers) r.headers.emplace(k, v);
@@ -145,7 +185,7 @@ void CollectionSink::startServing() {
         port_ = server_->bind_to_any_port("127.0.0.1");
     } else {
         // Up again on the port the client knows; a just-closed port may need a moment.
-        for (int i = 0; i < 200 && !server_->bind_to_port("127.0.0.1", port_); ++i)
+        for (int i = 0; i < 500 && !server_->bind_to_port("127.0.0.1", port_); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
@@ -163,10 +203,13 @@ void CollectionSink::stopServing() {
 
 void CollectionSink::setDown(bool down) {
     if (down == !server_) return;
-    if (down)
+    if (down) {
         stopServing();
-    else
+        startRefusing();
+    } else {
+        stopRefusing();
         startServing();
+    }
 }
 
 void CollectionSink::queueAnswer(Answer answer) {

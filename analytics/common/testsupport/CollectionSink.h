@@ -65,8 +65,9 @@ public:
     void queueAnswer(Answer answer);
     void setAnswerForPath(const std::string& path, Answer answer);
     void setDefaultAnswer(Answer answer);
-    // Down: the port refuses connections (a network error for the client); up again on the
-    // same port.
+    // Down: the port keeps listening but closes every connection at once, unanswered (a
+    // network error for the client; the port is never free for another program to take);
+    // up again serves as before.
     void setDown(bool down);
 
     std::vector<Request> requests() const;
@@ -77,6 +78,10 @@ public:
 private:
     void startServing();
     void stopServing();
+    void startRefusing();
+    void stopRefusing();
+    int refusingSocket_ = -1;
+    std::thread refuser_;
     std::string hostName_;
     int port_ = 0;
     std::unique_ptr<httplib::Server> server_;
