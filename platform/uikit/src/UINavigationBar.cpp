@@ -215,7 +215,9 @@ void UINavigationBar::layoutSubviews() {
     auto top = topItem();
     UIViewPtr title = top && top->titleView() ? top->titleView() : (title_->superview() ? title_ : nullptr);
     if (!title) return;
-    if (title == title_) title_->sizeToFit();
+    // The title's own size: sizeToFit would keep a longer title within the width of the one before.
+    if (title == title_) title_->setFrame(CGRectMake(0, 0, title_->sizeThatFits(CGSizeZero).width,
+                                                     title_->sizeThatFits(CGSizeZero).height));
     // Centred on the bar, pushed aside by the items, never wider than the room between them.
     CGSize s = title->frame().size;
     double width = std::min(s.width, std::max(0.0, right - left));

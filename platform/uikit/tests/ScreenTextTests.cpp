@@ -3,10 +3,13 @@
 #include <platform_uikit/NSAttributedString.h>
 #include <platform_uikit/UIActivityIndicatorView.h>
 #include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UIBarButtonItem.h>
 #include <platform_uikit/UIButton.h>
 #include <platform_uikit/UIGestureRecognizer.h>
 #include <platform_uikit/UIImageView.h>
 #include <platform_uikit/UILabel.h>
+#include <platform_uikit/UINavigationBar.h>
+#include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UIProgressView.h>
 #include <platform_uikit/UIScreen.h>
 #include <platform_uikit/UITabBarController.h>
@@ -338,6 +341,125 @@ TEST_F(ScreenText, TableUnderThreeTabsWithABadgeAndADot) {
     UITouchInjection::tap(screen.elementWithText("History")->center(), window.get());
     EXPECT_EQ(tabs->selectedIndex(), 1);
     EXPECT_EQ(UIScreenTextCapture().lines[34], "        Devices                 [History]                Settings");
+}
+
+TEST_F(ScreenText, NavigationOverATableUnderTabsThenAPushedScreen) {
+    auto list = std::make_shared<RowsController>();
+    list->count = 1000;
+    list->navigationItem()->setTitle("Devices");
+    auto nav = UINavigationController::withRootViewController(list);
+    nav->setTabBarItem(std::make_shared<UITabBarItem>("Devices", bitmap("dev", 30), 0));
+    nav->navigationBar()->setBarTintColor(UIColor::whiteColor());
+    nav->navigationBar()->setTranslucent(false);  // content starts below an opaque bar
+    auto history = std::make_shared<UIViewController>();
+    history->setTabBarItem(std::make_shared<UITabBarItem>("History", bitmap("his", 30), 1));
+    history->tabBarItem()->setBadgeValue("99+");
+    auto tabs = std::make_shared<UITabBarController>();
+    tabs->setViewControllers({nav, history});
+    tabs->tabBar()->setBackgroundColor(UIColor::whiteColor());
+    tabs->tabBar()->setTranslucent(false);
+    window->setRootViewController(tabs);
+
+    // The opaque bars: the title centred on the bar's row, its hairline below, the rows from
+    // under the bar down to the tab bar.
+    auto screen = UIScreenTextCapture();
+    EXPECT_EQ(screen.text(), R"(
+
+
+                              Devices
+---------------------------------------------------------------------------
+   Row 0
+
+   Row 1
+
+   Row 2
+
+   Row 3
+
+   Row 4
+
+   Row 5
+
+   Row 6
+
+   Row 7
+
+   Row 8
+
+   Row 9
+
+   Row 10
+
+   Row 11
+
+   Row 12
+
+   Row 13
+
+--------------------------------------------------------- 99+    ----------
+             [Devices]                              History
+
+)");
+
+    auto detail = std::make_shared<UIViewController>();
+    detail->navigationItem()->setTitle("iPhone X");
+    detail->view()->setBackgroundColor(UIColor::whiteColor());
+    auto star = std::make_shared<UIButton>(CGRectMake(0, 0, 24, 24));
+    star->setImage(bitmap("ECBusLineStarOff", 24), UIControlStateNormal);
+    detail->navigationItem()->setRightBarButtonItem(UIBarButtonItem::withCustomView(star));
+    label("15.2  (19C56)", CGRectMake(16, 150, 300, 44), detail->view());
+    nav->pushViewController(detail, true);
+    ManualClock::advance(1);
+    // The back button names the screen below; the title, longer than the one before, shows whole;
+    // the right item's image does not fit ("#") in its bracketed button.
+    auto pushed = UIScreenTextCapture();
+    EXPECT_EQ(pushed.text(), R"(
+
+
+ Devices       ]             iPhone X                               [  # ]
+---------------------------------------------------------------------------
+
+
+
+
+
+
+   15.2  (19C56)
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+
+--------------------------------------------------------- 99+    ----------
+             [Devices]                              History
+
+)");
+    const UIScreenElement* back = pushed.elementWithText("Devices");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->kind, UIScreenElementKind::Button);
+    EXPECT_TRUE(back->tappable);
+
+    // Tapping the back button's centre pops; the list is back.
+    UITouchInjection::tap(back->center(), window.get());
+    ManualClock::advance(1);
+    EXPECT_EQ(nav->topViewController(), list);
+    EXPECT_EQ(UIScreenTextCapture().text(), screen.text());
 }
 
 }  // namespace
