@@ -44,11 +44,19 @@ NSErrorPtr NKMultipartBodyStreamCore::streamError() const {
     return streamError_;
 }
 
+double NKMultipartBodyStreamCore::secondsUntilReadable() const {
+    const auto left = readableAt_ - std::chrono::steady_clock::now();
+    return left.count() > 0 ? std::chrono::duration<double>(left).count() : 0;
+}
+
 int64_t NKMultipartBodyStreamCore::read(uint8_t* buffer, std::size_t length) {
     if (streamStatus_ == NSStreamStatusClosed) return 0;
     const std::size_t maxLength =
         static_cast<std::size_t>(std::min<uint64_t>(length, numberOfBytesInPacket));
     if (maxLength == 0) return 0;
+    // A reader that did not wait for the pause: the pause still happens.
+    if (const double wait = secondsUntilReadable(); wait > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
     std::size_t total = 0;
     for (;;) {
         if (current_ && current_->hasBytesAvailable()) {
@@ -59,7 +67,14 @@ int64_t NKMultipartBodyStreamCore::read(uint8_t* buffer, std::size_t length) {
                 return static_cast<int64_t>(total);
             }
             total += static_cast<std::size_t>(n);
-            if (delay > 0) std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+            // Throttled: every read of a part is followed by the pause, which the next read
+            // waits for (or the reader, when it asks first).
+            if (delay > 0 && n > 0) {
+                readableAt_ = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(delay));
+                return static_cast<int64_t>(total);
+            }
             if (total >= maxLength) return static_cast<int64_t>(total);
         } else {
             current_ = cursor_ < parts_.size() ? parts_[cursor_++].get() : nullptr;

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+
 #include <platform_dispatch/NSThread.h>
 #include <platform_foundation/NSJSONSerialization.h>
 #include <platform_foundation/NSNotificationCenter.h>
@@ -218,6 +221,38 @@ TEST_F(HTTPSessionManagerTest, MultipartPostStreamsItsParts) {
     EXPECT_TRUE(out.object.objectForKey("multipart").boolValue());
     EXPECT_EQ(out.object.objectForKey("fields").stringValue(), "file=" + blob + ";model=iPhone10,3;");
     EXPECT_GT(sent.load(), int64_t(blob.size()));  // the streamed body's bytes, as the task counts them
+}
+
+// A throttled upload pauses after each read of its body. The pause is the upload's own: the
+// session's other transfers go on meanwhile, and the body still arrives whole.
+TEST_F(HTTPSessionManagerTest, AThrottledUploadPausesWithoutHoldingUpOtherRequests) {
+    constexpr double kPause = 1.0;
+    Outcome upload, other;
+    std::atomic<int64_t> sent{0};
+    std::string blob(1000, 'z');  // with its part's head and boundaries, two packets
+    auto task = manager->POST(
+        "upload", Value(), {},
+        [&](NKMultipartFormData& form) {
+            form.appendPartWithFileData(Value::Data(blob.begin(), blob.end()), "file", "blob.bin",
+                                        "application/octet-stream");
+            form.throttleBandwidthWithPacketSize(700, kPause);
+        },
+        [&](const NSProgressPtr& progress) { sent = progress->completedUnitCount(); }, recordSuccess(upload),
+        recordFailure(upload));
+    ASSERT_TRUE(task);
+    // The first bytes went out: from now on the upload spends its time in pauses.
+    ASSERT_TRUE(nktest::waitFor([&] { return sent.load() > 0; }));
+    const auto start = std::chrono::steady_clock::now();
+    manager->GET("echo", Value(), {}, nullptr, recordSuccess(other), recordFailure(other));
+    wait(other);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_FALSE(other.error) << other.error->description();
+    // A pause that blocked the loading thread would hold the request for at least one pause.
+    EXPECT_LT(took, kPause / 2);
+    EXPECT_FALSE(upload.done.load());
+    wait(upload);
+    ASSERT_FALSE(upload.error) << upload.error->description();
+    EXPECT_EQ(upload.object.objectForKey("fields").stringValue(), "file=" + blob + ";");
 }
 
 TEST_F(HTTPSessionManagerTest, HeadSucceedsWithTheTaskOnly) {

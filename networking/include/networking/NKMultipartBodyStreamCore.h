@@ -1,10 +1,13 @@
 #pragma once
 // The behaviour of the input stream a multipart request carries as its body, shared by the
 // body-stream classes of every prefix: it reads its parts one after another, optionally
-// throttled to packets of a given size with a pause after each read. Readers call it
-// synchronously; it raises no stream events. Not a runtime class of its own.
+// throttled to packets of a given size with a pause after each read. The pause is paced: a
+// reader that asks (the URL session's loading thread) waits without blocking; a read that
+// comes early waits out the rest itself. It raises no stream events. Not a runtime class of
+// its own.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -14,8 +17,9 @@
 #include <networking/NKHTTPBodyPart.h>
 #include <platform_foundation/NSStringEncoding.h>
 #include <platform_net/NSInputStream.h>
+#include <platform_net/PacedInputStream.h>
 
-class NKMultipartBodyStreamCore : public NSInputStream {
+class NKMultipartBodyStreamCore : public NSInputStream, public PacedInputStream {
 public:
 
     void appendHTTPBodyPart(std::unique_ptr<NKHTTPBodyPart> part);
@@ -42,6 +46,8 @@ public:
     bool getBuffer(uint8_t**, std::size_t*) override { return false; }
     Value propertyForKey(const std::string&) const override { return Value(); }
     bool setProperty(const Value&, const std::string&) override { return false; }
+    // The rest of the pause after the last read (throttled streams only).
+    double secondsUntilReadable() const override;
     void scheduleInRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
     void removeFromRunLoop(const std::shared_ptr<NSRunLoop>&, const NSRunLoopMode&) override {}
 
@@ -55,6 +61,7 @@ private:
     std::size_t cursor_ = 0;  // index of the next part to make current
     NKHTTPBodyPart* current_ = nullptr;
     std::atomic<NSStreamStatus> streamStatus_{NSStreamStatusNotOpen};
+    std::chrono::steady_clock::time_point readableAt_{};  // the end of the pause after a read
     mutable std::mutex errorMutex_;
     NSErrorPtr streamError_;
 };

@@ -5,6 +5,7 @@
 #include "session/BodyStreamReader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -55,6 +56,12 @@ void RequestBody::close() {
     if (stream_) closeBodyStream(stream_);
 }
 
+bool RequestBody::readableAgain() {
+    if (!readableAt_ || std::chrono::steady_clock::now() < *readableAt_) return false;
+    readableAt_.reset();
+    return true;
+}
+
 size_t RequestBody::read(char* buffer, size_t capacity) {
     size_t got = 0;
     if (data_) {
@@ -65,7 +72,13 @@ size_t RequestBody::read(char* buffer, size_t capacity) {
         got = std::fread(buffer, 1, capacity, file_.get());
         if (got == 0 && std::ferror(file_.get())) return CURL_READFUNC_ABORT;
     } else if (stream_) {
-        long n = readBodyStream(stream_, reinterpret_cast<uint8_t*>(buffer), capacity);
+        double wait = 0;
+        long n = readBodyStream(stream_, reinterpret_cast<uint8_t*>(buffer), capacity, &wait);
+        if (n == kBodyStreamNotReady) {
+            readableAt_ = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(wait));
+            return CURL_READFUNC_PAUSE;
+        }
         if (n < 0) return CURL_READFUNC_ABORT;
         got = static_cast<size_t>(n);
     }

@@ -6,7 +6,9 @@
 
 #include "session/CurlHandles.h"
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -26,8 +28,14 @@ public:
     // What the wire announces: the length, or for a stream the request's Content-Length
     // (-1: chunked).
     curl_off_t wireLength() const { return stream_ ? wireLength_ : static_cast<curl_off_t>(expectedLength()); }
-    // libcurl's read: bytes copied, 0 at the end, CURL_READFUNC_ABORT on an error.
+    // libcurl's read: bytes copied, 0 at the end, CURL_READFUNC_ABORT on an error, or
+    // CURL_READFUNC_PAUSE while a paced stream pauses (the loader resumes the transfer once
+    // readableAgain() says so).
     size_t read(char* buffer, size_t capacity);
+    // Whether read() answered a pause that has not yet been taken back by readableAgain().
+    bool waiting() const { return readableAt_.has_value(); }
+    // True once, when a pause that read() answered has passed.
+    bool readableAgain();
     int64_t bytesRead() const { return bytesRead_; }
 
 private:
@@ -39,4 +47,5 @@ private:
     FilePtr file_;
     std::shared_ptr<NSInputStream> stream_;
     int64_t bytesRead_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> readableAt_;
 };

@@ -55,8 +55,9 @@ struct URLLoadingEngine::Core {
                 if (stop) break;
                 if (!commands.empty()) continue;
             }
-            // The time-out only paces the transfers' own deadlines and progress: every change
-            // that lets a transfer go on arrives as a command, which wakes the poll.
+            // The time-out only paces the transfers' own deadlines, progress and paced upload
+            // pauses: every change that lets a transfer go on arrives as a command, which wakes the
+            // poll.
             curl_multi_poll(multi, nullptr, 0, transfers.empty() && watched.empty() ? 1000 : 20, nullptr);
         }
         for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi, easy);

@@ -277,7 +277,11 @@ bool URLTaskLoader::configureEasy(const NSURLRequest& request) {
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &URLTaskLoader::progressCallback);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
-    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    // Waiting for another transfer's connection pays only where it may be shared (HTTP/2 is
+    // offered over TLS only). On plain HTTP it made a request wait for another request's whole
+    // response (a long upload, say) before opening a connection of its own.
+    const bool secure = request.URL() && lower(request.URL()->scheme()) == "https";
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, secure ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(idleTimeout_ * 1000) + 1);
     trustGate_.attach(easy, host_);
 
@@ -738,6 +742,12 @@ void URLTaskLoader::finish(NSErrorPtr error) {
 
 void URLTaskLoader::tick(double now) {
     if (finished_ || suspended_ || awaitingDecision_) return;
+    // A paced body stream pauses on our side, not the server's: that is not idle time. Once
+    // the pause passed, the upload goes on (within a tick of it).
+    if (requestBody_.waiting()) {
+        lastActivity_ = now;
+        if (requestBody_.readableAgain()) updatePause();
+    }
     // Waiting for a trust answer counts as idle: the question times out like a silent server.
     if (now - lastActivity_ > idleTimeout_ || now - resourceStart_ > resourceTimeout_)
         finish(errorWithCode(NSURLErrorTimedOut));
