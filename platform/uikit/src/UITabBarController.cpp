@@ -110,7 +110,8 @@ void UITabBarController::viewWillLayoutSubviews() {
     const UIViewPtr& view = viewIfLoaded();
     if (!view) return;
     const CGRect b = view->bounds();
-    const double height = tabBar_->preferredHeight();
+    // The bar's own answer, so a bar that sizes itself differently is laid out so.
+    const double height = tabBar_->sizeThatFits(b.size).height;
     tabBar_->setFrame(CGRectMake(0, b.size.height - height, b.size.width, height));
     tabBar_->layoutSubviews();
     if (auto selected = selectedViewController(); selected && selected->viewIfLoaded()) {

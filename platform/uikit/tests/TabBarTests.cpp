@@ -171,6 +171,15 @@ TEST_F(TabSwitch, TheBarIsReplacedByKeyValueCodingAndItemsAnswerTheirButtons) {
     auto item = b->tabBarItem();
     ASSERT_EQ(item->valueForKey("_view").objectAs<UITabBarButton>(), tabs->tabBar()->buttons()[1]);
     EXPECT_EQ(tabs->valueForKey("tabBar").objectAs<UITabBar>(), tabs->tabBar());
+    EXPECT_EQ(tabs->valueForKey("selectedIndex").integerValue(), 0);
+    tabs->setValue(Value(int64_t{2}), "selectedIndex");
+    EXPECT_EQ(tabs->selectedViewController(), c);
+    tabs->setValue(Value(Value::Array{Value(b), Value(c)}), "viewControllers");  // as a storyboard relationship does
+    EXPECT_EQ(tabs->viewControllers(), (std::vector<UIViewControllerPtr>{b, c}));
+    EXPECT_EQ(tabs->selectedViewController(), c);
+    tabs->setViewControllers({a, b, c});
+    tabs->setSelectedIndex(0);
+    log.clear();
     EXPECT_TRUE(std::make_shared<UITabBarItem>()->valueForKey("_view").isNull());
 
     auto old = tabs->tabBar();
@@ -345,6 +354,23 @@ TEST_F(TabBarLayout, ContentSitsAboveAnOpaqueBarAndUnderATranslucentOne) {
     tabs->viewWillLayoutSubviews();
     EXPECT_EQ(child->view()->frame().size.height, screen.size.height - tabs->tabBar()->frame().size.height);
     EXPECT_EQ(tabs->barInsetsForChild(*child), UIEdgeInsetsZero);
+    window->setHidden(true);
+}
+
+TEST_F(TabBarLayout, AReplacedBarIsLaidOutAtTheHeightItAsksFor) {
+    struct TallBar : UITabBar {
+        CGSize sizeThatFits(CGSize size) const override { return CGSizeMake(size.width, 60); }
+    };
+    auto tabs = std::make_shared<UITabBarController>();
+    tabs->setViewControllers({std::make_shared<UIViewController>(), std::make_shared<UIViewController>()});
+    auto window = std::make_shared<UIWindow>();
+    window->setRootViewController(tabs);
+    window->makeKeyAndVisible();
+    tabs->setValue(Value(std::make_shared<TallBar>()), "tabBar");
+    const CGRect screen = window->bounds();
+    EXPECT_EQ(tabs->tabBar()->frame(), CGRectMake(0, screen.size.height - 60, screen.size.width, 60));
+    EXPECT_EQ(tabs->tabBar()->buttons().size(), 2u);
+    EXPECT_EQ(tabs->tabBar()->buttons()[1]->frame().origin.x, screen.size.width / 2);
     window->setHidden(true);
 }
 

@@ -82,6 +82,11 @@ private:
     std::weak_ptr<UITabBarControllerDelegate> delegate_;
     std::shared_ptr<UITabBar> tabBar_;
 
+    void setViewControllersValue(std::vector<UIViewControllerPtr> controllers) { setViewControllers(controllers); }
+
 public:
     NS_PROPERTY_ACCESSORS(std::shared_ptr<UITabBar>, tabBar, "&,N", tabBar, setTabBar)
+    NS_PROPERTY_ACCESSORS(std::vector<UIViewControllerPtr>, viewControllers, "C,N", viewControllers,
+                          setViewControllersValue)
+    NS_PROPERTY_ACCESSORS(int64_t, selectedIndex, "N", selectedIndex, setSelectedIndex)
 };

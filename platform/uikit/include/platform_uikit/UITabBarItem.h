@@ -65,4 +65,5 @@ private:
 
 public:
     NS_PROPERTY_ACCESSORS(std::optional<std::string>, badgeValue, "C,N", badgeValue, setBadgeValue)
+    NS_PROPERTY_ACCESSORS(UIImagePtr, selectedImage, "&,N", selectedImage, setSelectedImage)
 };
