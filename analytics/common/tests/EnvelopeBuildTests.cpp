@@ -9,6 +9,7 @@
 #include <random>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 #include <zlib.h>
@@ -256,6 +257,30 @@ TEST_F(EnvelopeBuild, OversizedFileIsDeleted) {
     const Value dropped = builder->buildEnvelopeWithHeader(Value(), Value::dict({{"f", noise(300000)}}), "", "a", "7.3.5");
     EXPECT_EQ(dropped.objectForKey(Value("exception")).integerValue(), ZVEnvelopeBuild::kFileTooLong);
     EXPECT_TRUE(envelopeFiles(dir).empty());
+}
+
+TEST_F(EnvelopeBuild, FileLimitIsInclusive) {
+    // The application key travels in the record beside the unchanged entity: each character
+    // of it adds exactly one byte to the file, which brings the file to the limit exactly.
+    const Value content = Value::dict({{"f", std::string(50000, 'q')}});
+    ASSERT_TRUE(builder->buildEnvelopeWithHeader(Value(), content, "", "a", "7.3.5").objectForKey(Value("exception")).isNull());
+    struct stat st {};
+    ASSERT_EQ(::stat(onlyFile().c_str(), &st), 0);
+    const auto base = static_cast<std::size_t>(st.st_size);
+    ASSERT_LT(base, ZVEnvelopeBuild::kMaxFileBytes);
+    clear();
+    const std::size_t keyLength = std::string("test-appkey").size() + ZVEnvelopeBuild::kMaxFileBytes - base;
+    ZVConfigureCache::setObject(Value(std::string(keyLength, 'k')), "appkey");
+    const Value exact = builder->buildEnvelopeWithHeader(Value(), content, "", "a", "7.3.5");
+    EXPECT_TRUE(exact.objectForKey(Value("exception")).isNull());
+    ASSERT_EQ(::stat(onlyFile().c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::size_t>(st.st_size), ZVEnvelopeBuild::kMaxFileBytes);
+    clear();
+    ZVConfigureCache::setObject(Value(std::string(keyLength + 1, 'k')), "appkey");
+    const Value over = builder->buildEnvelopeWithHeader(Value(), content, "", "a", "7.3.5");
+    EXPECT_EQ(over.objectForKey(Value("exception")).integerValue(), ZVEnvelopeBuild::kFileTooLong);
+    EXPECT_TRUE(envelopeFiles(dir).empty());
+    ZVConfigureCache::setObject(Value("test-appkey"), "appkey");
 }
 
 TEST_F(EnvelopeBuild, InternalDataOnlyWithTheZeroKey) {
