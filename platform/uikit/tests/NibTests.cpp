@@ -3,6 +3,7 @@
 #include <platform_uikit/UINavigationController.h>
 #include <platform_uikit/UINib.h>
 #include <platform_uikit/UIStoryboard.h>
+#include <platform_uikit/UITabBarController.h>
 #include <platform_uikit/UITableViewController.h>
 
 #include <platform_runtime/NSException.h>
@@ -362,6 +363,13 @@ TEST(Storyboard, InitialSceneAndScenesByIdentifier) {
     auto b = storyboard->instantiateViewControllerWithIdentifier("detail");
     EXPECT_NE(a, b);
     EXPECT_EQ(a->navigationItem()->title(), "Detail");
+
+    // A tab bar scene's children come by its relationship, each a scene of its own.
+    auto tabs = std::dynamic_pointer_cast<UITabBarController>(storyboard->instantiateViewControllerWithIdentifier("tabs"));
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(tabs->viewControllers().size(), 2u);
+    EXPECT_NE(std::dynamic_pointer_cast<UINavigationController>(tabs->viewControllers()[0]), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<NibTestSettingsController>(tabs->viewControllers()[1]), nullptr);
 
     auto e = raised([&] { storyboard->instantiateViewControllerWithIdentifier("nothing"); });
     EXPECT_EQ(e.name(), NSInvalidArgumentException);
