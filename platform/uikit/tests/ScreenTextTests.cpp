@@ -154,6 +154,21 @@ TEST_F(ScreenText, LabelsButtonsImagesAndIndicators) {
     EXPECT_EQ(UIScreenTextCapture().text(), screen.text());
 }
 
+TEST_F(ScreenText, AttachmentsAndCombiningMarks) {
+    auto text = std::make_shared<NSMutableAttributedString>("Go ");
+    auto attachment = std::make_shared<NSTextAttachment>();
+    attachment->image = named("star");
+    attachment->bounds = CGRectMake(0, 0, 10, 10);
+    text->appendAttributedString(*NSAttributedString::attributedStringWithAttachment(attachment));
+    text->appendAttributedString(NSAttributedString(" now"));
+    label("", CGRectMake(20, 100, 300, 20))->setAttributedText(text);
+    label("cafe\u0301 \u00e9t\u00e9", CGRectMake(20, 130, 300, 20));
+    auto screen = UIScreenTextCapture();
+    EXPECT_EQ(screen.lines[5], "    Go <star> now");
+    EXPECT_EQ(screen.lines[6], "    cafe\u0301 \u00e9t\u00e9");
+    EXPECT_NE(screen.elementWithText("Go <star> now"), nullptr);
+}
+
 TEST_F(ScreenText, HiddenTransparentClippedAndFarViewsPrintNothing) {
     label("hidden", CGRectMake(20, 100, 200, 20))->setHidden(true);
     label("faint", CGRectMake(20, 130, 200, 20))->setAlpha(0.01);
