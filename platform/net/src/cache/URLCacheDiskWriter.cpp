@@ -2,10 +2,13 @@
 
 #include <platform_dispatch/DispatchQueue.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -19,9 +22,11 @@ struct PendingWrite {
 struct URLCacheDiskWriter::State {
     std::string folder;
     dispatch_queue_t queue;
-    // Held while a file is written, so a drop waits for a write under way.
     std::mutex m;
+    std::condition_variable written;  // the file in writing_ was written
     std::map<std::string, PendingWrite> pending;
+    // The write under way, done outside the lock: its path and entry.
+    std::optional<std::pair<std::string, PendingWrite>> writing;
     bool scheduled = false;
 
     // Writes through a temporary file, so a reader sees the old file or the new one.
@@ -45,27 +50,26 @@ struct URLCacheDiskWriter::State {
         if (ec) fs::remove(tmp, ec);
     }
 
-    // Lock held. Writes every pending entry, oldest file name first.
-    void writeAllLocked() {
-        while (!pending.empty()) {
-            auto first = pending.begin();
-            writeFile(first->first, first->second);
-            pending.erase(first);
-        }
+    // Lock held: waits until no write of `path` is under way.
+    void waitForWriteOf(std::unique_lock<std::mutex>& lock, const std::string& path) {
+        written.wait(lock, [&] { return !writing || writing->first != path; });
     }
 
-    // One file per turn of the lock, so readers wait for one write at most.
+    // One file at a time, written without the lock, so stores and lookups never wait for the
+    // disk; a drop of that file waits for it.
     static void drain(const std::shared_ptr<State>& state) {
-        for (;;) {
-            std::lock_guard lock(state->m);
-            if (state->pending.empty()) {
-                state->scheduled = false;
-                return;
-            }
+        std::unique_lock lock(state->m);
+        while (!state->pending.empty()) {
             auto first = state->pending.begin();
-            state->writeFile(first->first, first->second);
+            state->writing.emplace(first->first, std::move(first->second));
             state->pending.erase(first);
+            lock.unlock();
+            state->writeFile(state->writing->first, state->writing->second);
+            lock.lock();
+            state->writing.reset();
+            state->written.notify_all();
         }
+        state->scheduled = false;
     }
 };
 
@@ -75,8 +79,16 @@ URLCacheDiskWriter::URLCacheDiskWriter(std::string folder) : state_(std::make_sh
 }
 
 URLCacheDiskWriter::~URLCacheDiskWriter() {
-    std::lock_guard lock(state_->m);
-    state_->writeAllLocked();
+    std::unique_lock lock(state_->m);
+    while (!state_->pending.empty()) {
+        const std::string path = state_->pending.begin()->first;
+        state_->waitForWriteOf(lock, path);  // an older entry of the file is written first
+        auto it = state_->pending.find(path);
+        if (it == state_->pending.end()) continue;  // the queue took it meanwhile
+        state_->writeFile(it->first, it->second);
+        state_->pending.erase(it);
+    }
+    state_->written.wait(lock, [&] { return !state_->writing; });
 }
 
 void URLCacheDiskWriter::write(const std::string& path, std::string head, NSCachedURLResponsePtr entry) {
@@ -95,16 +107,19 @@ void URLCacheDiskWriter::write(const std::string& path, std::string head, NSCach
 
 NSCachedURLResponsePtr URLCacheDiskWriter::pending(const std::string& path) const {
     std::lock_guard lock(state_->m);
-    auto it = state_->pending.find(path);
-    return it == state_->pending.end() ? nullptr : it->second.entry;
+    if (auto it = state_->pending.find(path); it != state_->pending.end()) return it->second.entry;
+    if (state_->writing && state_->writing->first == path) return state_->writing->second.entry;
+    return nullptr;
 }
 
 void URLCacheDiskWriter::drop(const std::string& path) {
-    std::lock_guard lock(state_->m);
+    std::unique_lock lock(state_->m);
     state_->pending.erase(path);
+    state_->waitForWriteOf(lock, path);
 }
 
 void URLCacheDiskWriter::dropAll() {
-    std::lock_guard lock(state_->m);
+    std::unique_lock lock(state_->m);
     state_->pending.clear();
+    state_->written.wait(lock, [&] { return !state_->writing; });
 }
