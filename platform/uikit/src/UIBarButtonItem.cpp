@@ -83,13 +83,12 @@ void UIBarButtonItem::refreshButton() {
     button_->setEnabled(isEnabled());
     if (tint_) button_->setTintColor(tint_);
     button_->setTitleColor(tint_ ? tint_ : button_->tintColor(), UIControlStateNormal);
-    auto attributes = titleTextAttributesForState(UIControlStateNormal);
-    if (auto it = attributes.find("NSFont"); it != attributes.end())
-        button_->titleLabel()->setFont(it->second.objectAs<UIFont>());
+    auto attributes = UIBarTitleStyle::fromAttributes(titleTextAttributesForState(UIControlStateNormal));
+    if (attributes.font)
+        button_->titleLabel()->setFont(attributes.font);
     else
         button_->titleLabel()->setFont(style() == UIBarButtonItemStyleDone ? UIFont::boldSystemFontOfSize(17)
                                                                             : UIFont::systemFontOfSize(17));
-    if (auto it = attributes.find("NSColor"); it != attributes.end())
-        button_->setTitleColor(it->second.objectAs<UIColor>(), UIControlStateNormal);
+    if (attributes.colour) button_->setTitleColor(attributes.colour, UIControlStateNormal);
     button_->sizeToFit();
 }

@@ -1,6 +1,16 @@
 #include <platform_uikit/UIBarItem.h>
 
+#include <platform_uikit/NSAttributedString.h>
+#include <platform_uikit/UIFont.h>
 #include <platform_uikit/UIView.h>
+
+UIBarTitleStyle UIBarTitleStyle::fromAttributes(const Value::Dictionary& attributes) {
+    UIBarTitleStyle style;
+    if (auto it = attributes.find(NSFontAttributeName); it != attributes.end()) style.font = it->second.objectAs<UIFont>();
+    if (auto it = attributes.find(NSForegroundColorAttributeName); it != attributes.end())
+        style.colour = it->second.objectAs<UIColor>();
+    return style;
+}
 
 void UIBarItem::setTitle(std::optional<std::string> title) {
     if (title_ == title) return;

@@ -154,7 +154,8 @@ void UINavigationBar::refresh() {
                 if (!view) {
                     auto button = item->barButton();
                     const bool ownColour =
-                        item->tintColor() || item->titleTextAttributesForState(UIControlStateNormal).count("NSColor");
+                        item->tintColor() ||
+                        UIBarTitleStyle::fromAttributes(item->titleTextAttributesForState(UIControlStateNormal)).colour;
                     if (!ownColour) button->setTitleColor(tintColor(), UIControlStateNormal);
                     view = button;
                 }
@@ -169,14 +170,11 @@ void UINavigationBar::refresh() {
         content_->addSubview(top->titleView());
         shown_.push_back(top->titleView());
     } else if (top && top->title()) {
-        auto font = attributes.count(NSFontAttributeName) ? attributes.at(NSFontAttributeName).objectAs<UIFont>()
-                                                          : nullptr;
-        auto colour = attributes.count(NSForegroundColorAttributeName)
-                          ? attributes.at(NSForegroundColorAttributeName).objectAs<UIColor>()
-                          : nullptr;
-        title_->setFont(font ? font : UIFont::boldSystemFontOfSize(kTitleFontSize));
-        title_->setTextColor(colour ? colour
-                                    : (barStyle_ == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor()));
+        auto style = UIBarTitleStyle::fromAttributes(attributes);
+        title_->setFont(style.font ? style.font : UIFont::boldSystemFontOfSize(kTitleFontSize));
+        title_->setTextColor(style.colour ? style.colour
+                                          : (barStyle_ == UIBarStyleBlack ? UIColor::whiteColor()
+                                                                          : UIColor::blackColor()));
         title_->setText(*top->title());
         content_->addSubview(title_);
         shown_.push_back(title_);

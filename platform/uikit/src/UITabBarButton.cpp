@@ -86,13 +86,9 @@ void UITabBarButton::refresh() {
         }
         const Value::Dictionary attributes =
             item->titleTextAttributesForState(selected ? UIControlStateSelected : UIControlStateNormal);
-        auto font = attributes.count(NSFontAttributeName) ? attributes.at(NSFontAttributeName).objectAs<UIFont>()
-                                                          : nullptr;
-        auto colour = attributes.count(NSForegroundColorAttributeName)
-                          ? attributes.at(NSForegroundColorAttributeName).objectAs<UIColor>()
-                          : nullptr;
-        label_->setFont(font ? font : UIFont::systemFontOfSize(kTitleFontSize));
-        label_->setTextColor(colour ? colour : tint);
+        auto style = UIBarTitleStyle::fromAttributes(attributes);
+        label_->setFont(style.font ? style.font : UIFont::systemFontOfSize(kTitleFontSize));
+        label_->setTextColor(style.colour ? style.colour : tint);
         label_->setText(*item->title());
     } else if (label_) {
         label_->removeFromSuperview();

@@ -18,6 +18,16 @@
 #include <optional>
 #include <string>
 
+class UIFont;
+class UIColor;
+
+// The font (NSFont) and colour (NSColor) a bar's text attributes give; nothing for what they lack.
+struct UIBarTitleStyle {
+    std::shared_ptr<UIFont> font;
+    std::shared_ptr<UIColor> colour;
+    static UIBarTitleStyle fromAttributes(const Value::Dictionary& attributes);
+};
+
 class UIBarItem : public NSObject {
     NS_CLASS(UIBarItem, NSObject)
 public:
