@@ -41,7 +41,7 @@ void UINavigationController::setNavigationBarHidden(bool hidden, bool) {
 void UINavigationController::syncNavigationBar() {
     std::vector<UINavigationItemPtr> items;
     for (const auto& c : stack_) items.push_back(c->navigationItem());
-    bar_->setItems(std::move(items));
+    if (items != bar_->items()) bar_->setItems(std::move(items));
     std::weak_ptr<UINavigationController> weak = std::static_pointer_cast<UINavigationController>(shared_from_this());
     bar_->setBackAction([weak] {
         if (auto navigation = weak.lock()) navigation->popViewControllerAnimated(true);
