@@ -6,6 +6,7 @@
 #include <crash_core/CRLogger.h>
 #include <crash_core/CRMachineContext.h>
 #include <crash_core/CRMonitor.h>
+#include <crash_core/CRMonitorCPPException.h>
 #include <crash_core/CRReportFixup.h>
 #include <crash_core/CRReportStore.h>
 
@@ -125,8 +126,7 @@ void crcrash_setUserSectionWriteCallback(CRReportWriteCallback callback) {
 void crcrash_setAddConsoleLogToReport(bool add) { gShouldAddConsoleLogToReport.store(add); }
 void crcrash_setPrintPreviousLog(bool print) { gShouldPrintPreviousLog.store(print); }
 void crcrash_setMaxReportCount(int maxReportCount) { crcrs_setMaxReportCount(maxReportCount); }
-// The throw rebinding comes with the C++ exception monitor's kit.
-void crcrash_enableSwapOfCxaThrow(void) {}
+void crcrash_enableSwapOfCxaThrow(void) { crcm_enableSwapOfCxaThrow(); }
 void crcrash_notifyObjCLoad(void) { crcrashstate_notifyObjCLoad(); }
 
 void crcrash_reportUserException(const char* name, const char* reason, const char* language, const char* lineOfCode,

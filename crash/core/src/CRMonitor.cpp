@@ -1,6 +1,7 @@
 #include <crash_core/CRMonitor.h>
 
 #include <crash_core/CRAppState.h>
+#include <crash_core/CRMonitorCPPException.h>
 #include <crash_core/CRMonitorMachException.h>
 #include <crash_core/CRMonitorSignal.h>
 #include <crash_core/CRMonitorSystem.h>
@@ -20,15 +21,14 @@ struct Monitor {
     const CRMonitorAPI* (*getAPI)();
 };
 
-// The NSException, deadlock, zombie and throw monitors join the table
-// with their kits.
+// The NSException, deadlock and zombie monitors join the table with their kits.
 const Monitor kMonitors[] = {
     {CRCrashMonitorTypeMachException, crcm_machexception_getAPI},
     {CRCrashMonitorTypeSignal, crcm_signal_getAPI},
     {CRCrashMonitorTypeNSException, nullptr},
     {CRCrashMonitorTypeMainThreadDeadlock, nullptr},
     {CRCrashMonitorTypeZombie, nullptr},
-    {CRCrashMonitorTypeCPPException, nullptr},
+    {CRCrashMonitorTypeCPPException, crcm_cppexception_getAPI},
     {CRCrashMonitorTypeUserReported, crcm_user_getAPI},
     {CRCrashMonitorTypeSystem, crcm_system_getAPI},
     {CRCrashMonitorTypeApplicationState, crcm_appstate_getAPI},
