@@ -76,7 +76,7 @@ TEST_F(StackWalkTest, WholeChainOfASuspendedThreadInOrder) {
         while (!park.arrived) std::this_thread::yield();
         // The leaf may still be on its way into the blocking call: walks must hold the
         // chain wherever it stopped.
-        ASSERT_TRUE(kernel::suspendThread(static_cast<pid_t>(thread.tid())));
+        ASSERT_TRUE(kernel::suspendThread(static_cast<pid_t>(thread.tid()), 20000));  // bound for a loaded machine
         CRMachineContext context;
         crmc_getContextForThread(thread.tid(), &context, false);
         auto names = walkSymbols(context);
@@ -144,7 +144,7 @@ TEST_F(StackWalkTest, DepthLimitStopsAtExactlyTheLimit) {
     Park park;
     ChainThread thread(chain, spinInLeaf, &park);
     while (!park.arrived) std::this_thread::yield();
-    ASSERT_TRUE(kernel::suspendThread(static_cast<pid_t>(thread.tid())));
+    ASSERT_TRUE(kernel::suspendThread(static_cast<pid_t>(thread.tid()), 20000));  // bound for a loaded machine
     CRMachineContext context;
     crmc_getContextForThread(thread.tid(), &context, false);
     bool gaveUp = false;
@@ -219,7 +219,7 @@ TEST_F(StackWalkTest, StackOverflowProbeOfACrashedContext) {
             recurse(depth, &release, &arrived);
         });
         while (!arrived) std::this_thread::yield();
-        ASSERT_TRUE(kernel::suspendThread(tid));
+        ASSERT_TRUE(kernel::suspendThread(tid, 20000));  // bound for a loaded machine
         CRMachineContext context;
         crmc_getContextForThread(static_cast<CRThread>(tid.load()), &context, true);
         kernel::resumeThread(tid);
