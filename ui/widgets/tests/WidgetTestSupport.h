@@ -44,9 +44,11 @@ class Rows : public UITableViewDataSource {
 public:
     explicit Rows(int64_t count) : count(count) {}
     int64_t tableViewNumberOfRowsInSection(UITableView&, int64_t) override { return count; }
-    UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView& table, NSIndexPath) override {
+    UITableViewCellPtr tableViewCellForRowAtIndexPath(UITableView& table, NSIndexPath path) override {
         auto cell = table.dequeueReusableCellWithIdentifier("row");
-        return cell ? cell : std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "row");
+        if (!cell) cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "row");
+        cell->textLabel()->setText("Row " + std::to_string(path.row));
+        return cell;
     }
     int64_t count;
 };
