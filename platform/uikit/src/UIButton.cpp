@@ -100,6 +100,7 @@ void UIButton::setImageEdgeInsets(UIEdgeInsets insets) {
 void UIButton::stateDidChange() { refresh(); }
 
 void UIButton::refresh() {
+    invalidateIntrinsicContentSize();
     if (!titleLabel_->superview()) {
         addSubview(imageView_);
         addSubview(titleLabel_);

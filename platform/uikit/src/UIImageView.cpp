@@ -19,6 +19,7 @@ UIImageView::UIImageView(UIImagePtr image) : UIImageView(CGRectZero) {
 void UIImageView::setImage(UIImagePtr image) {
     if (image == image_) return;
     announce("image", [&] { image_ = std::move(image); });
+    invalidateIntrinsicContentSize();
     setNeedsDisplay();
 }
 

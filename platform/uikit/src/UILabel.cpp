@@ -11,6 +11,7 @@ UILabel::UILabel(CGRect frame) : UIView(frame) {
 }
 
 void UILabel::textChanged() {
+    invalidateIntrinsicContentSize();
     setNeedsDisplay();
     setNeedsLayout();
 }

@@ -8,6 +8,7 @@
 #include <platform_uikit/UIWindow.h>
 
 #include "EndOfTurnPass.h"
+#include "layout/LayoutEngine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -235,6 +236,7 @@ void UIView::removeFromSuperview() {
     if (!parent) return;
     auto keep = std::static_pointer_cast<UIView>(shared_from_this());
     parent->willRemoveSubview(this);
+    uikit_layout::LayoutEngine::viewWillLeaveSuperview(*this, *parent);
     willMoveToSuperview(nullptr);
     parent->detachSubview(this);
     layer_->removeFromSuperlayer();
@@ -313,6 +315,7 @@ void UIView::setNeedsLayout() {
 
 void UIView::layoutIfNeeded() {
     // Up to the outermost ancestor that needs layout, then top down.
+    uikit_layout::LayoutEngine::prepareLayout(*this);
     layer_->layoutIfNeeded();
 }
 
@@ -321,6 +324,7 @@ void UIView::layoutSublayersOfLayer(CALayer&) {
     auto controller = std::dynamic_pointer_cast<UIViewController>(controller_.lock());
     if (controller && controller->viewIfLoaded().get() != this) controller.reset();
     if (controller) controller->viewWillLayoutSubviews();
+    uikit_layout::LayoutEngine::applyFramesToSubviews(*this);
     layoutSubviews();
     if (controller) controller->viewDidLayoutSubviews();
 }

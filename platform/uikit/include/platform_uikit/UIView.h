@@ -28,6 +28,15 @@ class UIWindow;
 class UIGestureRecognizer;
 class UIEvent;
 class CGContext;
+class NSLayoutConstraint;
+class UILayoutGuide;
+namespace uikit_layout {
+class LayoutEngine;
+struct ViewLayoutState;
+struct ViewLayoutStateDeleter {
+    void operator()(ViewLayoutState* state) const;
+};
+}  // namespace uikit_layout
 using UIViewPtr = std::shared_ptr<UIView>;
 
 enum UIViewContentMode : int64_t {
@@ -179,6 +188,33 @@ public:
     void sizeToFit();
     virtual CGSize intrinsicContentSize() const { return CGSizeMake(-1, -1); }
 
+    // --- constraint-based layout (the engine lives in src/layout) ---
+    // Held in the order added; adding activates, removing deactivates.
+    const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const;
+    void addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    void removeConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void removeConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    // YES (the default): when the view takes part in constraints, required
+    // constraints fix its current frame. NO: the engine sets its frame.
+    bool translatesAutoresizingMaskIntoConstraints() const;
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
+    // Per axis (0 horizontal, 1 vertical); 250 and 750 by default.
+    float contentHuggingPriorityForAxis(int64_t axis) const;
+    void setContentHuggingPriority(float priority, int64_t axis);
+    float contentCompressionResistancePriorityForAxis(int64_t axis) const;
+    void setContentCompressionResistancePriority(float priority, int64_t axis);
+    // Views whose intrinsicContentSize changes call this.
+    void invalidateIntrinsicContentSize();
+    void setNeedsUpdateConstraints();
+    bool needsUpdateConstraints() const;
+    // Runs updateConstraints on this view and its subviews that asked for it, deepest first.
+    void updateConstraintsIfNeeded();
+    // Overrides change their constraints here and call the base.
+    virtual void updateConstraints();
+    // The safe area as a layout guide (made on first use).
+    const std::shared_ptr<UILayoutGuide>& safeAreaLayoutGuide();
+
     // --- responder chain: the view's controller when it is a controller's root view, else the superview ---
     std::shared_ptr<UIResponder> nextResponder() const override;
     void setViewControllerResponder(std::weak_ptr<UIResponder> controller) { controller_ = std::move(controller); }
@@ -288,4 +324,7 @@ private:
     uint64_t accessibilityTraits_ = 0;
     std::vector<std::shared_ptr<NSObject>> motionEffects_;
     std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+    friend class uikit_layout::LayoutEngine;
+    std::unique_ptr<uikit_layout::ViewLayoutState, uikit_layout::ViewLayoutStateDeleter> layout_;
+    uikit_layout::ViewLayoutState& layoutState() const;
 };

@@ -13,6 +13,7 @@
 // Main thread. A controller holds its view and its children; its parent is
 // not held. Controllers are made with std::make_shared.
 
+#include <platform_uikit/UILayoutGuide.h>
 #include <platform_uikit/UINavigationItem.h>
 #include <platform_uikit/UITabBarItem.h>
 #include <platform_uikit/UIView.h>
@@ -124,6 +125,11 @@ public:
     }
     virtual void prepareForSegue(UIStoryboardSegue& /*segue*/, const std::shared_ptr<NSObject>& /*sender*/) {}
 
+    // Layout guides over the top and bottom safe-area insets of the view
+    // (made on first use for the current view; asking loads the view).
+    const std::shared_ptr<UILayoutGuide>& topLayoutGuide();
+    const std::shared_ptr<UILayoutGuide>& bottomLayoutGuide();
+
     // What the registered slots run; callers use the virtuals above.
     void loadViewImplementation();
 
@@ -148,4 +154,5 @@ private:
     std::shared_ptr<UIStoryboard> storyboard_;
     std::string sceneIdentifier_;
     bool hidesBottomBar_ = false;
+    std::shared_ptr<UILayoutGuide> topGuide_, bottomGuide_;
 };
