@@ -7,6 +7,7 @@
 #include <crash_core/CRMachineContext.h>
 #include <crash_core/CRMonitor.h>
 #include <crash_core/CRMonitorCPPException.h>
+#include <crash_core/CRMonitorDeadlock.h>
 #include <crash_core/CRReportFixup.h>
 #include <crash_core/CRReportStore.h>
 
@@ -113,8 +114,7 @@ void crcrash_onCrash(CRCrashEventContext* event) {
 void crcrash_setReportWrittenCallback(CRReportWrittenCallback callback) { gReportWrittenCallback.store(callback); }
 
 void crcrash_setUserInfoJSON(const char* userInfoJSON) { crcrashreport_setUserInfoJSON(userInfoJSON); }
-// The deadlock monitor comes with its kit; until then the interval has no taker.
-void crcrash_setDeadlockWatchdogInterval(double) {}
+void crcrash_setDeadlockWatchdogInterval(double interval) { crcm_setDeadlockHandlerWatchdogInterval(interval); }
 void crcrash_setSearchQueueNames(bool searchQueueNames) { crccd_setSearchQueueNames(searchQueueNames); }
 void crcrash_setIntrospectMemory(bool introspectMemory) { crcrashreport_setIntrospectMemory(introspectMemory); }
 void crcrash_setDoNotIntrospectClasses(const char** classes, int length) {

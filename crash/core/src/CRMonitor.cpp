@@ -2,6 +2,7 @@
 
 #include <crash_core/CRAppState.h>
 #include <crash_core/CRMonitorCPPException.h>
+#include <crash_core/CRMonitorDeadlock.h>
 #include <crash_core/CRMonitorMachException.h>
 #include <crash_core/CRMonitorSignal.h>
 #include <crash_core/CRMonitorSystem.h>
@@ -21,12 +22,12 @@ struct Monitor {
     const CRMonitorAPI* (*getAPI)();
 };
 
-// The NSException, deadlock and zombie monitors join the table with their kits.
+// The NSException and zombie monitors join the table with their kits.
 const Monitor kMonitors[] = {
     {CRCrashMonitorTypeMachException, crcm_machexception_getAPI},
     {CRCrashMonitorTypeSignal, crcm_signal_getAPI},
     {CRCrashMonitorTypeNSException, nullptr},
-    {CRCrashMonitorTypeMainThreadDeadlock, nullptr},
+    {CRCrashMonitorTypeMainThreadDeadlock, crcm_deadlock_getAPI},
     {CRCrashMonitorTypeZombie, nullptr},
     {CRCrashMonitorTypeCPPException, crcm_cppexception_getAPI},
     {CRCrashMonitorTypeUserReported, crcm_user_getAPI},
