@@ -93,9 +93,14 @@ protected:
         prepareEnvironment();
         ManualClock::install();
         UIApplication::sharedApplication()->resetForTesting();
+        clearDefaults();
+    }
+    // Fresh defaults of the current main bundle: the file goes, and the store is read again.
+    static void clearDefaults() {
         NSUserDefaults::resetStandardUserDefaults();
-        auto defaults = NSUserDefaults::standardUserDefaults();
-        for (auto& [key, value] : defaults->dictionaryRepresentation()) defaults->removeObjectForKey(key.stringValue());
+        std::error_code ignored;
+        std::filesystem::remove(NSUserDefaults::standardUserDefaults()->filePath(), ignored);
+        NSUserDefaults::resetStandardUserDefaults();
     }
     void TearDown() override {
         ManualClock::advance(5);
