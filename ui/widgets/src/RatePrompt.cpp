@@ -264,9 +264,18 @@ void RatePrompt::incrementSignificantEventAndRate(bool canPromptForRating) {
 
 // --- entry points ---
 
+namespace {
+dispatch_group_t launchWork() {
+    static dispatch_group_t group = dispatch_group_create();
+    return group;
+}
+}  // namespace
+
+void RatePrompt::waitForLaunchWorkForTesting() { dispatch_group_wait(launchWork(), DISPATCH_TIME_FOREVER); }
+
 void RatePrompt::appLaunched(bool canPromptForRating) {
     auto prompt = sharedInstance();
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0), [prompt, canPromptForRating] {
+    dispatch_group_async(launchWork(), dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0), [prompt, canPromptForRating] {
         if (read(&Settings::debug)) {
             dispatch_async(dispatch_get_main_queue(), [prompt] { prompt->showRatingAlert(true); });
             return;

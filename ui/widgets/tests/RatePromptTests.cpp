@@ -93,24 +93,41 @@ public:
 
 TEST_F(RatePromptTest, FirstLaunchCountsAndWaitsADay) {
     RatePrompt::appLaunched(true);
-    waitForUses(1);
+    RatePrompt::waitForLaunchWorkForTesting();
+    ManualClock::advance(0);
+    EXPECT_TRUE(recorder->calls.empty());
     EXPECT_EQ(defaults()->stringForKey(kRatePromptCurrentVersion), "1.0");
     EXPECT_EQ(defaults()->doubleForKey(kRatePromptFirstUseDate), clock.load());
     EXPECT_EQ(defaults()->integerForKey(kRatePromptUseCount), 1);
+    EXPECT_FALSE(prompt().ratingConditionsHaveBeenMet());
+}
+
+TEST_F(RatePromptTest, ForegroundADayLaterPromptsOncePerVersion) {
+    RatePrompt::appEnteredForeground(true);
+    prompt().eventQueue()->waitUntilAllOperationsAreFinished();
+    ManualClock::advance(0);
     EXPECT_TRUE(recorder->calls.empty());
     clock = clock + kDay;
     RatePrompt::appEnteredForeground(true);
-    waitForUses(2);
-    ASSERT_TRUE(spinMainRunLoopUntil([&] { return !recorder->calls.empty(); }, 10));
+    prompt().eventQueue()->waitUntilAllOperationsAreFinished();
+    ManualClock::advance(0);
+    EXPECT_EQ(defaults()->integerForKey(kRatePromptUseCount), 2);
     EXPECT_EQ(recorder->calls, (std::vector<std::string>{"should", "displayed"}));
     if (SKStoreReviewController::isAvailable()) {
         // The review request marks the version as rated: no second prompt in this version.
         EXPECT_EQ(SKStoreReviewController::requestCount(), 1u);
         EXPECT_TRUE(defaults()->boolForKey(kRatePromptRatedCurrentVersion));
         RatePrompt::appEnteredForeground(true);
-        waitForUses(3);
+        prompt().eventQueue()->waitUntilAllOperationsAreFinished();
+        ManualClock::advance(0);
         EXPECT_EQ(SKStoreReviewController::requestCount(), 1u);
+        EXPECT_EQ(recorder->calls.size(), 2u);
     }
+    // A delegate that says no stops the prompt before anything shows.
+    recorder->calls.clear();
+    recorder->allow = false;
+    prompt().showRatingAlert(true);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"should"}));
 }
 
 TEST_F(RatePromptTest, Conditions) {
@@ -184,6 +201,7 @@ TEST_F(RatePromptTest, VersionChangeResetsAndAnEventAfterAnUpdateLeavesTheDateOp
 TEST_F(RatePromptTest, DebugShowsAtEveryLaunchWithoutCounting) {
     RatePrompt::setDebug(true);
     RatePrompt::appLaunched(true);
+    RatePrompt::waitForLaunchWorkForTesting();
     ASSERT_TRUE(spinMainRunLoopUntil([&] { return !recorder->calls.empty(); }, 10));
     EXPECT_EQ(defaults()->integerForKey(kRatePromptUseCount), 0);
     prompt().incrementUseCount();

@@ -126,6 +126,8 @@ public:
     // --- test seams ---
     // Replaces the reachability read of the zero address (nullopt: the flags cannot be read).
     static void setReachabilityFlagsReaderForTesting(std::function<std::optional<uint32_t>()> reader);
+    // Waits until the launch counts queued so far are done.
+    static void waitForLaunchWorkForTesting();
     // The alert's view entered (true) or left (false) a window.
     void setAlertVisibleForTesting(bool visible) { alertVisible_.store(visible); }
     // Lines the prompt logged ("RATEPROMPT …", the reachability error).
