@@ -1,17 +1,25 @@
 #include <platform_uikit/UIApplication.h>
 
 #include <platform_uikit/MemoryPressureMonitor.h>
+#include <platform_uikit/UIDevice.h>
 #include <platform_uikit/UIScreen.h>
+#include <platform_uikit/UIViewController.h>
+#include <platform_uikit/UIWindow.h>
+#include <platform_uikit/UIWindowScene.h>
+
+#include "DelegateOptional.h"
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/NSRunLoop.h>
 #include <platform_dispatch/NSThread.h>
 #include <platform_dispatch/NSTimer.h>
+#include <platform_foundation/NSBundle.h>
 #include <platform_foundation/NSNotificationCenter.h>
 #include <platform_net/NSURL.h>
 #include <platform_runtime/ObjCRuntime.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
@@ -23,38 +31,87 @@ void UIApplication::post(const char* name) {
     NSNotificationCenter::defaultCenter()->postNotificationName(name, Value(shared_from_this()));
 }
 
-void UIApplication::finishLaunching(const Value& launchOptions) {
+void UIApplication::postScene(const char* name) {
+    if (!UIKitIsAvailable(13)) return;
+    NSNotificationCenter::defaultCenter()->postNotificationName(name, Value(std::shared_ptr<NSObject>(scene())));
+}
+
+std::shared_ptr<UIWindowScene> UIApplication::scene() {
+    if (!scene_) scene_ = std::make_shared<UIWindowScene>();
+    return scene_;
+}
+
+std::vector<std::shared_ptr<UIWindowScene>> UIApplication::connectedScenes() {
+    if (!UIKitIsAvailable(13) || !scene()->connected_) return {};
+    return {scene()};
+}
+
+namespace {
+UIApplication::MainStoryboardLoader& storyboardLoader() {
+    static auto* loader = new UIApplication::MainStoryboardLoader;
+    return *loader;
+}
+}  // namespace
+
+void UIApplication::setMainStoryboardLoader(MainStoryboardLoader loader) { storyboardLoader() = std::move(loader); }
+
+void UIApplication::finishLaunching(const Value& launchOptions) { runLaunch(launchOptions, false); }
+
+void UIApplication::launchWithMainInterface(const Value& launchOptions) { runLaunch(launchOptions, true); }
+
+void UIApplication::runLaunch(const Value& launchOptions, bool mainInterface) {
+    if (terminated_) return;
     state_ = UIApplicationStateInactive;
+    if (UIKitIsAvailable(13)) {
+        scene()->connected_ = true;
+        postScene(UISceneWillConnectNotification);
+    }
     auto delegate = delegate_;
     if (delegate) delegate->applicationWillFinishLaunching(*this, launchOptions);
+    if (mainInterface) {
+        auto window = std::make_shared<UIWindow>();
+        Value storyboard = NSBundle::mainBundle()->objectForInfoDictionaryKey(UIMainStoryboardFileKey);
+        if (storyboard.isString() && !storyboard.asString().empty() && storyboardLoader())
+            window->setRootViewController(storyboardLoader()(storyboard.asStdString()));
+        mainWindow_ = window;
+        if (delegate) delegate->setWindow(window);
+    }
     if (delegate) delegate->applicationDidFinishLaunching(*this, launchOptions);
     post(UIApplicationDidFinishLaunchingNotification);
+    if (mainInterface) {
+        auto window = delegate && delegate->window() ? delegate->window() : mainWindow_;
+        if (window && (window->isHidden() || !window->isKeyWindow())) window->makeKeyAndVisible();
+    }
     becomeActive();
 }
 
 void UIApplication::becomeActive() {
     state_ = UIApplicationStateActive;
+    postScene(UISceneDidActivateNotification);
     if (auto delegate = delegate_) delegate->applicationDidBecomeActive(*this);
     post(UIApplicationDidBecomeActiveNotification);
 }
 
 void UIApplication::simulateResignActive() {
-    if (state_ != UIApplicationStateActive) return;
+    if (terminated_ || state_ != UIApplicationStateActive) return;
+    postScene(UISceneWillDeactivateNotification);
     if (auto delegate = delegate_) delegate->applicationWillResignActive(*this);
     post(UIApplicationWillResignActiveNotification);
     state_ = UIApplicationStateInactive;
 }
 
 void UIApplication::simulateEnterBackground() {
-    if (state_ == UIApplicationStateBackground) return;
+    if (terminated_ || state_ == UIApplicationStateBackground) return;
     simulateResignActive();
     state_ = UIApplicationStateBackground;
+    postScene(UISceneDidEnterBackgroundNotification);
     if (auto delegate = delegate_) delegate->applicationDidEnterBackground(*this);
     post(UIApplicationDidEnterBackgroundNotification);
 }
 
 void UIApplication::simulateEnterForeground() {
-    if (state_ != UIApplicationStateBackground) return;
+    if (terminated_ || state_ != UIApplicationStateBackground) return;
+    postScene(UISceneWillEnterForegroundNotification);
     if (auto delegate = delegate_) delegate->applicationWillEnterForeground(*this);
     post(UIApplicationWillEnterForegroundNotification);
     state_ = UIApplicationStateInactive;
@@ -62,14 +119,20 @@ void UIApplication::simulateEnterForeground() {
 }
 
 void UIApplication::simulateTerminate() {
+    if (terminated_) return;
+    simulateEnterBackground();
     if (auto delegate = delegate_) delegate->applicationWillTerminate(*this);
     post(UIApplicationWillTerminateNotification);
+    terminated_ = true;
+    stopMemoryPressureMonitoring();
+    NSRunLoop::mainRunLoop()->wakeUp();
 }
 
 std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {
     std::vector<std::shared_ptr<UIWindow>> out;
     for (auto& weak : windows_)
         if (auto w = weak.lock()) out.push_back(std::move(w));
+    std::stable_sort(out.begin(), out.end(), [](auto& a, auto& b) { return a->windowLevel() < b->windowLevel(); });
     return out;
 }
 
@@ -139,6 +202,8 @@ void UIApplication::simulateMemoryWarning() {
     auto warn = [self] {
         if (auto delegate = self->delegate_) delegate->applicationDidReceiveMemoryWarning(*self);
         self->post(UIApplicationDidReceiveMemoryWarningNotification);
+        for (const auto& window : self->windows())
+            if (auto root = window->rootViewController()) root->propagateMemoryWarning();
     };
     if (NSThread::isMainThread())
         warn();
@@ -177,10 +242,21 @@ void UIApplication::resetForTesting() {
     openableSchemes_ = {"http", "https", "mailto", "tel", "sms"};
     openedURLs_.clear();
     canOpenQueries_.clear();
+    terminated_ = false;
+    fetchInterval_ = UIApplicationBackgroundFetchIntervalNever;
+    refreshStatus_ = UIBackgroundRefreshStatusAvailable;
+    lastFetchResult_.reset();
+    ++fetchGeneration_;
+    orientation_ = UIInterfaceOrientationPortrait;
+    if (scene_) scene_->connected_ = false;
+    mainWindow_.reset();
 }
 
-int UIApplicationMain(int /*argc*/, char** /*argv*/, const char* /*principalClassName*/,
-                      const char* delegateClassName) {
+int UIApplicationMain(int /*argc*/, char** /*argv*/, const char* principalClassName, const char* delegateClassName) {
+    if (principalClassName && std::string(principalClassName) != UIApplication::classObject().name()) {
+        std::fprintf(stderr, "UIApplicationMain: the principal class %s is not UIApplication\n", principalClassName);
+        return 1;
+    }
     auto app = UIApplication::sharedApplication();
     if (delegateClassName) {
         auto* cls = NSClassFromString(delegateClassName);
@@ -191,8 +267,9 @@ int UIApplicationMain(int /*argc*/, char** /*argv*/, const char* /*principalClas
         }
         app->setDelegate(std::move(delegate));
     }
-    app->finishLaunching();
+    app->launchWithMainInterface();
     app->startMemoryPressureMonitoring();
-    NSRunLoop::mainRunLoop()->run();
+    auto loop = NSRunLoop::mainRunLoop();
+    while (!app->isTerminated()) loop->runModeUntil(NSDefaultRunLoopMode, std::chrono::steady_clock::now() + std::chrono::hours(1));
     return 0;
 }

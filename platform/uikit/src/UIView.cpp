@@ -386,18 +386,6 @@ void UIView::setOverrideUserInterfaceStyle(int64_t style) {
     uikit_detail::propagateTraitChange(*this, *previous);
 }
 
-UIEdgeInsets UIView::safeAreaInsets() const {
-    if (!UIKitIsAvailable(11) || !window_) return UIEdgeInsetsZero;
-    auto* win = static_cast<const UIView*>(window_);
-    UIEdgeInsets w = UIScreen::mainScreen()->safeAreaInsets();
-    if (win == this) return w;
-    CGRect r = convertRectToView(bounds(), win);
-    CGSize size = win->bounds().size;
-    return UIEdgeInsetsMake(std::max(0.0, w.top - CGRectGetMinY(r)), std::max(0.0, w.left - CGRectGetMinX(r)),
-                            std::max(0.0, CGRectGetMaxY(r) - (size.height - w.bottom)),
-                            std::max(0.0, CGRectGetMaxX(r) - (size.width - w.right)));
-}
-
 // --- motion effects and gesture recognizers ---
 
 void UIView::addMotionEffect(std::shared_ptr<NSObject> effect) {

@@ -51,6 +51,7 @@ void UIViewController::setView(UIViewPtr view) {
     if (view_) view_->setViewControllerResponder({});
     view_ = std::move(view);
     if (view_) view_->setViewControllerResponder(std::static_pointer_cast<UIResponder>(shared_from_this()));
+    applyControllerSafeAreaInsets();
 }
 
 void UIViewController::loadView() { invokeMethod<void()>(*this, "loadView"); }

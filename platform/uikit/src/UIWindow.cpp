@@ -1,7 +1,9 @@
 #include <platform_uikit/UIWindow.h>
 
 #include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UIDevice.h>
 #include <platform_uikit/UIScreen.h>
+#include <platform_uikit/UIWindowScene.h>
 
 #include <utility>
 
@@ -25,10 +27,38 @@ void UIWindow::setHidden(bool hidden) {
     UIView::setHidden(hidden);
     visibilityChanged(!hidden);
     if (!rootViewController_ || wasHidden == hidden) return;
-    auto root = rootViewController_;
-    root->beginAppearanceTransition(!hidden, false);
-    if (!hidden) showRootView();
-    root->endAppearanceTransition();
+    // The root and the controllers it presents, each on screen unless a
+    // later one took the whole window.
+    std::vector<UIViewControllerPtr> chain{rootViewController_};
+    while (chain.back()->presented_) chain.push_back(chain.back()->presented_);
+    std::vector<UIViewControllerPtr> onScreen;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        bool covered = false;
+        for (std::size_t j = i + 1; j < chain.size(); ++j)
+            covered = covered || (chain[j]->presentation_ && chain[j]->presentation_->shouldRemovePresentersView());
+        if (!covered) onScreen.push_back(chain[i]);
+    }
+    for (const auto& controller : onScreen) controller->beginAppearanceTransition(!hidden, false);
+    if (!hidden && onScreen.front() == rootViewController_) showRootView();
+    for (const auto& controller : onScreen) controller->endAppearanceTransition();
+}
+
+std::shared_ptr<UIWindowScene> UIWindow::windowScene() const {
+    if (!UIKitIsAvailable(13)) return nullptr;
+    return UIApplication::sharedApplication()->scene();
+}
+
+std::shared_ptr<UIScreen> UIWindow::screen() const { return UIScreen::mainScreen(); }
+
+UIEdgeInsets UIWindow::windowSafeAreaInsets() const {
+    auto screen = UIScreen::mainScreen();
+    if (!UIInterfaceOrientationIsLandscape(UIApplication::sharedApplication()->statusBarOrientation()))
+        return screen->safeAreaInsets();
+    if (UIDevice::currentDevice()->userInterfaceIdiom() == UIUserInterfaceIdiomPad)
+        return UIEdgeInsetsMake(screen->statusBarHeight(), 0, screen->safeAreaInsets().bottom, 0);
+    // Phones hide the status bar in landscape; the notch and the home indicator stay.
+    if (screen->bounds().size.height >= 812) return UIEdgeInsetsMake(0, 44, 21, 44);
+    return UIEdgeInsetsZero;
 }
 
 void UIWindow::setRootViewController(UIViewControllerPtr controller) {

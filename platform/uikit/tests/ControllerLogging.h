@@ -60,6 +60,7 @@ public:
     void didMoveToParentViewController(UIViewController* p) override {
         log->push_back(name + " didMove " + parentName(p));
     }
+    void didReceiveMemoryWarning() override { log->push_back(name + " didReceiveMemoryWarning"); }
 
 private:
     static std::string parentName(UIViewController* p) {

@@ -160,12 +160,14 @@ TEST_F(UIApplicationTest, LifeCycleTellsTheDelegateAndPostsInOrder) {
     app->simulateEnterForeground();
     EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
     app->simulateTerminate();
+    // Termination reaches an active app through the background, as on the platform.
     EXPECT_EQ(delegate->calls, (std::vector<std::string>{"didFinish", "active", "resign", "background", "foreground",
-                                                         "active", "terminate"}));
+                                                         "active", "resign", "background", "terminate"}));
     EXPECT_EQ(posted, (std::vector<std::string>{
                           UIApplicationDidFinishLaunchingNotification, UIApplicationDidBecomeActiveNotification,
                           UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
                           UIApplicationWillEnterForegroundNotification, UIApplicationDidBecomeActiveNotification,
+                          UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
                           UIApplicationWillTerminateNotification}));
 }
 

@@ -1,11 +1,13 @@
 #pragma once
-// The application object: its delegate, windows and key window, its life-cycle
-// state with the notifications that announce each step, the status bar, the
-// network activity indicator, URL opening (recorded, nothing is launched) and
-// memory warnings.
+// The application object: its delegate, windows and key window, its scene
+// (13+), its life-cycle state with the notifications that announce each step,
+// background fetch, the status bar and interface orientation, the network
+// activity indicator, URL opening (recorded, nothing is launched) and memory
+// warnings.
 //
 // One shared instance. Main thread, except where a member says otherwise.
 
+#include <platform_uikit/UIInterfaceOrientation.h>
 #include <platform_uikit/UIResponder.h>
 
 #include <platform_runtime/Geometry.h>
@@ -15,12 +17,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 class UIApplication;
 class UIWindow;
+class UIWindowScene;
+class UIViewController;
 class MemoryPressureMonitor;
 
 inline constexpr char UIApplicationDidFinishLaunchingNotification[] = "UIApplicationDidFinishLaunchingNotification";
@@ -31,6 +36,15 @@ inline constexpr char UIApplicationWillEnterForegroundNotification[] = "UIApplic
 inline constexpr char UIApplicationWillTerminateNotification[] = "UIApplicationWillTerminateNotification";
 inline constexpr char UIApplicationDidReceiveMemoryWarningNotification[] =
     "UIApplicationDidReceiveMemoryWarningNotification";
+inline constexpr char UIApplicationWillChangeStatusBarOrientationNotification[] =
+    "UIApplicationWillChangeStatusBarOrientationNotification";
+inline constexpr char UIApplicationDidChangeStatusBarOrientationNotification[] =
+    "UIApplicationDidChangeStatusBarOrientationNotification";
+
+// Info keys read at launch.
+inline constexpr char UIMainStoryboardFileKey[] = "UIMainStoryboardFile";
+inline constexpr char UISupportedInterfaceOrientationsKey[] = "UISupportedInterfaceOrientations";
+inline constexpr char UIViewControllerBasedStatusBarAppearanceKey[] = "UIViewControllerBasedStatusBarAppearance";
 
 inline constexpr uint64_t UIBackgroundTaskInvalid = 0;
 
@@ -40,13 +54,30 @@ enum UIApplicationState : int64_t {
     UIApplicationStateBackground = 2,
 };
 
+enum UIBackgroundFetchResult : int64_t {
+    UIBackgroundFetchResultNewData = 0,
+    UIBackgroundFetchResultNoData = 1,
+    UIBackgroundFetchResultFailed = 2,
+};
+
+enum UIBackgroundRefreshStatus : int64_t {
+    UIBackgroundRefreshStatusRestricted = 0,
+    UIBackgroundRefreshStatusDenied = 1,
+    UIBackgroundRefreshStatusAvailable = 2,
+};
+
+inline constexpr double UIApplicationBackgroundFetchIntervalMinimum = 0;
+inline constexpr double UIApplicationBackgroundFetchIntervalNever = 1.7976931348623157e308;
+
 enum UIStatusBarStyle : int64_t {
     UIStatusBarStyleDefault = 0,
     UIStatusBarStyleLightContent = 1,
     UIStatusBarStyleDarkContent = 3,
 };
 
-// What the application tells its delegate. Every method is optional.
+// What the application tells its delegate. Every method is optional; the
+// base bodies of the last group tell the application that the delegate lacks
+// them (it then does what the platform does without them).
 class UIApplicationDelegate {
 public:
     virtual ~UIApplicationDelegate() = default;
@@ -58,8 +89,15 @@ public:
     virtual void applicationWillEnterForeground(UIApplication&) {}
     virtual void applicationWillTerminate(UIApplication&) {}
     virtual void applicationDidReceiveMemoryWarning(UIApplication&) {}
-    // The delegate's window, if it keeps one.
+    // The delegate's window, if it keeps one; launch sets it before
+    // did-finish-launching.
     virtual std::shared_ptr<UIWindow> window() const { return nullptr; }
+    virtual void setWindow(std::shared_ptr<UIWindow> /*window*/) {}
+
+    // --- optional, with "not implemented" base bodies ---
+    // Called in the background on main; `completion` counts once.
+    virtual void applicationPerformFetch(UIApplication&, std::function<void(UIBackgroundFetchResult)> completion);
+    virtual UIInterfaceOrientationMask applicationSupportedInterfaceOrientationsForWindow(UIApplication&, UIWindow*);
 };
 
 class UIApplication : public UIResponder {
@@ -71,20 +109,60 @@ public:
     void setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
 
     // --- life cycle: the host and tests drive it; each step tells the
-    // delegate and posts its notification (sender: the application) ---
-    // Inactive, will/did finish launching, then active.
+    // delegate, then posts its notification (sender: the application); from
+    // 13 the scene's notification of the step comes just before ---
+    // Inactive, will/did finish launching, then active. No window is made.
     void finishLaunching(const Value& launchOptions = {});
+    // The launch UIApplicationMain runs: will-finish, the main window (the
+    // storyboard's initial controller when the Info key UIMainStoryboardFile
+    // names one and a storyboard loader is installed, else empty) set on the
+    // delegate, did-finish (delegate, notification), the delegate's window
+    // made key and visible, then active.
+    void launchWithMainInterface(const Value& launchOptions = {});
+    // Resign active: nothing unless active.
     void simulateResignActive();
     // Resigns first when active; then background.
     void simulateEnterBackground();
     // Will enter foreground, inactive, then active.
     void simulateEnterForeground();
+    // To the background first (as the platform ends only a background app),
+    // then will-terminate; ends UIApplicationMain's loop. Later steps do nothing.
     void simulateTerminate();
+    bool isTerminated() const { return terminated_; }
     UIApplicationState applicationState() const { return state_.load(); }
 
-    // --- windows (registered when shown, held weakly), front last ---
+    // The main storyboard's initial controller by storyboard name; raises as the
+    // storyboard loader does. Installed by the storyboard loader; none: launch
+    // makes an empty window.
+    using MainStoryboardLoader = std::function<std::shared_ptr<UIViewController>(const std::string& name)>;
+    static void setMainStoryboardLoader(MainStoryboardLoader loader);
+
+    // --- background fetch (UIApplicationBackgroundFetch.cpp) ---
+    // Never until set.
+    double minimumBackgroundFetchInterval() const { return fetchInterval_; }
+    void setMinimumBackgroundFetchInterval(double interval) { fetchInterval_ = interval; }
+    // The device's setting (available by default); the host and tests set it.
+    UIBackgroundRefreshStatus backgroundRefreshStatus() const { return refreshStatus_; }
+    void setBackgroundRefreshStatus(UIBackgroundRefreshStatus status) { refreshStatus_ = status; }
+    // Sends an active app to the background, then asks the delegate to fetch
+    // when an interval other than Never is set, the status is available and
+    // the delegate implements the fetch. True when the delegate was asked.
+    bool simulateBackgroundFetch();
+    // What the last fetch's completion reported (nothing before its first call).
+    std::optional<UIBackgroundFetchResult> lastBackgroundFetchResult() const { return lastFetchResult_; }
+
+    // --- windows (registered when shown, held weakly), back to front by level ---
     std::vector<std::shared_ptr<UIWindow>> windows() const;
     std::shared_ptr<UIWindow> keyWindow() const;
+    // From 13 the one scene, connected at launch; nothing before 13.
+    std::vector<std::shared_ptr<UIWindowScene>> connectedScenes();
+
+    // --- interface orientation (UIApplicationOrientation.cpp) ---
+    // Portrait until a rotation.
+    UIInterfaceOrientation statusBarOrientation() const { return orientation_; }
+    // The delegate's answer when it has one, else the Info key
+    // UISupportedInterfaceOrientations, else all but upside down (a phone) or all (a pad).
+    UIInterfaceOrientationMask supportedInterfaceOrientationsForWindow(UIWindow* window);
 
     // --- status bar ---
     CGRect statusBarFrame() const;
@@ -92,6 +170,11 @@ public:
     void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
     UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
     void setStatusBarStyle(UIStatusBarStyle style) { statusBarStyle_ = style; }
+    // Unless the Info key UIViewControllerBasedStatusBarAppearance is NO: the
+    // style and hidden flag the key window's top controller asks for
+    // (following childViewControllerForStatusBarStyle / ...Hidden).
+    // Controllers call it through setNeedsStatusBarAppearanceUpdate.
+    void updateStatusBarAppearance();
 
     // Any thread. Observers of "networkActivityIndicatorVisible" are told on the setting thread.
     bool isNetworkActivityIndicatorVisible() const { return indicatorVisible_.load(); }
@@ -106,8 +189,9 @@ public:
     std::vector<std::string> openedURLs() const;
     std::vector<std::string> canOpenURLQueries() const;
 
-    // Any thread: on the main queue, tells the delegate and posts
-    // UIApplicationDidReceiveMemoryWarningNotification (at once when called on main).
+    // Any thread: on the main queue, tells the delegate, posts
+    // UIApplicationDidReceiveMemoryWarningNotification, then tells the
+    // controllers of the shown windows (at once when called on main).
     void simulateMemoryWarning();
 
     // Polls memory pressure every 5 s on the main run loop, turning pressure
@@ -125,7 +209,8 @@ public:
     // Tests: the platform's time is up for every open task (handlers run on the main queue).
     void expireBackgroundTasksForTesting();
 
-    // Tests: back to a fresh state (inactive, no delegate, no windows, nothing recorded).
+    // Tests: back to a fresh state (inactive, no delegate, no windows, nothing
+    // recorded, portrait, scene unattached, fetch interval Never).
     void resetForTesting();
 
     std::shared_ptr<UIResponder> nextResponder() const override { return nullptr; }
@@ -137,8 +222,13 @@ private:
     void windowDidBecomeVisible(const std::shared_ptr<UIWindow>& window);
     void windowDidBecomeHidden(const UIWindow* window);
     void windowDidBecomeKey(const std::shared_ptr<UIWindow>& window);
+    friend class UIViewController;
+    void setStatusBarOrientation(UIInterfaceOrientation orientation);
     void post(const char* name);
+    void postScene(const char* name);
     void becomeActive();
+    void runLaunch(const Value& launchOptions, bool mainInterface);
+    std::shared_ptr<UIWindowScene> scene();
 
     std::shared_ptr<UIApplicationDelegate> delegate_;
     std::atomic<UIApplicationState> state_{UIApplicationStateInactive};
@@ -151,9 +241,19 @@ private:
     std::set<std::string> openableSchemes_{"http", "https", "mailto", "tel", "sms"};
     std::vector<std::string> openedURLs_, canOpenQueries_;
     std::shared_ptr<NSObject> pressureTimer_;
+    bool terminated_ = false;
+    double fetchInterval_ = UIApplicationBackgroundFetchIntervalNever;
+    UIBackgroundRefreshStatus refreshStatus_ = UIBackgroundRefreshStatusAvailable;
+    std::optional<UIBackgroundFetchResult> lastFetchResult_;
+    uint64_t fetchGeneration_ = 0;
+    UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
+    std::shared_ptr<UIWindowScene> scene_;
+    std::shared_ptr<UIWindow> mainWindow_;
 };
 
-// Makes the shared application with a delegate of class `delegateClassName`
-// (looked up by name), finishes launching and runs the main run loop for
-// ever. Returns 1 when the delegate class is unknown.
+// Makes the shared application's delegate from the class named
+// `delegateClassName`, launches with the main interface
+// (launchWithMainInterface) and runs the main run loop until the app is
+// terminated (simulateTerminate); then answers 0. Answers 1 when the
+// delegate class is unknown or the principal class is not UIApplication.
 int UIApplicationMain(int argc, char** argv, const char* principalClassName, const char* delegateClassName);

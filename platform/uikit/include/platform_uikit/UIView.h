@@ -227,9 +227,17 @@ public:
     virtual void traitCollectionDidChange(const UITraitCollection* previous);
     int64_t overrideUserInterfaceStyle() const { return overrideStyle_; }
     void setOverrideUserInterfaceStyle(int64_t style);
-    // The window's safe area, clipped to this view, in its own coordinates.
+    // The window's safe area, clipped to this view, in its own coordinates,
+    // grown by what controllers add (setControllerSafeAreaInsets) on the way
+    // down; zero before 11 and outside a window.
     UIEdgeInsets safeAreaInsets() const;
+    // The same on every OS version (layout guides read it).
+    UIEdgeInsets computedSafeAreaInsets() const;
     virtual void safeAreaInsetsDidChange() {}
+    // What the view's controller adds to the safe area it inherits (its
+    // additional insets and the translucent bars over it); tells this view
+    // and its subviews safeAreaInsetsDidChange.
+    void setControllerSafeAreaInsets(UIEdgeInsets insets);
     UIEdgeInsets layoutMargins() const { return layoutMargins_; }
     void setLayoutMargins(UIEdgeInsets margins) { layoutMargins_ = margins; }
 
@@ -319,6 +327,7 @@ private:
     bool autoresizesSubviews_ = true;
     int64_t overrideStyle_ = 0;
     UIEdgeInsets layoutMargins_{8, 8, 8, 8};
+    UIEdgeInsets controllerSafeArea_{};
     std::string accessibilityIdentifier_, accessibilityLabel_, accessibilityHint_;
     bool accessibilityElement_ = false;
     uint64_t accessibilityTraits_ = 0;

@@ -1,7 +1,9 @@
 #pragma once
 // A view controller: owns a view made on first use (`loadView`, then
 // `viewDidLoad`), hears its view appear and disappear, and holds child
-// controllers (containment) with their navigation and tab bar items.
+// controllers (containment) with their navigation and tab bar items. It
+// presents other controllers modally, answers the orientations and status bar
+// it wants, and offers its safe area and layout guides.
 //
 // `loadView`, `viewDidLoad` and the four appearance methods run through the
 // class's method slots ("loadView", "viewDidLoad", "viewWillAppear:",
@@ -14,10 +16,15 @@
 // not held. Controllers are made with std::make_shared.
 
 #include <platform_uikit/UILayoutGuide.h>
+#include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UIGestureRecognizer.h>
+#include <platform_uikit/UIInterfaceOrientation.h>
 #include <platform_uikit/UINavigationItem.h>
+#include <platform_uikit/UIPresentationController.h>
 #include <platform_uikit/UITabBarItem.h>
 #include <platform_uikit/UIView.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +36,7 @@ class UINavigationController;
 class UIStoryboard;
 class UIStoryboardSegue;
 class UITabBarController;
+
 using UIViewControllerPtr = std::shared_ptr<UIViewController>;
 
 class UIViewController : public UIResponder {
@@ -133,6 +141,78 @@ public:
     // What the registered slots run; callers use the virtuals above.
     void loadViewImplementation();
 
+    // --- presentation (UIViewControllerPresentation.cpp) ---
+    // Presents `controller` from the root of this controller's tree (the
+    // topmost parent). Full-screen styles: presenter will-disappear, presented
+    // will-appear, then after the transition (presentationTransitionDuration
+    // when animated, at once when not) presenter did-disappear, presented
+    // did-appear, completion; the presenter's view leaves the window. Other
+    // styles leave the presenter alone. A presenter that already presents,
+    // or whose view is in no window, logs and does nothing (the completion is
+    // not called). A nil controller, this controller, a controller that is
+    // presented already or that has a parent raise NSInvalidArgumentException.
+    // A presentation or dismissal still running finishes first.
+    void presentViewController(const UIViewControllerPtr& controller, bool animated,
+                               std::function<void()> completion = nullptr);
+    // Dismisses what this controller presents (and all that presents in
+    // turn); with nothing presented, the controller that presented this one
+    // (or an ancestor) does. The order mirrors presenting; the completion runs
+    // after the did-calls, at once when there is nothing to dismiss.
+    void dismissViewControllerAnimated(bool animated, std::function<void()> completion = nullptr);
+    // This controller's, or the nearest ancestor's, presented controller.
+    UIViewControllerPtr presentedViewController() const;
+    // The controller that presented this one or its nearest presented ancestor.
+    UIViewControllerPtr presentingViewController() const;
+    // Only while this controller (or an ancestor) is presented.
+    std::shared_ptr<UIPresentationController> presentationController() const;
+    // Automatic from 13, full screen before, until set.
+    UIModalPresentationStyle modalPresentationStyle() const;
+    void setModalPresentationStyle(UIModalPresentationStyle style) { modalStyle_ = style; }
+    bool modalPresentationCapturesStatusBarAppearance() const { return capturesStatusBar_; }
+    void setModalPresentationCapturesStatusBarAppearance(bool on) { capturesStatusBar_ = on; }
+    bool isBeingPresented() const { return beingPresented_; }
+    bool isBeingDismissed() const { return beingDismissed_; }
+    // Seconds an animated presentation or dismissal of this controller takes.
+    virtual double presentationTransitionDuration() const { return 0.4; }
+
+    // --- orientation, status bar, memory (UIViewControllerOrientation.cpp) ---
+    // All but upside down on a phone, all on a pad.
+    virtual UIInterfaceOrientationMask supportedInterfaceOrientations() const;
+    virtual bool shouldAutorotate() const { return true; }
+    // Rotates each shown window to the device's orientation when the window's
+    // top controller (the last full-screen or status-bar-capturing presented
+    // one, else the root) may autorotate and it and the application support
+    // it: the window's bounds swap between portrait and landscape, the
+    // status-bar orientation changes (will/did notifications).
+    static void attemptRotationToDeviceOrientation();
+    virtual UIStatusBarStyle preferredStatusBarStyle() const { return UIStatusBarStyleDefault; }
+    virtual bool prefersStatusBarHidden() const { return false; }
+    virtual UIViewControllerPtr childViewControllerForStatusBarStyle() const { return nullptr; }
+    virtual UIViewControllerPtr childViewControllerForStatusBarHidden() const { return nullptr; }
+    // The application asks the key window's controllers again.
+    void setNeedsStatusBarAppearanceUpdate();
+    // The memory warning, after the application's notification; base: nothing.
+    virtual void didReceiveMemoryWarning() {}
+    // This controller, then its children and what it presents, top down.
+    void propagateMemoryWarning();
+
+    // --- safe area (UIViewControllerSafeArea.cpp) ---
+    // The view's safe area is what it inherits from its superview plus the
+    // content overlay (what a container's translucent bars cover: its
+    // navigation bar on top, its tab bar at the bottom) plus the additional
+    // insets (11+). Setting either tells the view (and its subviews)
+    // safeAreaInsetsDidChange and the controller viewSafeAreaInsetsDidChange.
+    UIEdgeInsets additionalSafeAreaInsets() const { return additionalInsets_; }
+    void setAdditionalSafeAreaInsets(UIEdgeInsets insets);
+    UIEdgeInsets contentOverlayInsets() const { return overlayInsets_; }
+    void setContentOverlayInsets(UIEdgeInsets insets);
+    virtual void viewSafeAreaInsetsDidChange() {}
+    // Which edges the view extends under bars (all by default) and whether opaque ones count.
+    uint64_t edgesForExtendedLayout() const { return extendedEdges_; }
+    void setEdgesForExtendedLayout(uint64_t edges) { extendedEdges_ = edges; }
+    bool extendedLayoutIncludesOpaqueBars() const { return includesOpaqueBars_; }
+    void setExtendedLayoutIncludesOpaqueBars(bool on) { includesOpaqueBars_ = on; }
+
 private:
     friend class UIStoryboard;
     // The view from the storyboard scene or a nib; false when there is none.
@@ -140,6 +220,16 @@ private:
 
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     void detachFromParent();
+    // Presentation internals (UIViewControllerPresentation.cpp).
+    friend class UIApplication;
+    friend class UIWindow;
+    UIViewController* presentationRoot();
+    UIViewPtr presentationHostView();
+    void finishRunningPresentation();
+    void applyControllerSafeAreaInsets();
+    // The controller on top of this one's presentation chain that decides the
+    // status bar and rotation: the last full-screen or capturing presented one.
+    UIViewController* topStatusBarController();
 
     UIViewPtr view_;
     bool loading_ = false;
@@ -155,4 +245,18 @@ private:
     std::string sceneIdentifier_;
     bool hidesBottomBar_ = false;
     std::shared_ptr<UILayoutGuide> topGuide_, bottomGuide_;
+
+    UIViewControllerPtr presented_;
+    std::weak_ptr<UIViewController> presenting_;
+    std::shared_ptr<UIPresentationController> presentation_;
+    std::optional<UIModalPresentationStyle> modalStyle_;
+    bool capturesStatusBar_ = false;
+    bool beingPresented_ = false, beingDismissed_ = false;
+    // The end of a running presentation or dismissal started by this controller as presenter.
+    std::function<void()> finishPresentation_;
+    uint64_t presentationGeneration_ = 0;
+
+    UIEdgeInsets additionalInsets_{}, overlayInsets_{};
+    uint64_t extendedEdges_ = UIRectEdgeAll;
+    bool includesOpaqueBars_ = false;
 };

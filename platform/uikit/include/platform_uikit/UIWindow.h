@@ -1,7 +1,8 @@
 #pragma once
 // A window: the root of a view tree on the screen. Showing it registers it
 // with the application; the key window receives keyboard-less focus and is
-// where injected touches land by default. Its traits are the screen's.
+// where injected touches land by default. Windows stack by level. Its traits
+// are the screen's; its safe area is the screen's in its orientation.
 //
 // Main thread.
 
@@ -11,6 +12,8 @@
 #include <memory>
 
 class UIWindow;
+class UIWindowScene;
+class UIScreen;
 using UIWindowPtr = std::shared_ptr<UIWindow>;
 
 using UIWindowLevel = double;
@@ -33,6 +36,15 @@ public:
     virtual void resignKeyWindow() {}
     UIWindowLevel windowLevel() const { return level_; }
     void setWindowLevel(UIWindowLevel level) { level_ = level; }
+    bool isVisible() const { return !isHidden(); }
+    // The application's scene from 13, nothing before.
+    std::shared_ptr<UIWindowScene> windowScene() const;
+    std::shared_ptr<UIScreen> screen() const;
+    // The screen's safe area in the application's interface orientation:
+    // portrait as the screen says; landscape on a screen with a notch (at
+    // least 812 points tall) 44 left and right and 21 at the bottom, none
+    // on other screens.
+    UIEdgeInsets windowSafeAreaInsets() const;
 
     // The controller whose view fills the window. Its view loads and appears
     // (will, then did) when the window is shown, and disappears when it is
@@ -44,6 +56,8 @@ public:
 
     std::shared_ptr<UIResponder> nextResponder() const override;
     // Showing registers the window with the application; hiding removes it.
+    // The controllers on screen (the root, and what it presents) appear and
+    // disappear with it.
     void setHidden(bool hidden) override;
 
 private:

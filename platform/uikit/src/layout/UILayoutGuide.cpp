@@ -6,25 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// The screen's safe-area insets that overlap the view, in its own space;
-// unlike UIView::safeAreaInsets also before 11, where the top and bottom
-// layout guides already followed the status bar and the home area.
-UIEdgeInsets screenInsetsOverlapping(const UIView& view) {
-    UIWindow* window = view.window();
-    if (!window) return UIEdgeInsetsZero;
-    auto* win = static_cast<const UIView*>(window);
-    UIEdgeInsets w = UIScreen::mainScreen()->safeAreaInsets();
-    CGRect r = view.convertRectToView(view.bounds(), win);
-    CGSize size = win->bounds().size;
-    return UIEdgeInsetsMake(std::max(0.0, w.top - CGRectGetMinY(r)), std::max(0.0, w.left - CGRectGetMinX(r)),
-                            std::max(0.0, CGRectGetMaxY(r) - (size.height - w.bottom)),
-                            std::max(0.0, CGRectGetMaxX(r) - (size.width - w.right)));
-}
-
-}  // namespace
-
 CGRect UILayoutGuide::layoutFrame() const {
     auto view = owningView();
     if (!view) return CGRectZero;
@@ -36,12 +17,14 @@ CGRect UILayoutGuide::layoutFrame() const {
                               std::max(0.0, b.size.width - in.left - in.right),
                               std::max(0.0, b.size.height - in.top - in.bottom));
         }
+        // The guides measure the status bar, translucent bars and the home
+        // area also before 11, where safeAreaInsets answers nothing.
         case Kind::TopLayoutGuide: {
-            double top = screenInsetsOverlapping(*view).top;
+            double top = view->computedSafeAreaInsets().top;
             return CGRectMake(b.origin.x, b.origin.y, b.size.width, top);
         }
         case Kind::BottomLayoutGuide: {
-            double bottom = screenInsetsOverlapping(*view).bottom;
+            double bottom = view->computedSafeAreaInsets().bottom;
             return CGRectMake(b.origin.x, b.origin.y + b.size.height - bottom, b.size.width, bottom);
         }
     }
