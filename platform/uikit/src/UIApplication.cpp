@@ -3,6 +3,7 @@
 #include <platform_uikit/MemoryPressureMonitor.h>
 #include <platform_uikit/UIDevice.h>
 #include <platform_uikit/UIScreen.h>
+#include <platform_uikit/UIStoryboard.h>
 #include <platform_uikit/UIViewController.h>
 #include <platform_uikit/UIWindow.h>
 #include <platform_uikit/UIWindowScene.h>
@@ -47,13 +48,19 @@ std::vector<std::shared_ptr<UIWindowScene>> UIApplication::connectedScenes() {
 }
 
 namespace {
+UIViewControllerPtr initialControllerOfStoryboard(const std::string& name) {
+    return UIStoryboard::storyboardWithName(name, nullptr)->instantiateInitialViewController();
+}
+
 UIApplication::MainStoryboardLoader& storyboardLoader() {
-    static auto* loader = new UIApplication::MainStoryboardLoader;
+    static auto* loader = new UIApplication::MainStoryboardLoader(initialControllerOfStoryboard);
     return *loader;
 }
 }  // namespace
 
-void UIApplication::setMainStoryboardLoader(MainStoryboardLoader loader) { storyboardLoader() = std::move(loader); }
+void UIApplication::setMainStoryboardLoader(MainStoryboardLoader loader) {
+    storyboardLoader() = loader ? std::move(loader) : initialControllerOfStoryboard;
+}
 
 void UIApplication::finishLaunching(const Value& launchOptions) { runLaunch(launchOptions, false); }
 
@@ -71,7 +78,7 @@ void UIApplication::runLaunch(const Value& launchOptions, bool mainInterface) {
     if (mainInterface) {
         auto window = std::make_shared<UIWindow>();
         Value storyboard = NSBundle::mainBundle()->objectForInfoDictionaryKey(UIMainStoryboardFileKey);
-        if (storyboard.isString() && !storyboard.asString().empty() && storyboardLoader())
+        if (storyboard.isString() && !storyboard.asString().empty())
             window->setRootViewController(storyboardLoader()(storyboard.asStdString()));
         mainWindow_ = window;
         if (delegate) delegate->setWindow(window);

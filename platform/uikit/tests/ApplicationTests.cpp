@@ -11,6 +11,7 @@
 #include <platform_foundation/NSBundle.h>
 #include <platform_foundation/NSNotificationCenter.h>
 #include <platform_foundation/NSProcessInfo.h>
+#include <platform_runtime/NSException.h>
 
 #include <filesystem>
 #include <fstream>
@@ -60,7 +61,7 @@ public:
 // A folder with an Info.plist made of `entries` (plist XML of the dict's body).
 class TemporaryBundle {
 public:
-    explicit TemporaryBundle(const std::string& entries) {
+    explicit TemporaryBundle(const std::string& entries, const char* mainStoryboard = nullptr) {
         path_ = std::filesystem::temp_directory_path() /
                 ("uikit-app-bundle-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         std::filesystem::create_directories(path_);
@@ -68,6 +69,7 @@ public:
             << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                "<key>CFBundleIdentifier</key><string>com.example.uikit-tests</string>"
             << entries << "</dict></plist>\n";
+        if (mainStoryboard) std::ofstream(path_ / "Main.storyboard.json") << mainStoryboard;
         NSBundle::setMainBundlePathForTesting(path_.string());
     }
     ~TemporaryBundle() {
@@ -126,6 +128,7 @@ TEST_F(ApplicationTest, UIApplicationMainLaunchesWithTheMainWindowAndReturnsOnTe
         const char* info;
         bool loader;
         Log launch;
+        const char* storyboard = nullptr;
     };
     const Log tail{"delegate active hidden=0 key=1", UIApplicationDidBecomeActiveNotification, "running",
                    "delegate resign", UIApplicationWillResignActiveNotification, "delegate background",
@@ -139,16 +142,19 @@ TEST_F(ApplicationTest, UIApplicationMainLaunchesWithTheMainWindowAndReturnsOnTe
          {"delegate willFinish no window", "loader Main", "delegate setWindow hidden=1 key=0 root=UIViewController",
           "delegate didFinish hidden=1 key=0", UIApplicationDidFinishLaunchingNotification, "R loadView",
           "R viewDidLoad", "R viewWillAppear:0", "R viewDidAppear:0"}},
-        {"a storyboard named but no loader: an empty window", "<key>UIMainStoryboardFile</key><string>Main</string>",
-         false,
-         {"delegate willFinish no window", "delegate setWindow hidden=1 key=0 root=none",
-          "delegate didFinish hidden=1 key=0", UIApplicationDidFinishLaunchingNotification}},
+        {"the bundle's storyboard document", "<key>UIMainStoryboardFile</key><string>Main</string>", false,
+         {"delegate willFinish no window", "delegate setWindow hidden=1 key=0 root=UINavigationController",
+          "delegate didFinish hidden=1 key=0", UIApplicationDidFinishLaunchingNotification},
+         R"({"initialScene": "nav", "scenes": [
+              {"identifier": "nav", "controller": {"class": "UINavigationController"},
+               "relationships": {"rootViewController": "list"}},
+              {"identifier": "list", "controller": {"class": "UIViewController"}}]})"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         os(12);
         app->resetForTesting();
-        TemporaryBundle bundle(c.info);
+        TemporaryBundle bundle(c.info, c.storyboard);
         UIApplication::setMainStoryboardLoader(nullptr);
         if (c.loader)
             UIApplication::setMainStoryboardLoader([this](const std::string& name) -> UIViewControllerPtr {
@@ -175,10 +181,18 @@ TEST_F(ApplicationTest, UIApplicationMainLaunchesWithTheMainWindowAndReturnsOnTe
     }
 }
 
-TEST_F(ApplicationTest, UIApplicationMainRefusesUnknownClasses) {
+TEST_F(ApplicationTest, UIApplicationMainRefusesUnknownClassesAndAMissingStoryboard) {
     EXPECT_EQ(UIApplicationMain(0, nullptr, nullptr, "NoSuchDelegateClass"), 1);
     EXPECT_EQ(UIApplicationMain(0, nullptr, "NSObject", "LaunchRecordingDelegate"), 1);
     EXPECT_FALSE(app->isTerminated());
+    TemporaryBundle bundle("<key>UIMainStoryboardFile</key><string>Missing</string>");
+    try {
+        app->launchWithMainInterface();
+        ADD_FAILURE() << "no exception";
+    } catch (const NSException& e) {
+        EXPECT_EQ(e.name(), NSInvalidArgumentException);
+        EXPECT_NE(e.reason().find("Missing"), std::string::npos) << e.reason();
+    }
 }
 
 TEST_F(ApplicationTest, LifeCycleDriversFollowThePlatformsOrderWithSceneNotificationsFrom13) {

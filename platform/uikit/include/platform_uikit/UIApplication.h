@@ -113,11 +113,11 @@ public:
     // 13 the scene's notification of the step comes just before ---
     // Inactive, will/did finish launching, then active. No window is made.
     void finishLaunching(const Value& launchOptions = {});
-    // The launch UIApplicationMain runs: will-finish, the main window (the
-    // storyboard's initial controller when the Info key UIMainStoryboardFile
-    // names one and a storyboard loader is installed, else empty) set on the
-    // delegate, did-finish (delegate, notification), the delegate's window
-    // made key and visible, then active.
+    // The launch UIApplicationMain runs: will-finish, the main window (its
+    // root the initial controller of the storyboard the Info key
+    // UIMainStoryboardFile names, else empty) set on the delegate, did-finish
+    // (delegate, notification), the delegate's window made key and visible,
+    // then active. A missing storyboard raises as UIStoryboard does.
     void launchWithMainInterface(const Value& launchOptions = {});
     // Resign active: nothing unless active.
     void simulateResignActive();
@@ -131,9 +131,9 @@ public:
     bool isTerminated() const { return terminated_; }
     UIApplicationState applicationState() const { return state_.load(); }
 
-    // The main storyboard's initial controller by storyboard name; raises as the
-    // storyboard loader does. Installed by the storyboard loader; none: launch
-    // makes an empty window.
+    // Makes the main storyboard's initial controller from its name; by default
+    // UIStoryboard's (main bundle), which a host or test may replace (nullptr
+    // restores it).
     using MainStoryboardLoader = std::function<std::shared_ptr<UIViewController>(const std::string& name)>;
     static void setMainStoryboardLoader(MainStoryboardLoader loader);
 
