@@ -1,7 +1,9 @@
 #pragma once
-// Names of the keyboard's notifications and their user-info keys, and of the
-// status-bar orientation change. This platform shows no keyboard; tests post
-// these to check what listens.
+// Names of the keyboard's notifications and their user-info keys (the
+// status-bar orientation change is the application's, UIApplication.h). This
+// platform shows no keyboard; tests post these to check what listens.
+
+#include <platform_uikit/UIApplication.h>
 
 inline constexpr char UIKeyboardWillShowNotification[] = "UIKeyboardWillShowNotification";
 inline constexpr char UIKeyboardDidShowNotification[] = "UIKeyboardDidShowNotification";
@@ -12,5 +14,3 @@ inline constexpr char UIKeyboardFrameBeginUserInfoKey[] = "UIKeyboardFrameBeginU
 inline constexpr char UIKeyboardFrameEndUserInfoKey[] = "UIKeyboardFrameEndUserInfoKey";
 // Seconds, a number.
 inline constexpr char UIKeyboardAnimationDurationUserInfoKey[] = "UIKeyboardAnimationDurationUserInfoKey";
-inline constexpr char UIApplicationDidChangeStatusBarOrientationNotification[] =
-    "UIApplicationDidChangeStatusBarOrientationNotification";
