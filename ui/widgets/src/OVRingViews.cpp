@@ -23,12 +23,16 @@ void OVRingView::setRadius(double radius) {
 
 void OVRingView::setStrokeThickness(double thickness) {
     thickness_ = thickness;
-    if (layer_) layer_->setLineWidth(thickness);
+    // An unchanged value leaves the drawn layer alone (the overlay re-styles on every access).
+    if (layer_ && layer_->lineWidth() != thickness) layer_->setLineWidth(thickness);
 }
 
 void OVRingView::setStrokeColor(UIColorPtr color) {
     strokeColor_ = std::move(color);
-    if (layer_) layer_->setStrokeColor(strokeColor_);
+    if (!layer_) return;
+    const auto& current = layer_->strokeColor();
+    bool same = current && strokeColor_ && current->rgba() == strokeColor_->rgba();
+    if (!same) layer_->setStrokeColor(strokeColor_);
 }
 
 CGSize OVRingView::sizeThatFits(CGSize) const {
