@@ -60,7 +60,7 @@ void RFRefreshAutoStateFooter::i18nDidChange() {
 
 void RFRefreshAutoStateFooter::placeSubviews() {
     RFRefreshAutoFooter::placeSubviews();
-    stateLabel()->setFrame(bounds());
+    if (!rf_hasConstraints(*stateLabel())) stateLabel()->setFrame(bounds());
 }
 
 void RFRefreshAutoStateFooter::setState(RFRefreshState state) {
@@ -94,7 +94,7 @@ void RFRefreshAutoNormalFooter::placeSubviews() {
     RFRefreshAutoStateFooter::placeSubviews();
     double centerX = rf_w(*this) * 0.5;
     if (!refreshingTitleHidden()) centerX -= rf_textWidth(*stateLabel()) * 0.5 + labelLeftInset_;
-    loadingView()->setCenter(CGPointMake(centerX, rf_h(*this) * 0.5));
+    if (!rf_hasConstraints(*loadingView())) loadingView()->setCenter(CGPointMake(centerX, rf_h(*this) * 0.5));
 }
 
 void RFRefreshAutoNormalFooter::setState(RFRefreshState state) {
@@ -137,6 +137,7 @@ void RFRefreshAutoGifFooter::prepare() {
 void RFRefreshAutoGifFooter::placeSubviews() {
     RFRefreshAutoStateFooter::placeSubviews();
     auto& gif = gifView();
+    if (rf_hasConstraints(*gif)) return;
     gif->setFrame(bounds());
     if (refreshingTitleHidden()) {
         gif->setContentMode(UIViewContentModeCenter);

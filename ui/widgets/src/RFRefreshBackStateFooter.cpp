@@ -48,7 +48,7 @@ void RFRefreshBackStateFooter::i18nDidChange() {
 
 void RFRefreshBackStateFooter::placeSubviews() {
     RFRefreshBackFooter::placeSubviews();
-    stateLabel()->setFrame(bounds());
+    if (!rf_hasConstraints(*stateLabel())) stateLabel()->setFrame(bounds());
 }
 
 void RFRefreshBackStateFooter::setState(RFRefreshState state) {
@@ -89,9 +89,11 @@ void RFRefreshBackNormalFooter::placeSubviews() {
     if (!stateLabel()->isHidden()) centerX -= labelLeftInset_ + rf_textWidth(*stateLabel()) * 0.5;
     CGPoint center = CGPointMake(centerX, rf_h(*this) * 0.5);
     auto& arrow = arrowView();
-    if (arrow->image()) rf_setSize(*arrow, arrow->image()->size());
-    arrow->setCenter(center);
-    loadingView()->setCenter(center);
+    if (!rf_hasConstraints(*arrow)) {
+        if (arrow->image()) rf_setSize(*arrow, arrow->image()->size());
+        arrow->setCenter(center);
+    }
+    if (!rf_hasConstraints(*loadingView())) loadingView()->setCenter(center);
     arrow->setTintColor(stateLabel()->textColor());
 }
 
@@ -159,6 +161,7 @@ void RFRefreshBackGifFooter::prepare() {
 void RFRefreshBackGifFooter::placeSubviews() {
     RFRefreshBackStateFooter::placeSubviews();
     auto& gif = gifView();
+    if (rf_hasConstraints(*gif)) return;
     gif->setFrame(bounds());
     if (stateLabel()->isHidden()) {
         gif->setContentMode(UIViewContentModeCenter);

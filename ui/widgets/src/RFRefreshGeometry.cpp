@@ -64,6 +64,8 @@ void rf_setContentW(UIScrollView& view, double w) { CGSize s = view.contentSize(
 double rf_contentH(const UIScrollView& view) { return view.contentSize().height; }
 void rf_setContentH(UIScrollView& view, double h) { CGSize s = view.contentSize(); s.height = h; view.setContentSize(s); }
 
+bool rf_hasConstraints(const UIView& view) { return !view.constraints().empty(); }
+
 int64_t rf_totalDataCount(const UIScrollView& view) {
     int64_t total = 0;
     if (auto* table = dynamic_cast<const UITableView*>(&view)) {

@@ -35,6 +35,7 @@ void RFRefreshGifHeader::prepare() {
 void RFRefreshGifHeader::placeSubviews() {
     RFRefreshStateHeader::placeSubviews();
     auto& gif = gifView();
+    if (rf_hasConstraints(*gif)) return;
     gif->setFrame(bounds());
     if (stateLabel()->isHidden() && lastUpdatedTimeLabel()->isHidden()) {
         gif->setContentMode(UIViewContentModeCenter);

@@ -41,9 +41,11 @@ void RFRefreshNormalHeader::placeSubviews() {
     }
     CGPoint center = CGPointMake(arrowCenterX, rf_h(*this) * 0.5);
     auto& arrow = arrowView();
-    if (arrow->image()) rf_setSize(*arrow, arrow->image()->size());
-    arrow->setCenter(center);
-    loadingView()->setCenter(center);
+    if (!rf_hasConstraints(*arrow)) {
+        if (arrow->image()) rf_setSize(*arrow, arrow->image()->size());
+        arrow->setCenter(center);
+    }
+    if (!rf_hasConstraints(*loadingView())) loadingView()->setCenter(center);
     arrow->setTintColor(stateLabel()->textColor());
 }
 

@@ -111,12 +111,13 @@ void RFRefreshStateHeader::placeSubviews() {
     RFRefreshHeader::placeSubviews();
     if (stateLabel()->isHidden()) return;
     double height = rf_h(*this);
+    bool stateFree = !rf_hasConstraints(*stateLabel_);
     if (lastUpdatedTimeLabel()->isHidden()) {
-        stateLabel_->setFrame(bounds());
+        if (stateFree) stateLabel_->setFrame(bounds());
     } else {
         double half = height * 0.5;
-        stateLabel_->setFrame(CGRectMake(0, 0, rf_w(*this), half));
-        timeLabel_->setFrame(CGRectMake(0, half, rf_w(*this), height - half));
+        if (stateFree) stateLabel_->setFrame(CGRectMake(0, 0, rf_w(*this), half));
+        if (!rf_hasConstraints(*timeLabel_)) timeLabel_->setFrame(CGRectMake(0, half, rf_w(*this), height - half));
     }
 }
 

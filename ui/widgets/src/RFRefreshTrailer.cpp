@@ -175,7 +175,7 @@ void RFRefreshStateTrailer::setState(RFRefreshState state) {
 void RFRefreshStateTrailer::placeSubviews() {
     RFRefreshTrailer::placeSubviews();
     auto& label = stateLabel();
-    if (label->isHidden()) return;
+    if (label->isHidden() || rf_hasConstraints(*label)) return;
     double width = std::ceil(label->font()->pointSize());
     label->setFrame(CGRectMake(0, 0, width, rf_h(*this)));
     label->setCenter(CGPointMake(rf_w(*this) * 0.5, rf_h(*this) * 0.5));
@@ -195,15 +195,17 @@ void RFRefreshNormalTrailer::placeSubviews() {
     RFRefreshStateTrailer::placeSubviews();
     auto& arrow = arrowView();
     CGSize imageSize = arrow->image() ? arrow->image()->size() : CGSizeZero;
-    rf_setSize(*arrow, imageSize);
     auto& label = stateLabel();
     double height = rf_h(*this), width = rf_w(*this);
-    if (label->isHidden())
-        arrow->setCenter(CGPointMake(width * 0.5, height * 0.5));
-    else
-        arrow->setCenter(CGPointMake(imageSize.width * 0.5 + 5, height * 0.5));
+    if (!rf_hasConstraints(*arrow)) {
+        rf_setSize(*arrow, imageSize);
+        if (label->isHidden())
+            arrow->setCenter(CGPointMake(width * 0.5, height * 0.5));
+        else
+            arrow->setCenter(CGPointMake(imageSize.width * 0.5 + 5, height * 0.5));
+    }
     arrow->setTintColor(label->textColor());
-    if (!label->isHidden()) {
+    if (!label->isHidden() && !rf_hasConstraints(*label)) {
         if (arrow->isHidden())
             label->setCenter(CGPointMake(width * 0.5, height * 0.5));
         else

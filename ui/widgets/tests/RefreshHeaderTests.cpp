@@ -16,6 +16,7 @@
 #include <platform_runtime/ObjCClass.h>
 #include <platform_runtime/ObjCDeclare.h>
 #include <platform_uikit/CGContext.h>
+#include <platform_uikit/NSLayoutConstraint.h>
 #include <platform_uikit/UIDevice.h>
 
 #include <thread>
@@ -414,6 +415,21 @@ TEST_F(HeaderTextTest, GifFramesFollowThePull) {
     EXPECT_EQ(gif->frame().size.height, 60);
     gif->setImages({}, RFRefreshStateRefreshing);  // nothing
     EXPECT_EQ(gif->frame().size.height, 60);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HeaderTextTest, LabelsWithTheirOwnConstraintsKeepTheirFrames) {
+    header->setFrame(CGRectMake(0, -54, 375, 54));
+    auto label = header->stateLabel();
+    label->setFrame(CGRectMake(5, 6, 70, 20));
+    label->addConstraint(NSLayoutConstraint::constraintWithItem(label, NSLayoutAttributeWidth, NSLayoutRelationEqual,
+                                                                nullptr, NSLayoutAttributeNotAnAttribute, 1, 70));
+    header->placeSubviews();
+    EXPECT_EQ(label->frame(), CGRectMake(5, 6, 70, 20));
+    EXPECT_EQ(header->lastUpdatedTimeLabel()->frame(), CGRectMake(0, 27, 375, 27));  // no constraints: laid out
 }
 
 }  // namespace

@@ -44,5 +44,8 @@ void rf_setContentW(UIScrollView& view, double w);
 double rf_contentH(const UIScrollView& view);
 void rf_setContentH(UIScrollView& view, double h);
 
+// Whether the view has layout constraints of its own (then the controls leave its frame alone).
+bool rf_hasConstraints(const UIView& view);
+
 // Rows of a table view or items of a collection view over all sections; 0 for other scroll views.
 int64_t rf_totalDataCount(const UIScrollView& view);
