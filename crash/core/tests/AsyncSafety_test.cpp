@@ -11,6 +11,7 @@
 using namespace reporttest;
 
 TEST(AsyncSafety, SignalScenariosNeitherAllocateNorLock) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     const std::string preload = std::string("LD_PRELOAD=") + ASYNC_SAFETY_SHIM;
     struct Case {
         const char* scenario;
@@ -43,6 +44,7 @@ TEST(AsyncSafety, SignalScenariosNeitherAllocateNorLock) {
 }
 
 TEST(AsyncSafety, TheShimCatchesAnAllocatingHandler) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     std::string base = freshBase("shim-probe");
     ChildResult child = runScenario("allocating-handler", base, {}, {std::string("LD_PRELOAD=") + ASYNC_SAFETY_SHIM});
     ASSERT_TRUE(child.finished);

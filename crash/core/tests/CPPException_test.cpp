@@ -34,6 +34,7 @@ void run(Report& r, const std::string& scenario, const std::vector<std::string>&
 }  // namespace
 
 TEST(CPPException, KindsOfExceptions) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     struct Case {
         const char* scenario;
         const char* rawName;    // type_info::name() as stored, "<absent>" for none
@@ -65,6 +66,7 @@ TEST(CPPException, KindsOfExceptions) {
 }
 
 TEST(CPPException, ThrowSiteIsTheFirstFrame) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Report r;
     run(r, "cpp-runtime-error", {});
     ASSERT_EQ(r.count, 1u);
@@ -75,6 +77,7 @@ TEST(CPPException, ThrowSiteIsTheFirstFrame) {
 }
 
 TEST(CPPException, TerminateAloneAndCaughtExceptions) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Report alone;
     run(alone, "cpp-terminate", {});
     EXPECT_EQ(alone.child.exitSignal, SIGABRT);
@@ -92,6 +95,7 @@ TEST(CPPException, TerminateAloneAndCaughtExceptions) {
 }
 
 TEST(CPPException, ThrowsFromALoadedLibrary) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     const std::string fixture = std::string("--fixture=") + CRASH_THROW_FIXTURE_LIB;
     struct Case {
         const char* what;
@@ -115,6 +119,7 @@ TEST(CPPException, ThrowsFromALoadedLibrary) {
 }
 
 TEST(CPPException, MainProgramThrowsWithRebinding) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Report r;
     run(r, "cpp-runtime-error", {"--rebind"});
     ASSERT_EQ(r.count, 1u);
@@ -125,6 +130,7 @@ TEST(CPPException, MainProgramThrowsWithRebinding) {
 }
 
 TEST(CPPException, DisablingRestoresThePreviousTerminateHandler) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Report r;
     run(r, "cpp-disable", {});
     EXPECT_EQ(outputValue(r.child.output, "restored"), "1");

@@ -76,6 +76,7 @@ void checkAll(const CaptureCase (&cases)[N]) {
 }  // namespace
 
 TEST(ReportCapture, SignalsOnly) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     std::vector<std::string> mask = {"--mask=02"};
     const CaptureCase cases[] = {
         {"segv-null", mask, SIGSEGV, "SIGSEGV", "SEGV_MAPERR", "<absent>", "<absent>", "scenario_nullWrite", Address::Zero, false},
@@ -94,6 +95,7 @@ TEST(ReportCapture, SignalsOnly) {
 // With the exception port the faults are captured there first (type "mach"); SIGABRT
 // reaches only the signal monitor and is named EXC_CRASH.
 TEST(ReportCapture, DefaultMask) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     std::vector<std::string> none;
     const CaptureCase cases[] = {
         {"segv-null", none, SIGSEGV, "SIGSEGV", "SEGV_NOOP", "EXC_BAD_ACCESS", "KERN_INVALID_ADDRESS", "scenario_nullWrite", Address::Zero, false},
@@ -110,6 +112,7 @@ TEST(ReportCapture, DefaultMask) {
 }
 
 TEST(ReportCapture, BrokenPipe) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     {
         SCOPED_TRACE("ignored: no report, the process goes on");
         std::string base = freshBase("pipe-ignored");
@@ -137,6 +140,7 @@ TEST(ReportCapture, BrokenPipe) {
 // A crash on a secondary thread: its thread is the crashed one; the others are listed
 // with their names and queue labels.
 TEST(ReportCapture, SecondaryThread) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     std::string base = freshBase("thread-crash");
     ChildResult child = runScenario("thread-crash", base, {"--queue-names"});
     ASSERT_TRUE(child.finished);

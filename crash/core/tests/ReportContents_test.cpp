@@ -78,6 +78,7 @@ std::string uuidHex(const std::string& uuid) {
 }  // namespace
 
 TEST(ReportContents, KeyOrderOfEverySection) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Child child;
     run(child, "segv-null", {"--callback=write", "--console"});
     const auto& doc = child.doc;
@@ -123,6 +124,7 @@ TEST(ReportContents, KeyOrderOfEverySection) {
 }
 
 TEST(ReportContents, ImagesAgainstMapsAndBuildIDs) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Child child;
     run(child, "segv-null", {});
     auto mapped = mappedFiles(readFile(child.base + "/maps.txt"));
@@ -153,6 +155,7 @@ TEST(ReportContents, ImagesAgainstMapsAndBuildIDs) {
 }
 
 TEST(ReportContents, StackDumpHoldsTheCanary) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Child child;
     run(child, "segv-null", {"--mask=02"});
     const rapidjson::Value* crashed = crashedThread(child.doc);
@@ -168,6 +171,7 @@ TEST(ReportContents, StackDumpHoldsTheCanary) {
 }
 
 TEST(ReportContents, NotableAddressNamesTheObject) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Child child;
     run(child, "segv-object", {"--mask=02"});
     const rapidjson::Value* crashed = crashedThread(child.doc);
@@ -189,6 +193,7 @@ TEST(ReportContents, NotableAddressNamesTheObject) {
 }
 
 TEST(ReportContents, UserSection) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     struct Case {
         const char* what;
         std::vector<std::string> options;
@@ -218,6 +223,7 @@ TEST(ReportContents, UserSection) {
 }
 
 TEST(ReportContents, ConsoleLog) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     Child child;
     run(child, "segv-null", {"--console", "--mask=02"});
     const auto& lines = child.doc["debug"]["console_log"];

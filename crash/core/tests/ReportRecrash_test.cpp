@@ -23,6 +23,7 @@ struct RecrashCase {
 }  // namespace
 
 TEST(ReportRecrash, FaultInTheUserSectionCallback) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     const RecrashCase cases[] = {
         {"after exception-port capture", "segv-null", {"--callback=fault"}, SIGSEGV, "mach", 0},
         {"after signal capture, same signal", "segv-null", {"--callback=fault", "--mask=02"}, SIGSEGV, "signal", 0},

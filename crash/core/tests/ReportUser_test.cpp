@@ -12,6 +12,7 @@ using namespace reporttest;
 using Keys = std::vector<std::string>;
 
 TEST(ReportUser, Kinds) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     struct Case {
         const char* scenario;
         std::vector<std::string> options;
@@ -68,6 +69,7 @@ TEST(ReportUser, Kinds) {
 }
 
 TEST(ReportUser, DroppedWhileTheMonitorIsOff) {
+    SKIP_CRASH_CHILDREN_UNDER_SANITIZER();
     std::string base = freshBase("user-off");
     ChildResult child = runScenario("user-all-threads", base, {"--mask=02"});
     ASSERT_TRUE(child.finished);
