@@ -13,6 +13,7 @@
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_system/SKStoreReviewController.h>
 #include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UIWindow.h>
 
 #include <netinet/in.h>
 
@@ -357,6 +358,21 @@ void RatePrompt::rateApp() {
         SKStoreReviewController::requestReview();
         return;
     }
+    auto prompt = sharedInstance();
+    if (!prompt->openInAppStore_ && NSClassFromString("SKStoreProductViewController")) {
+        auto sheet = std::make_shared<SKStoreProductViewController>();
+        Value::Dictionary parameters;
+        parameters[Value(SKStoreProductParameterITunesItemIdentifier)] =
+            Value(int64_t(std::strtoll(appId().value_or("0").c_str(), nullptr, 10)));
+        sheet->loadProductWithParameters(Value(std::move(parameters)), nullptr);
+        sheet->setDelegate(std::shared_ptr<SKStoreProductViewControllerDelegate>(
+            prompt, static_cast<SKStoreProductViewControllerDelegate*>(prompt.get())));
+        const bool animated = read(&Settings::usesAnimation);
+        if (auto delegate = prompt->delegate()) delegate->ratePromptWillPresentModalView(*prompt, animated);
+        if (auto root = getRootViewController())
+            root->presentViewController(sheet, animated, [] { setModalOpen(true); });
+        return;
+    }
     std::string url = std::string("itms-apps://") + envOr(kStoreHostVariable, kDefaultStoreHost) + kReviewPath;
     std::string id = appId().value_or("");
     for (std::size_t at = url.find("APP_ID"); at != std::string::npos; at = url.find("APP_ID", at + id.size()))
@@ -364,9 +380,51 @@ void RatePrompt::rateApp() {
     UIApplication::sharedApplication()->openURL(url);
 }
 
+bool RatePrompt::modalOpen() { return read(&Settings::modalOpen); }
+
 void RatePrompt::closeModal() {
     if (!read(&Settings::modalOpen)) return;
+    const bool animated = read(&Settings::usesAnimation);
     write(&Settings::modalOpen, false);
+    auto key = UIApplication::sharedApplication()->keyWindow();
+    auto top = topMostViewController(key ? key->rootViewController() : nullptr);
+    if (!top) return;
+    top->dismissViewControllerAnimated(animated, [animated] {
+        auto prompt = sharedInstance();
+        if (auto delegate = prompt->delegate()) delegate->ratePromptDidDismissModalView(*prompt, animated);
+    });
+}
+
+UIViewControllerPtr RatePrompt::topMostViewController(UIViewControllerPtr controller) {
+    while (controller) {
+        auto presented = controller->presentedViewController();
+        if (!presented || presented == controller) break;
+        controller = presented;
+    }
+    return controller;
+}
+
+UIViewControllerPtr RatePrompt::iterateSubViewsForViewController(const UIView& view) {
+    for (auto& subview : view.subviews()) {
+        if (auto controller = std::dynamic_pointer_cast<UIViewController>(subview->nextResponder()))
+            return topMostViewController(controller);
+        if (auto found = iterateSubViewsForViewController(*subview)) return found;
+    }
+    return nullptr;
+}
+
+UIViewControllerPtr RatePrompt::getRootViewController() {
+    auto app = UIApplication::sharedApplication();
+    auto window = app->keyWindow();
+    if (!window || window->windowLevel() != UIWindowLevelNormal) {
+        window = nullptr;
+        for (auto& candidate : app->windows())
+            if (candidate->windowLevel() == UIWindowLevelNormal) {
+                window = candidate;
+                break;
+            }
+    }
+    return window ? iterateSubViewsForViewController(*window) : nullptr;
 }
 
 void RatePrompt::hideRatingAlert() {

@@ -13,6 +13,7 @@
 #include <platform_net/NSURLSessionTask.h>
 #include <platform_net/SCNetworkReachability.h>
 #include <platform_system/SKStoreReviewController.h>
+#include <platform_uikit/SKStoreProductViewController.h>
 
 #include <httplib.h>
 
@@ -34,6 +35,12 @@ struct Recorder : RatePromptDelegate {
     void ratePromptDidDeclineToRate(RatePrompt&) override { calls.push_back("declined"); }
     void ratePromptDidOptToRate(RatePrompt&) override { calls.push_back("rate"); }
     void ratePromptDidOptToRemindLater(RatePrompt&) override { calls.push_back("later"); }
+    void ratePromptWillPresentModalView(RatePrompt&, bool animated) override {
+        calls.push_back(std::string("willPresent ") + (animated ? "1" : "0"));
+    }
+    void ratePromptDidDismissModalView(RatePrompt&, bool animated) override {
+        calls.push_back(std::string("didDismiss ") + (animated ? "1" : "0"));
+    }
 };
 
 class RatePromptTest : public WidgetTest {
@@ -310,6 +317,34 @@ TEST_F(RatePromptTest, StoredKeysReadBackByAnotherReader) {
     std::string out = fgets(buffer, sizeof buffer, pipe) ? buffer : "";
     ::pclose(pipe);
     EXPECT_EQ(out, "1.0 1 1 True " + std::to_string(int64_t(clock.load())) + ".0\n");
+}
+
+TEST_F(RatePromptTest, ProductSheetWhenNotOpeningTheStoreAndNoReviewRequest) {
+    if (SKStoreReviewController::isAvailable()) GTEST_SKIP() << "the review request takes precedence from 10.3";
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 375, 812));
+    auto root = std::make_shared<UIViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    ManualClock::advance(0);
+    EXPECT_EQ(RatePrompt::getRootViewController(), root);
+    RatePrompt::setOpenInAppStore(false);
+    RatePrompt::rateApp();
+    ManualClock::advance(1);
+    auto sheet = std::dynamic_pointer_cast<SKStoreProductViewController>(root->presentedViewController());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->parameters().objectForKey(Value(SKStoreProductParameterITunesItemIdentifier)).integerValue(), 1234567);
+    EXPECT_TRUE(RatePrompt::modalOpen());
+    EXPECT_EQ(RatePrompt::getRootViewController(), sheet);  // the top-most controller
+    EXPECT_TRUE(UIApplication::sharedApplication()->openedURLs().empty());
+    // Done tells the prompt, which dismisses the sheet.
+    CGRect done = sheet->doneButton()->convertRectToView(sheet->doneButton()->bounds(), nullptr);
+    UITouchInjection::tap(CGPointMake(done.origin.x + 5, done.origin.y + 5), window.get());
+    ManualClock::advance(1);
+    EXPECT_FALSE(RatePrompt::modalOpen());
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"willPresent 1", "didDismiss 1"}));
+    RatePrompt::setOpenInAppStore(true);
+    window->setHidden(true);
 }
 
 }  // namespace

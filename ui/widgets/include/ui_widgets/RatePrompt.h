@@ -14,6 +14,7 @@
 // constants, overridable by RATE_PROMPT_PROBE_URL and RATE_PROMPT_STORE_HOST.
 
 #include <platform_dispatch/NSOperationQueue.h>
+#include <platform_uikit/SKStoreProductViewController.h>
 #include <platform_foundation/NSBundle.h>
 #include <platform_runtime/ObjCDeclare.h>
 
@@ -48,7 +49,7 @@ inline constexpr char kRatePromptRatedCurrentVersion[] = "kRatePromptRatedCurren
 inline constexpr char kRatePromptDeclinedToRate[] = "kRatePromptDeclinedToRate";
 inline constexpr char kRatePromptReminderRequestDate[] = "kRatePromptReminderRequestDate";
 
-class RatePrompt : public NSObject {
+class RatePrompt : public NSObject, public SKStoreProductViewControllerDelegate {
     NS_CLASS(RatePrompt, NSObject)
 public:
     static constexpr const char* kProbeURLVariable = "RATE_PROMPT_PROBE_URL";
@@ -90,6 +91,12 @@ public:
     static void rateApp();
     static void closeModal();
     static void appWillResignActive();
+    static bool modalOpen();
+    // The controller the alert and the product sheet are presented on (none without a normal-level
+    // window holding a controller's view).
+    static UIViewControllerPtr getRootViewController();
+    static UIViewControllerPtr iterateSubViewsForViewController(const UIView& view);
+    static UIViewControllerPtr topMostViewController(UIViewControllerPtr controller);
     // The bundle of the prompt's texts.
     static std::shared_ptr<NSBundle> bundle();
 
@@ -113,6 +120,9 @@ public:
     int64_t choiceForTitle(const std::string& title);
     // The alert's choices in order: rate, remind later (when asked), cancel.
     std::vector<std::string> alertChoices(bool displayRateLaterButton);
+
+    // The product sheet's Done: closes it.
+    void productViewControllerDidFinish(SKStoreProductViewController&) override { closeModal(); }
 
     bool openInAppStore() const { return openInAppStore_; }
     std::shared_ptr<RatePromptDelegate> delegate() const { return delegate_.lock(); }
