@@ -7,6 +7,7 @@
 #include <platform_uikit/UIWindow.h>
 
 #include "DelegateOptional.h"
+#include "SafeAreaChange.h"
 
 #include <platform_foundation/NSBundle.h>
 
@@ -43,14 +44,6 @@ UIInterfaceOrientationMask UIApplication::supportedInterfaceOrientationsForWindo
                ? UIInterfaceOrientationMaskAll
                : UIInterfaceOrientationMaskAllButUpsideDown;
 }
-
-namespace {
-void tellSafeAreaChanged(UIView& view) {
-    view.safeAreaInsetsDidChange();
-    view.setNeedsLayout();
-    for (const auto& sub : std::vector<UIViewPtr>(view.subviews())) tellSafeAreaChanged(*sub);
-}
-}  // namespace
 
 void UIApplication::setStatusBarOrientation(UIInterfaceOrientation orientation) {
     if (orientation_ == orientation) return;

@@ -5,6 +5,8 @@
 #include <platform_uikit/UIView.h>
 #include <platform_uikit/UIWindow.h>
 
+#include "SafeAreaChange.h"
+
 #include <algorithm>
 
 UIEdgeInsets UIView::safeAreaInsets() const {
@@ -38,13 +40,11 @@ UIEdgeInsets UIView::computedSafeAreaInsets() const {
     return in;
 }
 
-namespace {
 void tellSafeAreaChanged(UIView& view) {
     view.safeAreaInsetsDidChange();
     view.setNeedsLayout();
     for (const auto& sub : std::vector<UIViewPtr>(view.subviews())) tellSafeAreaChanged(*sub);
 }
-}  // namespace
 
 void UIView::setControllerSafeAreaInsets(UIEdgeInsets insets) {
     if (controllerSafeArea_ == insets) return;
