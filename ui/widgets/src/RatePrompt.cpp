@@ -12,6 +12,7 @@
 #include <platform_net/SCNetworkReachability.h>
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_system/SKStoreReviewController.h>
+#include <platform_uikit/UIAlertController.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIWindow.h>
 
@@ -73,6 +74,22 @@ std::string envOr(const char* name, const char* fallback) {
     return value && *value ? value : fallback;
 }
 
+}  // namespace
+
+namespace {
+// The prompt's alert: tells the prompt when its view enters and leaves the window, so that
+// other threads can ask whether it is visible without touching it.
+class RatePromptAlertController : public UIAlertController {
+public:
+    void viewWillAppear(bool animated) override {
+        UIAlertController::viewWillAppear(animated);
+        RatePrompt::sharedInstance()->setAlertVisibleForTesting(true);
+    }
+    void viewDidDisappear(bool animated) override {
+        UIAlertController::viewDidDisappear(animated);
+        RatePrompt::sharedInstance()->setAlertVisibleForTesting(false);
+    }
+};
 }  // namespace
 
 // --- settings ---
@@ -326,9 +343,21 @@ void RatePrompt::showRatingAlert(bool displayRateLaterButton) {
     if (NSClassFromString("SKStoreReviewController")) {
         rateApp();
     } else {
-        // The three-choice alert needs the platform's alerts and presentation; the
-        // choices and their handling are below (alertChoices, alertViewDidDismissWithButtonIndex).
-        (void)alertChoices(displayRateLaterButton);
+        auto alert = std::make_shared<RatePromptAlertController>();
+        alert->setTitle(alertTitle());
+        alert->setMessage(alertMessage());
+        auto choices = alertChoices(displayRateLaterButton);
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            std::string title = choices[i];
+            auto style = i + 1 == choices.size() ? UIAlertActionStyleCancel : UIAlertActionStyleDefault;
+            alert->addAction(UIAlertAction::actionWithTitle(title, style, [title](UIAlertAction&) {
+                auto prompt = RatePrompt::sharedInstance();
+                prompt->alertViewDidDismissWithButtonIndex(prompt->choiceForTitle(title));
+            }));
+        }
+        // Without a window at the normal level holding a controller, it is kept but not shown.
+        if (auto root = getRootViewController()) root->presentViewController(alert, true);
+        ratingAlert_ = alert;
     }
     if (delegate) delegate->ratePromptDidDisplayAlert(*this);
 }
@@ -348,6 +377,7 @@ void RatePrompt::alertViewDidDismissWithButtonIndex(int64_t index) {
         (void)defaults->synchronize();
         if (delegate) delegate->ratePromptDidOptToRemindLater(*this);
     }
+    ratingAlert_.reset();
 }
 
 void RatePrompt::rateApp() {
@@ -430,6 +460,8 @@ UIViewControllerPtr RatePrompt::getRootViewController() {
 void RatePrompt::hideRatingAlert() {
     if (!isRatingAlertVisible()) return;
     if (read(&Settings::debug)) logLine("RATEPROMPT Hiding Alert");
+    // No choice is recorded; the hidden alert stays the prompt's alert.
+    if (ratingAlert_) ratingAlert_->dismissViewControllerAnimated(false);
     alertVisible_.store(false);
 }
 

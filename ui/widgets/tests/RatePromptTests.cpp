@@ -14,6 +14,8 @@
 #include <platform_net/SCNetworkReachability.h>
 #include <platform_system/SKStoreReviewController.h>
 #include <platform_uikit/SKStoreProductViewController.h>
+#include <platform_uikit/UIAlertController.h>
+#include <platform_uikit/UIButton.h>
 
 #include <httplib.h>
 
@@ -345,6 +347,104 @@ TEST_F(RatePromptTest, ProductSheetWhenNotOpeningTheStoreAndNoReviewRequest) {
     EXPECT_EQ(recorder->calls, (std::vector<std::string>{"willPresent 1", "didDismiss 1"}));
     RatePrompt::setOpenInAppStore(true);
     window->setHidden(true);
+}
+
+class RatePromptAlertTest : public RatePromptTest {
+public:
+    void SetUp() override {
+        RatePromptTest::SetUp();
+        if (SKStoreReviewController::isAvailable()) GTEST_SKIP() << "from 10.3 prompts become review requests";
+        window = std::make_shared<UIWindow>(CGRectMake(0, 0, 375, 812));
+        root = std::make_shared<UIViewController>();
+        window->setRootViewController(root);
+        window->makeKeyAndVisible();
+        ManualClock::advance(0);
+    }
+    void TearDown() override {
+        if (window) window->setHidden(true);
+        RatePrompt::setCustomAlertCancelButtonTitle(std::nullopt);
+        RatePrompt::setCustomAlertRateButtonTitle(std::nullopt);
+        RatePromptTest::TearDown();
+    }
+    std::shared_ptr<UIAlertController> showAlert() {
+        RatePrompt::forceShowPrompt(true);
+        ManualClock::advance(0.5);
+        return std::dynamic_pointer_cast<UIAlertController>(root->presentedViewController());
+    }
+    void tapAction(const std::shared_ptr<UIAlertController>& alert, std::size_t index) {
+        auto button = alert->buttonForAction(alert->actions().at(index));
+        CGRect frame = button->convertRectToView(button->bounds(), nullptr);
+        UITouchInjection::tap(CGPointMake(frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2),
+                              window.get());
+        ManualClock::advance(0.5);
+    }
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIViewController> root;
+};
+
+TEST_F(RatePromptAlertTest, ChoicesAnsweredByTapping) {
+    struct Case {
+        std::size_t index;
+        const char* call;
+        const char* key;
+    };
+    // Order: rate, remind later, cancel (the last with the cancel style).
+    for (Case c : {Case{0, "rate", kRatePromptRatedCurrentVersion}, Case{1, "later", kRatePromptReminderRequestDate},
+                   Case{2, "declined", kRatePromptDeclinedToRate}}) {
+        SCOPED_TRACE(c.call);
+        recorder->calls.clear();
+        auto alert = showAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->title(), "Rate Firmwares");
+        ASSERT_EQ(alert->actions().size(), 3u);
+        EXPECT_EQ(alert->actions()[2]->style(), UIAlertActionStyleCancel);
+        EXPECT_TRUE(prompt().isRatingAlertVisible());
+        EXPECT_EQ(prompt().ratingAlert(), alert);
+        tapAction(alert, c.index);
+        EXPECT_FALSE(prompt().isRatingAlertVisible());
+        EXPECT_EQ(prompt().ratingAlert(), nullptr);
+        EXPECT_EQ(recorder->calls, (std::vector<std::string>{"should", "displayed", c.call}));
+        EXPECT_FALSE(defaults()->objectForKey(c.key).isNull());
+    }
+    // Rating opened the review page (no review request below 10.3).
+    EXPECT_EQ(UIApplication::sharedApplication()->openedURLs().size(), 1u);
+}
+
+TEST_F(RatePromptAlertTest, EqualCancelAndRateTextsRecordADecline) {
+    RatePrompt::setCustomAlertCancelButtonTitle("OK");
+    RatePrompt::setCustomAlertRateButtonTitle("OK");
+    for (std::size_t index : {std::size_t(0), std::size_t(2)}) {
+        SCOPED_TRACE(index);
+        defaults()->removeObjectForKey(kRatePromptDeclinedToRate);
+        recorder->calls.clear();
+        auto alert = showAlert();
+        ASSERT_NE(alert, nullptr);
+        tapAction(alert, index);
+        EXPECT_EQ(recorder->calls.back(), "declined");
+        EXPECT_TRUE(defaults()->boolForKey(kRatePromptDeclinedToRate));
+        EXPECT_FALSE(defaults()->boolForKey(kRatePromptRatedCurrentVersion));
+    }
+}
+
+TEST_F(RatePromptAlertTest, ResigningActiveHidesTheShownAlert) {
+    auto alert = showAlert();
+    ASSERT_NE(alert, nullptr);
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationWillResignActiveNotification);
+    ManualClock::advance(0.5);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_FALSE(prompt().isRatingAlertVisible());
+    EXPECT_EQ(prompt().ratingAlert(), alert);  // kept, nothing recorded
+    EXPECT_FALSE(defaults()->boolForKey(kRatePromptDeclinedToRate));
+    EXPECT_TRUE(prompt().ratingAlertIsAppropriate());  // a later prompt is possible
+}
+
+TEST_F(RatePromptAlertTest, NoWindowKeepsTheAlertUnshown) {
+    window->setHidden(true);
+    RatePrompt::forceShowPrompt(false);
+    ManualClock::advance(0.5);
+    ASSERT_NE(prompt().ratingAlert(), nullptr);
+    EXPECT_EQ(prompt().ratingAlert()->actions().size(), 2u);
+    EXPECT_FALSE(prompt().isRatingAlertVisible());
 }
 
 }  // namespace

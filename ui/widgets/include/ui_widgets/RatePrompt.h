@@ -27,6 +27,7 @@
 
 class RatePrompt;
 class NSURLSessionTask;
+class UIAlertController;
 
 // Optional calls; the defaults do nothing (and allow the prompt).
 class RatePromptDelegate {
@@ -124,6 +125,8 @@ public:
     // The product sheet's Done: closes it.
     void productViewControllerDidFinish(SKStoreProductViewController&) override { closeModal(); }
 
+    // The alert shown last; cleared when the user picks a choice.
+    const std::shared_ptr<UIAlertController>& ratingAlert() const { return ratingAlert_; }
     bool openInAppStore() const { return openInAppStore_; }
     std::shared_ptr<RatePromptDelegate> delegate() const { return delegate_.lock(); }
     std::string alertTitle();
@@ -138,7 +141,7 @@ public:
     static void setReachabilityFlagsReaderForTesting(std::function<std::optional<uint32_t>()> reader);
     // Waits until the launch counts queued so far are done.
     static void waitForLaunchWorkForTesting();
-    // The alert's view entered (true) or left (false) a window.
+    // Stands for the alert's view entering (true) or leaving (false) a window.
     void setAlertVisibleForTesting(bool visible) { alertVisible_.store(visible); }
     // Lines the prompt logged ("RATEPROMPT …", the reachability error).
     static std::vector<std::string> loggedLines();
@@ -160,4 +163,5 @@ private:
     std::atomic<bool> alertVisible_{false};
     std::shared_ptr<NSObject> resignObserver_;
     std::shared_ptr<NSURLSessionTask> lastProbeTask_;
+    std::shared_ptr<UIAlertController> ratingAlert_;
 };
