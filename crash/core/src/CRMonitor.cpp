@@ -3,6 +3,7 @@
 #include <crash_core/CRAppState.h>
 #include <crash_core/CRMonitorCPPException.h>
 #include <crash_core/CRMonitorDeadlock.h>
+#include <crash_core/CRMonitorNSException.h>
 #include <crash_core/CRMonitorMachException.h>
 #include <crash_core/CRMonitorSignal.h>
 #include <crash_core/CRMonitorSystem.h>
@@ -22,11 +23,11 @@ struct Monitor {
     const CRMonitorAPI* (*getAPI)();
 };
 
-// The NSException and zombie monitors join the table with their kits.
+// The zombie monitor joins the table with its kit.
 const Monitor kMonitors[] = {
     {CRCrashMonitorTypeMachException, crcm_machexception_getAPI},
     {CRCrashMonitorTypeSignal, crcm_signal_getAPI},
-    {CRCrashMonitorTypeNSException, nullptr},
+    {CRCrashMonitorTypeNSException, crcm_nsexception_getAPI},
     {CRCrashMonitorTypeMainThreadDeadlock, crcm_deadlock_getAPI},
     {CRCrashMonitorTypeZombie, nullptr},
     {CRCrashMonitorTypeCPPException, crcm_cppexception_getAPI},
