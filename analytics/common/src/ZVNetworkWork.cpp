@@ -55,28 +55,6 @@ bool decodesToResponse(const NSURLRequest::Data& body) {
 
 }  // namespace
 
-Value ZVNetworkWork::envelopeFilePaths() const {
-    std::lock_guard lock(mutex_);
-    Value copy = Value::mutableArray();
-    if (envelopeFilePaths_.isArray())
-        for (const Value& p : envelopeFilePaths_.asArray()) copy.addObject(p);
-    return copy;
-}
-
-void ZVNetworkWork::setEnvelopeFilePaths(Value paths) {
-    Value copy = Value::mutableArray();
-    if (paths.isArray())
-        for (const Value& p : paths.asArray()) copy.addObject(p);
-    std::lock_guard lock(mutex_);
-    envelopeFilePaths_ = std::move(copy);
-}
-
-bool ZVNetworkWork::removePath(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    envelopeFilePaths_.removeObject(Value(path));
-    return envelopeFilePaths_.count() == 0;
-}
-
 std::optional<std::string> ZVNetworkWork::fieldSegment(const std::string& name) {
     const auto at = name.find('_');
     if (at == std::string::npos) return std::nullopt;
@@ -163,7 +141,7 @@ bool ZVNetworkWork::postDataToServer(const std::string& url, const std::string& 
                              verified ? "common_envelope_debug7" : "common_envelope_error8", Value(path));
                 (void)ZVFileUtility::removeFile(path);
                 accepted = true;
-                if (removePath(path)) ZVWorkDispatch::sendEvent(Value(), E_ZV_C_LOAD_CACHE, nullptr);
+                if (paths_.remove(path)) ZVWorkDispatch::sendEvent(Value(), E_ZV_C_LOAD_CACHE, nullptr);
                 if (verified) counter = "zvSuccessfulRequests";
             } else if (error) {
                 ZVLOG_COMMON(ZVLogFlagError, "common_envelope_error10", Value(error->localizedDescription()));
@@ -195,30 +173,17 @@ bool ZVNetworkWork::postDataWithFile(const std::string& path) {
 }
 
 void ZVNetworkWork::main() {
-    std::size_t given = 0;
-    {
-        std::lock_guard lock(mutex_);
-        given = envelopeFilePaths_.count();
-        Value reversed = Value::mutableArray();
-        for (std::size_t i = given; i > 0; --i) reversed.addObject(envelopeFilePaths_[i - 1]);
-        envelopeFilePaths_ = std::move(reversed);
-    }
+    const std::size_t given = paths_.count();
+    paths_.reverse();
     bool emptied = true;
-    for (;;) {
-        std::string path;
-        {
-            std::lock_guard lock(mutex_);
-            if (envelopeFilePaths_.count() == 0) break;
-            path = envelopeFilePaths_[0].isString() ? envelopeFilePaths_[0].asStdString() : std::string();
-        }
-        if (path.empty() || !ZVFileUtility::isExistAtPath(path)) {
-            std::lock_guard lock(mutex_);
-            envelopeFilePaths_.removeObjectAtIndex(0);
+    while (const auto path = paths_.front()) {
+        if (!ZVFileUtility::isExistAtPath(*path)) {
+            (void)paths_.remove(*path);
             continue;
         }
-        const std::string name = lastPathComponent(path);
+        const std::string name = lastPathComponent(*path);
         ZVLOG_COMMON(ZVLogFlagDebug, "common_envelope_debug5", Value(name));
-        if (!postDataWithFile(path)) {
+        if (!postDataWithFile(*path)) {
             ZVLOG_COMMON(ZVLogFlagError, "common_envelope_error7", Value(name));
             emptied = false;
             break;

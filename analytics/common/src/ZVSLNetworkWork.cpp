@@ -43,27 +43,6 @@ void ZVSLNetworkWork::setUploader(Uploader u) {
     uploader() = std::move(u);
 }
 
-Value ZVSLNetworkWork::envelopeFilePaths() const {
-    std::lock_guard lock(mutex_);
-    Value copy = Value::mutableArray();
-    if (envelopeFilePaths_.isArray())
-        for (const Value& p : envelopeFilePaths_.asArray()) copy.addObject(p);
-    return copy;
-}
-
-void ZVSLNetworkWork::setEnvelopeFilePaths(Value paths) {
-    Value copy = Value::mutableArray();
-    if (paths.isArray())
-        for (const Value& p : paths.asArray()) copy.addObject(p);
-    std::lock_guard lock(mutex_);
-    envelopeFilePaths_ = std::move(copy);
-}
-
-void ZVSLNetworkWork::removePath(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    envelopeFilePaths_.removeObject(Value(path));
-}
-
 std::string ZVSLNetworkWork::targetOfFile(const std::string& path) {
     const auto parts = pathComponents(path);
     std::string encoded;
@@ -81,7 +60,7 @@ bool ZVSLNetworkWork::postDataWithFile(const std::string& path) {
     const std::string target = targetOfFile(path);
     if (target.empty() || target == "(null)") {
         (void)ZVFileUtility::removeFile(path);
-        removePath(path);
+        (void)paths_.remove(path);
         return true;
     }
     if (isCollectionURL(target)) return postDataToServer(target, path);
@@ -119,7 +98,7 @@ bool ZVSLNetworkWork::postDataToServer(const std::string& url, const std::string
             else
                 ZVLOG_COMMON(ZVLogFlagError, "common_envelope_error9", Value("fail"));
             (void)ZVFileUtility::removeFile(path);
-            removePath(path);
+            (void)paths_.remove(path);
             return true;
         });
 }
@@ -134,28 +113,18 @@ void ZVSLNetworkWork::main() {
         u(*this);
         return;
     }
-    for (;;) {
-        std::string path;
-        {
-            std::lock_guard lock(mutex_);
-            if (envelopeFilePaths_.count() == 0) return;
-            path = envelopeFilePaths_[0].isString() ? envelopeFilePaths_[0].asStdString() : std::string();
-        }
-        if (path.empty() || !ZVFileUtility::isExistAtPath(path)) {
-            removePath(path);
-            if (path.empty()) {
-                std::lock_guard lock(mutex_);
-                if (envelopeFilePaths_.count() > 0) envelopeFilePaths_.removeObjectAtIndex(0);
-            }
+    while (const auto path = paths_.front()) {
+        if (!ZVFileUtility::isExistAtPath(*path)) {
+            (void)paths_.remove(*path);
             continue;
         }
-        const std::string name = lastPathComponent(path);
+        const std::string name = lastPathComponent(*path);
         ZVLOG_COMMON(ZVLogFlagDebug, "common_slenvelope_debug2", Value(name));
-        if (postDataWithFile(path)) {
+        if (postDataWithFile(*path)) {
             ZVLOG_COMMON(ZVLogFlagDebug, "common_slenvelope_debug3");
         } else {
             ZVLOG_COMMON(ZVLogFlagError, "common_slenvelope_error7", Value(name));
-            removePath(path);
+            (void)paths_.remove(*path);
         }
     }
 }

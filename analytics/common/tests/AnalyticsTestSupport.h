@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <spawn.h>
 #include <unistd.h>
 #include <map>
 #include <mutex>
@@ -20,6 +21,8 @@
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_foundation/Sandbox.h>
 #include <platform_runtime/ObjCDeclare.h>
+
+extern "C" char** environ;
 
 namespace zvtest {
 
@@ -58,6 +61,30 @@ inline std::string selfPath() {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string("/proc/self/exe");
+}
+
+// Starts this test program again with only the (disabled) tests matching `filter`, its
+// standard output into a pipe; answers the child and the reading end (-1 and nothing on
+// failure).
+inline std::pair<pid_t, FILE*> spawnSelfWithOutput(const std::string& filter) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {-1, nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const std::string exe = selfPath();
+    std::string filterArg = "--gtest_filter=" + filter, disabled = "--gtest_also_run_disabled_tests";
+    char* argv[] = {const_cast<char*>(exe.c_str()), filterArg.data(), disabled.data(), nullptr};
+    pid_t child = -1;
+    const int rc = posix_spawn(&child, exe.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return {-1, nullptr};
+    }
+    return {child, ::fdopen(fds[0], "r")};
 }
 
 inline bool runAsNewLaunch(const std::string& filter) {

@@ -13,30 +13,12 @@
 #include <platform_foundation/NSPathUtilities.h>
 #include <platform_uikit/UIApplication.h>
 
+#include "EngineDoubles.h"
 #include "SinkTestSupport.h"
 #include "ZVCommonLogManagerRecorder.h"
 
 using zvtest::accepted;
 using zvtest::sinks;
-
-// The usage-analytics engine as far as the send step asks it.
-class ZuzOzevoInternal : public NSObject {
-    NS_CLASS(ZuzOzevoInternal, NSObject)
-public:
-    static std::shared_ptr<ZuzOzevoInternal> shared() {
-        // Never destroyed: work still queued at exit may ask for it.
-        static const auto* e = new std::shared_ptr<ZuzOzevoInternal>(std::make_shared<ZuzOzevoInternal>());
-        return *e;
-    }
-    std::atomic<int> backstate{0};
-};
-
-NS_CLASS_LOAD(ZuzOzevoInternal) {
-    cls.addClassOperation("sharedInstance", [](ObjCClass&, const Value::Array&) { return Value(ZuzOzevoInternal::shared()); });
-    cls.addInstanceOperation("backstate", [](NSObject& self, const Value::Array&) {
-        return Value(static_cast<ZuzOzevoInternal&>(self).backstate.load());
-    });
-}
 
 namespace {
 

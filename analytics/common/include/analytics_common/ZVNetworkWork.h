@@ -6,10 +6,10 @@
 // set-up and the synchronous POST are shared with the stateless upload.
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include <analytics_common/ZVEnvelopePathList.h>
 #include <platform_dispatch/DispatchSemaphore.h>
 #include <platform_dispatch/NSOperation.h>
 #include <platform_net/NSURLRequest.h>
@@ -22,8 +22,8 @@ class ZVNetworkWork : public NSOperation {
     NS_CLASS(ZVNetworkWork, NSOperation)
 public:
     // A copy of the paths still to post (absolute paths).
-    Value envelopeFilePaths() const;
-    void setEnvelopeFilePaths(Value paths);
+    Value envelopeFilePaths() const { return paths_.copy(); }
+    void setEnvelopeFilePaths(const Value& paths) { paths_.set(paths); }
     void main() override;
 
     // Tries the file against the endpoint list; true when one endpoint accepted it.
@@ -49,7 +49,5 @@ public:
                                   const dispatch_semaphore_t& semaphore, const Completion& completion);
 
 private:
-    bool removePath(const std::string& path);  // true when the list is then empty
-    mutable std::mutex mutex_;
-    Value envelopeFilePaths_ = Value::mutableArray();
+    ZVEnvelopePathList paths_;
 };

@@ -6,9 +6,9 @@
 // stateless queue (width 1); each POST blocks that queue's thread until the answer.
 
 #include <functional>
-#include <mutex>
 #include <string>
 
+#include <analytics_common/ZVEnvelopePathList.h>
 #include <platform_dispatch/NSOperation.h>
 #include <platform_runtime/ObjCDeclare.h>
 #include <platform_runtime/Value.h>
@@ -17,8 +17,8 @@ class ZVSLNetworkWork : public NSOperation {
     NS_CLASS(ZVSLNetworkWork, NSOperation)
 public:
     // A copy of the paths still to post.
-    Value envelopeFilePaths() const;
-    void setEnvelopeFilePaths(Value paths);
+    Value envelopeFilePaths() const { return paths_.copy(); }
+    void setEnvelopeFilePaths(const Value& paths) { paths_.set(paths); }
     void main() override;
 
     bool postDataWithFile(const std::string& path);
@@ -31,7 +31,5 @@ public:
     static void setUploader(Uploader uploader);
 
 private:
-    void removePath(const std::string& path);
-    mutable std::mutex mutex_;
-    Value envelopeFilePaths_ = Value::mutableArray();
+    ZVEnvelopePathList paths_;
 };

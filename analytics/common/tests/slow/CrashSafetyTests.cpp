@@ -19,8 +19,6 @@
 
 #include "AnalyticsTestSupport.h"
 
-extern char** environ;
-
 namespace {
 
 Value keychainQuery(int i) {
@@ -58,22 +56,8 @@ TEST(CrashSafety, DISABLED_Writer) {
 }
 
 TEST(CrashSafety, AcknowledgedWritesSurviveSIGKILL) {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const std::string exe = zvtest::selfPath();
-    std::string filter = "--gtest_filter=CrashSafety.DISABLED_Writer";
-    std::string disabled = "--gtest_also_run_disabled_tests";
-    char* argv[] = {const_cast<char*>(exe.c_str()), filter.data(), disabled.data(), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, exe.c_str(), &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-
-    FILE* out = ::fdopen(fds[0], "r");
+    const auto [child, out] = zvtest::spawnSelfWithOutput("CrashSafety.DISABLED_Writer");
+    ASSERT_TRUE(out);
     int lastAck = -1;
     char line[256];
     while (lastAck < 40 && std::fgets(line, sizeof line, out)) std::sscanf(line, "ACK %d", &lastAck);

@@ -10,7 +10,6 @@
 #include <set>
 #include <string>
 
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +24,6 @@
 
 #include "AnalyticsTestSupport.h"
 #include "CollectionSink.h"
-
-extern char** environ;
 
 namespace {
 
@@ -66,25 +63,11 @@ TEST(UploadCacheCrash, AcknowledgedRowsAndFilesSurviveSIGKILL) {
     int next = 0;
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
         ::setenv("ZVTEST_FIRST", std::to_string(next).c_str(), 1);
-        const std::string exe = zvtest::selfPath();
-        std::string filter = "--gtest_filter=UploadCacheCrash.DISABLED_Writer";
-        std::string disabled = "--gtest_also_run_disabled_tests";
-        char* argv[] = {const_cast<char*>(exe.c_str()), filter.data(), disabled.data(), nullptr};
-        pid_t child = 0;
-        ASSERT_EQ(posix_spawn(&child, exe.c_str(), &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-
+        const auto [child, out] = zvtest::spawnSelfWithOutput("UploadCacheCrash.DISABLED_Writer");
+        ASSERT_TRUE(out);
         // Killed after a random number of acknowledgements, while it keeps writing.
         const int target = std::uniform_int_distribution<int>(1, 30)(random);
-        FILE* out = ::fdopen(fds[0], "r");
         char line[256];
         int acks = 0, value = 0;
         while (acks < target && std::fgets(line, sizeof line, out)) {
