@@ -48,12 +48,23 @@ struct ChildResult {
     std::string output;
 };
 
+// The directories of this test process, removed when it ends.
+struct TestDirectories {
+    std::vector<std::string> paths;
+    ~TestDirectories() {
+        std::error_code ec;
+        for (const auto& p : paths) std::filesystem::remove_all(p, ec);
+    }
+};
+
 // A fresh directory for one child.
 inline std::string freshBase(const std::string& name) {
+    static TestDirectories directories;
     static int counter = 0;
     std::string base = "/tmp/crashreport-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + "-" + name;
     std::filesystem::remove_all(base);
     std::filesystem::create_directories(base);
+    directories.paths.push_back(base);
     return base;
 }
 
