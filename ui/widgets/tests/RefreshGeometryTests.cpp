@@ -33,7 +33,9 @@ TEST_F(GeometryTest, EffectiveInsetWriterAccountsForWhatTheSystemAdds) {
     const bool adjusted = UIKitIsAvailable(11);
     EXPECT_EQ(rf_scrollViewHasAdjustedInset(), adjusted);
     double system = adjusted ? scroll->adjustedContentInset().top - scroll->contentInset().top : 0;
-    if (adjusted) EXPECT_GT(system, 0);  // the status bar's safe area
+    if (adjusted) {
+        EXPECT_GT(system, 0);  // the status bar's safe area
+    }
 
     rf_setInsetT(*scroll, 74);
     EXPECT_EQ(scroll->contentInset().top, 74 - system);

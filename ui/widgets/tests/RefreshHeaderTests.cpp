@@ -94,7 +94,9 @@ TEST_F(HeaderTest, RestsAboveTheContentUnderTheBars) {
     EXPECT_EQ(rf_scrollViewHasAdjustedInset(), adjusted);
     // The effective inset is the adjusted one from 11 on (bars and safe area), the raw one before.
     EXPECT_EQ(top, adjusted ? table().adjustedContentInset().top : table().contentInset().top);
-    if (!adjusted) EXPECT_EQ(top, 0);
+    if (!adjusted) {
+        EXPECT_EQ(top, 0);
+    }
     EXPECT_EQ(table().contentOffset().y, -top);
     EXPECT_EQ(header->frame(), CGRectMake(0, -54, 375, 54));
     EXPECT_EQ(header->scrollViewOriginalInset().top, top);
