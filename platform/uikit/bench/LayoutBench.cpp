@@ -81,11 +81,15 @@ else:
 )PY";
 
 double peerSeconds(const char* mode, int count) {
-    static const std::string script = [] {
-        auto path = std::filesystem::temp_directory_path() / ("layout-peer-bench-" + std::to_string(::getpid()) + ".py");
-        std::ofstream(path) << kPeerScript;
-        return path.string();
-    }();
+    // Written once, removed when the process ends.
+    struct Script {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("layout-peer-bench-" + std::to_string(::getpid()) + ".py");
+        Script() { std::ofstream(path) << kPeerScript; }
+        ~Script() { std::filesystem::remove(path); }
+    };
+    static const Script file;
+    const std::string script = file.path.string();
     std::string command = "/usr/bin/python3 " + script + " " + mode + " " + std::to_string(count) + " 2>/dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return -1;
