@@ -20,7 +20,7 @@ void UINavigationController::loadView() {
     UIViewController::loadView();
     viewIfLoaded()->addSubview(bar_);
     viewIfLoaded()->addGestureRecognizer(popGesture_);
-    if (auto top = topViewController()) installContent(top->view());
+    if (auto top = topViewController()) installContent(*top);
     viewWillLayoutSubviews();
 }
 
@@ -108,7 +108,7 @@ void UINavigationController::transition(const UIViewControllerPtr& from, const U
         if (to) to->beginAppearanceTransition(true, animated);
     }
     syncNavigationBar();
-    if (container && to) installContent(to->view());
+    if (container && to) installContent(*to);
 
     // Stored in this controller and run by it: `this` outlives the call.
     finishTransition_ = [this, from, to, popped = std::move(popped), pushed = std::move(pushed), visible] {
@@ -127,7 +127,7 @@ void UINavigationController::transition(const UIViewControllerPtr& from, const U
     }
     // The arriving view slides in from the trailing edge over the leaving one.
     const UIViewPtr& arriving = to->view();
-    CGRect bounds = contentFrame();
+    CGRect bounds = contentFrame(*to);
     CGRect start = bounds;
     start.origin.x += forward ? bounds.size.width : -bounds.size.width / 3;
     arriving->setFrame(start);

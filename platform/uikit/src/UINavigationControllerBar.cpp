@@ -55,20 +55,31 @@ void UINavigationController::syncNavigationBar() {
     }
 }
 
-CGRect UINavigationController::contentFrame() const {
+bool UINavigationController::extendsUnderBar(const UIViewController& child) const {
+    return (child.edgesForExtendedLayout() & UIRectEdgeTop) &&
+           (bar_->isTranslucent() || child.extendedLayoutIncludesOpaqueBars());
+}
+
+CGRect UINavigationController::contentFrame(const UIViewController& child) const {
     const UIViewPtr& view = viewIfLoaded();
     if (!view) return UIScreen::mainScreen()->bounds();
     CGRect frame = view->bounds();
-    if (barHidden_ || bar_->isTranslucent()) return frame;
+    if (barHidden_ || extendsUnderBar(child)) return frame;
     const double below = CGRectGetMaxY(bar_->frame());
     frame.origin.y += below;
     frame.size.height = std::max(0.0, frame.size.height - below);
     return frame;
 }
 
-void UINavigationController::installContent(const UIViewPtr& content) {
+void UINavigationController::placeContent(UIViewController& child) {
+    if (const UIViewPtr& content = child.viewIfLoaded()) content->setFrame(contentFrame(child));
+    child.setContentOverlayInsets(barInsetsForChild(child));
+}
+
+void UINavigationController::installContent(UIViewController& child) {
     const UIViewPtr& view = viewIfLoaded();
-    content->setFrame(contentFrame());
+    const UIViewPtr& content = child.view();
+    placeContent(child);
     content->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     if (bar_->superview() == view) view->insertSubviewBelowSubview(content, bar_);
     else view->addSubview(content);
@@ -86,11 +97,13 @@ void UINavigationController::viewWillLayoutSubviews() {
     bar_->layoutSubviews();
     if (isTransitioning()) return;  // the running transition places the views
     if (auto top = topViewController(); top && top->viewIfLoaded() && top->viewIfLoaded()->superview() == view)
-        top->viewIfLoaded()->setFrame(contentFrame());
+        placeContent(*top);
 }
 
 UIEdgeInsets UINavigationController::barInsetsForChild(const UIViewController& child) const {
-    if (barHidden_ || !bar_->isTranslucent() || &child != topViewController().get()) return {};
+    // Every controller on the stack: during a transition the arriving one is placed before it is on top.
+    const bool onStack = std::any_of(stack_.begin(), stack_.end(), [&](const auto& c) { return c.get() == &child; });
+    if (barHidden_ || !onStack || !extendsUnderBar(child)) return {};
     return UIEdgeInsetsMake(UINavigationBar::kHeight, 0, 0, 0);
 }
 
@@ -98,7 +111,6 @@ void UINavigationController::interactivePopChanged(UIScreenEdgePanGestureRecogni
     const UIViewPtr& container = viewIfLoaded();
     if (!container) return;
     const double width = std::max(1.0, container->bounds().size.width);
-    const CGRect content = contentFrame();
     const double tx = std::clamp(gesture.translationInView(container.get()).x, 0.0, width);
 
     if (gesture.state() == UIGestureRecognizerStateBegan) {
@@ -111,7 +123,7 @@ void UINavigationController::interactivePopChanged(UIScreenEdgePanGestureRecogni
             from->beginAppearanceTransition(false, true);
             to->beginAppearanceTransition(true, true);
         }
-        installContent(to->view());
+        installContent(*to);
         if (from->viewIfLoaded()) container->insertSubviewBelowSubview(to->view(), from->viewIfLoaded());
         interactiveTo_ = to;
         // Interrupted (another stack change), the swipe gives up: the top comes back.
@@ -123,7 +135,7 @@ void UINavigationController::interactivePopChanged(UIScreenEdgePanGestureRecogni
             }
             if (to->viewIfLoaded() && to->viewIfLoaded()->superview() == viewIfLoaded())
                 to->viewIfLoaded()->removeFromSuperview();
-            if (from->viewIfLoaded()) from->viewIfLoaded()->setFrame(contentFrame());
+            placeContent(*from);
             if (visible) {
                 to->endAppearanceTransition();
                 from->endAppearanceTransition();
@@ -133,9 +145,9 @@ void UINavigationController::interactivePopChanged(UIScreenEdgePanGestureRecogni
     if (!interactiveTo_ || stack_.size() < 2) return;
     auto from = stack_.back();
     auto to = interactiveTo_;
-    auto place = [content, width, from, to](double x) {
-        if (auto v = from->viewIfLoaded()) v->setFrame(CGRectOffset(content, x, 0));
-        if (auto v = to->viewIfLoaded()) v->setFrame(CGRectOffset(content, -(width - x) / 3, 0));
+    auto place = [fromFrame = contentFrame(*from), toFrame = contentFrame(*to), width, from, to](double x) {
+        if (auto v = from->viewIfLoaded()) v->setFrame(CGRectOffset(fromFrame, x, 0));
+        if (auto v = to->viewIfLoaded()) v->setFrame(CGRectOffset(toFrame, -(width - x) / 3, 0));
     };
     switch (gesture.state()) {
         case UIGestureRecognizerStateBegan:
@@ -159,7 +171,7 @@ void UINavigationController::interactivePopChanged(UIScreenEdgePanGestureRecogni
             from->willMoveToParentViewController(nullptr);
             if (from->viewIfLoaded() && from->viewIfLoaded()->superview() == viewIfLoaded())
                 from->viewIfLoaded()->removeFromSuperview();
-            if (to->viewIfLoaded()) to->viewIfLoaded()->setFrame(contentFrame());
+            placeContent(*to);
             if (visible) {
                 from->endAppearanceTransition();
                 to->endAppearanceTransition();

@@ -116,13 +116,19 @@ void UITabBarController::viewWillLayoutSubviews() {
     tabBar_->layoutSubviews();
     if (auto selected = selectedViewController(); selected && selected->viewIfLoaded()) {
         CGRect content = b;
-        if (!tabBar_->isHidden() && !tabBar_->isTranslucent()) content.size.height -= height;
+        if (!tabBar_->isHidden() && !extendsUnderBar(*selected)) content.size.height -= height;
         selected->viewIfLoaded()->setFrame(content);
+        selected->setContentOverlayInsets(barInsetsForChild(*selected));
     }
 }
 
+bool UITabBarController::extendsUnderBar(const UIViewController& child) const {
+    return (child.edgesForExtendedLayout() & UIRectEdgeBottom) &&
+           (tabBar_->isTranslucent() || child.extendedLayoutIncludesOpaqueBars());
+}
+
 UIEdgeInsets UITabBarController::barInsetsForChild(const UIViewController& child) const {
-    if (tabBar_->isHidden() || !tabBar_->isTranslucent() || &child != selectedViewController().get()) return {};
+    if (tabBar_->isHidden() || &child != selectedViewController().get() || !extendsUnderBar(child)) return {};
     return UIEdgeInsetsMake(0, 0, UITabBar::kContentHeight, 0);
 }
 

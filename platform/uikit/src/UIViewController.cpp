@@ -131,6 +131,8 @@ void UIViewController::detachFromParent() {
     auto parent = parent_.lock();
     parent_.reset();
     if (!parent) return;
+    // Out of its container, no bar covers the view any more.
+    setContentOverlayInsets(UIEdgeInsetsZero);
     auto& siblings = parent->children_;
     siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [this](const auto& c) { return c.get() == this; }),
                    siblings.end());

@@ -8,8 +8,11 @@
 //
 // The navigation bar (44 points, below the status bar) shows the stack's
 // navigation items; its back button pops. The top controller's view fills
-// the controller's view, under the bar while it is translucent and below it
-// otherwise; barInsetsForChild reports the bar's height. An edge swipe from
+// the controller's view, under the bar while it is translucent (or opaque and
+// the child's extendedLayoutIncludesOpaqueBars) with the top in the child's
+// edgesForExtendedLayout, below it otherwise. Under the bar, its height
+// (barInsetsForChild) becomes the child's content overlay, so the child's
+// safe area grows by it. An edge swipe from
 // the leading edge (interactivePopGestureRecognizer) pops interactively; it
 // begins only with two or more controllers and no transition running, and
 // asks its delegate as every recognizer does. Released past half the width
@@ -67,9 +70,14 @@ public:
     UIEdgeInsets barInsetsForChild(const UIViewController& child) const override;
 
 private:
-    // The top controller's view's frame: all of the view, or below an opaque shown bar.
-    CGRect contentFrame() const;
-    void installContent(const UIViewPtr& view);
+    // Whether `child`'s view reaches up under the shown bar: a translucent one,
+    // or an opaque one when the child asks, and only with the top edge extended.
+    bool extendsUnderBar(const UIViewController& child) const;
+    // `child`'s view's frame: all of the view, or below the bar it does not extend under.
+    CGRect contentFrame(const UIViewController& child) const;
+    // Places `child`'s view at its content frame and tells it how far the bar covers it.
+    void placeContent(UIViewController& child);
+    void installContent(UIViewController& child);
     void syncNavigationBar();
     void interactivePopChanged(UIScreenEdgePanGestureRecognizer& gesture);
 

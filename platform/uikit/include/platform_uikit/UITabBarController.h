@@ -11,8 +11,11 @@
 // delegate move to the new bar). It is hidden while the selected child is a
 // navigation controller with a controller on its stack that hides the
 // bottom bar when pushed. The selected child's view fills the controller's
-// view: under the bar while it is translucent, above it otherwise; the bar's
-// content height is reported to the child through barInsetsForChild.
+// view: under the bar while it is translucent (or opaque and the child's
+// extendedLayoutIncludesOpaqueBars), with the bottom in its
+// edgesForExtendedLayout; above the bar otherwise. Where the view is under
+// the bar, the bar's content height (barInsetsForChild) becomes the child's
+// content overlay, so its safe area grows by it.
 //
 // Main thread. Holds its children and its bar; its delegate is not held.
 
@@ -74,6 +77,8 @@ public:
     void tabBarDidSelectItem(UITabBar& bar, const UITabBarItemPtr& item) override;
 
 private:
+    // Whether `child`'s view reaches down under the bar (hidden or not).
+    bool extendsUnderBar(const UIViewController& child) const;
     void show(const UIViewControllerPtr& from, const UIViewControllerPtr& to);
     void syncBar();
 
