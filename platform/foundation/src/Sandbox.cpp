@@ -68,6 +68,7 @@ std::string preparedRoot() {
         for (const char* sub : {"Documents", "Library/Caches", "Library/Preferences", "tmp"})
             makeDirectories(stringByAppendingPathComponent(h, sub));
         makeDirectories(stringByAppendingPathComponent(root, "AppGroups"));
+        makeDirectories(stringByAppendingPathComponent(root, "System"));
         gPreparedRoot = root;
     }
     return root;
@@ -100,6 +101,7 @@ std::string NSSandbox::cachesDirectory() { return inHome("Library/Caches"); }
 std::string NSSandbox::preferencesDirectory() { return inHome("Library/Preferences"); }
 std::string NSSandbox::applicationSupportDirectory() { return inHome("Library/Application Support"); }
 std::string NSSandbox::temporaryDirectory() { return inHome("tmp") + "/"; }
+std::string NSSandbox::systemDirectory() { return stringByAppendingPathComponent(preparedRoot(), "System"); }
 
 std::optional<std::string> NSSandbox::containerPathForApplicationGroupIdentifier(const std::string& groupIdentifier) {
     if (groupIdentifier.empty() || groupIdentifier == "." || groupIdentifier == ".." ||

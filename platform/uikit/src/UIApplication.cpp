@@ -251,8 +251,9 @@ void UIApplication::resetForTesting() {
     canOpenQueries_.clear();
     terminated_ = false;
     fetchInterval_ = UIApplicationBackgroundFetchIntervalNever;
-    refreshStatus_ = UIBackgroundRefreshStatusAvailable;
+    refreshStatus_ = backgroundRefreshStatusFromEnvironment();
     lastFetchResult_.reset();
+    lastFetchOutcome_.clear();
     ++fetchGeneration_;
     orientation_ = UIInterfaceOrientationPortrait;
     if (scene_) scene_->connected_ = false;

@@ -10,6 +10,7 @@
 // Root layout:
 //   <root>/Home/{Documents, Library/Caches, Library/Preferences, tmp}
 //   <root>/AppGroups/<group identifier>/
+//   <root>/System/   the device's own records about the app (fetches, notifications, outbox)
 // The root is $APP_SANDBOX_ROOT when set, else <data dir>/<process name>, where the data dir
 // is $XDG_DATA_HOME or ~/.local/share. The standard folders are created when the root is
 // first used (and again whenever the root changes).
@@ -32,6 +33,8 @@ public:
     static std::string applicationSupportDirectory();
     // With a trailing slash, as NSTemporaryDirectory answers it.
     static std::string temporaryDirectory();
+    // <root>/System: what the platform records about the app, beside Home and AppGroups.
+    static std::string systemDirectory();
 
     // The container of an app group, created on demand; nothing for an empty identifier or
     // one that is not a single path component ("a/b", "..").

@@ -141,15 +141,32 @@ public:
     // Never until set.
     double minimumBackgroundFetchInterval() const { return fetchInterval_; }
     void setMinimumBackgroundFetchInterval(double interval) { fetchInterval_ = interval; }
-    // The device's setting (available by default); the host and tests set it.
+    // The device's setting: APP_BACKGROUND_REFRESH=available|denied|restricted
+    // when the app object is made (available when unset or unknown); the host
+    // and tests change it, the app only reads it.
+    static constexpr const char* kBackgroundRefreshEnvironmentVariable = "APP_BACKGROUND_REFRESH";
+    static UIBackgroundRefreshStatus backgroundRefreshStatusFromEnvironment();
     UIBackgroundRefreshStatus backgroundRefreshStatus() const { return refreshStatus_; }
     void setBackgroundRefreshStatus(UIBackgroundRefreshStatus status) { refreshStatus_ = status; }
-    // Sends an active app to the background, then asks the delegate to fetch
-    // when an interval other than Never is set, the status is available and
-    // the delegate implements the fetch. True when the delegate was asked.
+    // How long the delegate has to call the fetch's completion before the
+    // fetch is recorded as "expired" (main-queue time: the manual clock in tests).
+    static constexpr double kBackgroundFetchTimeLimit = 30;
+    // Each fetch's outcome is one line of System/background-fetch.jsonl:
+    // {"outcome": "new data"|"no data"|"failed"|"expired", "result": 0..2
+    // (not for expired), "asked", "ended": seconds since 1970}.
+    static constexpr const char* kBackgroundFetchRecordsFile = "background-fetch.jsonl";
+    // Main thread. Sends an active app to the background, then asks the
+    // delegate to fetch when an interval other than Never is set, the status
+    // is available and the delegate implements the fetch. True when the
+    // delegate was asked. The completion counts once, from any thread (the
+    // outcome is recorded on the main queue); later calls are ignored and logged.
     bool simulateBackgroundFetch();
-    // What the last fetch's completion reported (nothing before its first call).
+    // What the last fetch's completion reported (nothing before its first
+    // call, nothing for a fetch that expired).
     std::optional<UIBackgroundFetchResult> lastBackgroundFetchResult() const { return lastFetchResult_; }
+    // The last fetch's outcome as recorded ("new data", "no data", "failed",
+    // "expired"); empty before the first ends.
+    const std::string& lastBackgroundFetchOutcome() const { return lastFetchOutcome_; }
 
     // --- windows (registered when shown, held weakly), back to front by level ---
     std::vector<std::shared_ptr<UIWindow>> windows() const;
@@ -243,8 +260,9 @@ private:
     std::shared_ptr<NSObject> pressureTimer_;
     bool terminated_ = false;
     double fetchInterval_ = UIApplicationBackgroundFetchIntervalNever;
-    UIBackgroundRefreshStatus refreshStatus_ = UIBackgroundRefreshStatusAvailable;
+    UIBackgroundRefreshStatus refreshStatus_ = backgroundRefreshStatusFromEnvironment();
     std::optional<UIBackgroundFetchResult> lastFetchResult_;
+    std::string lastFetchOutcome_;
     uint64_t fetchGeneration_ = 0;
     UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
     std::shared_ptr<UIWindowScene> scene_;
