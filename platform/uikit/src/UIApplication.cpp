@@ -69,6 +69,7 @@ void UIApplication::launchWithMainInterface(const Value& launchOptions) { runLau
 void UIApplication::runLaunch(const Value& launchOptions, bool mainInterface) {
     if (terminated_) return;
     state_ = UIApplicationStateInactive;
+    installNotificationPresenter();
     if (UIKitIsAvailable(13)) {
         scene()->connected_ = true;
         postScene(UISceneWillConnectNotification);
@@ -258,6 +259,8 @@ void UIApplication::resetForTesting() {
     orientation_ = UIInterfaceOrientationPortrait;
     if (scene_) scene_->connected_ = false;
     mainWindow_.reset();
+    notificationSettings_.reset();
+    banner_ = nullptr;
 }
 
 int UIApplicationMain(int /*argc*/, char** /*argv*/, const char* principalClassName, const char* delegateClassName) {

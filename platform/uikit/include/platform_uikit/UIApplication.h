@@ -8,6 +8,7 @@
 // One shared instance. Main thread, except where a member says otherwise.
 
 #include <platform_uikit/UIInterfaceOrientation.h>
+#include <platform_uikit/UILocalNotification.h>
 #include <platform_uikit/UIResponder.h>
 
 #include <platform_runtime/Geometry.h>
@@ -217,6 +218,23 @@ public:
     void startMemoryPressureMonitoring(std::shared_ptr<MemoryPressureMonitor> monitor = nullptr);
     void stopMemoryPressureMonitoring();
 
+    // --- legacy local notifications (main thread; UIApplicationNotifications.cpp) ---
+    // Registering asks the notification centre for authorization (the device's
+    // setting answers); the settings are kept for currentUserNotificationSettings.
+    void registerUserNotificationSettings(const std::shared_ptr<UIUserNotificationSettings>& settings);
+    std::shared_ptr<UIUserNotificationSettings> currentUserNotificationSettings() const;
+    // Delivered at once through the notification centre, with its outcome rules.
+    void presentLocalNotificationNow(const std::shared_ptr<UILocalNotification>& notification);
+    // Removes every pending request, of this interface and of the centre's.
+    void cancelAllLocalNotifications();
+    // The host's banner: called on the main queue for each notification the
+    // centre presents (nothing set: the record is all).
+    using NotificationBanner = std::function<void(const std::string& title, const std::string& body)>;
+    void setNotificationBanner(NotificationBanner banner);
+    // Installs the centre's presenter: "in front" while active, "present"
+    // through the banner. Done at launch; tests may call it themselves.
+    void installNotificationPresenter();
+
     // --- background tasks (any thread; UIApplicationBackgroundTasks.cpp) ---
     // A new task id (never UIBackgroundTaskInvalid); the handler runs on the main queue if
     // the task is still open when the platform expires it.
@@ -267,6 +285,8 @@ private:
     UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
     std::shared_ptr<UIWindowScene> scene_;
     std::shared_ptr<UIWindow> mainWindow_;
+    std::shared_ptr<UIUserNotificationSettings> notificationSettings_;
+    NotificationBanner banner_;
 };
 
 // Makes the shared application's delegate from the class named
