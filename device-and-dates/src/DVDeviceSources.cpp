@@ -2,14 +2,9 @@
 #include <platform_foundation/NSProcessInfo.h>
 #include <platform_kernel/Sysctl.h>
 
-#include <sys/utsname.h>
-
 DVDeviceSources DVDeviceSources::platform() {
     DVDeviceSources s;
-    s.machineIdentifier = [] {
-        struct utsname u {};
-        return uname(&u) == 0 ? std::string(u.machine) : std::string();
-    };
+    s.machineIdentifier = [] { return deviceMachineIdentifier(); };
     s.sysctl = [](const char* name, void* buffer, std::size_t* size) {
         return sysctlbyname(name, buffer, size, nullptr, 0);
     };

@@ -1,6 +1,7 @@
 #include <platform_kernel/Sysctl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -60,7 +61,7 @@ std::optional<Bytes> liveValue(const std::string& name) {
     if (name == "hw.machine" || name == "hw.model" || name == "kern.version" || name == "kern.osrelease" ||
         name == "kern.ostype" || name == "kern.hostname" || name == "kern.osversion") {
         if (uname(&u) != 0) return std::nullopt;
-        if (name == "hw.machine") return textOf(u.machine);
+        if (name == "hw.machine") return textOf(deviceMachineIdentifier());
         if (name == "hw.model") {
             auto model = cpuinfoField("model name");
             return textOf(model ? *model : std::string(u.machine));
@@ -161,4 +162,10 @@ void sysctlResetOverridesForTesting() {
     std::lock_guard lock(gMutex);
     overrides().clear();
     hidden().clear();
+}
+
+std::string deviceMachineIdentifier() {
+    if (const char* env = std::getenv(kDeviceMachineEnvironmentVariable); env && *env) return env;
+    struct utsname u {};
+    return uname(&u) == 0 ? std::string(u.machine) : std::string();
 }

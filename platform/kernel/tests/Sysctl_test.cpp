@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -64,6 +65,37 @@ TEST_F(SysctlTest, OverridesAndHiddenVariables) {
     EXPECT_EQ(sysctlbyname("hw.ncpu", nullptr, &size, nullptr, 0), -1);
     sysctlResetOverridesForTesting();
     EXPECT_EQ(sysctlbyname("hw.ncpu", nullptr, &size, nullptr, 0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+std::string machine() {
+    char buf[64] = {};
+    std::size_t size = sizeof buf;
+    if (sysctlbyname("hw.machine", buf, &size, nullptr, 0) != 0) return "error";
+    return buf;
+}
+
+TEST(DeviceMachineTest, TheHostSetsTheHardwareIdentifier) {
+    ::unsetenv(kDeviceMachineEnvironmentVariable);
+    const std::string linuxMachine = machine();
+    ASSERT_FALSE(linuxMachine.empty());
+    const struct {
+        const char* value;
+        std::string expected;
+    } cases[] = {{"iPhone12,1", "iPhone12,1"}, {"", linuxMachine}, {nullptr, linuxMachine}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value ? c.value : "unset");
+        if (c.value)
+            ::setenv(kDeviceMachineEnvironmentVariable, c.value, 1);
+        else
+            ::unsetenv(kDeviceMachineEnvironmentVariable);
+        EXPECT_EQ(machine(), c.expected);
+        EXPECT_EQ(deviceMachineIdentifier(), c.expected);
+    }
+    ::unsetenv(kDeviceMachineEnvironmentVariable);
 }
 
 }  // namespace
