@@ -88,3 +88,5 @@ void NetworkChangeMonitor::unsubscribe(const SCNetworkReachability* target) {
     std::lock_guard lock(m.mutex);
     std::erase_if(m.targets, [target](const auto& e) { return e.first == target; });
 }
+
+void NetworkChangeMonitor::refreshAll() { monitor().refreshAll(); }

@@ -6,6 +6,8 @@
 #include <platform_dispatch/RunLoopSource.h>
 
 #include "reachability/NetworkChangeMonitor.h"
+
+#include <platform_net/AirplaneMode.h>
 #include "reachability/ReachabilityFlags.h"
 
 struct SCNetworkReachability::Delivery {
@@ -38,6 +40,7 @@ namespace {
 SCNetworkReachabilityFlags computeFlags(const SCNetworkReachability& target,
                                         const std::optional<SCNetworkReachabilityFlags>& override) {
     if (override) return *override;
+    if (NetworkAirplaneMode::isOn()) return 0;
     return reachabilityFlags(target.target(), NetworkSnapshot::current());
 }
 

@@ -1,5 +1,7 @@
 #include "session/URLTaskLoader.h"
 
+#include <platform_net/AirplaneMode.h>
+
 #include <platform_net/NSURLError.h>
 #include <platform_net/SecTrust.h>
 
@@ -8,6 +10,8 @@
 #include "session/HTTPRedirect.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 #include <cctype>
 #include <filesystem>
 
@@ -80,6 +84,23 @@ NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) c
 
 // --- control from any thread ---------------------------------------------------------------
 
+namespace {
+// The loads that began and have not finished, for airplane mode to end them.
+std::mutex gRunningMutex;
+std::vector<std::weak_ptr<URLTaskLoader>> gRunning;
+}  // namespace
+
+void URLTaskLoader::endAllRunning() {
+    std::vector<std::shared_ptr<URLTaskLoader>> live;
+    {
+        std::lock_guard lock(gRunningMutex);
+        for (auto& weak : gRunning)
+            if (auto loader = weak.lock()) live.push_back(std::move(loader));
+    }
+    for (auto& loader : live)
+        loader->engine_->post([loader] { loader->finish(loader->errorWithCode(NSURLErrorNotConnectedToInternet)); });
+}
+
 void URLTaskLoader::start() {
     auto self = shared_from_this();
     engine_->post([self] { self->begin(); });
@@ -117,7 +138,16 @@ void URLTaskLoader::cancelProducingResumeData(std::function<void(std::optional<s
 
 void URLTaskLoader::begin() {
     if (finished_ || started_) return;
+    if (NetworkAirplaneMode::isOn()) {
+        finish(errorWithCode(NSURLErrorNotConnectedToInternet));  // without connecting
+        return;
+    }
     started_ = true;
+    {
+        std::lock_guard lock(gRunningMutex);
+        std::erase_if(gRunning, [](const std::weak_ptr<URLTaskLoader>& w) { return w.expired(); });
+        gRunning.push_back(weak_from_this());
+    }
     NSURLRequestPtr request = task_->currentRequest();
     auto config = session_->configuration_;
     resourceStart_ = URLLoadingEngine::now();
@@ -652,6 +682,13 @@ void URLTaskLoader::storeInCacheThenFinish() {
 
 void URLTaskLoader::finish(NSErrorPtr error) {
     if (finished_.exchange(true)) return;
+    {
+        std::lock_guard lock(gRunningMutex);
+        std::erase_if(gRunning, [this](const std::weak_ptr<URLTaskLoader>& w) {
+            auto l = w.lock();
+            return !l || l.get() == this;
+        });
+    }
     auto self = shared_from_this();
     releaseEasy();
     if (started_) engine_->unwatch(this);  // an unstarted load ends on its caller's thread

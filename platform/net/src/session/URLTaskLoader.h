@@ -35,6 +35,8 @@ public:
 
     // Any thread; the work runs on the engine thread.
     void start();
+    // Airplane mode: every started, unfinished load ends with NSURLErrorNotConnectedToInternet.
+    static void endAllRunning();
     void setSuspended(bool suspended);
     void cancel();
     // Ends a load that was never started, on the caller's thread: nothing of it is on the
