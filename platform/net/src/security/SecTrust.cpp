@@ -1,9 +1,11 @@
 #include <platform_net/SecTrust.h>
 
 #include <arpa/inet.h>
+#include <mutex>
 
 #include <openssl/x509v3.h>
 
+#include "security/InstalledRoots.h"
 #include "security/OpenSSLHandles.h"
 
 SecTrust::SecTrust(std::vector<SecCertificateRef> certificates, std::vector<SecPolicyRef> policies) {
@@ -61,15 +63,25 @@ void classifyFailure(SecTrust::State& s, int error) {
     }
 }
 
-// The system roots, loaded once: reading the bundle on every handshake would cost more than
-// the verification itself. A store may be shared by concurrent verifications.
-X509_STORE* systemStore() {
-    static X509_STORE* store = [] {
+// The system roots plus the installed ones, built again only when the installed roots
+// change: reading the bundle on every handshake would cost more than the verification
+// itself. A store may be shared by concurrent verifications; the caller gets a reference.
+X509_STORE* defaultStore() {
+    static std::mutex m;
+    static X509_STORE* store = nullptr;
+    static uint64_t builtFor = 0;
+    const uint64_t generation = installed_roots::generation();
+    std::lock_guard lock(m);
+    if (!store || builtFor != generation) {
         X509_STORE* s = X509_STORE_new();
-        if (s) X509_STORE_set_default_paths(s);
-        return s;
-    }();
-    return store;
+        if (!s) return nullptr;
+        X509_STORE_set_default_paths(s);
+        installed_roots::addTo(s);
+        if (store) X509_STORE_free(store);
+        store = s;
+        builtFor = generation;
+    }
+    return X509_STORE_up_ref(store) ? store : nullptr;
 }
 
 OSStatus evaluateLocked(SecTrust::State& s) {
@@ -80,14 +92,16 @@ OSStatus evaluateLocked(SecTrust::State& s) {
     X509StorePtr store;
     if (s.anchorsSet) {
         store.reset(X509_STORE_new());
-        if (store && !s.anchorsOnly) X509_STORE_set_default_paths(store.get());
+        if (store && !s.anchorsOnly) {
+            X509_STORE_set_default_paths(store.get());
+            installed_roots::addTo(store.get());
+        }
         for (const auto& anchor : s.anchors) {
             X509Ptr x = parseDER(anchor->der());
             if (x && store) X509_STORE_add_cert(store.get(), x.get());
         }
     } else {
-        X509_STORE* shared = systemStore();
-        if (shared && X509_STORE_up_ref(shared)) store.reset(shared);
+        store.reset(defaultStore());
     }
     X509StackPtr untrusted(sk_X509_new_null());
     X509StoreCtxPtr ctx(X509_STORE_CTX_new());
