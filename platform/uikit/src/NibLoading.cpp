@@ -1,5 +1,6 @@
 #include "NibLoading.h"
 
+#include <platform_uikit/NSLayoutConstraint.h>
 #include <platform_uikit/UIButton.h>
 #include <platform_uikit/UIControl.h>
 #include <platform_uikit/UITableViewController.h>
@@ -22,19 +23,6 @@ namespace {
 
 constexpr char kOwner[] = "owner";
 constexpr char kFirstResponder[] = "firstResponder";
-const char* const kConstraintsKey = "UINibConstraints";
-
-// The constraints kept on a view: the written dictionaries, their items held weakly (an item is
-// often the view itself or its superview).
-class NibConstraintList : public NSObject {
-    NS_CLASS(NibConstraintList, NSObject)
-public:
-    struct Entry {
-        Value::Dictionary fields;
-        std::map<std::string, std::weak_ptr<NSObject>> items;
-    };
-    std::vector<Entry> entries;
-};
 
 bool kindMatches(const Value& v, const std::string& kind) {
     if (kind == "string") return v.isString();
@@ -232,27 +220,9 @@ void NibLoad::keepConstraints(NSObject& object, const Value& constraints, const 
 void NibLoad::connect(const Value& connections, const std::string& path) {
     // Constraints first: their items are now all made.
     for (auto& pending : constraints_) {
-        auto list = std::make_shared<NibConstraintList>();
-        for (std::size_t i = 0; i < pending.constraints.count(); ++i) {
-            std::string itemPath = pending.path + "[" + std::to_string(i) + "]";
-            const Value& c = pending.constraints[i];
-            if (!c.isDictionary()) fail(itemPath, "a constraint needs a JSON object");
-            NibConstraintList::Entry entry;
-            for (const auto& [k, v] : c.asDictionary()) {
-                std::string key = k.stringValue();
-                if (key == "firstItem" || key == "secondItem") {
-                    Value item = v.isString() && v.asString() == "self" ? Value(pending.view)
-                                                                        : objectNamed(v, itemPath + "." + key);
-                    entry.items[key] = item.asObject();
-                } else {
-                    entry.fields.emplace(k, literal(v, itemPath + "." + key));
-                }
-            }
-            if (entry.fields.find(Value("firstAttribute")) == entry.fields.end())
-                fail(itemPath, "\"firstAttribute\" is missing");
-            list->entries.push_back(std::move(entry));
-        }
-        objc_setAssociatedObject(*pending.view, kConstraintsKey, Value(list), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+        auto view = std::static_pointer_cast<UIView>(pending.view);
+        for (std::size_t i = 0; i < pending.constraints.count(); ++i)
+            makeConstraint(*view, pending.constraints[i], pending.path + "[" + std::to_string(i) + "]");
     }
     constraints_.clear();
 
@@ -266,6 +236,60 @@ void NibLoad::connect(const Value& connections, const std::string& path) {
         else if (!c.objectForKey("action").isNull()) connectAction(c, itemPath);
         else fail(itemPath, "a connection is an \"outlet\" or an \"action\"");
     }
+}
+
+// A constraint as the platform's editor writes it: items by id ("self": the view that holds it),
+// attributes and relation by name, multiplier, constant, priority and identifier.
+void NibLoad::makeConstraint(UIView& holder, const Value& c, const std::string& path) {
+    static const std::map<std::string, NSLayoutAttribute> attributes = {
+        {"left", NSLayoutAttributeLeft},         {"right", NSLayoutAttributeRight},
+        {"top", NSLayoutAttributeTop},           {"bottom", NSLayoutAttributeBottom},
+        {"leading", NSLayoutAttributeLeading},   {"trailing", NSLayoutAttributeTrailing},
+        {"width", NSLayoutAttributeWidth},       {"height", NSLayoutAttributeHeight},
+        {"centerX", NSLayoutAttributeCenterX},   {"centerY", NSLayoutAttributeCenterY},
+        {"lastBaseline", NSLayoutAttributeLastBaseline}, {"baseline", NSLayoutAttributeBaseline},
+        {"notAnAttribute", NSLayoutAttributeNotAnAttribute},
+    };
+    static const std::map<std::string, NSLayoutRelation> relations = {
+        {"=", NSLayoutRelationEqual}, {"==", NSLayoutRelationEqual},
+        {"<=", NSLayoutRelationLessThanOrEqual}, {">=", NSLayoutRelationGreaterThanOrEqual}};
+    if (!c.isDictionary()) fail(path, "a constraint needs a JSON object");
+    auto item = [&](const char* key, bool required) -> std::shared_ptr<NSObject> {
+        const Value& v = member(c, key, "string", path, required);
+        if (v.isNull()) return nullptr;
+        if (v.asString() == "self") return holder.shared_from_this();
+        return objectNamed(v, path + "." + key).asObject();
+    };
+    auto attribute = [&](const char* key, bool required) {
+        const Value& v = member(c, key, "string", path, required);
+        if (v.isNull()) return NSLayoutAttributeNotAnAttribute;
+        auto it = attributes.find(v.asStdString());
+        if (it == attributes.end()) fail(path + "." + key, "unknown layout attribute \"" + v.asStdString() + "\"");
+        return it->second;
+    };
+    auto number = [&](const char* key, double fallback) {
+        const Value& v = member(c, key, "number", path, false);
+        return v.isNull() ? fallback : v.doubleValue();
+    };
+    auto first = item("firstItem", true);
+    NSLayoutAttribute firstAttribute = attribute("firstAttribute", true);
+    auto second = item("secondItem", false);
+    NSLayoutAttribute secondAttribute = attribute("secondAttribute", false);
+    const Value& relationName = member(c, "relation", "string", path, false);
+    NSLayoutRelation relation = NSLayoutRelationEqual;
+    if (!relationName.isNull()) {
+        auto it = relations.find(relationName.asStdString());
+        if (it == relations.end()) fail(path + ".relation", "unknown relation \"" + relationName.asStdString() + "\"");
+        relation = it->second;
+    }
+    const Value& identifier = member(c, "identifier", "string", path, false);
+    at(path, [&] {
+        auto constraint = NSLayoutConstraint::constraintWithItem(first, firstAttribute, relation, second, secondAttribute,
+                                                                 number("multiplier", 1), number("constant", 0));
+        constraint->setPriority(static_cast<UILayoutPriority>(number("priority", UILayoutPriorityRequired)));
+        if (!identifier.isNull()) constraint->setIdentifier(identifier.asStdString());
+        holder.addConstraint(constraint);
+    });
 }
 
 void NibLoad::connectOutlet(const Value& c, const std::string& path) {
@@ -313,15 +337,3 @@ void NibLoad::awake() {
 }
 
 }  // namespace uikit_detail
-
-std::vector<Value> UINibConstraints(const UIView& view) {
-    auto list = objc_getAssociatedObject(view, uikit_detail::kConstraintsKey).objectAs<uikit_detail::NibConstraintList>();
-    std::vector<Value> out;
-    if (!list) return out;
-    for (const auto& entry : list->entries) {
-        Value::Dictionary d = entry.fields;
-        for (const auto& [key, item] : entry.items) d[Value(key)] = Value(item.lock());
-        out.emplace_back(std::move(d));
-    }
-    return out;
-}

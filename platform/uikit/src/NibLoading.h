@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class UIView;
+
 namespace uikit_detail {
 
 // Reads "<name>.<type>" of the bundle as JSON. Missing: nullopt. Not JSON:
@@ -65,6 +67,7 @@ private:
     void setProperties(NSObject& object, const Value& properties, const std::string& path);
     void addSubviews(NSObject& object, const Value& subviews, const std::string& path);
     void keepConstraints(NSObject& object, const Value& constraints, const std::string& path);
+    void makeConstraint(UIView& holder, const Value& constraint, const std::string& path);
     void connectOutlet(const Value& connection, const std::string& path);
     void connectAction(const Value& connection, const std::string& path);
 

@@ -267,8 +267,5 @@ void UIStoryboardSegue::perform() {
             return;
         }
     }
-    if (!performSelector(source_.get(), "presentViewController:animated:completion:",
-                         {Value(destination_), Value(true), Value()}))
-        NSException::raise(NSInternalInconsistencyException,
-                           "Segue '" + identifier_ + "': " + source_->className() + " cannot present a view controller");
+    source_->presentViewController(destination_, true);
 }

@@ -1,3 +1,4 @@
+#include <platform_uikit/NSLayoutConstraint.h>
 #include <platform_uikit/UIButton.h>
 #include <platform_uikit/UILabel.h>
 #include <platform_uikit/UINavigationController.h>
@@ -158,16 +159,15 @@ TEST(Nib, CellWithTwoOutletsIsConnectedBeforeItAwakes) {
     EXPECT_NE(again->leftLable(), cell->leftLable());
 }
 
-TEST(Nib, ConstraintsAreKeptAsDataWithTheirItems) {
+TEST(Nib, ConstraintsAreMadeOnTheirView) {
     auto cell = loadNibNamed(fixtures(), "InfoTableViewCell", nullptr)[0].objectAs<NibTestCell>();
-    auto constraints = UINibConstraints(*cell->leftLable());
+    const auto& constraints = cell->leftLable()->constraints();
     ASSERT_EQ(constraints.size(), 1u);
-    const Value& c = constraints[0];
-    EXPECT_EQ(c.objectForKey("firstItem").asObject(), cell->leftLable());
-    EXPECT_EQ(c.objectForKey("secondItem").asObject(), cell);
-    EXPECT_EQ(c.objectForKey("firstAttribute"), Value("leading"));
-    EXPECT_EQ(c.objectForKey("constant").doubleValue(), 16);
-    EXPECT_TRUE(UINibConstraints(*cell->rightLabel()).empty());
+    EXPECT_EQ(constraints[0]->firstItem(), cell->leftLable());
+    EXPECT_EQ(constraints[0]->secondItem(), cell);
+    EXPECT_EQ(constraints[0]->firstAttribute(), NSLayoutAttributeLeading);
+    EXPECT_EQ(constraints[0]->constant(), 16);
+    EXPECT_TRUE(cell->rightLabel()->constraints().empty());
 }
 
 TEST(Nib, OwnerOutletsAndActions) {

@@ -12,7 +12,12 @@
 //     "id": "title",                        names it for connections
 //     "properties": { "key.path": literal }, set in key order with setValue:forKeyPath:
 //     "subviews": [object, ...],            added in order (a cell's go into its content view)
-//     "constraints": [ { ... } ] }          kept as data (UINibConstraints)
+//     "constraints": [constraint, ...] }    added to the view
+// constraint: {"firstItem": id | "self", "firstAttribute": "leading", "relation": "=" | "<=" | ">=",
+//              "secondItem": id | "self", "secondAttribute": "leading", "multiplier": 1,
+//              "constant": 8, "priority": 1000, "identifier": "..."}
+// ("self" is the view holding the constraint; attributes left, right, top, bottom, leading,
+// trailing, width, height, centerX, centerY, lastBaseline.)
 // literal: JSON null, bool, number, string, array, or one typed object:
 //   {"rect": [x, y, w, h]} {"point": [x, y]} {"size": [w, h]} {"insets": [top, left, bottom, right]}
 //   {"color": "#RRGGBB" | "#RRGGBBAA" | "redColor" | [r, g, b, a]}
@@ -88,7 +93,3 @@ private:
 // -[NSBundle loadNibNamed:owner:options:]: instantiates the bundle's nib of that name.
 std::vector<Value> loadNibNamed(const std::shared_ptr<NSBundle>& bundle, const std::string& name,
                                 const std::shared_ptr<NSObject>& owner, const Value& options = {});
-
-// The constraints a nib gave a view, as written (each a dictionary with its
-// items' ids replaced by the objects); empty for other views.
-std::vector<Value> UINibConstraints(const UIView& view);
