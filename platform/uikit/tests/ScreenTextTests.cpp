@@ -2,6 +2,7 @@
 
 #include <platform_uikit/NSAttributedString.h>
 #include <platform_uikit/UIActivityIndicatorView.h>
+#include <platform_uikit/UIAlertController.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIBarButtonItem.h>
 #include <platform_uikit/UIButton.h>
@@ -478,3 +479,68 @@ TEST_F(ScreenText, NavigationOverATableUnderTabsThenAPushedScreen) {
 }
 
 }  // namespace
+
+TEST_F(ScreenText, AlertOverAList) {
+    auto list = std::make_shared<RowsController>();
+    list->count = 1000;
+    window->setRootViewController(list);
+    auto alert = UIAlertController::alertControllerWithTitle("Update", "Three builds are signed", UIAlertControllerStyleAlert);
+    std::vector<std::string> handled;
+    alert->addAction(UIAlertAction::actionWithTitle("Later", UIAlertActionStyleCancel,
+                                                    [&](UIAlertAction&) { handled.push_back("Later"); }));
+    alert->addAction(UIAlertAction::actionWithTitle("Show", UIAlertActionStyleDefault,
+                                                    [&](UIAlertAction&) { handled.push_back("Show"); }));
+    list->presentViewController(alert, true, nullptr);
+    ManualClock::advance(UIAlertController::kTransitionDuration + 0.01);
+
+    // The list stays behind the panel: a box with the title, the message and one button per action.
+    // The two buttons meet in one cell, where the first one's closing bracket stands.
+    auto screen = UIScreenTextCapture();
+    EXPECT_EQ(screen.text(), R"(
+
+
+   Row 0
+
+   Row 1
+
+   Row 2
+
+   Row 3
+
+   Row 4
+
+   Row 5
+
+   Row 6  +-----------------------------------------------------+
+          |                                                     |
+   Row 7  |                    Update                           |
+          |        Three builds are signed                      |
+   Row 8  |                                                     |
+          |        Later             ]         Show             |
+   Row 9  +-----------------------------------------------------+
+
+   Row 10
+
+   Row 11
+
+   Row 12
+
+   Row 13
+
+   Row 14
+
+   Row 15
+
+   Row 16
+)");
+
+    // A tap on a button's centre dismisses the alert; its handler runs after, and the list is back.
+    const UIScreenElement* show = screen.elementWithText("Show");
+    ASSERT_NE(show, nullptr);
+    EXPECT_TRUE(show->tappable);
+    UITouchInjection::tap(show->center(), window.get());
+    ManualClock::advance(UIAlertController::kTransitionDuration + 0.01);
+    EXPECT_EQ(handled, std::vector<std::string>{"Show"});
+    EXPECT_EQ(UIScreenTextCapture().elementWithText("Show"), nullptr);
+    EXPECT_NE(UIScreenTextCapture().elementWithText("Row 3"), nullptr);
+}
