@@ -108,20 +108,11 @@ void RFRefreshAutoNormalFooter::setState(RFRefreshState state) {
 
 // --- gif ---
 
-const std::shared_ptr<UIImageView>& RFRefreshAutoGifFooter::gifView() {
-    if (!gif_) {
-        gif_ = std::make_shared<UIImageView>();
-        addSubview(gif_);
-    }
-    return gif_;
-}
+const std::shared_ptr<UIImageView>& RFRefreshAutoGifFooter::gifView() { return frames_.view(*this); }
 
 RFRefreshAutoGifFooter& RFRefreshAutoGifFooter::setImages(const std::vector<UIImagePtr>& images, double duration,
                                                           RFRefreshState state) {
-    if (images.empty()) return *this;
-    images_[state] = images;
-    durations_[state] = duration;
-    if (images.front() && images.front()->size().height > rf_h(*this)) rf_setH(*this, images.front()->size().height);
+    frames_.set(*this, images, duration, state);
     return *this;
 }
 
@@ -151,10 +142,7 @@ void RFRefreshAutoGifFooter::setState(RFRefreshState state) {
     if (state == state_) return;
     RFRefreshAutoStateFooter::setState(state);
     if (state == RFRefreshStateRefreshing) {
-        auto it = images_.find(state);
-        if (it == images_.end() || it->second.empty()) return;
-        gifView()->setHidden(false);
-        rf_detail::playImages(*gifView(), it->second, durations_[state]);
+        frames_.play(*this, state, /*reveal=*/true);
     } else if (state == RFRefreshStateIdle || state == RFRefreshStateNoMoreData) {
         gifView()->stopAnimating();
         gifView()->setHidden(true);

@@ -132,20 +132,11 @@ void RFRefreshBackNormalFooter::setState(RFRefreshState state) {
 
 // --- gif ---
 
-const std::shared_ptr<UIImageView>& RFRefreshBackGifFooter::gifView() {
-    if (!gif_) {
-        gif_ = std::make_shared<UIImageView>();
-        addSubview(gif_);
-    }
-    return gif_;
-}
+const std::shared_ptr<UIImageView>& RFRefreshBackGifFooter::gifView() { return frames_.view(*this); }
 
 RFRefreshBackGifFooter& RFRefreshBackGifFooter::setImages(const std::vector<UIImagePtr>& images, double duration,
                                                           RFRefreshState state) {
-    if (images.empty()) return *this;
-    images_[state] = images;
-    durations_[state] = duration;
-    if (images.front() && images.front()->size().height > rf_h(*this)) rf_setH(*this, images.front()->size().height);
+    frames_.set(*this, images, duration, state);
     return *this;
 }
 
@@ -173,19 +164,14 @@ void RFRefreshBackGifFooter::placeSubviews() {
 
 void RFRefreshBackGifFooter::setPullingPercent(double percent) {
     RFRefreshBackStateFooter::setPullingPercent(percent);
-    auto it = images_.find(RFRefreshStateIdle);
-    if (state_ != RFRefreshStateIdle || it == images_.end() || it->second.empty()) return;
-    rf_detail::showFrameForPercent(*gifView(), it->second, percent);
+    if (state_ == RFRefreshStateIdle) frames_.followPull(*this, percent);
 }
 
 void RFRefreshBackGifFooter::setState(RFRefreshState state) {
     if (state == state_) return;
     RFRefreshBackStateFooter::setState(state);
     if (state == RFRefreshStatePulling || state == RFRefreshStateRefreshing) {
-        auto it = images_.find(state);
-        if (it == images_.end() || it->second.empty()) return;
-        gifView()->setHidden(false);
-        rf_detail::playImages(*gifView(), it->second, durations_[state]);
+        frames_.play(*this, state, /*reveal=*/true);
     } else if (state == RFRefreshStateIdle) {
         gifView()->setHidden(false);
     } else if (state == RFRefreshStateNoMoreData) {

@@ -6,20 +6,11 @@
 
 #include <algorithm>
 
-const std::shared_ptr<UIImageView>& RFRefreshGifHeader::gifView() {
-    if (!gif_) {
-        gif_ = std::make_shared<UIImageView>();
-        addSubview(gif_);
-    }
-    return gif_;
-}
+const std::shared_ptr<UIImageView>& RFRefreshGifHeader::gifView() { return frames_.view(*this); }
 
 RFRefreshGifHeader& RFRefreshGifHeader::setImages(const std::vector<UIImagePtr>& images, double duration,
                                                   RFRefreshState state) {
-    if (images.empty()) return *this;
-    images_[state] = images;
-    durations_[state] = duration;
-    if (images.front() && images.front()->size().height > rf_h(*this)) rf_setH(*this, images.front()->size().height);
+    frames_.set(*this, images, duration, state);
     return *this;
 }
 
@@ -49,18 +40,14 @@ void RFRefreshGifHeader::placeSubviews() {
 
 void RFRefreshGifHeader::setPullingPercent(double percent) {
     RFRefreshStateHeader::setPullingPercent(percent);
-    auto it = images_.find(RFRefreshStateIdle);
-    if (state_ != RFRefreshStateIdle || it == images_.end() || it->second.empty()) return;
-    rf_detail::showFrameForPercent(*gifView(), it->second, percent);
+    if (state_ == RFRefreshStateIdle) frames_.followPull(*this, percent);
 }
 
 void RFRefreshGifHeader::setState(RFRefreshState state) {
     if (state == state_) return;
     RFRefreshStateHeader::setState(state);
     if (state == RFRefreshStatePulling || state == RFRefreshStateRefreshing) {
-        auto it = images_.find(state);
-        if (it == images_.end() || it->second.empty()) return;
-        rf_detail::playImages(*gifView(), it->second, durations_[state]);
+        frames_.play(*this, state, /*reveal=*/false);
     } else if (state == RFRefreshStateIdle) {
         gifView()->stopAnimating();
     }

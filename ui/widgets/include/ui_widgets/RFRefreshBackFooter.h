@@ -11,6 +11,7 @@
 
 #include <platform_uikit/UIActivityIndicatorView.h>
 #include <platform_uikit/UIImageView.h>
+#include <ui_widgets/RFGifFrames.h>
 #include <platform_uikit/UILabel.h>
 
 #include <map>
@@ -93,7 +94,5 @@ public:
     void setState(RFRefreshState state) override;
 
 private:
-    std::shared_ptr<UIImageView> gif_;
-    std::map<int64_t, std::vector<UIImagePtr>> images_;
-    std::map<int64_t, double> durations_;
+    RFGifFrames frames_;
 };

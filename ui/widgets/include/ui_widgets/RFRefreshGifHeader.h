@@ -7,6 +7,7 @@
 #include <ui_widgets/RFRefreshStateHeader.h>
 
 #include <platform_uikit/UIImageView.h>
+#include <ui_widgets/RFGifFrames.h>
 
 #include <map>
 #include <vector>
@@ -26,7 +27,5 @@ public:
     void setState(RFRefreshState state) override;
 
 private:
-    std::shared_ptr<UIImageView> gif_;
-    std::map<int64_t, std::vector<UIImagePtr>> images_;
-    std::map<int64_t, double> durations_;
+    RFGifFrames frames_;
 };
