@@ -42,27 +42,7 @@ void RFRefreshBackFooter::scrollViewContentOffsetDidChange(const Value& change) 
     auto scroll = scrollView();
     if (!scroll || state_ == RFRefreshStateRefreshing) return;
     setScrollViewOriginalInset(rf_inset(*scroll));
-    double offsetY = rf_offsetY(*scroll);
-    double happen = happenOffsetY();
-    if (offsetY <= happen) return;
-    double height = rf_h(*this);
-    double percent = (offsetY - happen) / height;
-    if (state_ == RFRefreshStateNoMoreData) {
-        setPullingPercent(percent);
-        return;
-    }
-    if (scroll->isDragging()) {
-        setPullingPercent(percent);
-        double threshold = happen + height;
-        if (state_ == RFRefreshStateIdle && offsetY > threshold)
-            setState(RFRefreshStatePulling);
-        else if (state_ == RFRefreshStatePulling && offsetY <= threshold)
-            setState(RFRefreshStateIdle);
-    } else if (state_ == RFRefreshStatePulling) {
-        beginRefreshing();
-    } else if (percent < 1) {
-        setPullingPercent(percent);
-    }
+    followPullPastEnd(rf_offsetY(*scroll), happenOffsetY(), rf_h(*this), scroll->isDragging());
 }
 
 void RFRefreshBackFooter::setState(RFRefreshState state) {

@@ -94,6 +94,27 @@ void RFRefreshComponent::setState(RFRefreshState state) {
     });
 }
 
+void RFRefreshComponent::followPullPastEnd(double offset, double happen, double length, bool dragging) {
+    if (offset <= happen) return;
+    double percent = (offset - happen) / length;
+    if (state_ == RFRefreshStateNoMoreData) {
+        setPullingPercent(percent);
+        return;
+    }
+    if (dragging) {
+        setPullingPercent(percent);
+        double threshold = happen + length;
+        if (state_ == RFRefreshStateIdle && offset > threshold)
+            setState(RFRefreshStatePulling);
+        else if (state_ == RFRefreshStatePulling && offset <= threshold)
+            setState(RFRefreshStateIdle);
+    } else if (state_ == RFRefreshStatePulling) {
+        beginRefreshing();
+    } else if (percent < 1) {
+        setPullingPercent(percent);
+    }
+}
+
 void RFRefreshComponent::setPullingPercent(double percent) {
     pullingPercent_ = percent;
     if (isRefreshing()) return;

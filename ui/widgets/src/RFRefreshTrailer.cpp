@@ -55,27 +55,7 @@ void RFRefreshTrailer::scrollViewContentOffsetDidChange(const Value& change) {
     auto scroll = scrollView();
     if (!scroll || state_ == RFRefreshStateRefreshing) return;
     setScrollViewOriginalInset(rf_inset(*scroll));
-    double offsetX = rf_offsetX(*scroll);
-    double happen = happenOffsetX();
-    if (offsetX <= happen) return;
-    double width = rf_w(*this);
-    double percent = (offsetX - happen) / width;
-    if (state_ == RFRefreshStateNoMoreData) {
-        setPullingPercent(percent);
-        return;
-    }
-    if (scroll->isDragging()) {
-        setPullingPercent(percent);
-        double threshold = happen + width;
-        if (state_ == RFRefreshStateIdle && offsetX > threshold)
-            setState(RFRefreshStatePulling);
-        else if (state_ == RFRefreshStatePulling && offsetX <= threshold)
-            setState(RFRefreshStateIdle);
-    } else if (state_ == RFRefreshStatePulling) {
-        beginRefreshing();
-    } else if (percent < 1) {
-        setPullingPercent(percent);
-    }
+    followPullPastEnd(rf_offsetX(*scroll), happenOffsetX(), rf_w(*this), scroll->isDragging());
 }
 
 void RFRefreshTrailer::setState(RFRefreshState state) {

@@ -115,6 +115,11 @@ protected:
     void addObservers();
     void removeObservers();
     void setScrollViewOriginalInset(UIEdgeInsets inset) { originalInset_ = inset; }
+    // The pull past the content's far end that a back footer (vertical) and a trailer
+    // (horizontal) share: `offset` along their axis, `happen` where the control starts to
+    // show, `length` its size. Dragged past one length it pulls; released while pulling it
+    // refreshes; otherwise the pull percentage follows.
+    void followPullPastEnd(double offset, double happen, double length, bool dragging);
     // For the main-queue tasks: this control, held weakly.
     std::weak_ptr<RFRefreshComponent> weakSelf() {
         return std::static_pointer_cast<RFRefreshComponent>(shared_from_this());
