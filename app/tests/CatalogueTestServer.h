@@ -2,7 +2,7 @@
 // Test helper: a loopback HTTPS server standing in for the catalogue services. Its certificate
 // (127.0.0.1 and localhost) is issued by a test CA that is installed once per process as a
 // root the device owner trusts, so the app's real trust evaluation accepts it. Routes are
-// added before start(); serveFolder() answers GETs with the files below a folder.
+// added before start(); serveFolder() answers GETs with the files below a folder, uncompressed.
 
 #include "../../platform/net/tests/LoopbackServer.h"
 #include "../../platform/net/tests/TestCertificates.h"
@@ -83,7 +83,10 @@ public:
                 res.set_content("{\"error\":\"not found\"}", "application/json");
                 return;
             }
-            res.set_content(readFile(file.string()), "application/json");
+            // Sent as stored: the server library compresses bare "application/json" (brotli at
+            // its slowest level when the client offers it), which costs it far more than the
+            // client spends; with a charset parameter it leaves the body alone.
+            res.set_content(readFile(file.string()), "application/json; charset=utf-8");
         });
     }
     void start() { server_->start(); }
