@@ -29,8 +29,8 @@ constexpr char kCorner[] = "tb_badgeCornerRadius";
 
 constexpr double kDefaultDot = 8.0;
 
-Value get(UIView& view, const char* key) { return objc_getAssociatedObject(view, key); }
-void put(UIView& view, const char* key, const Value& value) {
+Value get(UIView& view, std::string_view key) { return objc_getAssociatedObject(view, key); }
+void put(UIView& view, std::string_view key, const Value& value) {
     objc_setAssociatedObject(view, key, value, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 

@@ -22,8 +22,8 @@ constexpr char kChildIndex[] = "tb_tabBarChildViewControllerIndex";
 constexpr char kPointView[] = "tb_tabBadgePointView";
 constexpr char kPointOffset[] = "tb_tabBadgePointViewOffset";
 
-Value get(const UIControl& c, const char* key) { return objc_getAssociatedObject(c, key); }
-void put(const UIControl& c, const char* key, const Value& v) {
+Value get(const UIControl& c, std::string_view key) { return objc_getAssociatedObject(c, key); }
+void put(const UIControl& c, std::string_view key, const Value& v) {
     objc_setAssociatedObject(c, key, v, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 

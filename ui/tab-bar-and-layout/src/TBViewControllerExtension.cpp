@@ -23,8 +23,8 @@ constexpr char kEverAdded[] = "tb_plusViewControllerEverAdded";
 constexpr char kTabIndex[] = "tb_tabIndex";
 constexpr char kPopDelegate[] = "tb_popGestureDelegate";
 
-Value get(const UIViewController& c, const char* key) { return objc_getAssociatedObject(c, key); }
-void put(const UIViewController& c, const char* key, const Value& v) {
+Value get(const UIViewController& c, std::string_view key) { return objc_getAssociatedObject(c, key); }
+void put(const UIViewController& c, std::string_view key, const Value& v) {
     objc_setAssociatedObject(c, key, v, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 

@@ -78,6 +78,8 @@ public:
     NS_PROPERTY_ACCESSORS(int64_t, orientation, "N", orientation, setOrientation)
     NS_READONLY_PROPERTY(std::string, systemVersion, "R,N", systemVersion)
     NS_READONLY_PROPERTY(std::string, model, "R,N", model)
+    // The orientation setter is found by name (code that turns the device looks it up).
+    NS_SELECTORS("setOrientation:")
 
 private:
     std::atomic<int64_t> orientation_{UIDeviceOrientationPortrait};
