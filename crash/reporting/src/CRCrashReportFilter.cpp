@@ -1,6 +1,12 @@
 #include <crash_reporting/CRCrashReportFilter.h>
 
-CRCrashReportFilterPtr CRCrashReportFilterFromValue(const Value& value) {
+#include <platform_runtime/NSObject.h>
+
+CRCrashReportFilterPtr crcrash_filterFromValue(const Value& value) {
     if (!value.isObject()) return nullptr;
     return std::dynamic_pointer_cast<CRCrashReportFilter>(value.asObject());
+}
+
+Value crcrash_valueFromFilter(const CRCrashReportFilterPtr& filter) {
+    return Value(std::dynamic_pointer_cast<NSObject>(filter));
 }

@@ -18,7 +18,7 @@ void CRFilterStageRun::start(std::shared_ptr<CRFilterStageRun> run, const Value&
 
 void CRFilterStageRun::runStage(const Value& input) {
     std::weak_ptr<CRFilterStageRun> weak = weak_from_this();
-    filters_[index_]->filterReports(input, [weak](const Value& reports, bool completed, const NSErrorPtr& error) {
+    filters_[index_]->filterReports(input, [weak](Value reports, bool completed, NSErrorPtr error) {
         if (auto run = weak.lock()) run->stageDone(reports, completed, error);
     });
 }
@@ -35,7 +35,7 @@ void CRFilterStageRun::stageDone(const Value& reports, bool completed, const NSE
 
 void CRFilterStageRun::complete(const Value& reports, bool completed, const NSErrorPtr& error) {
     auto self = std::move(keepAlive_);
-    CRCallCompletion(onCompletion_, reports, completed, error);
+    crcrash_callCompletion(onCompletion_, reports, completed, error);
     // Stages still holding a weak reference see the run gone once the main queue has run.
     if (self) dispatch_async(dispatch_get_main_queue(), [self] {});
 }

@@ -19,7 +19,7 @@ void ZPKCRCrashReportFilterCombine::argBlockWithFilters(const std::vector<Value>
             if (entry.isArray())
                 filter = ZPKCRCrashReportFilterPipeline::filterWithFilters(entry.asArray());
             else
-                filter = CRCrashReportFilterFromValue(entry);
+                filter = crcrash_filterFromValue(entry);
             if (!filter) continue;
             filters.push_back(std::move(filter));
         } else if (!entry.isNull()) {
@@ -37,10 +37,10 @@ std::shared_ptr<ZPKCRCrashReportFilterCombine> ZPKCRCrashReportFilterCombine::fi
     return std::make_shared<ZPKCRCrashReportFilterCombine>(std::move(filters), std::move(keys));
 }
 
-void ZPKCRCrashReportFilterCombine::filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) {
-    if (filters_.empty()) return CRCallCompletion(onCompletion, reports, true, nullptr);
+void ZPKCRCrashReportFilterCombine::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
+    if (filters_.empty()) return crcrash_callCompletion(onCompletion, reports, true, nullptr);
     if (keys_.size() != filters_.size())
-        return CRCallCompletion(onCompletion, reports, false,
+        return crcrash_callCompletion(onCompletion, reports, false,
                                 zud_errorWithDomain(className(), 0, "Key/filter mismatch (%d keys, %d filters",
                                                     static_cast<int>(keys_.size()),
                                                     static_cast<int>(filters_.size())));

@@ -5,7 +5,7 @@
 std::vector<CRCrashReportFilterPtr> CRFlattenFilters(const std::vector<Value>& list) {
     std::vector<CRCrashReportFilterPtr> filters;
     auto add = [&](const Value& entry) {
-        if (auto filter = CRCrashReportFilterFromValue(entry)) filters.push_back(std::move(filter));
+        if (auto filter = crcrash_filterFromValue(entry)) filters.push_back(std::move(filter));
     };
     for (const auto& entry : list) {
         if (entry.isArray()) {
@@ -29,8 +29,8 @@ void ZPKCRCrashReportFilterPipeline::addFilter(CRCrashReportFilterPtr filter) {
     if (filter) filters_.insert(filters_.begin(), std::move(filter));
 }
 
-void ZPKCRCrashReportFilterPipeline::filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) {
-    if (filters_.empty()) return CRCallCompletion(onCompletion, reports, true, nullptr);
+void ZPKCRCrashReportFilterPipeline::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
+    if (filters_.empty()) return crcrash_callCompletion(onCompletion, reports, true, nullptr);
     auto run = std::make_shared<CRFilterStageRun>(className(), filters_, std::move(onCompletion), nullptr, nullptr);
     CRFilterStageRun::start(std::move(run), reports);
 }

@@ -31,9 +31,8 @@ std::shared_ptr<ZPKCRCrashReportFilterPassthrough> ZPKCRCrashReportFilterPassthr
     return std::make_shared<ZPKCRCrashReportFilterPassthrough>();
 }
 
-void ZPKCRCrashReportFilterPassthrough::filterReports(const Value& reports,
-                                                      CRCrashReportFilterCompletion onCompletion) {
-    CRCallCompletion(onCompletion, reports, true, nullptr);
+void ZPKCRCrashReportFilterPassthrough::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
+    crcrash_callCompletion(onCompletion, reports, true, nullptr);
 }
 
 // --- object for key ---
@@ -43,20 +42,19 @@ std::shared_ptr<ZPKCRCrashReportFilterObjectForKey> ZPKCRCrashReportFilterObject
     return std::make_shared<ZPKCRCrashReportFilterObjectForKey>(std::move(key), allowNotFound);
 }
 
-void ZPKCRCrashReportFilterObjectForKey::filterReports(const Value& reports,
-                                                       CRCrashReportFilterCompletion onCompletion) {
+void ZPKCRCrashReportFilterObjectForKey::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         Value value = lookUp(report, key_);
         if (value.isNull()) {
             if (!allowNotFound_)
-                return CRCallCompletion(onCompletion, output, false,
+                return crcrash_callCompletion(onCompletion, output, false,
                                         zud_errorWithDomain(className(), 0, "Key not found: %@", key_));
             value = Value::mutableDictionary();
         }
         output.addObject(value);
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }
 
 // --- concatenate ---
@@ -70,8 +68,7 @@ std::shared_ptr<ZPKCRCrashReportFilterConcatenate> ZPKCRCrashReportFilterConcate
     return std::make_shared<ZPKCRCrashReportFilterConcatenate>(std::move(separatorFmt), keys);
 }
 
-void ZPKCRCrashReportFilterConcatenate::filterReports(const Value& reports,
-                                                      CRCrashReportFilterCompletion onCompletion) {
+void ZPKCRCrashReportFilterConcatenate::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         std::string text;
@@ -83,7 +80,7 @@ void ZPKCRCrashReportFilterConcatenate::filterReports(const Value& reports,
         }
         output.addObject(Value(std::move(text)));
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }
 
 // --- subset ---
@@ -96,7 +93,7 @@ std::shared_ptr<ZPKCRCrashReportFilterSubset> ZPKCRCrashReportFilterSubset::filt
     return std::make_shared<ZPKCRCrashReportFilterSubset>(keyPaths);
 }
 
-void ZPKCRCrashReportFilterSubset::filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) {
+void ZPKCRCrashReportFilterSubset::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         Value subset = Value::mutableDictionary();
@@ -104,14 +101,14 @@ void ZPKCRCrashReportFilterSubset::filterReports(const Value& reports, CRCrashRe
             std::string path = keyPath.stringValue();
             Value value = zud_objectForKeyPath(report, path);
             if (value.isNull())
-                return CRCallCompletion(onCompletion, output, false,
+                return crcrash_callCompletion(onCompletion, output, false,
                                         zud_errorWithDomain(className(), 0, "Report did not have key path %@", keyPath));
             auto slash = path.rfind('/');
             subset.setObject(value, Value(slash == std::string::npos ? path : path.substr(slash + 1)));
         }
         output.addObject(subset);
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }
 
 // --- data to string / string to data ---
@@ -120,8 +117,7 @@ std::shared_ptr<ZPKCRCrashReportFilterDataToString> ZPKCRCrashReportFilterDataTo
     return std::make_shared<ZPKCRCrashReportFilterDataToString>();
 }
 
-void ZPKCRCrashReportFilterDataToString::filterReports(const Value& reports,
-                                                       CRCrashReportFilterCompletion onCompletion) {
+void ZPKCRCrashReportFilterDataToString::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         if (report.isString()) {
@@ -129,26 +125,25 @@ void ZPKCRCrashReportFilterDataToString::filterReports(const Value& reports,
         } else if (report.isData()) {
             output.addObject(Value(zud_stringFromUTF8Replacing(report.asData())));
         } else {
-            return CRCallCompletion(onCompletion, output, false,
+            return crcrash_callCompletion(onCompletion, output, false,
                                     zud_errorWithDomain(className(), 0, "Report is not data"));
         }
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }
 
 std::shared_ptr<ZPKCRCrashReportFilterStringToData> ZPKCRCrashReportFilterStringToData::filter() {
     return std::make_shared<ZPKCRCrashReportFilterStringToData>();
 }
 
-void ZPKCRCrashReportFilterStringToData::filterReports(const Value& reports,
-                                                       CRCrashReportFilterCompletion onCompletion) {
+void ZPKCRCrashReportFilterStringToData::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         if (!report.isString() || !zud_isValidUTF8(report.asString()))
-            return CRCallCompletion(onCompletion, output, false,
+            return crcrash_callCompletion(onCompletion, output, false,
                                     zud_errorWithDomain(className(), 0, "Could not convert report to UTF-8"));
         std::string_view text = report.asString();
         output.addObject(Value::data(text.data(), text.size()));
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }

@@ -100,7 +100,7 @@ std::shared_ptr<ZUDCrashReportFilterAppleFmt> ZUDCrashReportFilterAppleFmt::filt
     return std::make_shared<ZUDCrashReportFilterAppleFmt>(style);
 }
 
-void ZUDCrashReportFilterAppleFmt::filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) {
+void ZUDCrashReportFilterAppleFmt::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& report : reports.asArray()) {
         if (majorVersion(report) != 3) continue;
@@ -110,7 +110,7 @@ void ZUDCrashReportFilterAppleFmt::filterReports(const Value& reports, CRCrashRe
         entry.setObject(Value(std::move(text)), Value("appleReport"));
         output.addObject(entry);
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }
 
 // --- lookups -------------------------------------------------------------------------------

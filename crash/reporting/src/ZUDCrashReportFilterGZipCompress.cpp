@@ -7,8 +7,7 @@ std::shared_ptr<ZUDCrashReportFilterGZipCompress> ZUDCrashReportFilterGZipCompre
     return std::make_shared<ZUDCrashReportFilterGZipCompress>(level);
 }
 
-void ZUDCrashReportFilterGZipCompress::filterReports(const Value& reports,
-                                                     CRCrashReportFilterCompletion onCompletion) {
+void ZUDCrashReportFilterGZipCompress::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     Value output = Value::mutableArray();
     for (const auto& item : reports.asArray()) {
         const Value& text = item.objectForKey(Value("appleReport"));
@@ -21,5 +20,5 @@ void ZUDCrashReportFilterGZipCompress::filterReports(const Value& reports,
         entry.setObject(Value(std::move(*compressed)), Value("reportData"));
         output.addObject(entry);
     }
-    CRCallCompletion(onCompletion, output, true, nullptr);
+    crcrash_callCompletion(onCompletion, output, true, nullptr);
 }

@@ -126,7 +126,7 @@ std::shared_ptr<ZPKCRCrashReportFilterPipeline> ZUDCrashReportSinkUp4::defaultCr
     });
 }
 
-void ZUDCrashReportSinkUp4::filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) {
+void ZUDCrashReportSinkUp4::filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) {
     bool filtering = !ZUDMobiConfig::sharedInstance()->filterModules().empty();
     for (const auto& item : reports.asArray()) {
         const Value& report = item.objectForKey(Value("report"));
@@ -137,7 +137,7 @@ void ZUDCrashReportSinkUp4::filterReports(const Value& reports, CRCrashReportFil
         const Value& data = item.objectForKey(Value("reportData"));
         uploadToUp4(report, data.isData() ? std::optional<Bytes>(data.asData()) : std::nullopt, nullptr, false);
     }
-    CRCallCompletion(onCompletion, reports, true, nullptr);
+    crcrash_callCompletion(onCompletion, reports, true, nullptr);
 }
 
 bool ZUDCrashReportSinkUp4::decideUpload(const Value& item) const {

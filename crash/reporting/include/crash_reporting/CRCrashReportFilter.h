@@ -1,36 +1,41 @@
 #pragma once
-// The report filter protocol: a filter takes an array of reports, transforms, selects or
-// regroups them and hands the resulting array to its completion.
+// The protocol every crash report filter and sink adopts: one operation that takes an
+// array of reports and hands the array it made of them to a completion.
 //
-// Contract: filterReports calls the completion (when one is given) exactly once per call,
-// before returning or later from whatever thread its work finished on, with (the filtered
-// reports as an array, or Null on failure; whether the filter finished its work; an error or
-// nullptr). A caller treats "completed" without an array as a failure. Filters hold no state
-// between calls beyond their configuration.
+// Completion contract: a filter calls the completion (when one is given) exactly once per
+// filterReports call, either before returning or later from whatever thread its work
+// finished on, with (filtered reports, completed, error). The reports are an array, or
+// Null when the filter failed; a caller treats "completed" without an array as a failure.
+// Filters derive from NSObject as well, so they travel inside Values (arrays of filters,
+// the combine filter's argument lists); a filter object is shared, its configuration is
+// set before use, and a call keeps no state in the filter between calls.
 
 #include <functional>
 #include <memory>
 
 #include <platform_runtime/NSError.h>
-#include <platform_runtime/NSObject.h>
 #include <platform_runtime/Value.h>
 
-using CRCrashReportFilterCompletion =
-    std::function<void(const Value& filteredReports, bool completed, const NSErrorPtr& error)>;
+using CRCrashReportFilterCompletion = std::function<void(Value filteredReports, bool completed, NSErrorPtr error)>;
 
 class CRCrashReportFilter {
 public:
     virtual ~CRCrashReportFilter() = default;
-    virtual void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) = 0;
+    virtual void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) = 0;
 };
 
 using CRCrashReportFilterPtr = std::shared_ptr<CRCrashReportFilter>;
 
-// The filter held by a value (an object reference adopting the protocol), or nullptr.
-CRCrashReportFilterPtr CRCrashReportFilterFromValue(const Value& value);
+// The protocol's name as filters declare it (NS_PROTOCOLS) and conformsToProtocol asks it.
+inline constexpr char kCRCrashReportFilterProtocol[] = "CRCrashReportFilter";
 
-// Calls the completion when one is given.
-inline void CRCallCompletion(const CRCrashReportFilterCompletion& onCompletion, const Value& reports, bool completed,
-                             const NSErrorPtr& error) {
-    if (onCompletion) onCompletion(reports, completed, error);
+// Calls the completion when one was given.
+inline void crcrash_callCompletion(const CRCrashReportFilterCompletion& onCompletion, Value filteredReports,
+                                   bool completed, NSErrorPtr error) {
+    if (onCompletion) onCompletion(std::move(filteredReports), completed, std::move(error));
 }
+
+// The filter a Value holds (an NSObject adopting the protocol), or nullptr.
+CRCrashReportFilterPtr crcrash_filterFromValue(const Value& value);
+// A filter as a Value (its NSObject side); Null when the filter is not an NSObject.
+Value crcrash_valueFromFilter(const CRCrashReportFilterPtr& filter);

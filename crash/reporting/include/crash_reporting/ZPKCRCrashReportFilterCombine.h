@@ -29,7 +29,7 @@ public:
     const std::vector<Value>& keys() const { return keys_; }
     void setKeys(std::vector<Value> keys) { keys_ = std::move(keys); }
 
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     std::vector<CRCrashReportFilterPtr> filters_;

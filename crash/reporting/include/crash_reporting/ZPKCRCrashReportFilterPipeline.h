@@ -23,7 +23,7 @@ public:
     // Inserts at the front: the filter added last runs first.
     void addFilter(CRCrashReportFilterPtr filter);
 
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     std::vector<CRCrashReportFilterPtr> filters_;

@@ -17,7 +17,7 @@ class ZPKCRCrashReportFilterPassthrough : public NSObject, public CRCrashReportF
     NS_PROTOCOLS("CRCrashReportFilter")
 public:
     static std::shared_ptr<ZPKCRCrashReportFilterPassthrough> filter();
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 };
 
 // The value of one key of each report (a text key as a key path, any other key by plain
@@ -34,7 +34,7 @@ public:
     void setKey(Value key) { key_ = std::move(key); }
     bool allowNotFound() const { return allowNotFound_; }
     void setAllowNotFound(bool allow) { allowNotFound_ = allow; }
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     Value key_;
@@ -55,7 +55,7 @@ public:
     void setSeparatorFmt(std::string fmt) { separatorFmt_ = std::move(fmt); }
     const std::vector<Value>& keys() const { return keys_; }
     void setKeys(std::vector<Value> keys) { keys_ = std::move(keys); }
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     std::string separatorFmt_;
@@ -72,7 +72,7 @@ public:
     explicit ZPKCRCrashReportFilterSubset(const std::vector<Value>& keysArray = {});
     const std::vector<Value>& keyPaths() const { return keyPaths_; }
     void setKeyPaths(std::vector<Value> keyPaths) { keyPaths_ = std::move(keyPaths); }
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     std::vector<Value> keyPaths_;
@@ -85,7 +85,7 @@ class ZPKCRCrashReportFilterDataToString : public NSObject, public CRCrashReport
     NS_PROTOCOLS("CRCrashReportFilter")
 public:
     static std::shared_ptr<ZPKCRCrashReportFilterDataToString> filter();
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 };
 
 // Texts to their UTF-8 bytes; a report that is no well-formed text ends the filter with
@@ -95,7 +95,7 @@ class ZPKCRCrashReportFilterStringToData : public NSObject, public CRCrashReport
     NS_PROTOCOLS("CRCrashReportFilter")
 public:
     static std::shared_ptr<ZPKCRCrashReportFilterStringToData> filter();
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 };
 
 // Key-path lists flattened one level: array entries contribute their elements.

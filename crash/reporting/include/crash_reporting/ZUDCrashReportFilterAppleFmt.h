@@ -25,7 +25,7 @@ public:
     explicit ZUDCrashReportFilterAppleFmt(int32_t style = 0) : reportStyle_(style) {}
     int32_t reportStyle() const { return reportStyle_; }
 
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
     // The whole text of one report (Null stands for an absent report), with the side file of
     // its report id appended when there is one.

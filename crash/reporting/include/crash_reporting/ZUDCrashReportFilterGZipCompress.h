@@ -18,7 +18,7 @@ public:
     explicit ZUDCrashReportFilterGZipCompress(int32_t level = -1) : compressionLevel_(level) {}
     int32_t compressionLevel() const { return compressionLevel_; }
     void setCompressionLevel(int32_t level) { compressionLevel_ = level; }
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
 private:
     int32_t compressionLevel_ = -1;

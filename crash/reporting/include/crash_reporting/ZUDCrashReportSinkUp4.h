@@ -40,7 +40,7 @@ public:
 
     // Items are {"report": decoded report with "report_id", "reportData": gzip bytes}.
     // Completes at once with the items as received; the uploads finish later.
-    void filterReports(const Value& reports, CRCrashReportFilterCompletion onCompletion) override;
+    void filterReports(Value reports, CRCrashReportFilterCompletion onCompletion) override;
 
     // Whether a crashed thread (of the embedded report, for a recrash report) has a frame of
     // one of the configuration's filter modules.
