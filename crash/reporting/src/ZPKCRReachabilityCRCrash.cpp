@@ -122,10 +122,15 @@ void ZPKCRReachabilityCRCrash::onReachabilityFlagsChanged(SCNetworkReachabilityF
 
 std::shared_ptr<ZPKCRReachableOperationCRCrash> ZPKCRReachableOperationCRCrash::operationWithHost(
     const std::string& host, bool allowWWAN, std::function<void()> block) {
+    return operationWithReachability(ZPKCRReachabilityCRCrash::reachabilityToHost(host), allowWWAN, std::move(block));
+}
+
+std::shared_ptr<ZPKCRReachableOperationCRCrash> ZPKCRReachableOperationCRCrash::operationWithReachability(
+    std::shared_ptr<ZPKCRReachabilityCRCrash> reachability, bool allowWWAN, std::function<void()> block) {
     auto operation = std::make_shared<ZPKCRReachableOperationCRCrash>();
     operation->allowWWAN_ = allowWWAN;
     operation->block_ = std::move(block);
-    operation->reachability_ = ZPKCRReachabilityCRCrash::reachabilityToHost(host);
+    operation->reachability_ = std::move(reachability);
     if (operation->reachability_) {
         std::weak_ptr<ZPKCRReachableOperationCRCrash> weak = operation;
         operation->reachability_->setOnReachabilityChanged([weak](const auto& watcher) {

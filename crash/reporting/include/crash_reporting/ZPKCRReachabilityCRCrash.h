@@ -72,6 +72,9 @@ class ZPKCRReachableOperationCRCrash : public NSObject {
 public:
     static std::shared_ptr<ZPKCRReachableOperationCRCrash> operationWithHost(const std::string& host, bool allowWWAN,
                                                                              std::function<void()> block);
+    // The same over a watcher made elsewhere (nullptr: the operation never fires).
+    static std::shared_ptr<ZPKCRReachableOperationCRCrash> operationWithReachability(
+        std::shared_ptr<ZPKCRReachabilityCRCrash> reachability, bool allowWWAN, std::function<void()> block);
     // The watcher it waits on; nullptr once it fired (or when the host cannot be watched).
     const std::shared_ptr<ZPKCRReachabilityCRCrash>& reachability() const { return reachability_; }
 
