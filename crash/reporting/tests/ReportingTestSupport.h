@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,9 @@ namespace reporting_test {
 // A sandbox root of its own for this test process, removed at exit.
 inline const std::string& freshSandbox() {
     static const std::string root = [] {
+        // A second process started by a test works in its parent's sandbox.
+        if (std::getenv("CRASH_REPORTING_CHILD") && std::getenv("APP_SANDBOX_ROOT"))
+            return std::string(std::getenv("APP_SANDBOX_ROOT"));
         std::string path = (std::filesystem::temp_directory_path() / ("crash-reporting-" + std::to_string(::getpid())))
                                .string();
         std::filesystem::remove_all(path);
