@@ -53,6 +53,19 @@ std::optional<std::string> Request::header(const std::string& name) const {
 }
 
 CrashUploadSink::CrashUploadSink() : server_(std::make_unique<LoopbackServer>()) {
+    // The server would parse a multipart body into parts and keep no raw bytes: before the
+    // body is read, its content type is set aside so that the body arrives whole.
+    server_->routes().set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        auto& headers = const_cast<httplib::Request&>(req).headers;
+        auto type = headers.find("Content-Type");
+        if (type != headers.end()) {
+            std::string original = type->second;
+            headers.erase(type);
+            headers.emplace("Content-Type", "application/octet-stream");
+            headers.emplace("X-Sink-Original-Content-Type", original);
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     server_->routes().Post("/upload", [this](const httplib::Request& req, httplib::Response& res) {
         Outcome outcome;
         {
@@ -60,7 +73,10 @@ CrashUploadSink::CrashUploadSink() : server_(std::make_unique<LoopbackServer>())
             Request recorded;
             recorded.method = req.method;
             recorded.path = req.path;
-            for (const auto& [key, value] : req.headers) recorded.headers.emplace(key, value);
+            for (const auto& [key, value] : req.headers) {
+                if (key == "Content-Type") continue;
+                recorded.headers.emplace(key == "X-Sink-Original-Content-Type" ? "Content-Type" : key, value);
+            }
             recorded.body = req.body;
             requests_.push_back(std::move(recorded));
             if (!queued_.empty()) {
@@ -168,6 +184,12 @@ DecodedUpload decodeUpload(const Request& request, const std::string& keyText) {
     }
     rapidjson::Document json;
     json.Parse(out.c_str(), out.size());
+    if (std::getenv("CRASH_SINK_KEEP")) {
+        std::ofstream keep("/tmp/crash-sink-last-body.bin", std::ios::binary);
+        keep << request.body;
+        std::ofstream type("/tmp/crash-sink-last-type.txt");
+        type << contentType;
+    }
     if (json.HasParseError() || !json.IsObject()) {
         decoded.problems.push_back("decoder output: " + out);
         return decoded;

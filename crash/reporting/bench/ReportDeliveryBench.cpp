@@ -1,0 +1,125 @@
+// Delivery costs of a large report: a user report with all threads of a process of 50
+// threads about 20 frames deep, as the crash core writes it.
+// - Loading it as the delivery pass does (read, load-time fix-up, decode into values) against
+//   RapidJSON's DOM parse of the same file, same run.
+// - The platform-style text plus gzip of it against zlib's gzip of the same text alone.
+
+#include <crash_core/CRCrashC.h>
+#include <crash_core/CRMonitorType.h>
+#include <crash_core/CRReportFixup.h>
+#include <crash_reporting/ZUDCrashReportFilterAppleFmt.h>
+#include <crash_reporting/ZUDData.h>
+#include <platform_foundation/NSJSONSerialization.h>
+
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr int kThreads = 50;
+constexpr int kDepth = 20;
+
+std::mutex gMutex;
+std::atomic<int> gParked{0};
+
+__attribute__((noinline)) int descend(int depth) {
+    if (depth == 0) {
+        std::unique_lock lock(gMutex);
+        static std::condition_variable never;
+        gParked++;
+        never.wait(lock, [] { return false; });
+        return 0;
+    }
+    volatile int keep = depth;
+    return descend(depth - 1) + keep;
+}
+
+// The report file's text, written once.
+const std::string& reportText() {
+    static const std::string text = [] {
+        std::string base = "/tmp/crash-delivery-bench-" + std::to_string(getpid());
+        std::filesystem::remove_all(base);
+        crcrash_setMonitoring(CRCrashMonitorTypeUserReported | CRCrashMonitorTypeSystem |
+                              CRCrashMonitorTypeApplicationState);
+        crcrash_install("bench", base.c_str());
+        for (int i = 0; i < kThreads; ++i) std::thread([] { descend(kDepth); }).detach();
+        while (gParked.load() < kThreads) std::this_thread::yield();
+        crcrash_reportUserException("Bench", "delivery", nullptr, nullptr, nullptr, true, false);
+        int64_t ids[4];
+        int n = crcrash_getReportIDs(ids, 4);
+        char* raw = n > 0 ? crcrash_readReport(ids[n - 1]) : nullptr;
+        std::string out = raw ? raw : "";
+        std::free(raw);
+        std::filesystem::remove_all(base);
+        return out;
+    }();
+    return text;
+}
+
+Value load(const std::string& raw) {
+    char* fixed = crcrashreport_fixupReport(raw.c_str());
+    Value report = NSJSONSerialization::JSONObjectWithData(std::string_view(fixed), NSJSONReadingMutableContainers);
+    std::free(fixed);
+    return report;
+}
+
+void BM_LoadReport(benchmark::State& state) {
+    const std::string& raw = reportText();
+    for (auto _ : state) benchmark::DoNotOptimize(load(raw));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * raw.size()));
+    state.counters["report_bytes"] = static_cast<double>(raw.size());
+}
+BENCHMARK(BM_LoadReport)->Unit(benchmark::kMillisecond);
+
+void BM_RapidJSONDOMParse(benchmark::State& state) {
+    const std::string& raw = reportText();
+    for (auto _ : state) {
+        rapidjson::Document document;
+        document.Parse(raw.c_str(), raw.size());
+        benchmark::DoNotOptimize(document.IsObject());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * raw.size()));
+}
+BENCHMARK(BM_RapidJSONDOMParse)->Unit(benchmark::kMillisecond);
+
+void BM_AppleTextAndGzip(benchmark::State& state) {
+    Value report = load(reportText());
+    ZUDCrashReportFilterAppleFmt fmt(0);
+    std::size_t textBytes = 0;
+    for (auto _ : state) {
+        std::string text = fmt.toAppleFormat(report);
+        textBytes = text.size();
+        benchmark::DoNotOptimize(zud_gzippedWithCompressionLevel(text, -1, nullptr));
+    }
+    state.counters["text_bytes"] = static_cast<double>(textBytes);
+}
+BENCHMARK(BM_AppleTextAndGzip)->Unit(benchmark::kMillisecond);
+
+void BM_ZlibGzipOfTheTextAlone(benchmark::State& state) {
+    std::string text = ZUDCrashReportFilterAppleFmt(0).toAppleFormat(load(reportText()));
+    std::vector<unsigned char> out(compressBound(static_cast<uLong>(text.size())) + 64);
+    for (auto _ : state) {
+        z_stream stream{};
+        deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+        stream.next_in = reinterpret_cast<Bytef*>(text.data());
+        stream.avail_in = static_cast<uInt>(text.size());
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        deflate(&stream, Z_FINISH);
+        deflateEnd(&stream);
+        benchmark::DoNotOptimize(stream.total_out);
+    }
+}
+BENCHMARK(BM_ZlibGzipOfTheTextAlone)->Unit(benchmark::kMillisecond);
+
+}  // namespace
