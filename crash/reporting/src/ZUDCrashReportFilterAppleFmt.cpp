@@ -38,8 +38,27 @@ std::string cformat(const char* format, ...) {
     return big;
 }
 
-// "%@" of a value: texts unchanged, numbers in decimal, a missing value "(null)".
-std::string describe(const Value& value) { return NSStringWithFormat("%@", value); }
+// "%@" of a value: texts unchanged, numbers in decimal, a missing value "(null)". The common
+// kinds are written directly; the rest go through the platform's formatting.
+std::string describe(const Value& value) {
+    switch (value.type()) {
+        case Value::Type::String: return value.asStdString();
+        case Value::Type::Int: return std::to_string(value.asInt());
+        case Value::Type::UInt: return std::to_string(value.asUInt());
+        case Value::Type::Null: return "(null)";
+        default: return NSStringWithFormat("%@", value);
+    }
+}
+
+// Length in UTF-16 units of UTF-8 text: one per sequence, two for the four-byte ones.
+std::size_t utf16Length(std::string_view text) {
+    std::size_t units = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80) ++units;
+        if (c >= 0xF0) ++units;
+    }
+    return units;
+}
 
 const Value& at(const Value& container, const char* key) { return container.objectForKey(Value(key)); }
 
@@ -451,7 +470,7 @@ std::string ZUDCrashReportFilterAppleFmt::backtraceString(const Value& backtrace
 
         // The image name is padded to 35 UTF-16 units, never cut.
         std::string imageText = describe(image);
-        std::size_t units = Value(imageText).length();
+        std::size_t units = utf16Length(imageText);
         std::string preamble = cformat("%-4d", n) + imageText + std::string(units < 35 ? 35 - units : 0, ' ') +
                                cformat(" 0x%016lx", static_cast<unsigned long>(pc));
         std::string plain = cformat("0x%lx + %lu", static_cast<unsigned long>(objectAddress),

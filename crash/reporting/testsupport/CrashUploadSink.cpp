@@ -13,7 +13,10 @@
 
 #include <rapidjson/document.h>
 
-#include "../../../platform/net/tests/LoopbackServer.h"
+#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
+#define CPPHTTPLIB_OPENSSL_SUPPORT
+#endif
+#include <httplib.h>
 
 namespace crashsink {
 
@@ -52,10 +55,10 @@ std::optional<std::string> Request::header(const std::string& name) const {
     return std::nullopt;
 }
 
-CrashUploadSink::CrashUploadSink() : server_(std::make_unique<LoopbackServer>()) {
+CrashUploadSink::CrashUploadSink() : server_(std::make_unique<httplib::Server>()) {
     // The server would parse a multipart body into parts and keep no raw bytes: before the
     // body is read, its content type is set aside so that the body arrives whole.
-    server_->routes().set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+    server_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
         auto& headers = const_cast<httplib::Request&>(req).headers;
         auto type = headers.find("Content-Type");
         if (type != headers.end()) {
@@ -66,7 +69,7 @@ CrashUploadSink::CrashUploadSink() : server_(std::make_unique<LoopbackServer>())
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server_->routes().Post("/upload", [this](const httplib::Request& req, httplib::Response& res) {
+    server_->Post("/upload", [this](const httplib::Request& req, httplib::Response& res) {
         Outcome outcome;
         {
             std::lock_guard lock(mutex_);
@@ -87,20 +90,28 @@ CrashUploadSink::CrashUploadSink() : server_(std::make_unique<LoopbackServer>())
             }
         }
         if (outcome.close) {
-            dropConnection(server_->port(), req.remote_port);
+            dropConnection(port_, req.remote_port);
         } else {
             res.status = outcome.status;
             if (outcome.status != 204) res.set_content("{\"code\":0}", "application/json");
         }
         arrived_.notify_all();
     });
-    server_->start("127.0.0.2");
+    server_->set_tcp_nodelay(true);
+    port_ = server_->bind_to_any_port("127.0.0.2");
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() only reaches a server whose accept loop runs.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
 }
 
-CrashUploadSink::~CrashUploadSink() { server_->stop(); }
+CrashUploadSink::~CrashUploadSink() {
+    server_->stop();
+    if (thread_.joinable()) thread_.join();
+}
 
-std::string CrashUploadSink::baseURL() const { return "http://127.0.0.2:" + std::to_string(server_->port()); }
-int CrashUploadSink::port() const { return server_->port(); }
+std::string CrashUploadSink::baseURL() const { return "http://127.0.0.2:" + std::to_string(port_); }
+int CrashUploadSink::port() const { return port_; }
 
 void CrashUploadSink::queueOutcome(Outcome outcome) {
     std::lock_guard lock(mutex_);

@@ -1,5 +1,5 @@
 #pragma once
-// Test support: the crash collection sink on loopback 127.0.0.2 and a collection service's own
+// Test support: the crash collection sink on loopback 127.0.0.2 (cpp-httplib) and a collection service's own
 // reading of what it receives. The sink takes POST /upload on a plain HTTP port, keeps every
 // request's raw headers and body, and answers each with a scripted outcome (a status, or the
 // connection closed without an answer). The reader parses the multipart body with Python's
@@ -17,9 +17,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-class LoopbackServer;
+namespace httplib {
+class Server;
+}
 
 namespace crashsink {
 
@@ -61,7 +64,9 @@ public:
     bool waitForRequests(std::size_t count, double seconds) const;
 
 private:
-    std::unique_ptr<LoopbackServer> server_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
     std::vector<Request> requests_;

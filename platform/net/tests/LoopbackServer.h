@@ -30,15 +30,13 @@ public:
     // Routes are added before start().
     httplib::Server& routes() { return *server_; }
 
-    // Binds (the port accepts connections from here on) and serves on a thread. Collection
-    // sinks bind 127.0.0.2, app-side servers the default.
-    void start(const std::string& host = "127.0.0.1") {
-        host_ = host;
+    // Binds (the port accepts connections from here on) and serves on a thread.
+    void start() {
         // The server writes a response's head and body separately: without this the body
         // waits for the client's delayed acknowledgement (tens of milliseconds) on every
         // small response, which would hide the latency of the client under test.
         server_->set_tcp_nodelay(true);
-        port_ = server_->bind_to_any_port(host_.c_str());
+        port_ = server_->bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_->listen_after_bind(); });
         // stop() only reaches a server whose accept loop runs.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -57,7 +55,7 @@ public:
 
     int port() const { return port_; }
     std::string url(const std::string& path = "/") const {
-        return std::string(tls_ ? "https" : "http") + "://" + host_ + ":" + std::to_string(port_) + path;
+        return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
     // For handlers: waits until the gate opens or the time passes.
@@ -74,7 +72,6 @@ public:
 private:
     std::unique_ptr<httplib::Server> server_;
     bool tls_ = false;
-    std::string host_ = "127.0.0.1";
     int port_ = 0;
     std::thread thread_;
     std::mutex gateMutex_;
