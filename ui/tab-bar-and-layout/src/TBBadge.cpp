@@ -15,26 +15,48 @@
 
 namespace {
 
-constexpr char kLabel[] = "tb_badge";
-constexpr char kFont[] = "tb_badgeFont";
-constexpr char kBackground[] = "tb_badgeBackgroundColor";
-constexpr char kText[] = "tb_badgeTextColor";
+constexpr char kState[] = "tb_badgeState";
 constexpr char kFrame[] = "tb_badgeFrame";
-constexpr char kOffset[] = "tb_badgeCenterOffset";
-constexpr char kAnimation[] = "tb_badgeAnimationType";
-constexpr char kMaximum[] = "tb_badgeMaximumBadgeNumber";
-constexpr char kRadius[] = "tb_badgeRadius";
-constexpr char kMargin[] = "tb_badgeMargin";
-constexpr char kCorner[] = "tb_badgeCornerRadius";
 
 constexpr double kDefaultDot = 8.0;
 
-Value get(UIView& view, std::string_view key) { return objc_getAssociatedObject(view, key); }
-void put(UIView& view, std::string_view key, const Value& value) {
-    objc_setAssociatedObject(view, key, value, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+// Everything the engine keeps on a host view but the frame record, in one
+// associated object, so showing a value looks it up once.
+class TBBadgeState : public NSObject {
+    NS_CLASS(TBBadgeState, NSObject)
+public:
+    std::shared_ptr<UILabel> label;
+    UIFontPtr font;
+    UIColorPtr background, text;
+    CGPoint offset{};
+    uint64_t animation = 0;
+    int64_t maximum = 99;
+    float radius = 0, margin = 8.0f, corner = 0;
+};
+
+TBBadgeState& state(UIView& view) {
+    // The last view asked about: one show asks many times. The state dies with
+    // its view, so an expired entry never answers for a new view at that address.
+    thread_local const UIView* lastView = nullptr;
+    thread_local std::weak_ptr<TBBadgeState> lastState;
+    if (lastView == &view)
+        if (auto cached = lastState.lock()) return *cached;
+    std::shared_ptr<TBBadgeState> found = objc_getAssociatedObject(view, kState).objectAs<TBBadgeState>();
+    if (!found) {
+        found = std::make_shared<TBBadgeState>();
+        objc_setAssociatedObject(view, kState, Value(found), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    }
+    lastView = &view;
+    lastState = found;
+    return *found;
 }
 
-std::shared_ptr<UILabel> label(UIView& view) { return get(view, kLabel).objectAs<UILabel>(); }
+const UIFontPtr& defaultFont() {
+    static const UIFontPtr font = UIFont::boldSystemFontOfSize(9.0);
+    return font;
+}
+
+std::shared_ptr<UILabel> label(UIView& view) { return state(view).label; }
 
 void centreLabel(UIView& view, UILabel& badge) {
     const CGPoint offset = tb_badgeCenterOffset(view);
@@ -50,15 +72,16 @@ void resetRedDotFrame(UIView& view, UILabel& badge) {
 
 // Creates the label when the view has none (and stores the default colours).
 std::shared_ptr<UILabel> badgeInit(UIView& view) {
-    if (get(view, kBackground).isNull()) put(view, kBackground, Value(UIColor::redColor()));
-    if (get(view, kText).isNull()) put(view, kText, Value(UIColor::whiteColor()));
-    if (auto existing = label(view)) return existing;
+    TBBadgeState& st = state(view);
+    if (!st.background) st.background = UIColor::redColor();
+    if (!st.text) st.text = UIColor::whiteColor();
+    if (st.label) return st.label;
     auto badge = std::make_shared<UILabel>();
-    put(view, kLabel, Value(badge));
+    st.label = badge;
     resetRedDotFrame(view, *badge);
     badge->setTextAlignment(NSTextAlignmentCenter);
-    badge->setBackgroundColor(tb_badgeBackgroundColor(view));
-    badge->setTextColor(tb_badgeTextColor(view));
+    badge->setBackgroundColor(st.background);
+    badge->setTextColor(st.text);
     badge->setText("");
     badge->layer()->setCornerRadius(badge->frame().size.width / 2);
     badge->setClipsToBounds(true);
@@ -218,89 +241,84 @@ bool tb_isPauseBadge(UIView& view) {
 }
 
 std::shared_ptr<UILabel> tb_badge(UIView& view) { return label(view); }
-void tb_setBadge(UIView& view, std::shared_ptr<UILabel> badge) { put(view, kLabel, Value(std::move(badge))); }
+void tb_setBadge(UIView& view, std::shared_ptr<UILabel> badge) { state(view).label = std::move(badge); }
 
 UIFontPtr tb_badgeFont(UIView& view) {
-    auto font = get(view, kFont).objectAs<UIFont>();
-    return font ? font : UIFont::boldSystemFontOfSize(9.0);
+    const auto& font = state(view).font;
+    return font ? font : defaultFont();
 }
 void tb_setBadgeFont(UIView& view, UIFontPtr font) {
-    put(view, kFont, Value(font));
+    state(view).font = std::move(font);
     badgeInit(view)->setFont(tb_badgeFont(view));
 }
 
-UIColorPtr tb_badgeBackgroundColor(UIView& view) { return get(view, kBackground).objectAs<UIColor>(); }
+UIColorPtr tb_badgeBackgroundColor(UIView& view) { return state(view).background; }
 void tb_setBadgeBackgroundColor(UIView& view, UIColorPtr color) {
-    put(view, kBackground, Value(color));
-    badgeInit(view)->setBackgroundColor(color);
+    state(view).background = color;
+    badgeInit(view)->setBackgroundColor(std::move(color));
 }
 
-UIColorPtr tb_badgeTextColor(UIView& view) { return get(view, kText).objectAs<UIColor>(); }
+UIColorPtr tb_badgeTextColor(UIView& view) { return state(view).text; }
 void tb_setBadgeTextColor(UIView& view, UIColorPtr color) {
-    put(view, kText, Value(color));
-    badgeInit(view)->setTextColor(color);
+    state(view).text = color;
+    badgeInit(view)->setTextColor(std::move(color));
 }
 
 CGRect tb_badgeFrame(UIView& view) {
-    Value record = get(view, kFrame);
+    Value record = objc_getAssociatedObject(view, kFrame);
     if (!record.isDictionary() || record.count() != 4) return CGRectZero;
     auto f = [&](const char* k) { return static_cast<double>(record.objectForKey(Value(k)).floatValue()); };
     return CGRectMake(f("x"), f("y"), f("width"), f("height"));
 }
 void tb_setBadgeFrame(UIView& view, CGRect frame) {
-    put(view, kFrame,
-        Value::dict({{"x", frame.origin.x}, {"y", frame.origin.y}, {"width", frame.size.width},
-                     {"height", frame.size.height}}));
+    objc_setAssociatedObject(view, kFrame,
+                             Value::dict({{"x", frame.origin.x}, {"y", frame.origin.y}, {"width", frame.size.width},
+                                          {"height", frame.size.height}}),
+                             OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     badgeInit(view)->setFrame(frame);
 }
 
 CGPoint tb_badgeCenterOffset(UIView& view) {
-    Value record = get(view, kOffset);
-    if (!record.isDictionary() || record.count() != 2) return CGPointZero;
-    return CGPointMake(record.objectForKey(Value("x")).floatValue(), record.objectForKey(Value("y")).floatValue());
+    const CGPoint o = state(view).offset;
+    return CGPointMake(static_cast<float>(o.x), static_cast<float>(o.y));
 }
 void tb_setBadgeCenterOffset(UIView& view, CGPoint offset) {
-    put(view, kOffset, Value::dict({{"x", offset.x}, {"y", offset.y}}));
+    state(view).offset = offset;
     centreLabel(view, *badgeInit(view));
 }
 
-uint64_t tb_badgeAnimationType(UIView& view) {
-    Value v = get(view, kAnimation);
-    return v.isNumber() ? v.unsignedIntegerValue() : 0;
-}
+uint64_t tb_badgeAnimationType(UIView& view) { return state(view).animation; }
 void tb_setBadgeAnimationType(UIView& view, uint64_t type) {
-    put(view, kAnimation, Value(type));
-    badgeInit(view);
+    TBBadgeState& st = state(view);
+    const uint64_t before = st.animation;
+    st.animation = type;
+    auto badge = badgeInit(view);
+    // Nothing runs and nothing is to run: the layer stays as it is.
+    if (before == 0 && type == 0 && badge->layer()->animationKeys().empty()) return;
     removeAnimation(view);
     beginAnimation(view);
 }
 
-int64_t tb_badgeMaximumBadgeNumber(UIView& view) {
-    Value v = get(view, kMaximum);
-    return v.isNumber() ? v.integerValue() : 99;
-}
+int64_t tb_badgeMaximumBadgeNumber(UIView& view) { return state(view).maximum; }
 void tb_setBadgeMaximumBadgeNumber(UIView& view, int64_t maximum) {
-    put(view, kMaximum, Value(maximum));
+    state(view).maximum = maximum;
     badgeInit(view);
 }
 
-float tb_badgeRadius(UIView& view) { return get(view, kRadius).floatValue(); }
+float tb_badgeRadius(UIView& view) { return state(view).radius; }
 void tb_setBadgeRadius(UIView& view, float radius) {
-    put(view, kRadius, Value(radius));
+    state(view).radius = radius;
     badgeInit(view);
 }
 
-float tb_badgeMargin(UIView& view) {
-    Value v = get(view, kMargin);
-    return v.isNumber() ? v.floatValue() : 8.0f;
-}
+float tb_badgeMargin(UIView& view) { return state(view).margin; }
 void tb_setBadgeMargin(UIView& view, float margin) {
-    put(view, kMargin, Value(margin));
+    state(view).margin = margin;
     badgeInit(view);
 }
 
-float tb_badgeCornerRadius(UIView& view) { return get(view, kCorner).floatValue(); }
-void tb_setBadgeCornerRadius(UIView& view, float radius) { put(view, kCorner, Value(radius)); }
+float tb_badgeCornerRadius(UIView& view) { return state(view).corner; }
+void tb_setBadgeCornerRadius(UIView& view, float radius) { state(view).corner = radius; }
 
 UIViewPtr tb_tabBadgePointViewWithClolor(UIColorPtr color, double radius) {
     auto dot = std::make_shared<UIView>();

@@ -69,12 +69,14 @@ void collect(const UIViewPtr& view, std::vector<UIViewPtr>& out) {
 
 }  // namespace
 
+// The registered class's name, without copying it (layout passes ask often).
 bool tb_classStringHasPrefix(const UIView& view, const std::string& prefix) {
-    return view.className().rfind(prefix, 0) == 0;
+    const std::string& name = view.objcClass().name();
+    return name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0;
 }
 
 bool tb_classStringHasSuffix(const UIView& view, const std::string& suffix) {
-    const std::string name = view.className();
+    const std::string& name = view.objcClass().name();
     return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 

@@ -113,7 +113,6 @@ TEST_F(TabBarTest, StoredRecordsReadBackOrAsZero) {
     objc_setAssociatedObject(*view, "tb_badgeFrame", Value::dict({{"x", 1}, {"y", 2}, {"width", 3}}),
                              OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     EXPECT_EQ(tb_badgeFrame(*view).size.width, 0);
-    objc_setAssociatedObject(*view, "tb_badgeAnimationType", Value("fast"), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     EXPECT_EQ(tb_badgeAnimationType(*view), 0u);
     EXPECT_EQ(tb_badgeMaximumBadgeNumber(*view), 99);
     EXPECT_FLOAT_EQ(tb_badgeMargin(*view), 8);
