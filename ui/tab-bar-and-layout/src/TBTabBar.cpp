@@ -19,14 +19,6 @@
 
 namespace {
 
-bool tallPhone() {
-    if (!UIKitIsAvailable(11)) return false;
-    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
-    if (idiom != UIUserInterfaceIdiomPhone && idiom != UIUserInterfaceIdiomUnspecified) return false;
-    const CGSize s = UIScreen::mainScreen()->bounds().size;
-    return std::min(s.width, s.height) >= 375 && std::max(s.width, s.height) >= 812;
-}
-
 std::optional<Value> askPlusClass(const UIButton& button, const char* selector, const Value::Array& args = {}) {
     ObjCClass& cls = button.objcClass();
     if (!cls.respondsToSelector(selector)) return std::nullopt;
@@ -50,7 +42,7 @@ void TBTabBar::setTabBarItemWidth(double width) {
 void TBTabBar::widthDidChange() {
     NSNotificationCenter::defaultCenter()->postNotificationName(TBTabBarItemWidthDidChangeNotification,
                                                                  shared_from_this());
-    if (tallPhone()) layoutIfNeeded();
+    if (TBIsTallPhone()) layoutIfNeeded();
 }
 
 void TBTabBar::setTabImageViewDefaultOffset(double offset) {

@@ -22,14 +22,6 @@ namespace {
 
 constexpr char kOffsetKey[] = "tabImageViewDefaultOffset";
 
-bool tallPhone() {
-    if (!UIKitIsAvailable(11)) return false;
-    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
-    if (idiom != UIUserInterfaceIdiomPhone && idiom != UIUserInterfaceIdiomUnspecified) return false;
-    const CGSize s = UIScreen::mainScreen()->bounds().size;
-    return std::min(s.width, s.height) >= 375 && std::max(s.width, s.height) >= 812;
-}
-
 // The array's controllers, or nothing when it is not an array of controllers.
 std::optional<std::vector<UIViewControllerPtr>> controllersOf(const Value& value) {
     if (!value.isArray()) return std::nullopt;
@@ -356,7 +348,7 @@ void TBTabBarController::hideTabBarShadowImageView() {
 
 void TBTabBarController::viewDidLoad() {
     UITabBarController::viewDidLoad();
-    if (tallPhone()) tabBarHeight_ = 83;
+    if (TBIsTallPhone()) tabBarHeight_ = 83;
     setUpTabBar();
     if (auto bar = tbTabBar(); bar && !observingOffset_) {
         bar->addObserver(*this, kOffsetKey, NSKeyValueObservingOptionNew);

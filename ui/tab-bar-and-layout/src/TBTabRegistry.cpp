@@ -1,6 +1,10 @@
 #include <ui_tab_bar_and_layout/TBTabRegistry.h>
 
 #include <platform_foundation/NSLog.h>
+#include <platform_uikit/UIDevice.h>
+#include <platform_uikit/UIScreen.h>
+
+#include <algorithm>
 
 TBTabRegistry& TBRegistry() {
     static TBTabRegistry registry;
@@ -17,4 +21,12 @@ std::string TBIndexBeyondBoundsReason(uint64_t index, uint64_t count) {
     std::string head = "*** -[NSArray objectAtIndex:]: index " + std::to_string(index) + " beyond bounds ";
     if (count == 0) return head + "for empty NSArray";
     return head + "[0 .. " + std::to_string(count - 1) + "]";
+}
+
+bool TBIsTallPhone() {
+    if (!UIKitIsAvailable(11)) return false;
+    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
+    if (idiom != UIUserInterfaceIdiomPhone && idiom != UIUserInterfaceIdiomUnspecified) return false;
+    const CGSize s = UIScreen::mainScreen()->bounds().size;
+    return std::min(s.width, s.height) >= 375 && std::max(s.width, s.height) >= 812;
 }

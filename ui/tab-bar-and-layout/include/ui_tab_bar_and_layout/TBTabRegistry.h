@@ -48,5 +48,7 @@ void TBResetRegistryForTesting();
 
 // Logs an out-of-range query: "🔴类名与方法名：<method>（在第<line>行），描述：<reason>".
 void TBLogIndexError(const std::string& method, int64_t line, const std::string& reason);
+// A phone of at least 375 × 812 points on system 11 or later (the 83-point bar).
+bool TBIsTallPhone();
 // The platform's reason for an index outside an array of `count` elements.
 std::string TBIndexBeyondBoundsReason(uint64_t index, uint64_t count);
