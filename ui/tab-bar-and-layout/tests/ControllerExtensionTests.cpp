@@ -265,3 +265,32 @@ TEST_F(TabBarTest, ThePlaceholderImageIsWhitePixelsAtTheScreensScale) {
 }
 
 }  // namespace
+
+#include <platform_uikit/UINavigationBar.h>
+
+namespace {
+
+TEST_F(TabBarTest, SeparatorHidingAndTheBackAction) {
+    appTabs();
+    show(tabs);
+    auto nav = navigations[0];
+    tb_setHideNavigationBarSeparator(*roots[0], true);
+    tb_viewWillAppearNavigationSetting(*roots[0], false);
+    ASSERT_TRUE(nav->navigationBar()->shadowImage());
+    EXPECT_FALSE(nav->navigationBar()->isTranslucent());
+
+    // Inside a stack the back action pops; a presented controller alone is dismissed.
+    auto pushed = std::make_shared<UIViewController>();
+    nav->pushViewController(pushed, false);
+    tb_handleNavigationBackActionWithAnimated(pushed, false);
+    EXPECT_EQ(nav->topViewController(), roots[0]);
+    auto presented = std::make_shared<UIViewController>();
+    tabs->presentViewController(presented, false);
+    drain();
+    ASSERT_EQ(tabs->presentedViewController(), presented);
+    tb_handleNavigationBackActionWithAnimated(presented, false);
+    spinMainRunLoopUntil([&] { return !tabs->presentedViewController(); }, 5);
+    EXPECT_FALSE(tabs->presentedViewController());
+}
+
+}  // namespace
