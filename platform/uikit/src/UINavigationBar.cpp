@@ -284,6 +284,11 @@ void UINavigationBar::setStandardAppearance(std::shared_ptr<UINavigationBarAppea
     refresh();
 }
 
+void UINavigationBar::setScrollEdgeAppearance(std::shared_ptr<UINavigationBarAppearance> appearance) {
+    noteCustomized("scrollEdgeAppearance");
+    scrollEdge_ = std::move(appearance);
+}
+
 void UINavigationBar::copyAppearanceValue(const UIAppearanceCustomizable& proxy, const std::string& key) {
     const auto& from = static_cast<const UINavigationBar&>(proxy);
     if (key == "tintColor") setTintColor(from.tintColor());
@@ -294,4 +299,5 @@ void UINavigationBar::copyAppearanceValue(const UIAppearanceCustomizable& proxy,
     else if (key == "backgroundImage") setBackgroundImage(from.backgroundImage_);
     else if (key == "shadowImage") setShadowImage(from.shadowImage_);
     else if (key == "standardAppearance") setStandardAppearance(from.standard_);
+    else if (key == "scrollEdgeAppearance") setScrollEdgeAppearance(from.scrollEdge_);
 }

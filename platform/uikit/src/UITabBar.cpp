@@ -171,9 +171,15 @@ void UITabBar::setTranslucent(bool translucent) {
     refreshBackground();
 }
 
+void UITabBar::setBackgroundColor(UIColorPtr color) {
+    noteCustomized("backgroundColor");
+    UIView::setBackgroundColor(std::move(color));
+}
+
 void UITabBar::copyAppearanceValue(const UIAppearanceCustomizable& proxy, const std::string& key) {
     const auto& from = static_cast<const UITabBar&>(proxy);
-    if (key == "tintColor") setTintColor(from.tintColor());
+    if (key == "backgroundColor") setBackgroundColor(from.backgroundColor());
+    else if (key == "tintColor") setTintColor(from.tintColor());
     else if (key == "unselectedItemTintColor") setUnselectedItemTintColor(from.unselectedTint_);
     else if (key == "barTintColor") setBarTintColor(from.barTint_);
     else if (key == "backgroundImage") setBackgroundImage(from.backgroundImage_);

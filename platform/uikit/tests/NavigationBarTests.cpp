@@ -248,6 +248,20 @@ TEST_F(NavigationBarFixture, InteractivePopBeginsOnlyWithTwoControllers) {
     }
 }
 
+TEST_F(NavigationBarFixture, AScrollEdgeAppearanceIsKeptAndComesFromTheProxy) {
+    auto look = std::make_shared<UINavigationBarAppearance>();
+    UINavigationBar::appearance()->setScrollEdgeAppearance(look);
+    auto fromProxy = std::make_shared<UINavigationBar>(CGRectMake(0, 0, 375, 44));
+    auto own = std::make_shared<UINavigationBar>(CGRectMake(0, 0, 375, 44));
+    auto mine = look->copy();
+    own->setScrollEdgeAppearance(mine);
+    window->addSubview(fromProxy);
+    window->addSubview(own);
+    EXPECT_EQ(fromProxy->scrollEdgeAppearance(), look);
+    EXPECT_EQ(own->scrollEdgeAppearance(), mine);
+    EXPECT_EQ(std::make_shared<UINavigationBar>()->scrollEdgeAppearance(), nullptr);
+}
+
 TEST_F(NavigationBarFixture, TitleAttributesTintsAndAppearancePrecedence) {
     auto red = UIColor::redColor(), green = UIColor::greenColor(), blue = UIColor::blueColor();
     auto font = UIFont::systemFontOfSize(20);

@@ -395,6 +395,7 @@ TEST(TabBarAppearance, ProxiesApplyOnEnteringAWindowUnlessTheInstanceSetItsOwn) 
          orange = UIColor::orangeColor(), purple = UIColor::purpleColor();
     UITabBar::appearance()->setTintColor(red);
     UITabBar::appearance()->setUnselectedItemTintColor(orange);
+    UITabBar::appearance()->setBackgroundColor(purple);
     UIAppearanceProxyFor<UITabBar>(BrandTabBar::classObject())->setTintColor(green);
     UITabBarItem::appearance()->setTitleTextAttributes({{NSForegroundColorAttributeName, Value(purple)}},
                                                        UIControlStateSelected);
@@ -431,6 +432,7 @@ TEST(TabBarAppearance, ProxiesApplyOnEnteringAWindowUnlessTheInstanceSetItsOwn) 
         window->addSubview(bar);
         EXPECT_EQ(bar->tintColor(), c.tint);
         EXPECT_EQ(bar->unselectedItemTintColor(), c.unselected);
+        EXPECT_EQ(bar->backgroundColor(), purple);
         EXPECT_EQ(bar->buttons()[1]->label()->textColor(), purple);  // item proxy, selected state
         EXPECT_EQ(bar->buttons()[0]->label()->textColor(), c.unselected);  // normal state: the bar's colour
         bar->setSelectedItem(mine);

@@ -78,6 +78,10 @@ public:
     void setShadowImage(UIImagePtr image);
     const std::shared_ptr<UINavigationBarAppearance>& standardAppearance() const { return standard_; }
     void setStandardAppearance(std::shared_ptr<UINavigationBarAppearance> appearance);
+    // The appearance for content scrolled to the bar's edge (15+); kept for the app to read
+    // back, the bar draws the appearance in force.
+    const std::shared_ptr<UINavigationBarAppearance>& scrollEdgeAppearance() const { return scrollEdge_; }
+    void setScrollEdgeAppearance(std::shared_ptr<UINavigationBarAppearance> appearance);
     // The appearance in force (13+): the top item's, else the bar's; nothing before 13.
     std::shared_ptr<UINavigationBarAppearance> effectiveAppearance() const;
     void applyAppearance();
@@ -109,6 +113,7 @@ private:
     std::optional<bool> translucent_;
     UIImagePtr backgroundImage_, shadowImage_;
     std::shared_ptr<UINavigationBarAppearance> standard_;
+    std::shared_ptr<UINavigationBarAppearance> scrollEdge_;
 
 public:
     NS_PROPERTY_ACCESSORS(bool, translucent, "N,GisTranslucent", isTranslucent, setTranslucent)

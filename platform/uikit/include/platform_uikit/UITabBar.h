@@ -62,6 +62,8 @@ public:
     void setUnselectedItemTintColor(UIColorPtr color);
     UIColorPtr barTintColor() const { return barTint_; }
     void setBarTintColor(UIColorPtr color);
+    // Also an appearance value of the bar.
+    void setBackgroundColor(UIColorPtr color) override;
     UIImagePtr backgroundImage() const { return backgroundImage_; }
     void setBackgroundImage(UIImagePtr image);
     UIImagePtr shadowImage() const { return shadowImage_; }
