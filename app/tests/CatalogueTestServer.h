@@ -11,6 +11,11 @@
 #undef DELETE
 #endif
 
+#include <gtest/gtest.h>
+
+#include <platform_foundation/NSBundle.h>
+#include <platform_foundation/NSUserDefaults.h>
+#include <platform_foundation/Sandbox.h>
 #include <platform_net/SecTrustedRoots.h>
 
 #include <cstdlib>
@@ -39,6 +44,30 @@ public:
 
 private:
     std::string path_;
+};
+
+// One fresh sandbox for a whole test program (shared instances such as the favourite store are
+// made once per process and keep the suite they opened); optionally the repository's
+// resources as the main bundle.
+class SandboxEnvironment : public ::testing::Environment {
+public:
+    explicit SandboxEnvironment(bool repositoryBundle = false) : repositoryBundle_(repositoryBundle) {}
+    void SetUp() override {
+        folder_ = std::make_unique<TempFolder>("appsandbox");
+        NSSandbox::resetForTesting(folder_->path());
+        NSUserDefaults::resetStandardUserDefaults();
+        if (repositoryBundle_) NSBundle::setMainBundlePathForTesting(std::string(PROJECT_SOURCE_DIR) + "/resources");
+    }
+    void TearDown() override {
+        NSUserDefaults::resetStandardUserDefaults();
+        if (repositoryBundle_) NSBundle::setMainBundlePathForTesting(std::nullopt);
+        NSSandbox::resetForTesting();
+        folder_.reset();
+    }
+
+private:
+    bool repositoryBundle_;
+    std::unique_ptr<TempFolder> folder_;
 };
 
 // The process's test CA, installed as a trusted root on first use.

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <app/store/ECUserDefaultsUtil.h>
-#include <platform_foundation/Sandbox.h>
 
 #include "CatalogueTestServer.h"
 
@@ -15,21 +14,7 @@
 namespace {
 
 // One sandbox for the process: the shared store is made once and keeps its suite.
-class SandboxEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        folder = std::make_unique<apptest::TempFolder>("favstore");
-        NSSandbox::resetForTesting(folder->path());
-        NSUserDefaults::resetStandardUserDefaults();
-    }
-    void TearDown() override {
-        NSUserDefaults::resetStandardUserDefaults();
-        NSSandbox::resetForTesting();
-        folder.reset();
-    }
-    std::unique_ptr<apptest::TempFolder> folder;
-};
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new SandboxEnvironment);
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new apptest::SandboxEnvironment);
 
 // Runs python3 with the script; its standard output.
 std::string python(const std::string& script, const std::string& path) {
