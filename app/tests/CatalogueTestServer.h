@@ -96,8 +96,10 @@ public:
         auto [certPath, keyPath] = cert.writePEM(folder_.path(), "server");
         server_ = std::make_unique<LoopbackServer>(certPath, keyPath);
         // The app's client is shared by the whole process and keeps its connections: an idle
-        // one is dropped at once, so stopping the server never waits out a keep-alive period.
-        server_->routes().set_keep_alive_timeout(0);
+        // one is dropped after a second, so stopping the server waits at most that long. (The
+        // server library also applies this wait before a connection's first request: with no
+        // wait at all, a request that came a few milliseconds late under load was cut off.)
+        server_->routes().set_keep_alive_timeout(1);
     }
 
     httplib::Server& routes() { return server_->routes(); }

@@ -115,7 +115,7 @@ TEST_F(ConnectionManagerTest, TheTaskWaitsForTheCallerToResumeIt) {
 
 TEST_F(ConnectionManagerTest, APlainGETWithoutTheSerializersHeaders) {
     auto out = load(server.url("/api/ios/v4/releases"));
-    ASSERT_FALSE(out.error);
+    ASSERT_FALSE(out.error) << out.error->domain() << " " << out.error->code() << ": " << out.error->localizedDescription();
     std::lock_guard lock(mutex);
     // The request serializer would add these; the plain request carries neither.
     EXPECT_EQ(lastHeaders.count("Accept-Language"), 0u);
