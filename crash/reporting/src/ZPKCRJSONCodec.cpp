@@ -1,0 +1,261 @@
+#include <crash_reporting/ZPKCRJSONCodec.h>
+
+#include <platform_runtime/UTF16.h>
+#include <platform_runtime/ValueClasses.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// The decoder's string scratch: at least the customary 10001 bytes, and big enough that
+// every name and string of the input fits (names take the first quarter).
+constexpr int kMinimumScratch = 10001;
+
+int appendToBuffer(const char* data, int length, void* userData) {
+    auto* out = static_cast<Value::Data*>(userData);
+    out->insert(out->end(), data, data + length);
+    return CRJSON_OK;
+}
+
+// Names and strings become text; a byte that is not valid UTF-8 becomes U+FFFD.
+std::string text(const char* utf8) {
+    std::string_view bytes(utf8);
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    return sanitizeUtf8(bytes);
+}
+
+std::string classNameOf(const Value& value) { return classForValue(value).name(); }
+
+std::string utcText(const NSDate& date) {
+    double seconds = std::trunc(date.timeIntervalSince1970());
+    time_t t = static_cast<time_t>(seconds);
+    struct tm tm {};
+    gmtime_r(&t, &tm);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buffer;
+}
+
+}  // namespace
+
+struct ZPKCRJSONCodec::Decoding {
+    struct Open {
+        std::optional<std::string> name;
+        Value container;
+    };
+    std::vector<Open> stack;  // innermost last
+    Value top;
+    bool hasTop = false;
+};
+
+ZPKCRJSONCodec::ZPKCRJSONCodec(int32_t encodeOptions, int32_t decodeOptions)
+    : prettyPrint_((encodeOptions & ZPKCRJSONEncodeOptionPretty) != 0),
+      sorted_((encodeOptions & ZPKCRJSONEncodeOptionSorted) != 0),
+      ignoreNullsInArrays_((decodeOptions & ZPKCRJSONDecodeOptionIgnoreNullInArray) != 0),
+      ignoreNullsInObjects_((decodeOptions & ZPKCRJSONDecodeOptionIgnoreNullInObject) != 0),
+      callbacks_(std::make_unique<CRJSONDecodeCallbacks>(CRJSONDecodeCallbacks{
+          onBoolean, onFloatingPoint, onInteger, onNull, onString, onBeginObject, onBeginArray, onEndContainer,
+          onEndData})),
+      decoding_(std::make_unique<Decoding>()) {}
+
+ZPKCRJSONCodec::~ZPKCRJSONCodec() = default;
+
+std::shared_ptr<ZPKCRJSONCodec> ZPKCRJSONCodec::codecWithEncodeOptions(int32_t encodeOptions,
+                                                                       int32_t decodeOptions) {
+    return std::make_shared<ZPKCRJSONCodec>(encodeOptions, decodeOptions);
+}
+
+const Value& ZPKCRJSONCodec::topLevelContainer() const { return decoding_->top; }
+
+void ZPKCRJSONCodec::setErrorText(const std::string& message) {
+    error_ = NSError::errorWithDomain(kZPKCRJSONCodecErrorDomain, 0,
+                                      Value::Dictionary{{NSLocalizedDescriptionKey, message}});
+}
+
+// ---- encoding -----------------------------------------------------------------------------
+
+std::optional<Value::Data> ZPKCRJSONCodec::encode(const Value& object, int32_t options, NSErrorPtr* error) {
+    Value::Data buffer;
+    CRJSONEncoder encoder;
+    crjson_beginEncode(&encoder, (options & ZPKCRJSONEncodeOptionPretty) != 0, appendToBuffer, &buffer);
+    ZPKCRJSONCodec codec(options, 0);
+    int result = codec.encodeValue(&encoder, object, nullptr);
+    if (error) *error = codec.error_;
+    if (result != CRJSON_OK) return std::nullopt;
+    return buffer;
+}
+
+int ZPKCRJSONCodec::encodeValue(CRJSONEncoder* encoder, const Value& value, const char* name) {
+    switch (value.type()) {
+        case Value::Type::String: {
+            std::string_view s = value.asString();
+            int result = crjson_addStringElement(encoder, name, s.data(), int(s.size()));
+            if (result == CRJSON_ERROR_INVALID_CHARACTER) setErrorText("Invalid character in " + std::string(s));
+            return result;
+        }
+        case Value::Type::Bool: return crjson_addBooleanElement(encoder, name, value.asBool());
+        case Value::Type::Double:
+        case Value::Type::Decimal: return crjson_addFloatingPointElement(encoder, name, value.doubleValue());
+        case Value::Type::Int: return crjson_addIntegerElement(encoder, name, value.asInt());
+        case Value::Type::UInt:
+            return crjson_addIntegerElement(encoder, name, static_cast<int64_t>(value.asUInt()));
+        case Value::Type::Array: {
+            int result = crjson_beginArray(encoder, name);
+            if (result != CRJSON_OK) return result;
+            for (const Value& element : value.asArray()) {
+                result = encodeValue(encoder, element, nullptr);
+                if (result != CRJSON_OK) return result;
+            }
+            return crjson_endContainer(encoder);
+        }
+        case Value::Type::Dictionary: {
+            int result = crjson_beginObject(encoder, name);
+            if (result != CRJSON_OK) return result;
+            std::vector<std::pair<std::string, const Value*>> entries;
+            entries.reserve(value.count());
+            for (const auto& [key, element] : value.asDictionary())
+                entries.emplace_back(key.isString() ? key.asStdString() : key.description(), &element);
+            if (sorted_)
+                std::stable_sort(entries.begin(), entries.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (const auto& [key, element] : entries) {
+                result = encodeValue(encoder, *element, key.c_str());
+                if (result != CRJSON_OK) return result;
+            }
+            return crjson_endContainer(encoder);
+        }
+        case Value::Type::Null: return crjson_addNullElement(encoder, name);
+        case Value::Type::Date: {
+            std::string utc = utcText(value.asDate());
+            return crjson_addStringElement(encoder, name, utc.c_str(), int(utc.size()));
+        }
+        case Value::Type::Data: {
+            const Value::Data& data = value.asData();
+            return crjson_addDataElement(encoder, name, reinterpret_cast<const char*>(data.data()),
+                                         int(data.size()));
+        }
+        default:
+            setErrorText("Could not determine type of " + classNameOf(value));
+            return CRJSON_ERROR_INVALID_DATA;
+    }
+}
+
+// ---- decoding -----------------------------------------------------------------------------
+
+Value ZPKCRJSONCodec::decode(const Value::Data& json, int32_t options, NSErrorPtr* error) {
+    return decode(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), options, error);
+}
+
+Value ZPKCRJSONCodec::decode(std::string_view json, int32_t options, NSErrorPtr* error) {
+    ZPKCRJSONCodec codec(0, options);
+    size_t scratchLength = std::max<size_t>(kMinimumScratch, json.size() * 4 + 1024);
+    std::vector<char> scratch(scratchLength, 0);
+    int errorOffset = 0;
+    int result = crjson_decode(json.data(), int(json.size()), scratch.data(), int(scratch.size()),
+                               codec.callbacks_.get(), &codec, &errorOffset);
+    if (result != CRJSON_OK && !codec.error_)
+        codec.setErrorText(std::string(crjson_stringForError(result)) + " (offset " + std::to_string(errorOffset) +
+                           ")");
+    if (error) *error = codec.error_;
+    if (result != CRJSON_OK && !(options & ZPKCRJSONDecodeOptionKeepPartialObject)) return nullptr;
+    return codec.takeTopLevelContainer();
+}
+
+// Folds the containers still open into their parents, so a partial tree holds them.
+Value ZPKCRJSONCodec::takeTopLevelContainer() {
+    auto& d = *decoding_;
+    while (!d.stack.empty()) {
+        Decoding::Open open = std::move(d.stack.back());
+        d.stack.pop_back();
+        if (d.stack.empty()) {
+            d.top = std::move(open.container);
+        } else {
+            Value& parent = d.stack.back().container;
+            if (parent.isArray()) parent.addObject(open.container);
+            else parent.setObject(open.container, open.name.value_or(""));
+        }
+    }
+    return d.top;
+}
+
+int ZPKCRJSONCodec::addValue(const char* name, Value value) {
+    auto& d = *decoding_;
+    if (d.stack.empty()) {
+        setErrorText("Type " + classNameOf(value) + " not allowed as top level container");
+        return CRJSON_ERROR_INVALID_DATA;
+    }
+    Value& current = d.stack.back().container;
+    if (current.isArray()) current.addObject(value);
+    else current.setObject(value, name ? text(name) : std::string());
+    return CRJSON_OK;
+}
+
+int ZPKCRJSONCodec::beginContainer(const char* name, Value container) {
+    auto& d = *decoding_;
+    if (d.hasTop && d.stack.empty()) return addValue(name, std::move(container));
+    d.hasTop = true;
+    std::optional<std::string> key;
+    if (name) key = text(name);
+    d.stack.push_back({std::move(key), std::move(container)});
+    return CRJSON_OK;
+}
+
+int ZPKCRJSONCodec::onBoolean(const char* name, bool value, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, Value(value));
+}
+
+int ZPKCRJSONCodec::onFloatingPoint(const char* name, double value, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, Value(value));
+}
+
+int ZPKCRJSONCodec::onInteger(const char* name, int64_t value, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, Value(value));
+}
+
+int ZPKCRJSONCodec::onNull(const char* name, void* codec) {
+    auto* self = static_cast<ZPKCRJSONCodec*>(codec);
+    auto& d = *self->decoding_;
+    if (!d.stack.empty()) {
+        bool inArray = d.stack.back().container.isArray();
+        if ((inArray && self->ignoreNullsInArrays_) || (!inArray && self->ignoreNullsInObjects_)) return CRJSON_OK;
+    }
+    return self->addValue(name, Value());
+}
+
+int ZPKCRJSONCodec::onString(const char* name, const char* value, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, Value(text(value)));
+}
+
+int ZPKCRJSONCodec::onBeginObject(const char* name, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, Value::mutableDictionary());
+}
+
+int ZPKCRJSONCodec::onBeginArray(const char* name, void* codec) {
+    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, Value::mutableArray());
+}
+
+int ZPKCRJSONCodec::onEndContainer(void* codec) {
+    auto* self = static_cast<ZPKCRJSONCodec*>(codec);
+    auto& d = *self->decoding_;
+    if (d.stack.empty()) {
+        self->setErrorText("Already at the top level; no container left to end");
+        return CRJSON_ERROR_INVALID_DATA;
+    }
+    Decoding::Open open = std::move(d.stack.back());
+    d.stack.pop_back();
+    if (d.stack.empty()) {
+        d.top = std::move(open.container);
+        return CRJSON_OK;
+    }
+    Value& parent = d.stack.back().container;
+    if (parent.isArray()) parent.addObject(open.container);
+    else parent.setObject(open.container, open.name.value_or(""));
+    return CRJSON_OK;
+}
+
+int ZPKCRJSONCodec::onEndData(void*) { return CRJSON_OK; }
