@@ -8,6 +8,7 @@
 #include <crash_core/CRMonitorSignal.h>
 #include <crash_core/CRMonitorSystem.h>
 #include <crash_core/CRThread.h>
+#include <crash_core/CRZombie.h>
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/DispatchSource.h>
@@ -23,13 +24,12 @@ struct Monitor {
     const CRMonitorAPI* (*getAPI)();
 };
 
-// The zombie monitor joins the table with its kit.
 const Monitor kMonitors[] = {
     {CRCrashMonitorTypeMachException, crcm_machexception_getAPI},
     {CRCrashMonitorTypeSignal, crcm_signal_getAPI},
     {CRCrashMonitorTypeNSException, crcm_nsexception_getAPI},
     {CRCrashMonitorTypeMainThreadDeadlock, crcm_deadlock_getAPI},
-    {CRCrashMonitorTypeZombie, nullptr},
+    {CRCrashMonitorTypeZombie, crcm_zombie_getAPI},
     {CRCrashMonitorTypeCPPException, crcm_cppexception_getAPI},
     {CRCrashMonitorTypeUserReported, crcm_user_getAPI},
     {CRCrashMonitorTypeSystem, crcm_system_getAPI},

@@ -18,6 +18,17 @@ void NSException::raise(std::string name, std::string reason, Value::Dictionary 
     throw NSException(std::move(name), std::move(reason), std::move(userInfo));
 }
 
+namespace {
+std::atomic<NSExceptionDeallocationHook> gDeallocationHook{nullptr};
+}
+
+void NSExceptionSetDeallocationHook(NSExceptionDeallocationHook hook) { gDeallocationHook.store(hook); }
+
+NSException::~NSException() {
+    NSExceptionDeallocationHook hook = gDeallocationHook.load(std::memory_order_acquire);
+    if (hook && !(name_.empty() && reason_.empty())) hook(this, name_.c_str(), reason_.c_str());
+}
+
 std::string NSException::description() const { return name_ + ": " + reason_; }
 
 namespace {

@@ -1,6 +1,8 @@
 #include <platform_runtime/NSObject.h>
 
 #include <cstdio>
+#include <mutex>
+#include <vector>
 
 #include <platform_runtime/KeyValueCoding.h>
 #include <platform_runtime/NSException.h>
@@ -23,7 +25,46 @@ ObjCClass& makeRootClass() {
 }
 // Registers the root at class load even when nothing names it first.
 [[maybe_unused]] ObjCClass& rootRegistrar = NSObject::classObject();
+
+// The destructor's view of the dealloc slots, so that a replacement installed on the root
+// (zombie tracking) runs without a lock or a lookup per object: while no class below the
+// root has a dealloc entry of its own, every object runs the root's implementation, kept
+// here as a plain pointer. The cache belongs to one generation of slot changes; a change
+// makes it stale and the next destruction rebuilds it (under a mutex, rare).
+using DeallocFn = ObjCTypedImp<void(NSObject&)>;
+std::atomic<uint64_t> gDeallocGeneration{1};
+std::atomic<uint64_t> gDeallocCacheGeneration{0};
+std::atomic<const DeallocFn*> gRootDealloc{nullptr};
+std::atomic<bool> gDeallocBelowRoot{false};
+
+void refreshDeallocCache() {
+    static std::mutex mutex;
+    // Every implementation ever cached stays alive: a destructor on another thread may still
+    // be running one after the slot was replaced.
+    static auto* kept = new std::vector<IMP>;
+    std::lock_guard<std::mutex> lock(mutex);
+    uint64_t generation = gDeallocGeneration.load(std::memory_order_acquire);
+    if (gDeallocCacheGeneration.load(std::memory_order_acquire) == generation) return;
+    bool below = false;
+    ObjCClass& root = NSObject::classObject();
+    for (ObjCClass* cls : ObjCClass::allClasses())
+        if (cls != &root && cls->ownInstanceMethod("dealloc")) below = true;
+    const DeallocFn* fn = nullptr;
+    if (ObjCMethod* m = root.ownInstanceMethod("dealloc")) {
+        IMP imp = m->implementation();
+        fn = dynamic_cast<const DeallocFn*>(imp.get());
+        if (fn) kept->push_back(std::move(imp));
+    }
+    gDeallocBelowRoot.store(below, std::memory_order_release);
+    gRootDealloc.store(fn, std::memory_order_release);
+    gDeallocCacheGeneration.store(generation, std::memory_order_release);
+}
 }  // namespace
+
+void objc_detail::noteDeallocSlotChange() {
+    deallocSlotChanged.store(true, std::memory_order_release);
+    gDeallocGeneration.fetch_add(1, std::memory_order_acq_rel);
+}
 
 ObjCClass& NSObject::classObject() {
     static ObjCClass& cls = makeRootClass();
@@ -34,8 +75,13 @@ NSObject::NSObject() : isa_(&classObject().record()) {}
 
 NSObject::~NSObject() {
     if (objc_detail::deallocSlotChanged.load(std::memory_order_acquire)) {
-        if (IMP imp = objc_detail::instanceImp(*this, "dealloc")) {
-            if (auto* fn = dynamic_cast<const ObjCTypedImp<void(NSObject&)>*>(imp.get())) (*fn)(*this);
+        if (gDeallocCacheGeneration.load(std::memory_order_acquire) !=
+            gDeallocGeneration.load(std::memory_order_acquire))
+            refreshDeallocCache();
+        if (!gDeallocBelowRoot.load(std::memory_order_acquire)) {
+            if (const DeallocFn* fn = gRootDealloc.load(std::memory_order_acquire)) (*fn)(*this);
+        } else if (IMP imp = objc_detail::instanceImp(*this, "dealloc")) {
+            if (auto* fn = dynamic_cast<const DeallocFn*>(imp.get())) (*fn)(*this);
         }
     }
     delete side_.load(std::memory_order_acquire);

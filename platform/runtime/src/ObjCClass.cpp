@@ -215,7 +215,7 @@ bool ObjCClass::add(bool classSide, std::string_view selector, IMP imp, std::str
     std::unique_lock lock(runtimeLock());
     auto& table = classSide ? classMethods_ : instanceMethods_;
     if (table.find(selector) != table.end()) return false;
-    if (!classSide && selector == "dealloc") objc_detail::deallocSlotChanged.store(true, std::memory_order_release);
+    if (!classSide && selector == "dealloc") objc_detail::noteDeallocSlotChange();
     table.emplace(std::string(selector), std::make_unique<ObjCMethod>(std::string(selector), std::string(types), std::move(imp)));
     return true;
 }
@@ -223,7 +223,7 @@ bool ObjCClass::add(bool classSide, std::string_view selector, IMP imp, std::str
 IMP ObjCClass::replace(bool classSide, std::string_view selector, IMP imp, std::string_view types) {
     std::unique_lock lock(runtimeLock());
     auto& table = classSide ? classMethods_ : instanceMethods_;
-    if (!classSide && selector == "dealloc") objc_detail::deallocSlotChanged.store(true, std::memory_order_release);
+    if (!classSide && selector == "dealloc") objc_detail::noteDeallocSlotChange();
     auto it = table.find(selector);
     if (it == table.end()) {
         table.emplace(std::string(selector),

@@ -12,7 +12,7 @@ IMP ObjCMethod::implementation() const {
 
 IMP ObjCMethod::setImplementation(IMP imp) {
     std::unique_lock lock(objc_detail::runtimeLock());
-    if (selector_ == "dealloc") objc_detail::deallocSlotChanged.store(true, std::memory_order_release);
+    if (selector_ == "dealloc") objc_detail::noteDeallocSlotChange();
     std::swap(imp_, imp);
     return imp;
 }
@@ -21,6 +21,6 @@ void method_exchangeImplementations(ObjCMethod* a, ObjCMethod* b) {
     if (!a || !b || a == b) return;
     std::unique_lock lock(objc_detail::runtimeLock());
     if (a->selector_ == "dealloc" || b->selector_ == "dealloc")
-        objc_detail::deallocSlotChanged.store(true, std::memory_order_release);
+        objc_detail::noteDeallocSlotChange();
     std::swap(a->imp_, b->imp_);
 }

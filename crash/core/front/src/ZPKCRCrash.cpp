@@ -308,7 +308,8 @@ Value ZPKCRCrash::reportWithID(const Value& reportID) const { return reportWithI
 
 Value ZPKCRCrash::allReports() const {
     Value reports = Value::mutableArray();
-    for (const Value& id : reportIDs().asArray()) {
+    Value ids = reportIDs();
+    for (const Value& id : ids.asArray()) {
         Value report = reportWithIntID(id.integerValue());
         if (!report.isNull()) reports.addObject(report);
     }

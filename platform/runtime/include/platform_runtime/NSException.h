@@ -28,6 +28,12 @@ class NSException : public std::exception {
 public:
     // Records the call stack of the constructing thread.
     NSException(std::string name, std::string reason, Value::Dictionary userInfo = {});
+    NSException(const NSException&) = default;
+    NSException(NSException&&) = default;
+    NSException& operator=(const NSException&) = default;
+    NSException& operator=(NSException&&) = default;
+    // Tells the deallocation hook, when one is set.
+    ~NSException() override;
 
     [[noreturn]] static void raise(std::string name, std::string reason, Value::Dictionary userInfo = {});
 
@@ -49,6 +55,13 @@ private:
 };
 
 using NSUncaughtExceptionHandler = void (*)(const NSException& exception);
+
+// Called as an exception (of any subclass) is destroyed, on the destroying thread, with its
+// address, name and reason; an exception whose contents were moved out (empty name and
+// reason) is not reported. Our exceptions are C++ values, not runtime objects, so this is
+// how the zombie monitor sees them go. The hook must not throw. nullptr removes it.
+using NSExceptionDeallocationHook = void (*)(const void* address, const char* name, const char* reason);
+void NSExceptionSetDeallocationHook(NSExceptionDeallocationHook hook);
 
 // Installs the handler the terminate path calls with an in-flight NSException (before the
 // previously installed terminate handler runs). nullptr removes it. The first call installs
