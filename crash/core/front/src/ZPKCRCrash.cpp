@@ -230,7 +230,7 @@ void ZPKCRCrash::sendAllReportsWithCompletion(CRCrashReportFilterCompletion onCo
     auto self = std::static_pointer_cast<ZPKCRCrash>(shared_from_this());
     sendReports(reports, [self, onCompletion](Value filtered, bool completed, NSErrorPtr error) {
         int behaviour = self->deleteBehaviorAfterSendAll_;
-        if (behaviour == ZPKCRCDeleteAlways || (behaviour == ZPKCRCDeleteOnSucess && completed))
+        if (behaviour == ZPKCRCDeleteAlways || (behaviour == ZPKCRCDeleteOnSuccess && completed))
             self->deleteAllReports();
         crcrash_callCompletion(onCompletion, std::move(filtered), completed, std::move(error));
     });

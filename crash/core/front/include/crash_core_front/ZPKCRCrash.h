@@ -22,7 +22,7 @@
 #include <platform_runtime/ObjCDeclare.h>
 #include <platform_runtime/Value.h>
 
-enum ZPKCRCDeleteBehavior { ZPKCRCDeleteNever = 0, ZPKCRCDeleteOnSucess = 1, ZPKCRCDeleteAlways = 2 };
+enum ZPKCRCDeleteBehavior { ZPKCRCDeleteNever = 0, ZPKCRCDeleteOnSuccess = 1, ZPKCRCDeleteAlways = 2 };
 
 class ZPKCRCrash : public NSObject {
     NS_CLASS(ZPKCRCrash, NSObject)
