@@ -143,7 +143,7 @@ void BM_RawAsyncOnSerialQueue(benchmark::State& state) {
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * kEvents);
 }
-BENCHMARK(BM_SendEventToComponent)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_RawAsyncOnSerialQueue)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SendEventToComponent)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
+BENCHMARK(BM_RawAsyncOnSerialQueue)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime();
 
 }  // namespace

@@ -31,24 +31,27 @@ dispatch_queue_t ZVWorkDispatch::getWorkQueue() { return sharedInstance()->queue
 bool ZVWorkDispatch::isInWorkQueue() { return dispatch_get_specific(&kQueueMarker) == sharedInstance().get(); }
 
 void ZVWorkDispatch::sendEvent(const Value& object, int32_t type, const std::shared_ptr<ZVLogDataProtocol>& component) {
-    auto event = std::make_shared<ZVDispatchEvent>(type, object);
     static ZVWorkDispatch* const dispatcher = sharedInstance().get();
-    std::lock_guard lock(dispatcher->submitMutex_);
-    dispatcher->dispatchEvent(event, component);
+    // The queued block owns the event by address until it runs and makes the event's shared
+    // owner there, on the work queue. So a submission allocates the event alone, in a chunk
+    // small enough for the allocator's fast lists, which the work queue's thread gives back
+    // without taking the sender's arena lock. The queue's own lock orders submissions from
+    // every thread; the dispatcher needs none of its own.
+    auto event = std::make_unique<ZVDispatchEvent>(type, object);
+    event->sender_ = component;
+    ZVDispatchEvent* raw = event.get();
+    dispatch_async(dispatcher->queue_, [dispatcher, raw] {
+        const std::shared_ptr<ZVDispatchEvent> held(raw);
+        const std::shared_ptr<ZVLogDataProtocol> sender = std::move(held->sender_);
+        dispatcher->run(held, sender);
+    });
+    (void)event.release();
 }
 
 void ZVWorkDispatch::dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,
                                    const std::shared_ptr<ZVLogDataProtocol>& component) {
-    // The event holds itself and its component until it ran; the dispatcher lives for the
-    // process. The block carries plain addresses only.
-    event->sender_ = component;
-    event->self_ = event;
-    ZVDispatchEvent* raw = event.get();
-    dispatch_async(queue_, [this, raw] {
-        const std::shared_ptr<ZVDispatchEvent> held = std::move(raw->self_);
-        const std::shared_ptr<ZVLogDataProtocol> sender = std::move(held->sender_);
-        run(held, sender);
-    });
+    // The dispatcher lives for the process; the block holds the event and its component.
+    dispatch_async(queue_, [this, event, component] { run(event, component); });
 }
 
 std::vector<std::shared_ptr<ZVLogDataProtocol>> ZVWorkDispatch::components() const { return components_; }

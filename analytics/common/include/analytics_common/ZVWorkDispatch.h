@@ -5,7 +5,8 @@
 // object implementing ZVLogDataProtocol) becomes known on its first event and stays.
 //
 // sendEvent may be called from any thread and returns at once; events run in the order of
-// the calls. Components are called on the work queue only.
+// the calls (the order in which they reach the queue). Components are called on the work
+// queue only.
 
 #include <cstdint>
 #include <memory>
@@ -37,10 +38,9 @@ public:
 
 private:
     friend class ZVWorkDispatch;
-    // Until the event ran it holds itself and its component, so the queued block needs only
-    // its address (small enough to be stored without an allocation of its own).
+    // Until the event ran it holds its component, so the queued block needs only the event's
+    // address (small enough to be stored in the block without an allocation of its own).
     std::shared_ptr<ZVLogDataProtocol> sender_;
-    std::shared_ptr<ZVDispatchEvent> self_;
 };
 
 // A plain status record with no user in this system.
@@ -73,6 +73,7 @@ public:
     static bool isInWorkQueue();
     static void sendEvent(const Value& object, int32_t type, const std::shared_ptr<ZVLogDataProtocol>& component);
 
+    // Queues an event made elsewhere (sendEvent makes its own and queues it more cheaply).
     void dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,
                        const std::shared_ptr<ZVLogDataProtocol>& component);
     // A snapshot of the registered components (work queue, or tests after draining it).
@@ -90,6 +91,5 @@ private:
     // The built-in jobs of types 1 to 6 (ZVWorkDispatchCommonEvents.cpp).
     void runCommonEvent(const ZVDispatchEvent& event, const std::shared_ptr<ZVLogDataProtocol>& component);
     dispatch_queue_t queue_;
-    std::mutex submitMutex_;
     std::vector<std::shared_ptr<ZVLogDataProtocol>> components_;  // work queue only
 };
