@@ -32,20 +32,13 @@ bool ZVWorkDispatch::isInWorkQueue() { return dispatch_get_specific(&kQueueMarke
 
 void ZVWorkDispatch::sendEvent(const Value& object, int32_t type, const std::shared_ptr<ZVLogDataProtocol>& component) {
     static ZVWorkDispatch* const dispatcher = sharedInstance().get();
-    // The queued block owns the event by address until it runs and makes the event's shared
-    // owner there, on the work queue. So a submission allocates the event alone, in a chunk
-    // small enough for the allocator's fast lists, which the work queue's thread gives back
-    // without taking the sender's arena lock. The queue's own lock orders submissions from
-    // every thread; the dispatcher needs none of its own.
-    auto event = std::make_unique<ZVDispatchEvent>(type, object);
-    event->sender_ = component;
-    ZVDispatchEvent* raw = event.get();
-    dispatch_async(dispatcher->queue_, [dispatcher, raw] {
-        const std::shared_ptr<ZVDispatchEvent> held(raw);
-        const std::shared_ptr<ZVLogDataProtocol> sender = std::move(held->sender_);
-        dispatcher->run(held, sender);
+    // The queued block carries the event's parts and makes the event on the work queue, where
+    // it is also released: the sending thread allocates one small block, and the work queue's
+    // thread gives back what it allocated itself. The queue's own lock orders submissions from
+    // every thread; the dispatcher takes none of its own.
+    dispatch_async(dispatcher->queue_, [type, object, component]() mutable {
+        dispatcher->run(std::make_shared<ZVDispatchEvent>(type, std::move(object)), component);
     });
-    (void)event.release();
 }
 
 void ZVWorkDispatch::dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,

@@ -1,7 +1,12 @@
 #pragma once
 // The host app's one door into the analytics layer: start-up and the switches.
 //
-// The app calls initWithAppkey(key, channel) once from its launch handler. Every accepted
+// The app calls initWithAppkey(key, channel) once from its launch handler, e.g.
+//     ZVConfigure::initWithAppkey(Value("7c41e9a0d25b83f61e0a94c7"), Value("App Store"));
+// (target analytics_common; by name: class "ZVConfigure", operation "initWithAppkey:channel:").
+// Reports go to the built-in collection hosts; ZAVEZ_COLLECTION_HOSTS =
+// "primary[:port],secondary[:port]", set before the first call, points them elsewhere for the
+// process (a host test uses the loopback sinks of analytics_common_test_sinks). Every accepted
 // call refreshes the collection switches and hands "backstate" / "hk" of the stored imprint
 // to the analytics engine; the first accepted call of the process also runs the start-up
 // sequence (debug key, companion modules found by name, component flags and versions,
@@ -17,6 +22,7 @@
 // the process ends (there is no stop). Every operation is also reachable by name on the
 // runtime class "ZVConfigure".
 
+#include <optional>
 #include <string>
 
 #include <platform_runtime/ObjCDeclare.h>

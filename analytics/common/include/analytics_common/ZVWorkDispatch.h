@@ -35,12 +35,6 @@ public:
     ZVDispatchEvent(int32_t type, Value object) : eEventType(type), object(std::move(object)) {}
     int32_t eEventType = 0;
     Value object;
-
-private:
-    friend class ZVWorkDispatch;
-    // Until the event ran it holds its component, so the queued block needs only the event's
-    // address (small enough to be stored in the block without an allocation of its own).
-    std::shared_ptr<ZVLogDataProtocol> sender_;
 };
 
 // A plain status record with no user in this system.
@@ -73,7 +67,8 @@ public:
     static bool isInWorkQueue();
     static void sendEvent(const Value& object, int32_t type, const std::shared_ptr<ZVLogDataProtocol>& component);
 
-    // Queues an event made elsewhere (sendEvent makes its own and queues it more cheaply).
+    // Queues an event made elsewhere (sendEvent queues the event's parts and makes the event
+    // on the work queue).
     void dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,
                        const std::shared_ptr<ZVLogDataProtocol>& component);
     // A snapshot of the registered components (work queue, or tests after draining it).
