@@ -6,6 +6,7 @@
 #include <platform_dispatch/ManualClock.h>
 #include <platform_dispatch/RunLoopSpin.h>
 #include <platform_foundation/NSBundle.h>
+#include <platform_foundation/NSLocalizedString.h>
 #include <platform_foundation/NSLocale.h>
 #include <platform_foundation/NSProcessInfo.h>
 #include <platform_foundation/NSTimeZone.h>
