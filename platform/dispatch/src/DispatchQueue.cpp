@@ -5,6 +5,7 @@
 #include "ManualClockImpl.h"
 #include "TimerScheduler.h"
 
+#include <platform_dispatch/DispatchActivity.h>
 #include <platform_dispatch/ThreadQueueLabels.h>
 
 #include <algorithm>
@@ -253,6 +254,10 @@ bool mainQueueHasWork() {
 using namespace dispatch_detail;
 
 dispatch_queue_t dispatch_get_main_queue() { return mainQueueRef(); }
+
+bool dispatch_main_queue_has_work() { return mainQueueHasWork(); }
+
+std::size_t dispatch_active_block_count() { return WorkerPool::shared().activeJobs(); }
 
 dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long) {
     static auto* high = new dispatch_queue_t(

@@ -65,12 +65,19 @@ void WorkerPool::workerLoop() {
             }
         }
         --pending_;
+        ++running_;
         lock.unlock();
         job();
         job = nullptr;
         lock.lock();
+        --running_;
     }
     --threads_;
+}
+
+std::size_t WorkerPool::activeJobs() {
+    std::lock_guard lock(m_);
+    return pending_ + running_ - std::min(blocked_, running_);
 }
 
 void WorkerPool::blockedBegin() {

@@ -20,6 +20,8 @@ public:
     void submit(std::function<void()> job, Band band);
     // The number of threads the pool keeps running when nothing blocks.
     std::size_t width() const { return width_; }
+    // Jobs waiting or running, not counting workers blocked in a BlockedScope.
+    std::size_t activeJobs();
 
     // Marks the current worker (if it is one) as blocked while in scope, so
     // the pool may start a stand-in thread: a block waiting on a semaphore
@@ -50,6 +52,7 @@ private:
     std::size_t threads_ = 0;
     std::size_t idle_ = 0;
     std::size_t blocked_ = 0;
+    std::size_t running_ = 0;
 };
 
 }  // namespace dispatch_detail

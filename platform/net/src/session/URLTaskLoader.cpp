@@ -1,6 +1,7 @@
 #include "session/URLTaskLoader.h"
 
 #include <platform_net/AirplaneMode.h>
+#include <platform_net/URLLoadActivity.h>
 
 #include <platform_net/NSURLError.h>
 #include <platform_net/SecTrust.h>
@@ -88,7 +89,11 @@ namespace {
 // The loads that began and have not finished, for airplane mode to end them.
 std::mutex gRunningMutex;
 std::vector<std::weak_ptr<URLTaskLoader>> gRunning;
+// Loads from start until finish() handed their last events on.
+std::atomic<std::size_t> gLoading{0};
 }  // namespace
+
+std::size_t URLLoadingTaskCount() { return gLoading.load(); }
 
 void URLTaskLoader::endAllRunning() {
     std::vector<std::shared_ptr<URLTaskLoader>> live;
@@ -143,6 +148,7 @@ void URLTaskLoader::begin() {
         return;
     }
     started_ = true;
+    ++gLoading;
     {
         std::lock_guard lock(gRunningMutex);
         std::erase_if(gRunning, [](const std::weak_ptr<URLTaskLoader>& w) { return w.expired(); });
@@ -775,6 +781,7 @@ void URLTaskLoader::finish(NSErrorPtr error) {
     }
     task->detachSession(URLTaskLoaderKey());
     session->taskFinished(task.get());
+    if (started_) --gLoading;
 }
 
 void URLTaskLoader::tick(double now) {

@@ -1,0 +1,17 @@
+#pragma once
+// Whether the app has settled: nothing waits on the main queue or runs on
+// the other dispatch queues, no URL load is under way, no navigation or
+// presentation transition and no one-shot layer animation runs in a shown
+// window, and no local notification is due. The host prints or takes the
+// next key only then.
+//
+// Main thread.
+
+#include <string>
+#include <vector>
+
+class IdleMonitor {
+public:
+    // What still runs, one short phrase each; empty when idle.
+    static std::vector<std::string> stillRunning();
+};

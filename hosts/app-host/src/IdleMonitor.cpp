@@ -1,0 +1,63 @@
+#include <app_host/IdleMonitor.h>
+
+#include <platform_dispatch/DispatchActivity.h>
+#include <platform_net/URLLoadActivity.h>
+#include <platform_system/UNUserNotificationCenter.h>
+#include <platform_uikit/CAAnimation.h>
+#include <platform_uikit/CALayer.h>
+#include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UINavigationController.h>
+#include <platform_uikit/UITabBarController.h>
+#include <platform_uikit/UIView.h>
+#include <platform_uikit/UIViewController.h>
+#include <platform_uikit/UIWindow.h>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+void visitControllers(const UIViewControllerPtr& controller, std::set<const UIViewController*>& seen,
+                      std::vector<std::string>& out) {
+    if (!controller || !seen.insert(controller.get()).second) return;
+    if (auto nav = std::dynamic_pointer_cast<UINavigationController>(controller); nav && nav->isTransitioning())
+        out.push_back("a navigation transition of " + controller->className());
+    if (controller->isBeingPresented()) out.push_back("the presentation of " + controller->className());
+    if (controller->isBeingDismissed()) out.push_back("the dismissal of " + controller->className());
+    for (const auto& child : controller->childViewControllers()) visitControllers(child, seen, out);
+    visitControllers(controller->presentedViewController(), seen, out);
+}
+
+// One-shot animations only: an endless one (a spinner) or one kept after its
+// end never settles, and a settled screen may show either.
+std::size_t runningAnimations(const CALayer& layer) {
+    std::size_t n = 0;
+    for (const auto& key : layer.animationKeys()) {
+        auto animation = layer.animationForKey(key);
+        if (animation && animation->removedOnCompletion && std::isfinite(animation->activeDuration())) ++n;
+    }
+    for (const auto& sub : layer.sublayers())
+        if (sub && !sub->isHidden()) n += runningAnimations(*sub);
+    return n;
+}
+
+}  // namespace
+
+std::vector<std::string> IdleMonitor::stillRunning() {
+    std::vector<std::string> out;
+    if (dispatch_main_queue_has_work()) out.push_back("blocks on the main queue");
+    if (std::size_t n = dispatch_active_block_count()) out.push_back(std::to_string(n) + " dispatch block(s)");
+    if (std::size_t n = URLLoadingTaskCount()) out.push_back(std::to_string(n) + " URL load(s)");
+    auto app = UIApplication::sharedApplication();
+    std::set<const UIViewController*> seen;
+    std::size_t animations = 0;
+    for (const auto& window : app->windows()) {
+        if (!window || window->isHidden()) continue;
+        visitControllers(window->rootViewController(), seen, out);
+        animations += runningAnimations(*window->layer());
+    }
+    if (animations) out.push_back(std::to_string(animations) + " animation(s)");
+    auto pending = UNUserNotificationCenter::currentNotificationCenter()->pendingNotificationRequests();
+    if (!pending.empty()) out.push_back(std::to_string(pending.size()) + " pending local notification(s)");
+    return out;
+}

@@ -1,0 +1,117 @@
+// hosts_bench: the README command's road to the first firmware list, timed
+// from spawn to exit, each run on a fresh sandbox (one warm-up run discarded,
+// 21 timed, medians reported):
+//   FirstListOwnServer      firmware-browser --keys Enter --print-screen, its own server included
+//   FirstListRunningServer  the same against an already running catalogue-server
+//   CurlJqAnchor            curl -s --cacert CA URL | jq -r … printing the same rows from the same document
+
+#include "../catalogue-server/tests/ChildProcess.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRepetitions = 21;
+
+struct Standalone {
+    std::unique_ptr<ChildProcess> process;
+    std::string url, ca;
+};
+
+Standalone& standalone() {
+    static Standalone s = [] {
+        Standalone s;
+        s.process = std::make_unique<ChildProcess>(std::vector<std::string>{CATALOGUE_SERVER_PROGRAM});
+        if (auto line = s.process->readLine(20)) {
+            s.url = line->substr(0, line->find(' '));
+            s.ca = line->substr(line->find("ca=") + 3);
+        }
+        return s;
+    }();
+    return s;
+}
+
+std::string freshSandbox() {
+    static int n = 0;
+    std::string dir = fs::temp_directory_path().string() + "/hosts-bench-" + std::to_string(getpid()) + "-" +
+                      std::to_string(n++);
+    fs::remove_all(dir);
+    return dir;
+}
+
+double timeSpawn(const std::vector<std::string>& argv, ChildProcess::Options options, bool* ok) {
+    auto start = std::chrono::steady_clock::now();
+    ChildProcess p(argv, options);
+    auto code = p.wait(60);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    *ok = code == 0 && !p.out.empty();
+    return seconds;
+}
+
+void runSpawns(benchmark::State& state, const std::function<std::pair<std::vector<std::string>, ChildProcess::Options>()>& make) {
+    bool ok = true;
+    {
+        auto [argv, options] = make();
+        timeSpawn(argv, options, &ok);  // warm-up, discarded
+    }
+    for (auto _ : state) {
+        auto [argv, options] = make();
+        double seconds = timeSpawn(argv, options, &ok);
+        if (!ok) {
+            state.SkipWithError("the run failed");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+}
+
+ChildProcess::Options appEnvironment(const std::string& sandbox) {
+    ChildProcess::Options o;
+    o.environment = {{"APP_SANDBOX_ROOT", sandbox}, {"APP_DEVICE_ROOT", sandbox + "-device"}};
+    o.unset = {"APP_CATALOGUE_BASE_URL", "APP_JAILBREAK_BASE_URL", "APP_NETWORK"};
+    return o;
+}
+
+void FirstListOwnServer(benchmark::State& state) {
+    runSpawns(state, [] {
+        std::string sandbox = freshSandbox();
+        return std::make_pair(std::vector<std::string>{FIRMWARE_BROWSER_PROGRAM, "--keys", "Enter", "--print-screen"},
+                              appEnvironment(sandbox));
+    });
+}
+
+void FirstListRunningServer(benchmark::State& state) {
+    Standalone& s = standalone();
+    if (s.url.empty()) return state.SkipWithError("catalogue-server did not start");
+    runSpawns(state, [&s] {
+        std::string sandbox = freshSandbox();
+        auto o = appEnvironment(sandbox);
+        o.environment["APP_TRUSTED_ROOTS"] = s.ca;
+        return std::make_pair(std::vector<std::string>{FIRMWARE_BROWSER_PROGRAM, "--catalogue-url", s.url,
+                                                       "--jailbreak-url", s.url, "--keys", "Enter", "--print-screen"},
+                              o);
+    });
+}
+
+void CurlJqAnchor(benchmark::State& state) {
+    Standalone& s = standalone();
+    if (s.url.empty()) return state.SkipWithError("catalogue-server did not start");
+    std::string command = "curl -s --cacert '" + s.ca + "' '" + s.url +
+                          "/api/ios/v4/device/iPhone1,1' | jq -r '.firmwares | (map(select(.signed == true)) + "
+                          "map(select(.signed != true)))[] | \"\\(.version)  (\\(.buildid))\"'";
+    runSpawns(state, [command] {
+        return std::make_pair(std::vector<std::string>{"/bin/sh", "-c", command}, ChildProcess::Options{});
+    });
+}
+
+}  // namespace
+
+BENCHMARK(FirstListOwnServer)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(FirstListRunningServer)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+BENCHMARK(CurlJqAnchor)->UseManualTime()->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
