@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace fs = std::filesystem;
 
