@@ -31,27 +31,43 @@ void LinearSolver::Row::add(uint32_t symbol, double coefficient) {
     }
 }
 
-void LinearSolver::Row::addRow(const Row& other, double factor) {
+void LinearSolver::Row::addRow(const Row& other, double factor, std::vector<uint32_t>* added) {
     constant += other.constant * factor;
-    std::vector<Cell> merged;
-    merged.reserve(cells.size() + other.cells.size());
+    // Merged in place from the back, after making room for the symbols new to this row.
+    std::size_t fresh = 0;
     auto a = cells.begin();
-    auto b = other.cells.begin();
-    while (a != cells.end() || b != other.cells.end()) {
-        if (b == other.cells.end() || (a != cells.end() && a->symbol < b->symbol)) {
-            merged.push_back(*a++);
-        } else if (a == cells.end() || b->symbol < a->symbol) {
-            double c = b->coefficient * factor;
-            if (!nearZero(c)) merged.push_back(Cell{b->symbol, c});
-            ++b;
+    for (const auto& b : other.cells) {
+        while (a != cells.end() && a->symbol < b.symbol) ++a;
+        if (a == cells.end() || a->symbol != b.symbol) ++fresh;
+    }
+    const std::ptrdiff_t old = static_cast<std::ptrdiff_t>(cells.size());
+    cells.resize(cells.size() + fresh);
+    std::ptrdiff_t i = old - 1, j = static_cast<std::ptrdiff_t>(other.cells.size()) - 1,
+                   k = static_cast<std::ptrdiff_t>(cells.size()) - 1;
+    bool zeros = false;
+    while (j >= 0) {
+        const Cell& b = other.cells[j];
+        if (i >= 0 && cells[i].symbol > b.symbol) {
+            cells[k--] = cells[i--];
+        } else if (i >= 0 && cells[i].symbol == b.symbol) {
+            double c = cells[i--].coefficient + b.coefficient * factor;
+            zeros |= nearZero(c);
+            cells[k--] = Cell{b.symbol, c};
+            --j;
         } else {
-            double c = a->coefficient + b->coefficient * factor;
-            if (!nearZero(c)) merged.push_back(Cell{a->symbol, c});
-            ++a;
-            ++b;
+            double c = b.coefficient * factor;
+            if (nearZero(c))
+                zeros = true;
+            else if (added)
+                added->push_back(b.symbol);
+            cells[k--] = Cell{b.symbol, c};
+            --j;
         }
     }
-    cells.swap(merged);
+    // The cells before i are where they were.
+    if (zeros)
+        cells.erase(std::remove_if(cells.begin(), cells.end(), [](const Cell& c) { return nearZero(c.coefficient); }),
+                    cells.end());
 }
 
 void LinearSolver::Row::remove(uint32_t symbol) {
@@ -80,11 +96,11 @@ void LinearSolver::Row::solveFor(uint32_t lhs, uint32_t rhs) {
     solveFor(rhs);
 }
 
-bool LinearSolver::Row::substitute(uint32_t symbol, const Row& row) {
+bool LinearSolver::Row::substitute(uint32_t symbol, const Row& row, std::vector<uint32_t>* added) {
     double c = coefficientFor(symbol);
     if (c == 0.0) return false;
     remove(symbol);
-    addRow(row, c);
+    addRow(row, c, added);
     return true;
 }
 
@@ -96,6 +112,8 @@ uint32_t LinearSolver::newSymbol(Kind kind, uint32_t owner) {
     kinds_.push_back(kind);
     owners_.push_back(owner);
     rowIndex_.push_back(-1);
+    columns_.emplace_back();
+    marks_.push_back(0);
     return static_cast<uint32_t>(kinds_.size() - 1);
 }
 
@@ -106,7 +124,33 @@ double LinearSolver::value(uint32_t variable) const {
     return index >= 0 ? rows_[index].row.constant : 0.0;
 }
 
+template <class F>
+void LinearSolver::eachRowWith(uint32_t symbol, const F& f) {
+    auto& column = columns_[symbol];
+    if (++epoch_ == 0) {
+        std::fill(marks_.begin(), marks_.end(), 0);
+        epoch_ = 1;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < column.size(); ++i) {
+        const uint32_t basic = column[i];
+        const int32_t index = rowIndex_[basic];
+        if (index < 0 || marks_[basic] == epoch_) continue;
+        const double c = rows_[index].row.coefficientFor(symbol);
+        if (c == 0.0) continue;
+        marks_[basic] = epoch_;
+        column[kept++] = basic;
+        f(index, c);
+    }
+    column.resize(kept);
+}
+
+void LinearSolver::noteCells(uint32_t basic, const std::vector<uint32_t>& symbols) {
+    for (uint32_t symbol : symbols) columns_[symbol].push_back(basic);
+}
+
 void LinearSolver::insertRow(uint32_t basic, Row row) {
+    for (const auto& cell : row.cells) columns_[cell.symbol].push_back(basic);
     rowIndex_[basic] = static_cast<int32_t>(rows_.size());
     rows_.push_back(Basic{basic, std::move(row)});
 }
@@ -123,10 +167,14 @@ LinearSolver::Row LinearSolver::takeRow(int32_t index) {
 }
 
 void LinearSolver::substitute(uint32_t symbol, const Row& row) {
-    for (auto& basic : rows_) {
-        if (basic.row.substitute(symbol, row) && restricted(basic.symbol) && basic.row.constant < 0.0)
-            infeasible_.push_back(basic.symbol);
-    }
+    eachRowWith(symbol, [&](int32_t index, double) {
+        auto& basic = rows_[index];
+        added_.clear();
+        basic.row.substitute(symbol, row, &added_);
+        noteCells(basic.symbol, added_);
+        if (restricted(basic.symbol) && basic.row.constant < 0.0) infeasible_.push_back(basic.symbol);
+    });
+    columns_[symbol].clear();  // no row holds it any more
     objective_.substitute(symbol, row);
     if (artificial_) artificial_->substitute(symbol, row);
 }
@@ -154,18 +202,16 @@ void LinearSolver::optimize(Row& objective) {
         if (entering == UINT32_MAX) return;
         int32_t leaving = -1;
         double best = std::numeric_limits<double>::infinity();
-        for (std::size_t i = 0; i < rows_.size(); ++i) {
+        eachRowWith(entering, [&](int32_t i, double c) {
             const auto& basic = rows_[i];
-            if (kinds_[basic.symbol] == Kind::External) continue;
-            double c = basic.row.coefficientFor(entering);
-            if (c >= -kEpsilon) continue;
+            if (kinds_[basic.symbol] == Kind::External || c >= -kEpsilon) return;
             double ratio = -basic.row.constant / c;
             if (ratio < best - kEpsilon ||
                 (ratio < best + kEpsilon && leaving >= 0 && basic.symbol < rows_[leaving].symbol)) {
                 best = std::min(best, ratio);
-                leaving = static_cast<int32_t>(i);
+                leaving = i;
             }
-        }
+        });
         if (leaving < 0) throw std::logic_error("layout solver: unbounded objective");
         pivot(leaving, entering);
     }
@@ -327,7 +373,8 @@ bool LinearSolver::addWithArtificial(Row row, std::vector<uint32_t>& conflicts) 
             insertRow(entering, std::move(remaining));
         }
     }
-    for (auto& basic : rows_) basic.row.remove(art);
+    eachRowWith(art, [&](int32_t index, double) { rows_[index].row.remove(art); });
+    columns_[art].clear();
     objective_.remove(art);
     return success;
 }
@@ -343,22 +390,20 @@ void LinearSolver::collectConflicts(const Row& row, std::vector<uint32_t>& confl
 
 // --- removing ---
 
-int32_t LinearSolver::markerLeavingRow(uint32_t marker) const {
+int32_t LinearSolver::markerLeavingRow(uint32_t marker) {
     double r1 = std::numeric_limits<double>::infinity(), r2 = r1;
     int32_t first = -1, second = -1, third = -1;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        double c = rows_[i].row.coefficientFor(marker);
-        if (c == 0.0) continue;
+    eachRowWith(marker, [&](int32_t i, double c) {
         if (kinds_[rows_[i].symbol] == Kind::External) {
-            third = static_cast<int32_t>(i);
+            third = i;
         } else if (c < 0.0) {
             double r = -rows_[i].row.constant / c;
-            if (r < r1) r1 = r, first = static_cast<int32_t>(i);
+            if (r < r1) r1 = r, first = i;
         } else {
             double r = rows_[i].row.constant / c;
-            if (r < r2) r2 = r, second = static_cast<int32_t>(i);
+            if (r < r2) r2 = r, second = i;
         }
-    }
+    });
     return first >= 0 ? first : second >= 0 ? second : third;
 }
 
@@ -417,12 +462,11 @@ LinearSolver::AddResult LinearSolver::setConstant(uint32_t id, double constant) 
         else if (row.constant < 0.0)
             infeasible_.push_back(rec.marker);
     } else {
-        for (auto& basic : rows_) {
-            double c = basic.row.coefficientFor(rec.marker);
-            if (c == 0.0) continue;
+        eachRowWith(rec.marker, [&](int32_t i, double c) {
+            auto& basic = rows_[i];
             basic.row.constant += c * shift;
             if (restricted(basic.symbol) && basic.row.constant < 0.0) infeasible_.push_back(basic.symbol);
-        }
+        });
     }
     if (!redundantRequired && dualOptimize()) return result;
     // The new constant contradicts required constraints: rebuild without it, then try it again.
@@ -440,6 +484,7 @@ uint32_t LinearSolver::addEditVariable(uint32_t variable, double weight, double 
 
 void LinearSolver::rebuild() {
     rows_.clear();
+    for (auto& column : columns_) column.clear();
     infeasible_.clear();
     objective_ = Row{};
     std::fill(rowIndex_.begin(), rowIndex_.end(), -1);

@@ -80,12 +80,13 @@ private:
         std::vector<Cell> cells;
         double coefficientFor(uint32_t symbol) const;
         void add(uint32_t symbol, double coefficient);
-        void addRow(const Row& other, double factor);
+        // Symbols that were not in the row before are appended to `added` when given.
+        void addRow(const Row& other, double factor, std::vector<uint32_t>* added = nullptr);
         void remove(uint32_t symbol);
         void negate();
         void solveFor(uint32_t symbol);
         void solveFor(uint32_t lhs, uint32_t rhs);
-        bool substitute(uint32_t symbol, const Row& row);
+        bool substitute(uint32_t symbol, const Row& row, std::vector<uint32_t>* added = nullptr);
     };
     struct Basic {
         uint32_t symbol;
@@ -111,17 +112,32 @@ private:
     void pivot(int32_t index, uint32_t entering);
     void optimize(Row& objective);
     bool dualOptimize();
-    int32_t markerLeavingRow(uint32_t marker) const;
+    int32_t markerLeavingRow(uint32_t marker);
     AddResult enter(uint32_t id);
     bool addWithArtificial(Row row, std::vector<uint32_t>& conflicts);
     void collectConflicts(const Row& row, std::vector<uint32_t>& conflicts) const;
     void takeOut(uint32_t id);
     void rebuild();
+    // Calls f(row index, coefficient) for each row whose cells hold `symbol`,
+    // through the symbol's column; f may change rows but must not add
+    // `symbol` to any.
+    template <class F>
+    void eachRowWith(uint32_t symbol, const F& f);
+    void noteCells(uint32_t basic, const std::vector<uint32_t>& symbols);
 
     std::vector<Kind> kinds_;
     std::vector<uint32_t> owners_;     // symbol -> constraint of a marker
     std::vector<int32_t> rowIndex_;    // symbol -> index in rows_, or -1
     std::vector<Basic> rows_;
+    // symbol -> basic symbols of the rows that may hold it in their cells (a
+    // superset: entries go stale when a row drops the symbol or leaves the
+    // basis, and are pruned when the column is read), so that substitution,
+    // ratio tests and constant shifts visit the rows that matter instead of
+    // every row of every view tree.
+    std::vector<std::vector<uint32_t>> columns_;
+    std::vector<uint32_t> marks_;  // symbol -> epoch it was last visited in a column walk
+    uint32_t epoch_ = 0;
+    std::vector<uint32_t> added_;  // scratch
     std::vector<Record> records_;
     std::vector<uint32_t> infeasible_;
     Row objective_;
