@@ -2,11 +2,11 @@
 #include <crash_core/CRStackCursor.h>
 #include <crash_core/CRSymbolicator.h>
 
+#include <platform_kernel/OwnStack.h>
 #include <platform_kernel/SafeMemory.h>
 #include <platform_kernel/StackUnwind.h>
 
 #include <cstring>
-#include <execinfo.h>
 #include <new>
 
 namespace {
@@ -176,19 +176,10 @@ void crsc_initWithBacktrace(CRStackCursor* cursor, const uintptr_t* addresses, i
 
 __attribute__((noinline)) void crsc_initSelfThread(CRStackCursor* cursor, int skip) {
     ListWalk* w = new (cursor->context) ListWalk{};
-    int n = backtrace(reinterpret_cast<void**>(w->own), CRSC_SELF_THREAD_MAX_ADDRESSES);
-    // The list starts in this function, or earlier when backtrace is interposed (a sanitizer
-    // runtime adds its own frame): the caller's entry is the one holding our return address.
-    const auto caller = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
-    int callerIndex = 1;
-    for (int i = 0; i < n; ++i)
-        if (w->own[i] == caller) {
-            callerIndex = i;
-            break;
-        }
+    // The list starts at the return address into this function.
+    w->count = kernel::captureOwnReturnAddresses(w->own, CRSC_SELF_THREAD_MAX_ADDRESSES);
     w->addresses = w->own;
-    w->count = n;
-    w->skip = skip + callerIndex;
+    w->skip = (skip < 0 ? 0 : skip) + 1;
     crsc_initCursor(cursor, resetListWalk, advanceListWalk);
 }
 

@@ -32,6 +32,7 @@ struct Registry {
     std::map<std::pair<std::string, uintptr_t>, ImageData*> known;
     ImageList lists[2];
     std::atomic<int> current{-1};
+    std::atomic<uint64_t> generation{0};
     std::vector<std::pair<ImageAddedCallback, void*>> callbacks;
     std::mutex callbackMutex;
 };
@@ -159,6 +160,7 @@ void refreshImageTable() {
         Walk w{&r, &list, {}};
         dl_iterate_phdr(onImage, &w);
         r.current.store(next, std::memory_order_release);
+        r.generation.fetch_add(1, std::memory_order_release);
         added = std::move(w.added);
     }
     std::lock_guard lock(r.callbackMutex);
@@ -175,6 +177,8 @@ const ImageList& currentImages() {
     }
     return r.lists[c];
 }
+
+uint64_t imageTableGeneration() { return registry().generation.load(std::memory_order_acquire); }
 
 bool imageHolds(const Image& image, uintptr_t address, std::size_t n) {
     for (int i = 0; i < image.segmentCount; ++i)

@@ -308,37 +308,66 @@ bool StackWindow::read(uintptr_t address, void* out, std::size_t n) {
     return true;
 }
 
-UnwindStep unwindStep(UnwindFrame& frame, bool isReturnAddress, StackWindow* window) {
-    if (!frame.has(kDwarfRip) || !frame.has(kDwarfRsp)) return UnwindStep::NoInformation;
-    uint64_t pc = frame.regs[kDwarfRip] - (isReturnAddress ? 1 : 0);
+// The CFI row in force at pc and its CIE's return-address register; false when the
+// image, its FDE or its rules are not understood.
+static bool rowAt(uint64_t pc, RowState& row, uint64_t& returnRegister) {
     const Image* image = imageContaining(pc);
     uintptr_t fde = 0;
-    if (!image || !findFde(*image, pc, fde)) return UnwindStep::NoInformation;
+    if (!image || !findFde(*image, pc, fde)) return false;
 
     Reader r{*image, fde};
     uint64_t length = r.read<uint32_t>();
     if (length == 0xffffffff) length = r.read<uint64_t>();
     uintptr_t idAt = r.p;
     uint32_t cieOffset = r.read<uint32_t>();
-    if (!r.ok || length == 0 || cieOffset == 0) return UnwindStep::NoInformation;
+    if (!r.ok || length == 0 || cieOffset == 0) return false;
     uintptr_t fdeEnd = idAt + length;
     Cie cie;
-    if (!parseCie(*image, idAt - cieOffset, cie)) return UnwindStep::NoInformation;
+    if (!parseCie(*image, idAt - cieOffset, cie)) return false;
     uint64_t begin = r.pointer(cie.fdeEncoding);
     uint64_t range = r.pointer(cie.fdeEncoding & 0x0f);
-    if (!r.ok || pc < begin || pc >= begin + range) return UnwindStep::NoInformation;
+    if (!r.ok || pc < begin || pc >= begin + range) return false;
     if (cie.hasAugmentationData) r.p += r.uleb();
-    if (!r.ok) return UnwindStep::NoInformation;
+    if (!r.ok) return false;
 
     RowState initial;
-    if (!run(*image, cie.instructions, cie.end, cie, begin, UINT64_MAX, initial, nullptr))
-        return UnwindStep::NoInformation;
-    RowState row = initial;
-    if (!run(*image, r.p, fdeEnd, cie, begin, pc, row, &initial)) return UnwindStep::NoInformation;
+    if (!run(*image, cie.instructions, cie.end, cie, begin, UINT64_MAX, initial, nullptr)) return false;
+    row = initial;
+    if (!run(*image, r.p, fdeEnd, cie, begin, pc, row, &initial)) return false;
+    returnRegister = cie.returnRegister;
+    return true;
+}
+
+CallerRuleLookup callerRuleAt(uint64_t pc, CallerRule& rule) {
+    RowState row;
+    uint64_t returnRegister = kDwarfRip;
+    if (!rowAt(pc, row, returnRegister)) return CallerRuleLookup::NoInformation;
+    const Rule& ra = row.rules[returnRegister];
+    if (ra.kind == Rule::Undefined) return CallerRuleLookup::Outermost;
+    if (row.cfaRegister != kDwarfRsp && row.cfaRegister != kDwarfRbp) return CallerRuleLookup::NoInformation;
+    if (ra.kind != Rule::Offset) return CallerRuleLookup::NoInformation;
+    rule.cfaFromRbp = row.cfaRegister == kDwarfRbp;
+    rule.cfaOffset = row.cfaOffset;
+    rule.returnAddressOffset = ra.value;
+    const Rule& rbp = row.rules[kDwarfRbp];
+    switch (rbp.kind) {
+        case Rule::Same: rule.rbp = CallerRule::RbpSame; break;
+        case Rule::Offset: rule.rbp = CallerRule::RbpSaved; rule.rbpOffset = rbp.value; break;
+        default: rule.rbp = CallerRule::RbpUnknown; break;
+    }
+    return CallerRuleLookup::Found;
+}
+
+UnwindStep unwindStep(UnwindFrame& frame, bool isReturnAddress, StackWindow* window) {
+    if (!frame.has(kDwarfRip) || !frame.has(kDwarfRsp)) return UnwindStep::NoInformation;
+    uint64_t pc = frame.regs[kDwarfRip] - (isReturnAddress ? 1 : 0);
+    RowState row;
+    uint64_t returnRegister = kDwarfRip;
+    if (!rowAt(pc, row, returnRegister)) return UnwindStep::NoInformation;
 
     if (row.cfaRegister >= kDwarfRegisters || !frame.has(row.cfaRegister)) return UnwindStep::NoInformation;
     uint64_t cfa = frame.regs[row.cfaRegister] + static_cast<uint64_t>(row.cfaOffset);
-    const Rule& ra = row.rules[cie.returnRegister];
+    const Rule& ra = row.rules[returnRegister];
     if (ra.kind == Rule::Undefined) return UnwindStep::End;
 
     UnwindFrame next;
@@ -366,9 +395,9 @@ UnwindStep unwindStep(UnwindFrame& frame, bool isReturnAddress, StackWindow* win
         }
     }
     next.set(kDwarfRsp, cfa);
-    if (cie.returnRegister != kDwarfRip) {
-        if (!next.has(static_cast<int>(cie.returnRegister))) return UnwindStep::NoInformation;
-        next.set(kDwarfRip, next.regs[cie.returnRegister]);
+    if (returnRegister != kDwarfRip) {
+        if (!next.has(static_cast<int>(returnRegister))) return UnwindStep::NoInformation;
+        next.set(kDwarfRip, next.regs[returnRegister]);
     }
     if (!next.has(kDwarfRip)) return UnwindStep::NoInformation;
     if (next.regs[kDwarfRip] == 0) return UnwindStep::End;

@@ -61,6 +61,10 @@ void refreshImageTable();
 // Async-signal-safe once built.
 [[nodiscard]] const ImageList& currentImages();
 
+// Counts the table's builds: a change means images may have come or gone since, so
+// anything cached by code address is stale. Async-signal-safe.
+[[nodiscard]] uint64_t imageTableGeneration();
+
 // The image whose PT_LOAD ranges hold the address, or nullptr. Async-signal-safe.
 [[nodiscard]] const Image* imageContaining(uintptr_t address);
 

@@ -55,4 +55,25 @@ enum class UnwindStep {
 // Stack reads go through the window when one is given.
 [[nodiscard]] UnwindStep unwindStep(UnwindFrame& frame, bool isReturnAddress, StackWindow* window = nullptr);
 
+// The part of a CFI row a walk that tracks only rip, rsp and rbp needs: where the caller's
+// frame (CFA) is, where its return address and rbp are saved. Offsets are from the CFA.
+struct CallerRule {
+    enum Rbp : uint8_t { RbpSame, RbpSaved, RbpUnknown };
+    bool cfaFromRbp = false;  // CFA = rbp + cfaOffset, else rsp + cfaOffset
+    int64_t cfaOffset = 0;
+    int64_t returnAddressOffset = 0;
+    Rbp rbp = RbpSame;
+    int64_t rbpOffset = 0;  // RbpSaved: the caller's rbp is at CFA + rbpOffset
+};
+
+enum class CallerRuleLookup {
+    Found,
+    Outermost,      // the CFI marks the outermost frame
+    NoInformation,  // no CFI for pc, or a rule that needs more than rip / rsp / rbp
+};
+
+// The caller rule in force at pc (a return address minus one, or an exact pc). Reads only
+// the image tables; async-signal-safe.
+[[nodiscard]] CallerRuleLookup callerRuleAt(uint64_t pc, CallerRule& rule);
+
 }  // namespace kernel
