@@ -44,11 +44,13 @@ struct Decoder {
     }
     char at(int i) const { return src.data[src.pos + i]; }
 
+    static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
     void skipSpace() {
         while (ensure(1)) {
-            char c = at(0);
-            if (c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r') return;
-            src.pos++;
+            // Through the bytes at hand before asking for more.
+            while (src.pos < src.end && space(src.data[src.pos])) src.pos++;
+            if (src.pos < src.end) return;
         }
     }
 
@@ -61,22 +63,49 @@ struct Decoder {
 
     // Reads a string at pos (the opening quote) into out.
     int string(char* out, int outLength) {
-        // The closing quote first.
+        // The closing quote first: the next quote when no backslash comes before it, else
+        // found byte by byte past the escapes.
         int i = 1;
+        bool escaped = false;
         for (;;) {
+            const char* at0 = src.data + src.pos;
+            const int held = src.end - src.pos;
+            if (!escaped && i < held) {
+                const void* quote = std::memchr(at0 + i, '"', static_cast<size_t>(held - i));
+                const int stop = quote ? static_cast<int>(static_cast<const char*>(quote) - at0) : held;
+                const void* backslash = std::memchr(at0 + i, '\\', static_cast<size_t>(stop - i));
+                if (!backslash && quote) {
+                    i = stop;
+                    break;
+                }
+                if (backslash) {
+                    escaped = true;
+                    i = static_cast<int>(static_cast<const char*>(backslash) - at0);
+                } else {
+                    i = held;
+                }
+            }
+            while (i < held && at0[i] != '"') i += at0[i] == '\\' ? 2 : 1;
+            if (i < held) break;
             if (!ensure(i + 1)) return CRJSON_ERROR_INCOMPLETE;
-            char c = at(i);
-            if (c == '"') break;
-            i += c == '\\' ? 2 : 1;
         }
         int contentLength = i - 1;
         if (contentLength >= outLength) return CRJSON_ERROR_DATA_TOO_LONG;
         const char* p = src.data + src.pos + 1;
         const char* end = p + contentLength;
         int n = 0;
+        if (!escaped) {
+            std::memcpy(out, p, static_cast<size_t>(contentLength));
+            n = contentLength;
+            p = end;
+        }
         while (p < end) {
             if (*p != '\\') {
-                out[n++] = *p++;
+                const void* next = std::memchr(p, '\\', static_cast<size_t>(end - p));
+                const char* stop = next ? static_cast<const char*>(next) : end;
+                std::memcpy(out + n, p, static_cast<size_t>(stop - p));
+                n += static_cast<int>(stop - p);
+                p = stop;
                 continue;
             }
             ++p;
@@ -155,7 +184,7 @@ struct Decoder {
         bool overflow = false;
         int i = 0;
         for (;; ++i) {
-            if (!ensure(i + 1)) return CRJSON_ERROR_INCOMPLETE;
+            if (src.pos + i >= src.end && !ensure(i + 1)) return CRJSON_ERROR_INCOMPLETE;
             char c = at(i);
             if (c < '0' || c > '9') break;
             uint64_t digit = static_cast<uint64_t>(c - '0');

@@ -113,13 +113,30 @@ void escapeByte(CRJSONEncoder* c, EscapeOut& out, unsigned char b) {
         out.byte(static_cast<char>(b));
 }
 
+// Printable ASCII other than the quote and the backslash goes out as it is.
+bool plain(unsigned char b) { return b >= 0x20 && b < 0x80 && b != '"' && b != '\\'; }
+
 // Escapes the text in pieces of 256 bytes; a UTF-8 sequence cut at the end stays pending
-// for the next piece of the same string.
+// for the next piece of the same string. Runs of plain bytes are copied whole.
 int appendEscaped(CRJSONEncoder* c, const char* text, int length) {
     EscapeOut out(c);
     for (int start = 0; start < length; start += kEscapePiece) {
         int end = start + kEscapePiece < length ? start + kEscapePiece : length;
-        for (int i = start; i < end; ++i) escapeByte(c, out, static_cast<unsigned char>(text[i]));
+        for (int i = start; i < end;) {
+            auto b = static_cast<unsigned char>(text[i]);
+            if (c->pendingLength || !plain(b)) {
+                escapeByte(c, out, b);
+                ++i;
+                continue;
+            }
+            int run = i + 1;
+            while (run < end && plain(static_cast<unsigned char>(text[run]))) ++run;
+            // A piece is at most 256 bytes: it fits the buffer once flushed.
+            if (out.used + (run - i) > kEscapeBuffer - kEscapeSlack) out.flush();
+            std::memcpy(out.buffer + out.used, text + i, static_cast<size_t>(run - i));
+            out.used += run - i;
+            i = run;
+        }
         out.flush();
         if (out.error) return out.error;
     }
@@ -143,6 +160,20 @@ int writeQuoted(CRJSONEncoder* c, const char* text, int length) {
     return escaped ? escaped : closed;
 }
 
+// A line break and four spaces per level, handed on in as few pieces as the levels allow.
+int newLine(CRJSONEncoder* c, int level) {
+    static const char kIndent[] = "\n                                                                "
+                                  "                                                                ";
+    constexpr int kLevelsPerPiece = (sizeof kIndent - 2) / 4;
+    int first = level < kLevelsPerPiece ? level : kLevelsPerPiece;
+    int result = emit(c, kIndent, 1 + 4 * first);
+    for (level -= first; !result && level > 0; level -= first) {
+        first = level < kLevelsPerPiece ? level : kLevelsPerPiece;
+        result = emit(c, kIndent + 1, 4 * first);
+    }
+    return result;
+}
+
 int beginElement(CRJSONEncoder* c, const char* name) {
     int result;
     if (c->containerFirstEntry) {
@@ -150,11 +181,7 @@ int beginElement(CRJSONEncoder* c, const char* name) {
     } else if ((result = emit(c, ",", 1))) {
         return result;
     }
-    if (c->prettyPrint && c->containerLevel > 0) {
-        if ((result = emit(c, "\n", 1))) return result;
-        for (int i = 0; i < c->containerLevel; ++i)
-            if ((result = emit(c, "    ", 4))) return result;
-    }
+    if (c->prettyPrint && c->containerLevel > 0 && (result = newLine(c, c->containerLevel))) return result;
     if (c->isObject[c->containerLevel]) {
         if (!name) return CRJSON_ERROR_INVALID_DATA;
         if ((result = writeQuoted(c, name, static_cast<int>(std::strlen(name))))) return result;
@@ -208,11 +235,7 @@ int crjson_endContainer(CRJSONEncoder* c) {
     bool object = c->isObject[c->containerLevel];
     c->containerLevel--;
     int result;
-    if (c->prettyPrint && !c->containerFirstEntry) {
-        if ((result = emit(c, "\n", 1))) return result;
-        for (int i = 0; i < c->containerLevel; ++i)
-            if ((result = emit(c, "    ", 4))) return result;
-    }
+    if (c->prettyPrint && !c->containerFirstEntry && (result = newLine(c, c->containerLevel))) return result;
     c->containerFirstEntry = false;
     return emit(c, object ? "}" : "]", 1);
 }

@@ -35,9 +35,10 @@ std::atomic<int> gParked{0};
 __attribute__((noinline)) int descend(int depth) {
     if (depth == 0) {
         std::unique_lock lock(gMutex);
-        static std::condition_variable never;
+        // Never destroyed: the parked threads still wait on it when the process exits.
+        static auto* never = new std::condition_variable;
         gParked++;
-        never.wait(lock, [] { return false; });
+        never->wait(lock, [] { return false; });
         return 0;
     }
     volatile int keep = depth;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 
 namespace {
@@ -24,7 +25,9 @@ int appendToBuffer(const char* data, int length, void* userData) {
 // Names and strings become text; a byte that is not valid UTF-8 becomes U+FFFD.
 std::string text(const char* utf8) {
     std::string_view bytes(utf8);
-    if (isValidUtf8(bytes)) return std::string(bytes);
+    unsigned char high = 0;
+    for (char c : bytes) high |= static_cast<unsigned char>(c);
+    if (high < 0x80 || isValidUtf8(bytes)) return std::string(bytes);
     return sanitizeUtf8(bytes);
 }
 
@@ -154,9 +157,10 @@ Value ZPKCRJSONCodec::decode(const Value::Data& json, int32_t options, NSErrorPt
 Value ZPKCRJSONCodec::decode(std::string_view json, int32_t options, NSErrorPtr* error) {
     ZPKCRJSONCodec codec(0, options);
     size_t scratchLength = std::max<size_t>(kMinimumScratch, json.size() * 4 + 1024);
-    std::vector<char> scratch(scratchLength, 0);
+    // Left uninitialised: the decoder writes every byte it reads back.
+    std::unique_ptr<char[]> scratch(new char[scratchLength]);
     int errorOffset = 0;
-    int result = crjson_decode(json.data(), int(json.size()), scratch.data(), int(scratch.size()),
+    int result = crjson_decode(json.data(), int(json.size()), scratch.get(), int(scratchLength),
                                codec.callbacks_.get(), &codec, &errorOffset);
     if (result != CRJSON_OK && !codec.error_)
         codec.setErrorText(std::string(crjson_stringForError(result)) + " (offset " + std::to_string(errorOffset) +

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include <crash_core/CRReportStore.h>
+#include <crash_reporting/ZPKCRJSONCodec.h>
 #include <crash_reporting/ZUDDeepKeyPath.h>
 #include <crash_reporting/ZUDMobiConfig.h>
 #include <platform_foundation/NSDataFile.h>
 #include <platform_foundation/NSDateFormatter.h>
 #include <platform_foundation/NSFileManager.h>
-#include <platform_foundation/NSJSONSerialization.h>
 #include <platform_foundation/NSLocale.h>
 #include <platform_foundation/NSStringFormat.h>
 #include <platform_foundation/NSTimeZone.h>
@@ -48,6 +48,34 @@ std::string describe(const Value& value) {
         case Value::Type::Null: return "(null)";
         default: return NSStringWithFormat("%@", value);
     }
+}
+
+// "%d" / "%lu" of a number, and "%0*lx" (width 0: "%lx"), appended.
+void appendDecimal(std::string& out, uint64_t value) {
+    char digits[24];
+    char* p = digits + sizeof digits;
+    do *--p = static_cast<char>('0' + value % 10), value /= 10;
+    while (value);
+    out.append(p, digits + sizeof digits);
+}
+
+void appendDecimal(std::string& out, int value) {
+    if (value < 0) {
+        out += '-';
+        appendDecimal(out, 0 - static_cast<uint64_t>(static_cast<int64_t>(value)));
+        return;
+    }
+    appendDecimal(out, static_cast<uint64_t>(value));
+}
+
+void appendHex(std::string& out, uint64_t value, int width) {
+    static const char kHex[] = "0123456789abcdef";
+    char digits[16];
+    int n = 0;
+    do digits[n++] = kHex[value & 15], value >>= 4;
+    while (value);
+    for (int i = n; i < width; ++i) out += '0';
+    while (n) out += digits[--n];
 }
 
 // Length in UTF-16 units of UTF-8 text: one per sequence, two for the four-byte ones.
@@ -223,10 +251,9 @@ std::optional<NSDate> ZUDCrashReportFilterAppleFmt::dateFromTimestamp(const Valu
 
 std::string ZUDCrashReportFilterAppleFmt::JSONForObject(const Value& object) {
     NSErrorPtr error;
-    auto data = NSJSONSerialization::dataWithJSONObject(
-        object, NSJSONWritingPrettyPrinted | NSJSONWritingSortedKeys | NSJSONWritingFragmentsAllowed, &error);
-    if (error) return NSStringWithFormat("Error encoding JSON: %@", error);
-    return std::string(data.begin(), data.end());
+    auto data = ZPKCRJSONCodec::encode(object, ZPKCRJSONEncodeOptionPretty | ZPKCRJSONEncodeOptionSorted, &error);
+    if (!data) return NSStringWithFormat("Error encoding JSON: %@", error);
+    return std::string(data->begin(), data->end());
 }
 
 // --- whole text ----------------------------------------------------------------------------
@@ -458,39 +485,81 @@ std::string ZUDCrashReportFilterAppleFmt::backtraceString(const Value& backtrace
     std::string text;
     int n = 0;
     for (const auto& frame : at(backtrace, "contents").asArray()) {
-        uint64_t pc = u64(at(frame, "instruction_addr"));
-        uint64_t objectAddress = u64(at(frame, "object_addr"));
-        uint64_t symbolAddress = u64(at(frame, "symbol_addr"));
-        const Value& objectName = at(frame, "object_name");
-        Value image = present(objectName) ? Value(lastPathComponent(objectName)) : Value();
-        const Value& symbol = at(frame, "symbol_name");
+        // One pass over the frame's fields instead of a lookup per field.
+        static const Value kAbsent;
+        const Value* pcValue = &kAbsent;
+        const Value* objectAddressValue = pcValue;
+        const Value* symbolAddressValue = pcValue;
+        const Value* objectName = pcValue;
+        const Value* symbolValue = pcValue;
+        if (frame.isDictionary()) {
+            for (const auto& [key, value] : frame.asDictionary()) {
+                if (!key.isString()) continue;
+                std::string_view name = key.asString();
+                if (name == "instruction_addr") pcValue = &value;
+                else if (name == "object_addr") objectAddressValue = &value;
+                else if (name == "symbol_addr") symbolAddressValue = &value;
+                else if (name == "object_name") objectName = &value;
+                else if (name == "symbol_name") symbolValue = &value;
+            }
+        }
+        uint64_t pc = u64(*pcValue);
+        uint64_t objectAddress = u64(*objectAddressValue);
+        uint64_t symbolAddress = u64(*symbolAddressValue);
+        Value image = present(*objectName) ? Value(lastPathComponent(*objectName)) : Value();
+        const Value& symbol = *symbolValue;
 
         int32_t style = reportStyle;
         if (style == 1) style = (mainExecutableName.isString() && image == mainExecutableName) ? 0 : 3;
 
-        // The image name is padded to 35 UTF-16 units, never cut.
+        // "%-4d", the image name padded to 35 UTF-16 units (never cut), " 0x%016lx".
+        const std::size_t lineStart = text.size();
+        appendDecimal(text, n);
+        if (text.size() - lineStart < 4) text.append(4 - (text.size() - lineStart), ' ');
         std::string imageText = describe(image);
         std::size_t units = utf16Length(imageText);
-        std::string preamble = cformat("%-4d", n) + imageText + std::string(units < 35 ? 35 - units : 0, ' ') +
-                               cformat(" 0x%016lx", static_cast<unsigned long>(pc));
-        std::string plain = cformat("0x%lx + %lu", static_cast<unsigned long>(objectAddress),
-                                    static_cast<unsigned long>(pc - objectAddress));
+        text += imageText;
+        if (units < 35) text.append(35 - units, ' ');
+        text += " 0x";
+        appendHex(text, pc, 16);
+
         bool symbolic = symbol.isString();
-        std::string symbolPart;
-        if (style != 0 && symbolic)
-            symbolPart = describe(symbol) + cformat(" + %lu", static_cast<unsigned long>(pc - symbolAddress));
+        auto appendPlain = [&] {
+            text += " 0x";
+            appendHex(text, objectAddress, 0);
+            text += " + ";
+            appendDecimal(text, pc - objectAddress);
+        };
+        auto appendSymbol = [&] {
+            text += describe(symbol);
+            text += " + ";
+            appendDecimal(text, pc - symbolAddress);
+        };
         switch (style) {
             case 0:
-            case 1: text += preamble + " " + plain + "\n"; break;
+            case 1: appendPlain(); break;
             case 2:
-                text += symbolic ? preamble + " " + plain + " (" + symbolPart + ")\n" : preamble + " " + plain + "\n";
+                appendPlain();
+                if (symbolic) {
+                    text += " (";
+                    appendSymbol();
+                    text += ")";
+                }
                 break;
             case 3:
-                text += symbolic && symbol != Value("<redacted>") ? preamble + " " + symbolPart + "\n"
-                                                                  : preamble + " " + plain + "\n";
+                if (symbolic && symbol != Value("<redacted>")) {
+                    text += " ";
+                    appendSymbol();
+                } else {
+                    appendPlain();
+                }
                 break;
-            default: break;
+            default:
+                text.resize(lineStart);  // no line for an unknown style
+                ++n;
+                continue;
         }
+        text += "\n";
         ++n;
     }
     return text;
@@ -529,16 +598,26 @@ std::string ZUDCrashReportFilterAppleFmt::crashedThreadCPUStateStringForReport(c
 std::string ZUDCrashReportFilterAppleFmt::binaryImagesStringForReport(const Value& report) const {
     const Value& images = binaryImagesReport(report);
     if (!present(images)) return {};
-    std::vector<Value> sorted = images.asArray();
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Value& a, const Value& b) {
-        const Value& left = at(a, "image_addr");
-        const Value& right = at(b, "image_addr");
-        if (!present(left) || !present(right)) return false;
-        return u64(left) < u64(right);
+    // Each image's address read once; an image without one keeps its place against any other.
+    struct Entry {
+        const Value* image;
+        bool hasAddress;
+        uint64_t address;
+    };
+    std::vector<Entry> sorted;
+    sorted.reserve(images.count());
+    for (const auto& image : images.asArray()) {
+        const Value& address = at(image, "image_addr");
+        sorted.push_back({&image, present(address), present(address) ? u64(address) : 0});
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
+        if (!a.hasAddress || !b.hasAddress) return false;
+        return a.address < b.address;
     });
     const Value& executablePath = at(systemReport(report), "CFBundleExecutablePath");
     std::string text = "\nBinary Images:\n";
-    for (const auto& image : sorted) {
+    for (const auto& entry : sorted) {
+        const Value& image = *entry.image;
         uint64_t address = u64(at(image, "image_addr"));
         uint64_t size = u64(at(image, "image_size"));
         const Value& name = at(image, "name");

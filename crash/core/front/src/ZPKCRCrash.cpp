@@ -295,10 +295,11 @@ std::optional<Value::Data> ZPKCRCrash::loadCrashReportJSONWithID(int64_t reportI
 }
 
 Value ZPKCRCrash::reportWithIntID(int64_t reportID) const {
-    auto json = loadCrashReportJSONWithID(reportID);
+    // The fixed-up text is decoded where it lies rather than copied into a byte block.
+    std::unique_ptr<char, decltype(&std::free)> json(crcrash_readReport(reportID), &std::free);
     if (!json) return Value();
-    Value report = ZPKCRJSONCodec::decode(*json, ZPKCRJSONDecodeOptionIgnoreAllNulls |
-                                                     ZPKCRJSONDecodeOptionKeepPartialObject);
+    Value report = ZPKCRJSONCodec::decode(std::string_view(json.get()), ZPKCRJSONDecodeOptionIgnoreAllNulls |
+                                                                            ZPKCRJSONDecodeOptionKeepPartialObject);
     if (!report.isDictionary()) return Value();
     report.setObject(Value(reportID), "report_id");
     return doctorReport(std::move(report));
