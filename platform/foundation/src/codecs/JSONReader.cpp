@@ -21,6 +21,9 @@
 #elif defined(__ARM_NEON)
 #define RAPIDJSON_NEON
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
@@ -103,7 +106,7 @@ public:
     bool Key(const char* s, rapidjson::SizeType length, bool) {
         const std::string_view text(s, length);
         const std::size_t position = memberCounts_.back()++;
-        if (position < keyAtPosition_.size() && keyAtPosition_[position].first == text) {
+        if (position < keyAtPosition_.size() && sameKeyText(keyAtPosition_[position].first, text)) {
             stack_.push_back(keyAtPosition_[position].second);
             return true;
         }
@@ -185,6 +188,10 @@ public:
         return push(std::move(v));
     }
 
+    // Parsing in place: the text the reader hands over may be read up to 16 bytes past its
+    // start (the copy is padded), which lets short keys be compared in one vector step.
+    void setPaddedText(bool padded) { paddedText_ = padded; }
+
     Value takeResult() { return stack_.empty() ? Value() : std::move(stack_.front()); }
     const std::string& failure() const { return failure_; }
     // Whether the text may hold "\u" escapes; without them no string can decode to a surrogate.
@@ -216,7 +223,9 @@ private:
     bool sameKeys(const BuilderBuffers::KeyOrder& known, std::size_t first) const {
         if (known.sorted.empty() || known.keys.size() * 2 != stack_.size() - first) return false;
         for (std::size_t n = 0; n < known.keys.size(); ++n)
-            if (stack_[first + 2 * n].asString() != known.keys[n]) return false;
+            // A key Value's text and a std::string's both have 16 bytes of room from their start
+            // (inline text, or at least 16 bytes; the string's own short buffer, or its heap text).
+            if (!sameText(stack_[first + 2 * n].asString(), known.keys[n], true)) return false;
         return true;
     }
 
@@ -234,6 +243,26 @@ private:
             known.keys[position].assign(e.key);
             known.sorted.push_back(position);
         }
+    }
+
+    // Whether a remembered key (a view into a key Value: inline text has its 16 bytes of room,
+    // longer text at least 16 bytes) spells `text`.
+    bool sameKeyText(std::string_view known, std::string_view text) const {
+        return sameText(known, text, paddedText_);
+    }
+    // `roomy`: both texts may be read 16 bytes from their start.
+    static bool sameText(std::string_view a, std::string_view b, bool roomy) {
+        if (a.size() != b.size()) return false;
+#if defined(__SSE2__)
+        if (roomy && a.size() <= 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data()));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data()));
+            const auto equal = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+            const uint32_t wanted = (uint32_t{1} << a.size()) - 1;
+            return (equal & wanted) == wanted;
+        }
+#endif
+        return a == b;
     }
 
     // Objects are small: an insertion sort beats a merge sort that allocates its buffer.
@@ -290,6 +319,7 @@ private:
     std::vector<BuilderBuffers::KeyOrder>& keyOrders_;
     std::size_t depth_ = 0;
     bool unicodeEscapes_ = true;
+    bool paddedText_ = false;
     std::string failure_;
 };
 
@@ -391,6 +421,7 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
         // Already checked: parse a NUL-terminated copy in place, which lets the reader scan in
         // vectors and decode strings where they stand instead of copying each out first.
         builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);
+        builder.setPaddedText(true);
         std::string& copy = buffers->terminated;
         copy.assign(text);
         // The vector scans load whole aligned 16-byte blocks and may pass the terminating NUL by
