@@ -258,6 +258,20 @@ const MMModel::ClassInfo& MMModel::lookUpProperties(const Value& dictionary, boo
     // A value two properties read (the same key, or a key path into another's value) is only
     // ever copied: moving it out for one would empty it for the other.
     if (!found.owned) return info;
+    if (!anyDotted && found.owned->size() <= 64) {
+        // Plain keys only: two properties read the same value exactly when they found it in the
+        // same entry, so a mask over the entries finds the shared ones in two passes.
+        uint64_t seen = 0, shared = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!found.values[i]) continue;
+            const uint64_t bit = uint64_t{1} << found.slots[i];
+            shared |= seen & bit;
+            seen |= bit;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            if (!found.values[i] || (shared & (uint64_t{1} << found.slots[i]))) found.slots[i] = Found::kNotMovable;
+        return info;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (!found.values[i] || anyDotted) found.slots[i] = Found::kNotMovable;
         for (std::size_t j = i + 1; j < n && !anyDotted; ++j)
