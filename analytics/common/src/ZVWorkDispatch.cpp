@@ -36,7 +36,10 @@ void ZVWorkDispatch::sendEvent(const Value& object, int32_t type, const std::sha
     // it is also released: the sending thread allocates one small block, and the work queue's
     // thread gives back what it allocated itself. The queue's own lock orders submissions from
     // every thread; the dispatcher takes none of its own.
-    dispatch_async(dispatcher->queue_, [type, object, component]() mutable {
+    // The captures are plain (not const) copies, so the block moves into the queue instead of
+    // being copied once more: a copy would touch the component's shared count twice, a cache line
+    // the work queue's thread writes too.
+    dispatch_async(dispatcher->queue_, [type, object = Value(object), component = component]() mutable {
         dispatcher->run(std::make_shared<ZVDispatchEvent>(type, std::move(object)), component);
     });
 }
@@ -44,7 +47,7 @@ void ZVWorkDispatch::sendEvent(const Value& object, int32_t type, const std::sha
 void ZVWorkDispatch::dispatchEvent(const std::shared_ptr<ZVDispatchEvent>& event,
                                    const std::shared_ptr<ZVLogDataProtocol>& component) {
     // The dispatcher lives for the process; the block holds the event and its component.
-    dispatch_async(queue_, [this, event, component] { run(event, component); });
+    dispatch_async(queue_, [this, event = event, component = component] { run(event, component); });
 }
 
 std::vector<std::shared_ptr<ZVLogDataProtocol>> ZVWorkDispatch::components() const { return components_; }
