@@ -4,7 +4,8 @@
 #   PRIVATE_DEPS <linked PRIVATE>
 #   PKGS <pkg-config modules linked PRIVATE>
 #   PUBLIC_PKGS <pkg-config modules linked PUBLIC>
-#   TEST_DEPS <extra libraries for the tests>)
+#   TEST_DEPS <extra libraries for the tests>
+#   BENCH_SYSTEM_ALLOCATOR   the benchmark keeps the system allocator)
 #
 # Layout of the folder calling it:
 #   include/<target>/...   public headers
@@ -25,7 +26,7 @@ if(BUILD_TESTING AND NOT TARGET test_precompiled)
 endif()
 
 function(add_component target)
-  cmake_parse_arguments(C "" "LABEL" "DEPS;PRIVATE_DEPS;PKGS;PUBLIC_PKGS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(C "BENCH_SYSTEM_ALLOCATOR" "LABEL" "DEPS;PRIVATE_DEPS;PKGS;PUBLIC_PKGS;TEST_DEPS" ${ARGN})
   if(NOT C_LABEL)
     set(C_LABEL ${target})
   endif()
@@ -69,7 +70,9 @@ function(add_component target)
       add_executable(${target}_bench ${bench_srcs})
       target_link_libraries(${target}_bench PRIVATE ${target} ${C_TEST_DEPS} benchmark::benchmark benchmark::benchmark_main)
       target_include_directories(${target}_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
-      use_program_allocator(${target}_bench)
+      if(NOT C_BENCH_SYSTEM_ALLOCATOR)
+        use_program_allocator(${target}_bench)
+      endif()
     endif()
   endif()
   if(FUZZ)
