@@ -174,8 +174,41 @@ int newLine(CRJSONEncoder* c, int level) {
     return result;
 }
 
+// The separator, line break, indentation and a plain member name go out as one piece;
+// false when they do not fit or the name needs escaping (then they go piece by piece).
+bool beginElementAtOnce(CRJSONEncoder* c, const char* name, int& result) {
+    char piece[256];
+    int used = 0;
+    const bool object = c->isObject[c->containerLevel];
+    const int nameLength = object && name ? static_cast<int>(std::strlen(name)) : 0;
+    const int indent = c->prettyPrint && c->containerLevel > 0 ? 1 + 4 * c->containerLevel : 0;
+    if (object && !name) return false;
+    if (2 + indent + nameLength + 4 > static_cast<int>(sizeof piece)) return false;
+    for (int i = 0; i < nameLength; ++i)
+        if (!plain(static_cast<unsigned char>(name[i]))) return false;
+    if (!c->containerFirstEntry) piece[used++] = ',';
+    if (indent) {
+        piece[used++] = '\n';
+        std::memset(piece + used, ' ', static_cast<size_t>(indent - 1));
+        used += indent - 1;
+    }
+    if (object) {
+        piece[used++] = '"';
+        std::memcpy(piece + used, name, static_cast<size_t>(nameLength));
+        used += nameLength;
+        piece[used++] = '"';
+        piece[used++] = ':';
+        if (c->prettyPrint) piece[used++] = ' ';
+    }
+    c->containerFirstEntry = false;
+    c->pendingLength = 0;
+    result = emit(c, piece, used);
+    return true;
+}
+
 int beginElement(CRJSONEncoder* c, const char* name) {
     int result;
+    if (beginElementAtOnce(c, name, result)) return result;
     if (c->containerFirstEntry) {
         c->containerFirstEntry = false;
     } else if ((result = emit(c, ",", 1))) {

@@ -23,12 +23,12 @@ int appendToBuffer(const char* data, int length, void* userData) {
 }
 
 // Names and strings become text; a byte that is not valid UTF-8 becomes U+FFFD.
-std::string text(const char* utf8) {
+Value text(const char* utf8) {
     std::string_view bytes(utf8);
     unsigned char high = 0;
     for (char c : bytes) high |= static_cast<unsigned char>(c);
-    if (high < 0x80 || isValidUtf8(bytes)) return std::string(bytes);
-    return sanitizeUtf8(bytes);
+    if (high < 0x80 || isValidUtf8(bytes)) return Value(bytes);
+    return Value(sanitizeUtf8(bytes));
 }
 
 std::string classNameOf(const Value& value) { return classForValue(value).name(); }
@@ -48,7 +48,7 @@ std::string utcText(const NSDate& date) {
 
 struct ZPKCRJSONCodec::Decoding {
     struct Open {
-        std::optional<std::string> name;
+        Value name;  // Null for an array element or the top level
         Value container;
     };
     std::vector<Open> stack;  // innermost last
@@ -181,7 +181,7 @@ Value ZPKCRJSONCodec::takeTopLevelContainer() {
         } else {
             Value& parent = d.stack.back().container;
             if (parent.isArray()) parent.addObject(open.container);
-            else parent.setObject(open.container, open.name.value_or(""));
+            else parent.setObject(open.container, open.name.isNull() ? Value("") : open.name);
         }
     }
     return d.top;
@@ -195,7 +195,7 @@ int ZPKCRJSONCodec::addValue(const char* name, Value value) {
     }
     Value& current = d.stack.back().container;
     if (current.isArray()) current.addObject(value);
-    else current.setObject(value, name ? text(name) : std::string());
+    else current.setObject(value, name ? text(name) : Value(""));
     return CRJSON_OK;
 }
 
@@ -203,9 +203,7 @@ int ZPKCRJSONCodec::beginContainer(const char* name, Value container) {
     auto& d = *decoding_;
     if (d.hasTop && d.stack.empty()) return addValue(name, std::move(container));
     d.hasTop = true;
-    std::optional<std::string> key;
-    if (name) key = text(name);
-    d.stack.push_back({std::move(key), std::move(container)});
+    d.stack.push_back({name ? text(name) : Value(), std::move(container)});
     return CRJSON_OK;
 }
 
@@ -232,7 +230,7 @@ int ZPKCRJSONCodec::onNull(const char* name, void* codec) {
 }
 
 int ZPKCRJSONCodec::onString(const char* name, const char* value, void* codec) {
-    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, Value(text(value)));
+    return static_cast<ZPKCRJSONCodec*>(codec)->addValue(name, text(value));
 }
 
 int ZPKCRJSONCodec::onBeginObject(const char* name, void* codec) {
@@ -258,7 +256,7 @@ int ZPKCRJSONCodec::onEndContainer(void* codec) {
     }
     Value& parent = d.stack.back().container;
     if (parent.isArray()) parent.addObject(open.container);
-    else parent.setObject(open.container, open.name.value_or(""));
+    else parent.setObject(open.container, open.name.isNull() ? Value("") : open.name);
     return CRJSON_OK;
 }
 
