@@ -3,6 +3,7 @@
 #include "CRJSONDecoder.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -44,12 +45,26 @@ struct Decoder {
     }
     char at(int i) const { return src.data[src.pos + i]; }
 
-    static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+    static bool space(char c) {
+        return c == ' ' || (c >= '\t' && c <= '\r');  // space, \t \n \v \f \r
+    }
 
     void skipSpace() {
         while (ensure(1)) {
-            // Through the bytes at hand before asking for more.
-            while (src.pos < src.end && space(src.data[src.pos])) src.pos++;
+            // Through the bytes at hand before asking for more; indentation eight at a time.
+            constexpr uint64_t kEightSpaces = 0x2020202020202020ull;
+            const char* p = src.data + src.pos;
+            const char* end = src.data + src.end;
+            for (;;) {
+                uint64_t word;
+                while (end - p >= 8 && (std::memcpy(&word, p, 8), word == kEightSpaces)) p += 8;
+                if (p < end && space(*p)) {
+                    ++p;
+                    continue;
+                }
+                break;
+            }
+            src.pos = static_cast<int>(p - src.data);
             if (src.pos < src.end) return;
         }
     }

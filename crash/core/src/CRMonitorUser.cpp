@@ -27,7 +27,10 @@ void crcm_reportUserException(const char* name, const char* reason, const char* 
     if (!gEnabled.load()) return;
     CRThread* threads = nullptr;
     int threadCount = 0;
-    if (logAllThreads) crmc_suspendEnvironment(&threads, &threadCount);
+    if (logAllThreads) {
+        crsc_prepareSelfThread();  // before the other threads stop: it may allocate
+        crmc_suspendEnvironment(&threads, &threadCount);
+    }
     if (terminateProgram) crcm_notifyFatalExceptionCaptured(false);
 
     CRCrashEventContext event;

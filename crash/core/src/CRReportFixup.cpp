@@ -45,6 +45,8 @@ template <size_t N>
 bool matches(const Fixup* f, const char* name, const char* const (&paths)[N][kMaxDepth]) {
     for (size_t p = 0; p < N; ++p) {
         const char* const* path = paths[p];
+        // Only a path exactly one longer than the open containers can match.
+        if (f->depth + 1 >= kMaxDepth || !path[f->depth] || path[f->depth + 1]) continue;
         int i = 0;
         for (; i < f->depth; ++i)
             if (!path[i] || std::strncmp(path[i], f->path[i], kMaxNameLength) != 0) break;

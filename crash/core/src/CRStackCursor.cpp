@@ -174,6 +174,8 @@ void crsc_initWithBacktrace(CRStackCursor* cursor, const uintptr_t* addresses, i
     crsc_initCursor(cursor, resetListWalk, advanceListWalk);
 }
 
+void crsc_prepareSelfThread(void) { kernel::prepareOwnStackCapture(); }
+
 __attribute__((noinline)) void crsc_initSelfThread(CRStackCursor* cursor, int skip) {
     ListWalk* w = new (cursor->context) ListWalk{};
     // The list starts at the return address into this function.

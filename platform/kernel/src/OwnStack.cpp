@@ -131,6 +131,8 @@ struct WordReader {
 
 }  // namespace
 
+void prepareOwnStackCapture() { (void)ownStack(); }
+
 __attribute__((noinline)) int captureOwnReturnAddresses(uintptr_t* out, int max) {
     const auto* frame = static_cast<const uint64_t*>(__builtin_frame_address(0));
     const auto start = reinterpret_cast<uintptr_t>(frame);

@@ -56,6 +56,10 @@ void crsc_initWithBacktrace(CRStackCursor* cursor, const uintptr_t* addresses, i
 // them, leaving out this function's own frame and skip more.
 void crsc_initSelfThread(CRStackCursor* cursor, int skip);
 
+// Readies crsc_initSelfThread on the calling thread (its first use asks the thread library
+// for the stack, which allocates): call before suspending the other threads.
+void crsc_prepareSelfThread(void);
+
 #ifdef __cplusplus
 }
 #endif

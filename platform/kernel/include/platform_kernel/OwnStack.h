@@ -9,7 +9,8 @@
 // signal stack, a corrupted chain) through safe reads.
 //
 // Callable from any thread at normal time. The first capture on a thread asks the thread
-// library for its stack bounds, so it is not async-signal-safe.
+// library for its stack bounds (for the initial thread that reads /proc and allocates), so
+// a capture made while other threads are suspended must be prepared before suspending.
 
 #include <cstdint>
 
@@ -18,5 +19,9 @@ namespace kernel {
 // Fills out with up to max return addresses; out[0] is the return address into the
 // function that called this one. Answers how many were written.
 [[nodiscard]] int captureOwnReturnAddresses(uintptr_t* out, int max);
+
+// Asks the calling thread's stack bounds now, if not asked yet, so that later captures on
+// this thread neither allocate nor take locks.
+void prepareOwnStackCapture();
 
 }  // namespace kernel
