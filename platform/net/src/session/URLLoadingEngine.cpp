@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include <openssl/crypto.h>
+
 struct URLLoadingEngine::Core {
     CURLM* multi = nullptr;
     std::mutex m;
@@ -108,6 +110,9 @@ private:
 
 LiveLoops& liveLoops() {
     static LiveLoops* loops = [] {
+        // No exit handler for libcrypto's tables: a loop that has not stopped by then may still
+        // be inside a TLS call.
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
         curl_global_init(CURL_GLOBAL_ALL);
         static LiveLoops instance;
         return &instance;
