@@ -58,8 +58,7 @@ protected:
     std::unique_ptr<Screen> screen;
 };
 
-// Off until the main bundle ships the app's Info.plist (name, versions).
-TEST_F(SettingsTest, DISABLED_TextsFromTheStringsTableAndTheBundle) {
+TEST_F(SettingsTest, TextsFromTheStringsTableAndTheBundle) {
     EXPECT_EQ(settings->navigationItem()->title(), NSLocalizedString("TabbarSettings"));
     EXPECT_EQ(settings->tableView()->numberOfSections(), 1);
     EXPECT_EQ(settings->tableView()->numberOfRowsInSection(0), 3);
@@ -88,8 +87,7 @@ TEST_F(SettingsTest, MessageBodyExactAndEscaped) {
                   "App Version 1.0&amp; (&quot;7&quot;)<br><hr>");
 }
 
-// Off until the main bundle ships the app's Info.plist (name, versions).
-TEST_F(SettingsTest, DISABLED_FeedbackRowOpensTheComposer) {
+TEST_F(SettingsTest, FeedbackRowOpensTheComposer) {
     NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{15, 2, 0});
     tapRow(1);
     auto mail = composer();
@@ -118,8 +116,7 @@ TEST_F(SettingsTest, RatingRowAndOtherRows) {
     EXPECT_FALSE(settings->tableView()->indexPathForSelectedRow());
 }
 
-// Off until the main bundle ships the app's Info.plist (name, versions).
-TEST_F(SettingsTest, DISABLED_NoMailAccountShowsTheAlertAfterTheCallReturns) {
+TEST_F(SettingsTest, NoMailAccountShowsTheAlertAfterTheCallReturns) {
     ::unsetenv(MFMailComposeViewController::kAccountEnvironmentVariable);
     settings->sendMail();
     EXPECT_EQ(screentest::countOnScreen(NSLocalizedString("SendFaildTitle")), 0);  // not yet
