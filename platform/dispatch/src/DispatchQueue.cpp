@@ -92,6 +92,7 @@ void drainSerial(const dispatch_queue_t& q) {
             batch.swap(q->items);
         }
         for (auto& item : batch) {
+            if (WorkerPool::shared().stopping()) return;
             runBlock(q.get(), item.block, nullptr);
             item.block = nullptr;
         }

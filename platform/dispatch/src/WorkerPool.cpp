@@ -27,7 +27,11 @@ WorkerPool::WorkerPool() {
 }
 
 void WorkerPool::submit(std::function<void()> job, Band band) {
-    std::lock_guard lock(m_);
+    std::unique_lock lock(m_);
+    if (stopping()) {
+        lock.unlock();
+        return;  // the job (and what it holds) goes here, outside the lock
+    }
     jobs_[band].push_back(std::move(job));
     ++pending_;
     if (idle_ > 0) cv_.notify_one();
@@ -50,7 +54,7 @@ void WorkerPool::workerLoop() {
         // More running threads than wanted (a blocked worker came back):
         // this one retires.
         if (threads_ - blocked_ > width_) break;
-        if (pending_ == 0) {
+        if (pending_ == 0 || stopping()) {
             ++idle_;
             cv_.wait(lock);
             --idle_;
@@ -71,6 +75,7 @@ void WorkerPool::workerLoop() {
         job = nullptr;
         lock.lock();
         --running_;
+        if (stopping()) runningEnded_.notify_all();
     }
     --threads_;
 }
@@ -78,6 +83,15 @@ void WorkerPool::workerLoop() {
 std::size_t WorkerPool::activeJobs() {
     std::lock_guard lock(m_);
     return pending_ + running_ - std::min(blocked_, running_);
+}
+
+void WorkerPool::stopForExit(std::chrono::milliseconds bound) {
+    std::deque<std::function<void()>> dropped[BandCount];
+    std::unique_lock lock(m_);
+    stopping_.store(true, std::memory_order_relaxed);
+    for (int band = 0; band < BandCount; ++band) dropped[band].swap(jobs_[band]);
+    pending_ = 0;
+    runningEnded_.wait_for(lock, bound, [this] { return running_ == 0; });
 }
 
 void WorkerPool::blockedBegin() {

@@ -2,6 +2,8 @@
 // The process-wide pool of worker threads behind the global and concurrent
 // queues (and the drains of serial queues).
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -22,6 +24,12 @@ public:
     std::size_t width() const { return width_; }
     // Jobs waiting or running, not counting workers blocked in a BlockedScope.
     std::size_t activeJobs();
+
+    // Before the process exits: drops the waiting jobs, refuses new ones, and waits up to
+    // `bound` for the running ones to end. Irreversible.
+    void stopForExit(std::chrono::milliseconds bound);
+    // Whether stopForExit was called; a job running a series of blocks stops between two.
+    bool stopping() const { return stopping_.load(std::memory_order_relaxed); }
 
     // Marks the current worker (if it is one) as blocked while in scope, so
     // the pool may start a stand-in thread: a block waiting on a semaphore
@@ -46,6 +54,8 @@ private:
 
     std::mutex m_;
     std::condition_variable cv_;
+    std::condition_variable runningEnded_;
+    std::atomic<bool> stopping_{false};
     std::deque<std::function<void()>> jobs_[BandCount];
     std::size_t pending_ = 0;
     std::size_t width_;
