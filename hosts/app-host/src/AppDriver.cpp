@@ -98,21 +98,32 @@ std::vector<NSIndexPath> AppDriver::rows(UITableView& table) const {
     return out;
 }
 
+void AppDriver::rememberCursor() {
+    auto table = cursorTable_.lock();
+    std::erase_if(leftCursors_, [&](const auto& entry) {
+        auto other = entry.first.lock();
+        return !other || other == table;
+    });
+    if (table && cursor_) leftCursors_.emplace_back(table, *cursor_);
+}
+
 void AppDriver::syncCursor() {
     auto table = frontTable();
-    if (!table) {
+    bool sameTable = table && cursorTable_.lock() == table;
+    if (!sameTable) {
+        rememberCursor();
         cursor_.reset();
-        cursorTable_.reset();
-        return;
+        cursorTable_ = table;
+        if (!table) return;
+        for (const auto& [left, row] : leftCursors_)
+            if (left.lock() == table) cursor_ = row;
     }
     auto all = rows(*table);
-    bool sameTable = cursorTable_.lock() == table;
-    cursorTable_ = table;
     if (all.empty()) {
         cursor_.reset();
         return;
     }
-    if (sameTable && cursor_ && std::binary_search(all.begin(), all.end(), *cursor_)) return;
+    if (cursor_ && std::binary_search(all.begin(), all.end(), *cursor_)) return;
     // A new table (or a row that went away): the first row on screen.
     auto visible = table->indexPathsForVisibleRows();
     cursor_ = visible.empty() ? all.front() : *std::min_element(visible.begin(), visible.end());

@@ -76,6 +76,8 @@ void restoreThenTerminate() {
 }
 
 // Settles, takes the keys one by one, then prints or draws; ends the app.
+// Interactive, it draws whenever the screen text changed and holds typed
+// keys back only while the screen moves; it never gives up on a busy app.
 class HostSession {
 public:
     HostSession(const HostOptions& options, bool interactive, int outFd, int errFd)
@@ -102,13 +104,13 @@ public:
                 std::string why = driver_.present("IsJBViewController");
                 if (!why.empty()) return fail("cannot present the jailbreak list: " + why);
             }
-            beginWaiting();
+            if (!interactive_ || !keys_.empty()) beginWaiting();
         }
         if (waiting_) {
             checkIdle();
             if (ending_) return;
         }
-        if (interactive_ && !waiting_) redrawIfChanged();
+        if (interactive_) redrawIfChanged();
     }
 
     // Keys from the terminal (interactive only).
@@ -124,7 +126,12 @@ public:
             auto key = hostKeyFromCode(code);
             if (!key) continue;
             if (waiting_) {
-                keys_.push_back(*key);  // taken in order once the app settled
+                keys_.push_back(*key);  // taken in order once the screen stands still
+                continue;
+            }
+            if (!IdleMonitor::stillMoving().empty()) {
+                keys_.push_back(*key);
+                beginWaiting();
                 continue;
             }
             press(*key);
@@ -179,7 +186,8 @@ private:
     }
 
     void checkIdle() {
-        auto running = IdleMonitor::stillRunning();
+        auto running = interactive_ ? IdleMonitor::stillMoving() : IdleMonitor::stillRunning();
+        if (interactive_ && std::chrono::steady_clock::now() > deadline_) running.clear();  // take the key anyway
         if (!running.empty()) {
             confirmations_ = 0;
             if (std::chrono::steady_clock::now() > deadline_) {

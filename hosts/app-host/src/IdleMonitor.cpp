@@ -48,6 +48,15 @@ std::vector<std::string> IdleMonitor::stillRunning() {
     if (dispatch_main_queue_has_work()) out.push_back("blocks on the main queue");
     if (std::size_t n = dispatch_active_block_count()) out.push_back(std::to_string(n) + " dispatch block(s)");
     if (std::size_t n = URLLoadingTaskCount()) out.push_back(std::to_string(n) + " URL load(s)");
+    auto moving = stillMoving();
+    out.insert(out.end(), moving.begin(), moving.end());
+    auto pending = UNUserNotificationCenter::currentNotificationCenter()->pendingNotificationRequests();
+    if (!pending.empty()) out.push_back(std::to_string(pending.size()) + " pending local notification(s)");
+    return out;
+}
+
+std::vector<std::string> IdleMonitor::stillMoving() {
+    std::vector<std::string> out;
     auto app = UIApplication::sharedApplication();
     std::set<const UIViewController*> seen;
     std::size_t animations = 0;
@@ -57,7 +66,5 @@ std::vector<std::string> IdleMonitor::stillRunning() {
         animations += runningAnimations(*window->layer());
     }
     if (animations) out.push_back(std::to_string(animations) + " animation(s)");
-    auto pending = UNUserNotificationCenter::currentNotificationCenter()->pendingNotificationRequests();
-    if (!pending.empty()) out.push_back(std::to_string(pending.size()) + " pending local notification(s)");
     return out;
 }

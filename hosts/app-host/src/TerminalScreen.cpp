@@ -133,10 +133,10 @@ void TerminalScreen::draw(const Frame& frame) {
             if (r >= 0 && r < shownRows) mvchgat(y0 + r, x0, shownColumns, A_REVERSE, 0, nullptr);
     }
     std::string status = frame.status;
+    // The note comes first and stays short, so a narrow terminal still shows it.
     if (cut)
-        status = "terminal " + std::to_string(width) + "x" + std::to_string(height) + " is smaller than the " +
-                 std::to_string(frame.columns) + "x" + std::to_string(frame.rows + 1) +
-                 " screen: its top-left part shows · " + status;
+        status = "top-left part of " + std::to_string(frame.columns) + "x" + std::to_string(frame.rows + 1) + " · " +
+                 status;
     if (height > 0) {
         attron(A_BOLD);
         put(height - 1, 0, status, width);

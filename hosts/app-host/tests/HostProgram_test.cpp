@@ -171,23 +171,32 @@ TEST_F(HostProgram, RefusalsExitOneWithOneLine) {
     }
 }
 
-// Disabled: fails (see the host note); the star key on the pseudo terminal is not seen.
-TEST_F(HostProgram, DISABLED_InteractiveModeDrawsTakesKeysAndRestoresTheTerminal) {
+TEST_F(HostProgram, InteractiveModeDrawsTakesKeysAndRestoresTheTerminal) {
     auto o = env().environment;
     o["TERM"] = "xterm";
     PtyProcess p({HOST_TEST_PROGRAM}, o, 100, 40);
-    ASSERT_TRUE(p.waitFor("Row 1")) << p.output;
-    EXPECT_TRUE(p.waitFor("active · airplane off"));
+    ASSERT_TRUE(p.waitFor("Row 1")) << p.screen.text();
+    EXPECT_TRUE(p.waitFor("active · airplane off")) << p.screen.text();
     p.type("jj\r");
-    EXPECT_TRUE(p.waitFor("Opened Row 3")) << p.output;
+    EXPECT_TRUE(p.waitFor("Opened Row 3")) << p.screen.text();
+    EXPECT_TRUE(p.waitFor("star off")) << p.screen.text();
     p.type("*");
-    EXPECT_TRUE(p.waitFor("star on")) << p.output;
+    EXPECT_TRUE(p.waitFor("star on")) << p.screen.text();
     p.type("?");
-    EXPECT_TRUE(p.waitFor("this list")) << p.output;
+    EXPECT_TRUE(p.waitFor("this list")) << p.screen.text();
     p.type("x");  // closes the list
+    EXPECT_TRUE(p.waitForGone("this list")) << p.screen.text();
+    EXPECT_TRUE(p.screen.shows("star on")) << p.screen.text();
+    // Typed at once: the star waits for the push the Enter started, as a finger would.
+    p.type("\x7f");
+    EXPECT_TRUE(p.waitForGone("Opened Row 3")) << p.screen.text();
+    p.type("j\r*");
+    EXPECT_TRUE(p.waitFor("Opened Row 4")) << p.screen.text();
+    EXPECT_TRUE(p.waitFor("star on")) << p.screen.text();
     p.type("q");
     EXPECT_EQ(p.wait(), 0);
     EXPECT_NE(p.output.find("\x1b[?1049l"), std::string::npos) << "the alternate screen was left";
+    EXPECT_FALSE(p.screen.shows("Row")) << "the shell's screen is back\n" << p.screen.text();
     EXPECT_NE(readFile(folder_.system() + "/console.log").find("test delegate will terminate"), std::string::npos);
 }
 
@@ -198,7 +207,7 @@ TEST_F(HostProgram, SignalsRunTheTerminateSequence) {
         auto o = env().environment;
         o["TERM"] = "xterm";
         PtyProcess p({HOST_TEST_PROGRAM}, o, 100, 40);
-        ASSERT_TRUE(p.waitFor("Row 1")) << p.output;
+        ASSERT_TRUE(p.waitFor("Row 1")) << p.screen.text();
         p.signal(sig);
         EXPECT_EQ(p.wait(), 0);
         EXPECT_NE(p.output.find("\x1b[?1049l"), std::string::npos);
@@ -206,15 +215,16 @@ TEST_F(HostProgram, SignalsRunTheTerminateSequence) {
     }
 }
 
-// Disabled: fails (see the host note).
-TEST_F(HostProgram, DISABLED_ASmallTerminalShowsThePartThatFitsAndSaysSo) {
+TEST_F(HostProgram, ASmallTerminalShowsThePartThatFitsAndSaysSo) {
     auto o = env().environment;
     o["TERM"] = "xterm";
     PtyProcess p({HOST_TEST_PROGRAM}, o, 40, 12);
-    ASSERT_TRUE(p.waitFor("smaller than the 75x38 screen")) << p.output;
-    EXPECT_TRUE(p.waitFor("Row 1"));
+    ASSERT_TRUE(p.waitFor("top-left part of 75x38")) << p.screen.text();
+    EXPECT_TRUE(p.waitFor("Row 1")) << p.screen.text();
+    EXPECT_FALSE(p.screen.shows("[List]")) << "the tab bar is below the part shown\n" << p.screen.text();
     p.resize(100, 40);
-    EXPECT_TRUE(p.waitFor("[List]")) << "the tab bar fits once the terminal grew";
+    EXPECT_TRUE(p.waitFor("[List]")) << "the tab bar fits once the terminal grew\n" << p.screen.text();
+    EXPECT_TRUE(p.waitForGone("top-left part")) << p.screen.text();
     p.type("q");
     EXPECT_EQ(p.wait(), 0);
 }

@@ -4,6 +4,7 @@
 // terminal for the interactive mode.
 
 #include "../../catalogue-server/tests/ChildProcess.h"
+#include "TerminalModel.h"
 
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -81,11 +82,13 @@ inline ProgramRun runProgram(const std::string& program, std::vector<std::string
     return r;
 }
 
-// A program on a pseudo terminal of the given size: what it drew, keys typed to it.
+// A program on a pseudo terminal of the given size: the bytes it wrote, the
+// screen they make, keys typed to it.
 class PtyProcess {
 public:
     PtyProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env, int columns,
-               int rows) {
+               int rows)
+        : screen(columns, rows) {
         winsize ws{};
         ws.ws_col = static_cast<unsigned short>(columns);
         ws.ws_row = static_cast<unsigned short>(rows);
@@ -115,13 +118,21 @@ public:
         ws.ws_col = static_cast<unsigned short>(columns);
         ws.ws_row = static_cast<unsigned short>(rows);
         ioctl(master_, TIOCSWINSZ, &ws);
+        screen.resize(columns, rows);
         kill(pid_, SIGWINCH);
     }
-    // Reads until `text` was drawn (true) or the time passed.
+    // Reads until the screen shows `text` (true) or the time passed.
     bool waitFor(const std::string& text, double seconds = 20) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-        std::size_t from = output.size() > text.size() ? 0 : 0;
-        while (output.find(text, from) == std::string::npos) {
+        while (!screen.shows(text)) {
+            if (!pump(deadline)) return false;
+        }
+        return true;
+    }
+    // Reads until the screen no longer shows `text` (true) or the time passed.
+    bool waitForGone(const std::string& text, double seconds = 20) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+        while (screen.shows(text)) {
             if (!pump(deadline)) return false;
         }
         return true;
@@ -134,6 +145,7 @@ public:
         return status_;
     }
     std::string output;
+    TerminalModel screen;
 
 private:
     bool pump(std::chrono::steady_clock::time_point deadline) {
@@ -145,7 +157,10 @@ private:
         if (fds[0].revents & POLLIN) {
             char buf[65536];
             ssize_t got = read(master_, buf, sizeof buf);
-            if (got > 0) output.append(buf, static_cast<std::size_t>(got));
+            if (got > 0) {
+                output.append(buf, static_cast<std::size_t>(got));
+                screen.feed(std::string(buf, static_cast<std::size_t>(got)));
+            }
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             if (exited_) return false;
         }

@@ -40,7 +40,8 @@ public:
     std::shared_ptr<UIViewController> frontController() const;
     // The first shown table view of the front controller; nullptr when none.
     std::shared_ptr<UITableView> frontTable() const;
-    // The cursor's row in the front table, and the text rows (of the screen
+    // The cursor's row in the front table (where it was left when the
+    // table shows again), and the text rows (of the screen
     // text grid) it covers; nothing when there is no row.
     std::optional<NSIndexPath> cursor();
     std::optional<std::pair<int, int>> cursorTextRows();
@@ -61,8 +62,12 @@ private:
     bool tapRightBarButton();
     bool pullToRefresh();
 
+    void rememberCursor();
+
     std::weak_ptr<UITableView> cursorTable_;
     std::optional<NSIndexPath> cursor_;
+    // The cursor of each table left for another screen, taken up again on return.
+    std::vector<std::pair<std::weak_ptr<UITableView>, NSIndexPath>> leftCursors_;
     bool quit_ = false;
     bool help_ = false;
     std::string banner_;

@@ -3,7 +3,8 @@
 // the other dispatch queues, no URL load is under way, no navigation or
 // presentation transition and no one-shot layer animation runs in a shown
 // window, and no local notification is due. The host prints or takes the
-// next key only then.
+// next key of --keys only then; a key typed in the terminal waits only
+// while the screen moves (a transition or an animation), as a finger would.
 //
 // Main thread.
 
@@ -14,4 +15,6 @@ class IdleMonitor {
 public:
     // What still runs, one short phrase each; empty when idle.
     static std::vector<std::string> stillRunning();
+    // Only the transitions and animations of the shown windows.
+    static std::vector<std::string> stillMoving();
 };
