@@ -21,6 +21,11 @@ constexpr int kRepetitions = 21;
 struct Standalone {
     std::unique_ptr<ChildProcess> process;
     std::string url, ca;
+    ~Standalone() {
+        if (!process) return;
+        process->signal(SIGTERM);  // an orderly stop removes its run folder
+        (void)process->wait(10);
+    }
 };
 
 Standalone& standalone() {
@@ -44,26 +49,39 @@ std::string freshSandbox() {
     return dir;
 }
 
-double timeSpawn(const std::vector<std::string>& argv, ChildProcess::Options options, bool* ok) {
+// The sandbox folders a run made, removed after it.
+void removeSandbox(const ChildProcess::Options& options) {
+    for (const char* name : {"APP_SANDBOX_ROOT", "APP_DEVICE_ROOT"}) {
+        auto it = options.environment.find(name);
+        std::error_code ec;
+        if (it != options.environment.end()) fs::remove_all(it->second, ec);
+    }
+}
+
+double timeSpawn(const std::vector<std::string>& argv, const ChildProcess::Options& options, std::string* failure) {
     auto start = std::chrono::steady_clock::now();
     ChildProcess p(argv, options);
     auto code = p.wait(60);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    *ok = code == 0 && !p.out.empty();
+    if (code != 0 || p.out.empty()) *failure = "the run failed: " + p.err.substr(0, 200);
+    removeSandbox(options);
     return seconds;
 }
 
-void runSpawns(benchmark::State& state, const std::function<std::pair<std::vector<std::string>, ChildProcess::Options>()>& make) {
-    bool ok = true;
-    {
+// One spawn a repetition; the first repetition of each benchmark is preceded by a discarded warm-up.
+void runSpawns(benchmark::State& state, bool* warmedUp,
+               const std::function<std::pair<std::vector<std::string>, ChildProcess::Options>()>& make) {
+    std::string failure;
+    if (!*warmedUp) {
+        *warmedUp = true;
         auto [argv, options] = make();
-        timeSpawn(argv, options, &ok);  // warm-up, discarded
+        timeSpawn(argv, options, &failure);
     }
     for (auto _ : state) {
         auto [argv, options] = make();
-        double seconds = timeSpawn(argv, options, &ok);
-        if (!ok) {
-            state.SkipWithError("the run failed");
+        double seconds = timeSpawn(argv, options, &failure);
+        if (!failure.empty()) {
+            state.SkipWithError(failure.c_str());
             break;
         }
         state.SetIterationTime(seconds);
@@ -78,7 +96,8 @@ ChildProcess::Options appEnvironment(const std::string& sandbox) {
 }
 
 void FirstListOwnServer(benchmark::State& state) {
-    runSpawns(state, [] {
+    static bool warmedUp = false;
+    runSpawns(state, &warmedUp, [] {
         std::string sandbox = freshSandbox();
         return std::make_pair(std::vector<std::string>{FIRMWARE_BROWSER_PROGRAM, "--keys", "Enter", "--print-screen"},
                               appEnvironment(sandbox));
@@ -88,7 +107,8 @@ void FirstListOwnServer(benchmark::State& state) {
 void FirstListRunningServer(benchmark::State& state) {
     Standalone& s = standalone();
     if (s.url.empty()) return state.SkipWithError("catalogue-server did not start");
-    runSpawns(state, [&s] {
+    static bool warmedUp = false;
+    runSpawns(state, &warmedUp, [&s] {
         std::string sandbox = freshSandbox();
         auto o = appEnvironment(sandbox);
         o.environment["APP_TRUSTED_ROOTS"] = s.ca;
@@ -104,7 +124,8 @@ void CurlJqAnchor(benchmark::State& state) {
     std::string command = "curl -s --cacert '" + s.ca + "' '" + s.url +
                           "/api/ios/v4/device/iPhone1,1' | jq -r '.firmwares | (map(select(.signed == true)) + "
                           "map(select(.signed != true)))[] | \"\\(.version)  (\\(.buildid))\"'";
-    runSpawns(state, [command] {
+    static bool warmedUp = false;
+    runSpawns(state, &warmedUp, [command] {
         return std::make_pair(std::vector<std::string>{"/bin/sh", "-c", command}, ChildProcess::Options{});
     });
 }
