@@ -21,6 +21,8 @@ constexpr int kRepetitions = 21;
 struct Standalone {
     std::unique_ptr<ChildProcess> process;
     std::string url, ca;
+    Standalone() = default;
+    Standalone(Standalone&&) = default;
     ~Standalone() {
         if (!process) return;
         process->signal(SIGTERM);  // an orderly stop removes its run folder
