@@ -7,6 +7,7 @@
 #include <platform_dispatch/NSOperationQueue.h>
 #include <platform_dispatch/NSRunLoop.h>
 #include <platform_dispatch/NSTimer.h>
+#include <platform_foundation/NSLocale.h>
 #include <platform_foundation/NSNotificationCenter.h>
 #include <platform_runtime/UTF16.h>
 #include <platform_uikit/CATransaction.h>
@@ -518,7 +519,7 @@ void OVProgressHUD::showImage(UIImagePtr image, const std::optional<std::string>
 
 void OVProgressHUD::updateAccessibility() {
     std::string text = statusLabel()->text();
-    std::string label = text.empty() ? NSBundle::mainBundle()->localizedStringForKey("Loading", "") : text;
+    std::string label = text.empty() ? loadingText() : text;
     if (activeMaskType_ != OVProgressHUDMaskTypeNone) {
         controlView()->setUserInteractionEnabled(true);
         setAccessibilityLabel(label);
@@ -530,6 +531,18 @@ void OVProgressHUD::updateAccessibility() {
         hudView()->setIsAccessibilityElement(true);
         setIsAccessibilityElement(false);
     }
+}
+
+// Looked up again only when the main bundle or the preferred languages change:
+// listing the bundle's localizations at every show cost more than the show.
+const std::string& OVProgressHUD::loadingText() {
+    auto bundle = NSBundle::mainBundle();
+    auto languages = NSLocale::preferredLanguages();
+    if (!loading_ || loading_->bundle != bundle || loading_->languages != languages) {
+        std::string text = bundle->localizedStringForKey("Loading", "");
+        loading_ = LoadingText{std::move(bundle), std::move(languages), std::move(text)};
+    }
+    return loading_->text;
 }
 
 void OVProgressHUD::fadeIn(std::optional<double> duration) {

@@ -8,11 +8,91 @@
 #include <platform_uikit/UIScreen.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
+#include <string>
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
+
+std::optional<std::array<double, 4>> colorKey(const UIColorPtr& color) {
+    if (!color) return std::nullopt;
+    return color->rgba();
 }
+
+bool samePath(const std::shared_ptr<CGPath>& a, const std::shared_ptr<CGPath>& b) {
+    if (!a || !b) return a == b;
+    const auto& x = a->subpaths();
+    const auto& y = b->subpaths();
+    if (x.size() != y.size()) return false;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i].closed != y[i].closed || x[i].points != y[i].points) return false;
+    return true;
+}
+}  // namespace
+
+// Everything a ring layer's drawing depends on, and the image it gave.
+struct OVRingView::Rendering {
+    CGSize size{};
+    double scale = 0;
+    std::shared_ptr<CGPath> path;
+    std::optional<std::array<double, 4>> fill, stroke;
+    double lineWidth = 0, strokeStart = 0, strokeEnd = 0;
+    std::string lineCap, lineJoin, fillRule;
+    Value contents;
+
+    static Rendering of(const CAShapeLayer& layer) {
+        Rendering r;
+        r.size = layer.bounds().size;
+        r.scale = layer.contentsScale();
+        r.path = layer.path();
+        r.fill = colorKey(layer.fillColor());
+        r.stroke = colorKey(layer.strokeColor());
+        r.lineWidth = layer.lineWidth();
+        r.strokeStart = layer.strokeStart();
+        r.strokeEnd = layer.strokeEnd();
+        r.lineCap = layer.lineCap();
+        r.lineJoin = layer.lineJoin();
+        r.fillRule = layer.fillRule();
+        return r;
+    }
+    bool drawsLike(const Rendering& o) const {
+        return size == o.size && scale == o.scale && fill == o.fill && stroke == o.stroke &&
+               lineWidth == o.lineWidth && strokeStart == o.strokeStart && strokeEnd == o.strokeEnd &&
+               lineCap == o.lineCap && lineJoin == o.lineJoin && fillRule == o.fillRule && samePath(path, o.path);
+    }
+};
+
+// The ring's shape layer: a display whose inputs match the view's last
+// rendering takes that image instead of rasterising the ring again (the
+// spinner's layer is rebuilt every time the overlay shows it).
+class OVRingView::ShapeLayer : public CAShapeLayer {
+public:
+    explicit ShapeLayer(std::shared_ptr<Rendering> last) : last_(std::move(last)) {}
+
+    void display() override {
+        auto now = Rendering::of(*this);
+        if (last_->contents.isObject() && now.drawsLike(*last_)) {
+            reusing_ = true;
+            CAShapeLayer::display();  // clears the request without drawing
+            reusing_ = false;
+            setContents(last_->contents);
+            return;
+        }
+        CAShapeLayer::display();
+        now.contents = contents();
+        *last_ = std::move(now);
+    }
+    bool drawsContent() const override { return !reusing_ && CAShapeLayer::drawsContent(); }
+
+private:
+    std::shared_ptr<Rendering> last_;
+    bool reusing_ = false;
+};
+
+OVRingView::OVRingView() : lastRendering_(std::make_shared<Rendering>()) {}
+OVRingView::~OVRingView() = default;
 
 void OVRingView::setRadius(double radius) {
     if (radius == radius_) return;
@@ -74,7 +154,7 @@ void OVRingView::dropLayer() {
 
 std::shared_ptr<CAShapeLayer> OVRingView::baseShapeLayer(double startAngle, double endAngle) const {
     double c = radius_ + thickness_ / 2 + 5;
-    auto shape = CAShapeLayer::layer();
+    auto shape = std::make_shared<ShapeLayer>(lastRendering_);
     shape->setContentsScale(UIScreen::mainScreen()->scale());
     shape->setFrame(CGRectMake(0, 0, 2 * c, 2 * c));
     shape->setFillColor(UIColor::clearColor());
@@ -90,10 +170,14 @@ std::shared_ptr<CAShapeLayer> OVRingView::baseShapeLayer(double startAngle, doub
 std::shared_ptr<CAShapeLayer> OVIndefiniteAnimatedView::buildLayer() const {
     auto shape = baseShapeLayer(kPi * 3 / 2, kPi / 2 + kPi * 5);
     auto mask = CALayer::layer();
-    auto bundle = NSBundle::bundleForClass(OVIndefiniteAnimatedView::staticClassName());
-    auto path = bundle ? bundle->pathForResource("OVProgressHUD", "bundle") : std::nullopt;
-    if (auto image = widgets_detail::imageFromBundle(path ? NSBundle::bundleWithPath(*path) : nullptr, "angle-mask", "png"))
-        mask->setContents(Value(image));
+    if (!maskLoaded_) {
+        // Read once per view: every show rebuilds the layer.
+        auto bundle = NSBundle::bundleForClass(OVIndefiniteAnimatedView::staticClassName());
+        auto path = bundle ? bundle->pathForResource("OVProgressHUD", "bundle") : std::nullopt;
+        maskImage_ = widgets_detail::imageFromBundle(path ? NSBundle::bundleWithPath(*path) : nullptr, "angle-mask", "png");
+        maskLoaded_ = true;
+    }
+    if (maskImage_) mask->setContents(Value(maskImage_));
     mask->setFrame(shape->bounds());
     shape->setMask(mask);
 

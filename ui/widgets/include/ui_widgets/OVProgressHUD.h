@@ -12,6 +12,7 @@
 // Class operations may be called from any thread; setters, `setStatus` and
 // `isVisible` act at once on the caller's thread (use them from main).
 
+#include <platform_foundation/NSBundle.h>
 #include <platform_runtime/Value.h>
 #include <platform_uikit/UIActivityIndicatorView.h>
 #include <platform_uikit/UIControl.h>
@@ -27,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class NSTimer;
 class NSNotification;
@@ -193,6 +195,7 @@ private:
     void controlViewDidReceiveTouchEvent(UIEvent* event);
     void post(const char* name, bool withSender);
     void updateAccessibility();
+    const std::string& loadingText();
     static void showImageWithHaptic(UIImagePtr image, const std::optional<std::string>& status, int64_t haptic);
     static std::weak_ptr<OVProgressHUD> weakShared();
     static void onMainQueue(std::function<void(OVProgressHUD&)> work);
@@ -229,4 +232,11 @@ private:
     std::shared_ptr<OVProgressAnimatedView> ring_, backgroundRing_;
     bool observing_ = false;
     uint64_t activeMaskType_ = OVProgressHUDMaskTypeNone;
+    // The main bundle's "Loading" and what it was looked up with.
+    struct LoadingText {
+        std::shared_ptr<NSBundle> bundle;
+        std::vector<std::string> languages;
+        std::string text;
+    };
+    std::optional<LoadingText> loading_;
 };

@@ -4,6 +4,8 @@
 // whose drawn length shows a progress, and the dimming radial gradient.
 // A ring's shape layer exists while the view is in a superview; removal drops
 // it and the next placement (or a radius change while placed) rebuilds it.
+// A rebuilt layer that would draw what the view's last layer drew takes that
+// image rather than rasterising the ring again.
 //
 // Main thread.
 
@@ -11,12 +13,16 @@
 #include <platform_uikit/CAShapeLayer.h>
 #include <platform_uikit/UIView.h>
 
+#include <platform_net/UIImage.h>
+
 #include <memory>
 
 // What both ring views share: geometry from the radius and thickness, and the layer's life.
 class OVRingView : public UIView {
     NS_CLASS(OVRingView, UIView)
 public:
+    OVRingView();
+    ~OVRingView() override;
     double radius() const { return radius_; }
     void setRadius(double radius);
     double strokeThickness() const { return thickness_; }
@@ -40,10 +46,13 @@ protected:
     std::shared_ptr<CAShapeLayer> baseShapeLayer(double startAngle, double endAngle) const;
 
 private:
+    struct Rendering;
+    class ShapeLayer;
     void dropLayer();
     double radius_ = 0, thickness_ = 0;
     UIColorPtr strokeColor_;
     std::shared_ptr<CAShapeLayer> layer_;
+    std::shared_ptr<Rendering> lastRendering_;
 };
 
 class OVIndefiniteAnimatedView : public OVRingView {
@@ -53,6 +62,10 @@ public:
 
 protected:
     std::shared_ptr<CAShapeLayer> buildLayer() const override;
+
+private:
+    mutable UIImagePtr maskImage_;  // the "angle-mask" image, read on the first build
+    mutable bool maskLoaded_ = false;
 };
 
 class OVProgressAnimatedView : public OVRingView {
