@@ -80,9 +80,31 @@ private:
     std::weak_ptr<NSObject> target_;
 };
 
-Value settingChange() {
+// A setting change's dictionary, built in one go from entries already in key order (observed
+// properties change often: inserting entry by entry, or sorting them, cost more than the change).
+Value settingChange(const Value* old = nullptr, const Value* now = nullptr, bool prior = false) {
+    enum Slot { Kind, New, Old, Prior };
+    // The four keys in the dictionary's order, worked out once.
+    static const std::vector<std::pair<Slot, Value>> keys = [] {
+        std::vector<std::pair<Slot, Value>> k{{Kind, Value(NSKeyValueChangeKindKey)},
+                                              {New, Value(NSKeyValueChangeNewKey)},
+                                              {Old, Value(NSKeyValueChangeOldKey)},
+                                              {Prior, Value(NSKeyValueChangeNotificationIsPriorKey)}};
+        std::sort(k.begin(), k.end(), [](const auto& a, const auto& b) { return std::less<Value>()(a.second, b.second); });
+        return k;
+    }();
+    std::vector<std::pair<Value, Value>> entries;
+    entries.reserve(4);
+    for (const auto& [slot, key] : keys) {
+        switch (slot) {
+            case Kind: entries.emplace_back(key, Value(static_cast<int>(NSKeyValueChangeSetting))); break;
+            case New: if (now) entries.emplace_back(key, *now); break;
+            case Old: if (old) entries.emplace_back(key, *old); break;
+            case Prior: if (prior) entries.emplace_back(key, Value(true)); break;
+        }
+    }
     Value change = Value::mutableDictionary();
-    change.setObject(Value(static_cast<int>(NSKeyValueChangeSetting)), Value(NSKeyValueChangeKindKey));
+    *change.mutableDictionaryPayload() = Value::Dictionary::fromSortedUnique(std::move(entries));
     return change;
 }
 
@@ -110,9 +132,8 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
     }
     observationCount_.fetch_add(1, std::memory_order_acq_rel);
     if (options & NSKeyValueObservingOptionInitial) {
-        Value change = settingChange();
-        if (options & NSKeyValueObservingOptionNew)
-            change.setObject(valueForKeyPath(keyPath), Value(NSKeyValueChangeNewKey));
+        Value now = (options & NSKeyValueObservingOptionNew) ? valueForKeyPath(keyPath) : Value();
+        Value change = settingChange(nullptr, (options & NSKeyValueObservingOptionNew) ? &now : nullptr);
         observer.observeValueForKeyPath(keyPath, this, change, context);
     }
 }
@@ -177,18 +198,19 @@ void NSObject::willChangeValueForKey(const std::string& key) {
         Value old = (o.options & NSKeyValueObservingOptionOld) ? valueForKeyPath(o.keyPath) : Value();
         pendingChange.items.emplace_back(std::move(o), std::move(old));
     }
+    // The prior notifications go out after the change is recorded, from a copy of what they need.
+    std::vector<std::pair<Observation, Value>> prior;
+    for (const auto& item : pendingChange.items)
+        if (item.first.options & NSKeyValueObservingOptionPrior) prior.push_back(item);
     {
         std::lock_guard lock(side->kvoMutex);
-        side->pending.push_back(pendingChange);
+        side->pending.push_back(std::move(pendingChange));
     }
-    for (const auto& [o, old] : pendingChange.items) {
-        if (!(o.options & NSKeyValueObservingOptionPrior)) continue;
+    for (const auto& [o, old] : prior) {
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value change = settingChange();
-        change.setObject(Value(true), Value(NSKeyValueChangeNotificationIsPriorKey));
-        if (o.options & NSKeyValueObservingOptionOld) change.setObject(old, Value(NSKeyValueChangeOldKey));
+        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &old : nullptr, nullptr, true);
         observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
     }
 }
@@ -220,10 +242,9 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value change = settingChange();
-        if (o.options & NSKeyValueObservingOptionOld) change.setObject(old, Value(NSKeyValueChangeOldKey));
-        if (o.options & NSKeyValueObservingOptionNew)
-            change.setObject(valueForKeyPath(o.keyPath), Value(NSKeyValueChangeNewKey));
+        Value now = (o.options & NSKeyValueObservingOptionNew) ? valueForKeyPath(o.keyPath) : Value();
+        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &old : nullptr,
+                                     (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr);
         observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
     }
 }
