@@ -81,12 +81,17 @@ std::vector<TextLayout::Glyph> NSAttributedString::glyphs(const UIFontPtr& fallb
     return out;
 }
 
-CGRect NSAttributedString::boundingRectWithSize(CGSize size, uint64_t options) const {
+namespace {
+CGRect boundingRectOfGlyphs(const std::vector<TextLayout::Glyph>& glyphs, CGSize size, uint64_t options) {
     bool fragments = options & NSStringDrawingUsesLineFragmentOrigin;
     auto mode = options & NSStringDrawingTruncatesLastVisibleLine ? NSLineBreakByTruncatingTail : NSLineBreakByWordWrapping;
-    auto result = TextLayout::layout(glyphs(nullptr), fragments ? size.width : 0, fragments ? size.height : 0,
-                                     fragments ? 0 : 1, mode);
+    auto result = TextLayout::layout(glyphs, fragments ? size.width : 0, fragments ? size.height : 0, fragments ? 0 : 1, mode);
     return CGRect{CGPointZero, result.size};
+}
+}  // namespace
+
+CGRect NSAttributedString::boundingRectWithSize(CGSize size, uint64_t options) const {
+    return boundingRectOfGlyphs(glyphs(nullptr), size, options);
 }
 
 CGSize NSAttributedString::size() const { return boundingRectWithSize(CGSizeZero, 0).size; }
@@ -150,7 +155,13 @@ void NSMutableAttributedString::removeAttribute(const std::string& name, NSRange
 namespace NSString {
 
 CGRect boundingRectWithSize(std::string_view text, CGSize size, uint64_t options, const Value::Dictionary& attributes) {
-    return NSAttributedString(std::string(text), attributes).boundingRectWithSize(size, options);
+    // One run without an attachment is measured from its glyphs directly, without copying the
+    // text and attributes into an attributed string first.
+    if (text.empty() || !attribute(attributes, NSAttachmentAttributeName).isNull())
+        return NSAttributedString(std::string(text), attributes).boundingRectWithSize(size, options);
+    auto font = attribute(attributes, NSFontAttributeName).objectAs<UIFont>();
+    if (!font) font = defaultFont();
+    return boundingRectOfGlyphs(TextLayout::glyphsForText(text, font->pointSize()), size, options);
 }
 
 CGSize sizeWithAttributes(std::string_view text, const Value::Dictionary& attributes) {

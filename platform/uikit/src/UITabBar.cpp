@@ -111,7 +111,8 @@ void UITabBar::layoutSubviews() {
     const double width = b.size.width / static_cast<double>(buttons_.size());
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         buttons_[i]->setFrame(CGRectMake(width * static_cast<double>(i), 0, width, kContentHeight));
-        buttons_[i]->layoutSubviews();
+        // Laid out by the layout pass once this bar (or a subclass) has placed it.
+        buttons_[i]->setNeedsLayout();
     }
 }
 

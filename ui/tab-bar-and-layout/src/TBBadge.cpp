@@ -58,10 +58,18 @@ const UIFontPtr& defaultFont() {
 
 std::shared_ptr<UILabel> label(UIView& view) { return state(view).label; }
 
-void centreLabel(UIView& view, UILabel& badge) {
-    const CGPoint offset = tb_badgeCenterOffset(view);
+CGPoint centerOffset(const TBBadgeState& st) {
+    return CGPointMake(static_cast<float>(st.offset.x), static_cast<float>(st.offset.y));
+}
+
+UIFontPtr fontOf(const TBBadgeState& st) { return st.font ? st.font : defaultFont(); }
+
+void centreLabel(UIView& view, const TBBadgeState& st, UILabel& badge) {
+    const CGPoint offset = centerOffset(st);
     badge.setCenter(CGPointMake(view.frame().size.width + 2.0 + offset.x, offset.y));
 }
+
+void centreLabel(UIView& view, UILabel& badge) { centreLabel(view, state(view), badge); }
 
 void resetRedDotFrame(UIView& view, UILabel& badge) {
     const float radius = tb_badgeRadius(view);
@@ -71,8 +79,7 @@ void resetRedDotFrame(UIView& view, UILabel& badge) {
 }
 
 // Creates the label when the view has none (and stores the default colours).
-std::shared_ptr<UILabel> badgeInit(UIView& view) {
-    TBBadgeState& st = state(view);
+std::shared_ptr<UILabel> badgeInit(UIView& view, TBBadgeState& st) {
     if (!st.background) st.background = UIColor::redColor();
     if (!st.text) st.text = UIColor::whiteColor();
     if (st.label) return st.label;
@@ -91,6 +98,8 @@ std::shared_ptr<UILabel> badgeInit(UIView& view) {
     view.bringSubviewToFront(badge);
     return badge;
 }
+
+std::shared_ptr<UILabel> badgeInit(UIView& view) { return badgeInit(view, state(view)); }
 
 void beginAnimation(UIView& view) {
     auto badge = label(view);
@@ -132,9 +141,9 @@ void adjustLabelWidth(UILabel& badge) {
     badge.setFrame(f);
 }
 
-void addMargin(UIView& view, UILabel& badge) {
+void addMargin(const TBBadgeState& st, UILabel& badge) {
     CGRect f = badge.frame();
-    const double m = tb_badgeMargin(view);
+    const double m = st.margin;
     const double h = f.size.height + m, w = f.size.width + m;
     badge.setFrame(CGRectMake(f.origin.x, f.origin.y, w < h ? h : w, h));
 }
@@ -150,40 +159,41 @@ void showRedDot(UIView& view) {
     badge->setHidden(false);
 }
 
-void showText(UIView& view, const std::string& text) {
+// The view's badge state is looked up once by the caller: a show reads it many times.
+void showText(UIView& view, TBBadgeState& st, const std::string& text) {
     if (text.empty()) {
-        if (auto badge = label(view)) badge->setHidden(true);
+        if (st.label) st.label->setHidden(true);
         return;
     }
-    auto badge = badgeInit(view);
+    auto badge = badgeInit(view, st);
     badge->setTag(TBBadgeStyleText);
     badge->setText(text);
-    badge->setFont(tb_badgeFont(view));
+    badge->setFont(fontOf(st));
     adjustLabelWidth(*badge);
-    addMargin(view, *badge);
-    centreLabel(view, *badge);
-    const float corner = tb_badgeCornerRadius(view);
+    addMargin(st, *badge);
+    centreLabel(view, st, *badge);
+    const float corner = st.corner;
     badge->layer()->setCornerRadius(corner != 0 ? corner : badge->frame().size.height / 2);
     badge->setHidden(false);
 }
 
-void showNew(UIView& view, const std::string& text) {
-    auto badge = badgeInit(view);
+void showNew(UIView& view, TBBadgeState& st, const std::string& text) {
+    auto badge = badgeInit(view, st);
     Value::Dictionary attributes;
     attributes[Value(NSFontAttributeName)] = Value(tb_badgeFont(view));
     const double height = std::ceil(NSString::sizeWithAttributes(text, attributes).height);
     tb_setBadgeCornerRadius(view, (tb_badgeMargin(view) + static_cast<float>(height)) / 3.0f);
-    showText(view, text);
+    showText(view, st, text);
 }
 
-void showNumber(UIView& view, int64_t value) {
+void showNumber(UIView& view, TBBadgeState& st, int64_t value) {
     if (value < 1) {
-        if (auto badge = label(view)) badge->setHidden(true);
+        if (st.label) st.label->setHidden(true);
         return;
     }
-    badgeInit(view)->setHidden(false);
-    const int64_t maximum = tb_badgeMaximumBadgeNumber(view);
-    showText(view, value <= maximum ? std::to_string(value) : std::to_string(maximum) + "+");
+    badgeInit(view, st)->setHidden(false);
+    const int64_t maximum = st.maximum;
+    showText(view, st, value <= maximum ? std::to_string(value) : std::to_string(maximum) + "+");
 }
 
 bool allDigits(const std::string& s) {
@@ -204,10 +214,11 @@ int64_t integerOf(const std::string& digits) {
 
 void showWithValue(UIView& view, const std::optional<std::string>& value) {
     if (!value) return;
-    if (allDigits(*value)) showNumber(view, integerOf(*value));
+    TBBadgeState& st = state(view);
+    if (allDigits(*value)) showNumber(view, st, integerOf(*value));
     else if (value->empty()) showRedDot(view);
-    else if (*value == "new" || *value == "NEW") showNew(view, *value);
-    else showText(view, *value);
+    else if (*value == "new" || *value == "NEW") showNew(view, st, *value);
+    else showText(view, st, *value);
 }
 
 }  // namespace
@@ -243,10 +254,7 @@ bool tb_isPauseBadge(UIView& view) {
 std::shared_ptr<UILabel> tb_badge(UIView& view) { return label(view); }
 void tb_setBadge(UIView& view, std::shared_ptr<UILabel> badge) { state(view).label = std::move(badge); }
 
-UIFontPtr tb_badgeFont(UIView& view) {
-    const auto& font = state(view).font;
-    return font ? font : defaultFont();
-}
+UIFontPtr tb_badgeFont(UIView& view) { return fontOf(state(view)); }
 void tb_setBadgeFont(UIView& view, UIFontPtr font) {
     state(view).font = std::move(font);
     badgeInit(view)->setFont(tb_badgeFont(view));
@@ -278,10 +286,7 @@ void tb_setBadgeFrame(UIView& view, CGRect frame) {
     badgeInit(view)->setFrame(frame);
 }
 
-CGPoint tb_badgeCenterOffset(UIView& view) {
-    const CGPoint o = state(view).offset;
-    return CGPointMake(static_cast<float>(o.x), static_cast<float>(o.y));
-}
+CGPoint tb_badgeCenterOffset(UIView& view) { return centerOffset(state(view)); }
 void tb_setBadgeCenterOffset(UIView& view, CGPoint offset) {
     state(view).offset = offset;
     centreLabel(view, *badgeInit(view));
@@ -292,7 +297,7 @@ void tb_setBadgeAnimationType(UIView& view, uint64_t type) {
     TBBadgeState& st = state(view);
     const uint64_t before = st.animation;
     st.animation = type;
-    auto badge = badgeInit(view);
+    auto badge = badgeInit(view, st);
     // Nothing runs and nothing is to run: the layer stays as it is.
     if (before == 0 && type == 0 && badge->layer()->animationKeys().empty()) return;
     removeAnimation(view);

@@ -27,6 +27,13 @@ void put(const UIControl& c, std::string_view key, const Value& v) {
     objc_setAssociatedObject(c, key, v, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
+// Layout writes the same indices at every pass: an unchanged one is left as stored.
+void putIndex(const UIControl& c, std::string_view key, int64_t index) {
+    Value old = get(c, key);
+    if (old.isNumber() && old.integerValue() == index) return;
+    put(c, key, Value(index));
+}
+
 bool isTabOrPlus(const UIControl& control) { return tb_isTabButton(control) || tb_isPlusButton(control); }
 
 UIViewPtr self(UIControl& control) { return std::static_pointer_cast<UIView>(control.shared_from_this()); }
@@ -49,13 +56,13 @@ void tb_setShouldNotSelect(const UIControl& control, bool on) { put(control, kSh
 int64_t tb_tabBarItemVisibleIndex(const UIControl& control) {
     return isTabOrPlus(control) ? get(control, kVisibleIndex).integerValue() : TBNotFound;
 }
-void tb_setTabBarItemVisibleIndex(const UIControl& control, int64_t index) { put(control, kVisibleIndex, Value(index)); }
+void tb_setTabBarItemVisibleIndex(const UIControl& control, int64_t index) { putIndex(control, kVisibleIndex, index); }
 
 int64_t tb_tabBarChildViewControllerIndex(const UIControl& control) {
     return isTabOrPlus(control) ? get(control, kChildIndex).integerValue() : TBNotFound;
 }
 void tb_setTabBarChildViewControllerIndex(const UIControl& control, int64_t index) {
-    put(control, kChildIndex, Value(index));
+    putIndex(control, kChildIndex, index);
 }
 
 bool tb_isSelected(const UIControl& control) {

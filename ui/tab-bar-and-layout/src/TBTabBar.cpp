@@ -133,6 +133,7 @@ void TBTabBar::changeXForChildView(UIView& view, double x, double width, int64_t
 
 void TBTabBar::setupTabImageViewDefaultOffset(const UIViewPtr& tabButton) {
     if (!tabButton || imageOffset_ > 0) return;
+    tabButton->layoutIfNeeded();
     const double c = tabButton->center().y;
     bool apply = true;
     double offset = 0;
@@ -266,9 +267,13 @@ void TBTabBar::layoutSubviews() {
     tabBarButtons_ = tb_originalTabBarButtons();
     if (tabBarButtons_.empty()) return;
     presetUnselectedItemTintColor();
+    if (addPlusButton_) placeButtons();
+    // Read once the buttons have their final frames: each lays out once in this pass.
     setupTabImageViewDefaultOffset(tabBarButtons_.front());
+}
+
+void TBTabBar::placeButtons() {
     const double w = bounds().size.width, h = bounds().size.height;
-    if (!addPlusButton_) return;
     auto& registry = TBRegistry();
     if (plusButton_ && plusButton_->superview().get() == this) {
         registry.tabItemWidth =

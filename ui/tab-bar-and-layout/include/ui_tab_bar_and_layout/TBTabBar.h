@@ -70,6 +70,8 @@ public:
 
 private:
     void widthDidChange();
+    // Places the tab buttons around the centre button (or at equal widths without one).
+    void placeButtons();
 
     bool addPlusButton_ = false;
     std::shared_ptr<UIButton> plusButton_;
