@@ -16,6 +16,8 @@
 #include <platform_uikit/UIGestureRecognizer.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 using namespace tab_test;
 
@@ -239,6 +241,68 @@ TEST_F(TabBarTest, ASolidImageAndLightOrDarkChoice) {
     EXPECT_EQ(tb_lightOrDarkModeImageWithLightImage(light, dark), dark);
     NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{12, 4, 0});
     EXPECT_EQ(tb_lightOrDarkModeImageWithLightImage(light, dark), light);
+}
+
+// The animation hooks are handed every tab on the main queue's next turn, and
+// only when every tab has an animation; otherwise the controller counts them
+// as added at once.
+TEST_F(TabBarTest, AnimationHooksWaitForTheNextTurnOnlyWhenEveryTabHasAnAnimation) {
+    struct Case {
+        const char* name;
+        int animated;
+        bool addedAtOnce;
+    };
+    for (Case c : {Case{"every tab", 3, false}, Case{"two of three", 2, true}, Case{"none", 0, true}}) {
+        SCOPED_TRACE(c.name);
+        if (window) window->setHidden(true);
+        TBResetRegistryForTesting();
+        Value::Array attributes, children;
+        for (int i = 0; i < 3; ++i) {
+            Value::Dictionary a = TabBarTest::attributes("Tab", "home", "home_selected");
+            if (i < c.animated) a[Value(TBTabBarMotionURL)] = Value("file:///motion.json");
+            attributes.push_back(Value(a));
+            children.push_back(Value(std::make_shared<UIViewController>()));
+        }
+        auto controller = TBTabBarController::tabBarControllerWithViewControllers(Value(children), attributes);
+        show(controller);
+        EXPECT_EQ(controller->isMotionViewAdded(), c.addedAtOnce);
+        drain();
+        EXPECT_TRUE(controller->isMotionViewAdded());
+    }
+}
+
+// The asset helper loads the asset it is asked for (a bundle that also holds
+// "image" shows it), in the style asked for from 13 and the plain one before.
+TEST_F(TabBarTest, AnAssetImageIsTheNamedOneInTheAskedStyle) {
+    char pattern[] = "/tmp/tab-asset-test-XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    for (auto [file, side] : {std::pair{"image@2x.png", 7.0}, std::pair{"badge@2x.png", 12.0},
+                              std::pair{"badge~dark@2x.png", 14.0}}) {
+        UIGraphicsImageRendererFormat format;
+        format.scale = 2;
+        auto png = UIGraphicsImageRenderer(CGSizeMake(side, side), format).PNGDataWithActions(
+            [&](UIGraphicsImageRendererContext& context) { context.fillRect(CGRectMake(0, 0, side, side)); });
+        std::ofstream(dir + "/" + file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    NSBundle::setMainBundlePathForTesting(dir);
+    struct Case {
+        const char* name;
+        NSOperatingSystemVersion os;
+        UIUserInterfaceStyle style;
+        double side;
+    };
+    for (Case c : {Case{"light at 13", {13, 0, 0}, UIUserInterfaceStyleLight, 12},
+                   Case{"dark at 13", {13, 0, 0}, UIUserInterfaceStyleDark, 14},
+                   Case{"dark before 13", {12, 4, 0}, UIUserInterfaceStyleDark, 12}}) {
+        SCOPED_TRACE(c.name);
+        NSProcessInfo::setOperatingSystemVersionForTesting(c.os);
+        auto image = tb_assetImageName("badge", c.style);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->size(), CGSizeMake(c.side, c.side));
+    }
+    EXPECT_FALSE(tb_assetImageName("missing", UIUserInterfaceStyleLight));
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(TabBarTest, ThePlaceholderImageIsWhitePixelsAtTheScreensScale) {

@@ -11,7 +11,9 @@
 #include <ui_tab_bar_and_layout/TBViewControllerExtension.h>
 
 #include <platform_runtime/NSException.h>
+#include <platform_uikit/NSAttributedString.h>
 #include <platform_uikit/UITabBarButton.h>
+#include <platform_uikit/_UIBarBackground.h>
 
 using namespace tab_test;
 
@@ -277,6 +279,91 @@ TEST_F(TabBarTest, HidingTheHairline) {
     tabs->hideTabBarShadowImageView();
     EXPECT_TRUE(hairline->isHidden());
     EXPECT_EQ(hairline->alpha(), 0);
+}
+
+// Before 10 the system kept the hairline beside the buttons, a direct subview
+// of the bar; from 10 it lives in the bar's background. Each version hides
+// its own line and leaves the other alone.
+TEST_F(TabBarTest, TheHairlineHiddenIsTheBarsOwnBeforeTenAndTheBackgroundsFromTen) {
+    struct Case {
+        NSOperatingSystemVersion os;
+        bool backgroundLine;
+    };
+    for (Case c : {Case{{9, 3, 0}, false}, Case{{10, 3, 0}, true}}) {
+        SCOPED_TRACE(c.os.majorVersion);
+        NSProcessInfo::setOperatingSystemVersionForTesting(c.os);
+        if (window) window->setHidden(true);
+        TBResetRegistryForTesting();
+        roots.clear();
+        navigations.clear();
+        appTabs();
+        show(tabs);
+        auto bar = tabs->tabBar();
+        auto direct = std::make_shared<UIView>(CGRectMake(0, -0.5, 375, 0.5));
+        bar->addSubview(direct);
+        auto background = tb_tabBackgroundView(bar);
+        ASSERT_TRUE(background);
+        UIViewPtr backgroundLine;
+        for (const auto& sub : background->subviews())
+            if (std::dynamic_pointer_cast<_UIBarBackgroundShadowView>(sub)) backgroundLine = sub;
+        ASSERT_TRUE(backgroundLine);
+
+        tabs->hideTabBarShadowImageView();
+        auto hidden = c.backgroundLine ? backgroundLine : direct;
+        auto kept = c.backgroundLine ? direct : backgroundLine;
+        EXPECT_TRUE(hidden->isHidden());
+        EXPECT_EQ(hidden->alpha(), 0);
+        EXPECT_FALSE(kept->isHidden());
+        EXPECT_EQ(kept->alpha(), 1);
+    }
+}
+
+// From 13 a bar without an unselected tint takes the colour an unselected
+// tab's title shows (not the selected one's); before 13, or when the app set
+// a tint, nothing is preset.
+TEST_F(TabBarTest, FromThirteenTheUnselectedTintComesFromAnUnselectedTitle) {
+    const auto orange = UIColor::systemOrangeColor(), green = UIColor::greenColor(), purple = UIColor::purpleColor();
+    struct Case {
+        const char* name;
+        NSOperatingSystemVersion os;
+        UIColorPtr set, expected;
+    };
+    const std::vector<Case> cases{{"12.4: left unset", {12, 4, 0}, nullptr, nullptr},
+                                  {"13: the unselected title's colour", {13, 0, 0}, nullptr, orange},
+                                  {"13: the app's own tint stays", {13, 0, 0}, purple, purple}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NSProcessInfo::setOperatingSystemVersionForTesting(c.os);
+        if (window) window->setHidden(true);
+        TBResetRegistryForTesting();
+        roots.clear();
+        navigations.clear();
+        appTabs();
+        for (const auto& n : navigations) {
+            n->tabBarItem()->setTitleTextAttributes({{Value(NSForegroundColorAttributeName), Value(orange)}},
+                                                    UIControlStateNormal);
+            n->tabBarItem()->setTitleTextAttributes({{Value(NSForegroundColorAttributeName), Value(green)}},
+                                                    UIControlStateSelected);
+        }
+        tabs->view();  // the component's bar replaces the platform's when the view loads
+        tabs->setSelectedIndex(2);  // the selected tab comes after the unselected ones
+        if (c.set) tabs->tabBar()->setUnselectedItemTintColor(c.set);
+        show(tabs);
+        ASSERT_TRUE(tabs->tbTabBar());
+        if (!c.set) {
+            // Again with a tab selected (none is at the first pass).
+            tabs->tabBar()->setUnselectedItemTintColor(nullptr);
+            tabs->tabBar()->setNeedsLayout();
+            tabs->tabBar()->layoutIfNeeded();
+        }
+        auto got = tabs->tabBar()->unselectedItemTintColor();
+        if (!c.expected) {
+            EXPECT_FALSE(got);
+        } else {
+            ASSERT_TRUE(got);
+            EXPECT_EQ(got->rgba(), c.expected->rgba());
+        }
+    }
 }
 
 }  // namespace
