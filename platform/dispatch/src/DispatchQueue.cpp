@@ -201,6 +201,27 @@ void syncOnto(const dispatch_queue_t& q, dispatch_block_t block, bool barrier) {
     QueueStack callerStack = currentQueueStack();
     if (callerStack.empty() && isMainThread()) callerStack.push_back(mainQueueRef().get());
     dispatch_queue_s* raw = q.get();
+    // A plain block on a concurrent queue with nothing queued and no barrier running runs on
+    // the calling thread, as one more running block: the caller waits for it either way, and
+    // this spares two thread switches.
+    if (q->kind == dispatch_queue_s::Kind::Concurrent && !barrier) {
+        bool inlined = false;
+        {
+            std::lock_guard lock(q->m);
+            if (q->items.empty() && !q->barrierRunning) {
+                ++q->running;
+                inlined = true;
+            }
+        }
+        if (inlined) {
+            struct Finish {
+                const dispatch_queue_t& q;
+                ~Finish() { finishConcurrent(q, false); }
+            } finish{q};
+            runBlock(raw, block, &callerStack);
+            return;
+        }
+    }
     std::exception_ptr failure;
     submit(
         q,

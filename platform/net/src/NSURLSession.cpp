@@ -295,6 +295,8 @@ void NSURLSession::registerNewTask(const NSURLSessionTaskPtr& task, const NSURLR
 
 void NSURLSession::deliver(std::function<void()> event) { delivery_->post(std::move(event)); }
 
+std::function<void()> NSURLSession::holdDelivery(std::function<void()> event) { return delivery_->hold(std::move(event)); }
+
 std::shared_ptr<NSURLSessionDelegate> NSURLSession::delegateFor(const char* selector) const {
     std::lock_guard lock(m_);
     if (delegate_ && delegate_->respondsToSelector(selector)) return delegate_;

@@ -127,6 +127,9 @@ private:
     // Runs `event` on the delegate queue after every event queued before it finished, never
     // beside another event, however many operations the queue runs at once.
     void deliver(std::function<void()> event);
+    // The same, held until the returned flush runs (nothing returned: a flush is already
+    // due); for a producer that makes events in bursts.
+    [[nodiscard]] std::function<void()> holdDelivery(std::function<void()> event);
     // The delegate, when it answers the selector (nullptr otherwise or once invalidated).
     std::shared_ptr<NSURLSessionDelegate> delegateFor(const char* selector) const;
     // Called by a task's loader once its last event is queued.

@@ -16,6 +16,24 @@ void SerialDelivery::post(std::function<void()> block) {
     enqueueHead(chain_);
 }
 
+std::function<void()> SerialDelivery::hold(std::function<void()> block) {
+    std::lock_guard lock(chain_->m);
+    chain_->pending.push_back(std::move(block));
+    if (chain_->onQueue || chain_->flushDue) return {};
+    chain_->flushDue = true;
+    return [chain = chain_] { flush(chain); };
+}
+
+void SerialDelivery::flush(const std::shared_ptr<Chain>& chain) {
+    {
+        std::lock_guard lock(chain->m);
+        chain->flushDue = false;
+        if (chain->onQueue || chain->pending.empty()) return;
+        chain->onQueue = true;
+    }
+    enqueueHead(chain);
+}
+
 void SerialDelivery::enqueueHead(const std::shared_ptr<Chain>& chain) {
     chain->queue->addOperationWithBlock([chain] { runHead(chain); });
 }

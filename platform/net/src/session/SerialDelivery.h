@@ -6,8 +6,14 @@
 // session pays one queue hop for several events; currentQueue() is the queue inside each
 // block, and the queue's other work interleaves between operations.
 //
-// Thread and lifetime: post() may be called from any thread. Queued blocks hold the chain,
-// so they run even after the owner let the SerialDelivery go.
+// A producer that makes several events in a burst (the loading thread in one turn of its
+// loop) holds them instead and hands them over together: hold() queues a block without
+// waking the queue and, when nothing is due yet, answers the flush to run at the burst's
+// end, which puts the chain on the queue once for all of them.
+//
+// Thread and lifetime: post(), hold() and flushes may be called from any thread. Queued
+// blocks and flushes hold the chain, so they run even after the owner let the
+// SerialDelivery go.
 
 #include <deque>
 #include <functional>
@@ -21,6 +27,10 @@ public:
     explicit SerialDelivery(std::shared_ptr<NSOperationQueue> queue);
 
     void post(std::function<void()> block);
+    // Queues the block behind those posted or held before it. Returns the flush that hands
+    // the waiting blocks to the queue, or nothing when a flush is already due or the chain
+    // is on the queue (it then runs the block without one).
+    [[nodiscard]] std::function<void()> hold(std::function<void()> block);
 
 private:
     struct Chain {
@@ -28,7 +38,9 @@ private:
         std::mutex m;
         std::deque<std::function<void()>> pending;  // the head is on the queue or running
         bool onQueue = false;
+        bool flushDue = false;  // a held block waits for the flush hold() answered
     };
+    static void flush(const std::shared_ptr<Chain>& chain);
     static void enqueueHead(const std::shared_ptr<Chain>& chain);
     static void runHead(const std::shared_ptr<Chain>& chain);
 

@@ -19,6 +19,16 @@ struct URLLoadingEngine::Core {
     std::thread::id threadId;
     std::map<CURL*, std::shared_ptr<EngineTransfer>> transfers;
     std::map<const EngineTransfer*, std::shared_ptr<EngineTransfer>> watched;
+    std::vector<std::function<void()>> turnEnd;
+
+    void endTurn() {
+        // A hook may add another (an event made by an event's hand-over): run until none is left.
+        while (!turnEnd.empty()) {
+            auto hooks = std::move(turnEnd);
+            turnEnd.clear();
+            for (auto& hook : hooks) hook();
+        }
+    }
 
     void run() {
         while (true) {
@@ -52,6 +62,7 @@ struct URLLoadingEngine::Core {
             for (auto& [key, transfer] : watched) all.push_back(transfer);
             for (auto& transfer : all) transfer->tick(t);
             all.clear();
+            endTurn();
             {
                 std::lock_guard lock(m);
                 if (stop) break;
@@ -62,9 +73,11 @@ struct URLLoadingEngine::Core {
             // poll.
             curl_multi_poll(multi, nullptr, 0, transfers.empty() && watched.empty() ? 1000 : 20, nullptr);
         }
+        endTurn();
         for (auto& [easy, transfer] : transfers) curl_multi_remove_handle(multi, easy);
         transfers.clear();
         watched.clear();
+        endTurn();
         curl_multi_cleanup(multi);
         std::lock_guard lock(m);
         multi = nullptr;
@@ -179,6 +192,8 @@ void URLLoadingEngine::unwatch(const EngineTransfer* transfer) {
     auto keep = std::move(it->second);  // the transfer may be calling us
     core_->watched.erase(it);
 }
+
+void URLLoadingEngine::atTurnEnd(std::function<void()> work) { core_->turnEnd.push_back(std::move(work)); }
 
 double URLLoadingEngine::now() {
     using namespace std::chrono;

@@ -40,6 +40,11 @@ public:
     void watch(std::shared_ptr<EngineTransfer> transfer);
     void unwatch(const EngineTransfer* transfer);
 
+    // Engine thread only. Runs `work` once the current turn of the loop made its changes
+    // (commands, transfers, ticks), before the loop waits again or stops: events made in
+    // one turn are handed on together.
+    void atTurnEnd(std::function<void()> work);
+
     // Seconds on a monotonic clock.
     static double now();
 

@@ -73,7 +73,15 @@ bool URLTaskLoader::hasCompletionHandler() const {
 }
 
 
-void URLTaskLoader::deliver(std::function<void()> event) const { session_->deliver(std::move(event)); }
+void URLTaskLoader::deliver(std::function<void()> event) const {
+    // On the loading thread the events of one turn go to the delegate queue together: one
+    // queue hop (and one wake-up) for all of them instead of one each.
+    if (engine_->onEngineThread()) {
+        if (auto flush = session_->holdDelivery(std::move(event))) engine_->atTurnEnd(std::move(flush));
+        return;
+    }
+    session_->deliver(std::move(event));
+}
 
 NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) const {
     NSURLPtr url = request_ ? request_->URL() : nullptr;
@@ -415,9 +423,11 @@ void URLTaskLoader::responseReady(NSURLResponsePtr response) {
     task_->setResponse(response_, expectedToReceive_, URLTaskLoaderKey());
     bool handler = hasCompletionHandler();
     if (kind_ == Kind::Data) {
-        collectBody_ = true;
+        // The body is kept for the completion handler and for the URL cache; a delegate gets
+        // it in pieces and needs no copy of the whole.
+        collectBody_ = handler || session_->configuration_->URLCache() != nullptr;
         constexpr int64_t kLargestReservation = 64 << 20;  // a bound on what a header field can claim
-        if (expectedToReceive_ > 0 && !local_) body_.reserve(static_cast<size_t>(std::min(expectedToReceive_, kLargestReservation)));
+        if (collectBody_ && expectedToReceive_ > 0 && !local_) body_.reserve(static_cast<size_t>(std::min(expectedToReceive_, kLargestReservation)));
         deliverData_ = !handler && delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData) != nullptr;
         if (!handler) {
             if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveResponse)) {
@@ -663,7 +673,9 @@ void URLTaskLoader::storeInCacheThenFinish() {
         return;
     }
     auto policy = session_->configuration_->isEphemeral() ? NSURLCacheStorageAllowedInMemoryOnly : NSURLCacheStorageAllowed;
-    auto proposed = std::make_shared<NSCachedURLResponse>(response_, body_, Value::Dictionary{}, policy);
+    // Without a completion handler the cache is the body's last reader: it takes the bytes.
+    Data cachedBody = hasCompletionHandler() ? body_ : std::move(body_);
+    auto proposed = std::make_shared<NSCachedURLResponse>(response_, std::move(cachedBody), Value::Dictionary{}, policy);
     auto request = request_;
     auto d = hasCompletionHandler() ? nullptr : delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskWillCacheResponse);
     if (!d) {
