@@ -18,10 +18,13 @@
 # no variable info) and share one precompiled header of the test framework:
 # together about 40% less compile time for the tests, which are most of the build.
 set(TEST_DEBUG_FLAGS "-g1" CACHE STRING "Debug-info flags for the test executables")
+# Test code is glue around the libraries, which keep the build type's level;
+# -O1 takes about a quarter off a test file's compile time.
+set(TEST_OPT_FLAGS "-O1" CACHE STRING "Optimisation flags for the test executables")
 if(BUILD_TESTING AND NOT TARGET test_precompiled)
   add_executable(test_precompiled ${CMAKE_CURRENT_LIST_DIR}/test-pch/TestPrecompiledAnchor.cpp)
   target_link_libraries(test_precompiled PRIVATE GTest::gtest GTest::gmock)
-  target_compile_options(test_precompiled PRIVATE ${TEST_DEBUG_FLAGS})
+  target_compile_options(test_precompiled PRIVATE ${TEST_DEBUG_FLAGS} ${TEST_OPT_FLAGS})
   target_precompile_headers(test_precompiled PRIVATE ${CMAKE_CURRENT_LIST_DIR}/test-pch/TestPrecompiled.h)
   # Every test executable's main: runs the tests, then stops the dispatch workers before exit.
   add_library(test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/test-main/TestMain.cpp)
@@ -104,7 +107,7 @@ function(_component_tests target prefix labels dir extra)
     set(exe ${prefix}_${name})
     add_executable(${exe} ${src})
     target_link_libraries(${exe} PRIVATE ${target} ${extra} GTest::gtest GTest::gmock test_main)
-    target_compile_options(${exe} PRIVATE ${TEST_DEBUG_FLAGS})
+    target_compile_options(${exe} PRIVATE ${TEST_DEBUG_FLAGS} ${TEST_OPT_FLAGS})
     target_precompile_headers(${exe} REUSE_FROM test_precompiled)
     target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR}/tests)
     target_compile_definitions(${exe} PRIVATE TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
