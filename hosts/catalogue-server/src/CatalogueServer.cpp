@@ -116,6 +116,9 @@ std::unique_ptr<CatalogueServer> CatalogueServer::start(const Options& options, 
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<std::size_t>(threads)); };
     server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(1000);
+    // An idle client connection holds the server's stop for this long; the wait also applies
+    // before a connection's first request, so it stays well above a loaded machine's delays.
+    server.set_keep_alive_timeout(1);
 
     const CatalogueIndex* index = state->index.get();
     server.Get(".*", [index](const httplib::Request& request, httplib::Response& response) {
