@@ -123,7 +123,8 @@ TEST_F(FirmwareBrowser, OfflineShowsNoRows) {
     EXPECT_NE(r.out.find("airplane on"), std::string::npos);
 }
 
-// Off until fixed with the app host: the delivered-notification record says "presented".
+// Off until the host waits for a background fetch's answer before it prints and exits: the
+// "fetch:" line is sometimes missing.
 TEST_F(FirmwareBrowser, DISABLED_TheBackgroundCheckNotifiesOnceWhenTheSignedCountChanges) {
     // A copy of the catalogue the test can change between runs.
     std::string copy = folder_.root() + "/catalogue";
@@ -148,7 +149,7 @@ TEST_F(FirmwareBrowser, DISABLED_TheBackgroundCheckNotifiesOnceWhenTheSignedCoun
     EXPECT_NE(changed.out.find("fetch: new data"), std::string::npos) << changed.out;
     std::string log = readFile(records);
     EXPECT_EQ(countLines(log, "\"ECLocalNotification\""), 1u) << log;
-    EXPECT_EQ(countLines(log, "\"present\""), 1u) << log;
+    EXPECT_EQ(countLines(log, "\"outcome\":\"presented\""), 1u) << log;
     EXPECT_NE(log.find("iPhone 11"), std::string::npos) << log;
 
     ProgramRun same = print({"--catalogue-root", copy, "--keys", "f"});
