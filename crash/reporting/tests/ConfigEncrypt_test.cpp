@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <crash_reporting/ZUDCrashUploadSettings.h>
 #include <crash_reporting/ZUDEncrypt.h>
 #include <crash_reporting/ZUDMobiConfig.h>
 #include <platform_foundation/NSBundle.h>
@@ -107,6 +108,32 @@ TEST_F(Config, PrintDeviceIdentifier) {
 }
 
 // --- digests and ciphers ---
+
+// The app's own bundle (no test override) names real collection hosts over https, and a key
+// prefix of the 8 ASCII characters the cipher key is made from.
+TEST(UploadSettings, TheShippedBundleNamesHttpsHostsAndAnEightCharacterPrefix) {
+    for (bool intl : {false, true}) {
+        SCOPED_TRACE(intl ? "international" : "domestic");
+        NSURLPtr url = ZUDCrashUploadSettings::uploadURL(intl);
+        ASSERT_TRUE(url);
+        EXPECT_EQ(url->scheme(), "https");
+        EXPECT_EQ(url->path(), "/upload");
+        EXPECT_EQ(url->host().find(".invalid"), std::string::npos) << url->absoluteString();
+    }
+    EXPECT_NE(ZUDCrashUploadSettings::uploadURL(false)->host(), ZUDCrashUploadSettings::uploadURL(true)->host());
+    std::string prefix = ZUDCrashUploadSettings::keyPrefix();
+    ASSERT_EQ(prefix.size(), 8u);
+    for (char c : prefix) EXPECT_TRUE(c > ' ' && c < 0x7f) << prefix;
+    EXPECT_NE(prefix, "zpkCr4sh");
+}
+
+TEST_F(Config, MissingUploadKeysFallBackToHostsThatFailAtOnce) {
+    for (bool intl : {false, true}) {
+        SCOPED_TRACE(intl ? "international" : "domestic");
+        std::string host = ZUDCrashUploadSettings::uploadURL(intl)->host();
+        EXPECT_TRUE(host.ends_with(".invalid")) << host;
+    }
+}
 
 TEST(Encrypt, MD5AgreesWithPythonsHashlib) {
     for (std::string text : {"", "abc", "prefix-Demo-1.2", "\xC3\xA9t\xC3\xA9 UTF-8"}) {
