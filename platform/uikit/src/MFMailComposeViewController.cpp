@@ -6,6 +6,9 @@
 #include <platform_foundation/NSPathUtilities.h>
 #include <platform_foundation/NSUUID.h>
 #include <platform_foundation/Sandbox.h>
+#include <platform_uikit/UIBarButtonItem.h>
+#include <platform_uikit/UIColor.h>
+#include <platform_uikit/UINavigationItem.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -148,8 +151,14 @@ void MFMailComposeViewController::loadView() {
     }, UIControlEventTouchUpInside);
     cancelButton_->setFrame(CGRectMake(8, 0, 70, 44));
     sendButton_->setFrame(CGRectMake(297, 0, 70, 44));
-    bar_->addSubview(cancelButton_);
-    bar_->addSubview(sendButton_);
+    // Placed by the bar as its item's buttons: views added to the bar directly would lie
+    // under its content view, which takes their taps.
+    auto item = std::make_shared<UINavigationItem>();
+    item->setLeftBarButtonItem(UIBarButtonItem::withCustomView(cancelButton_));
+    item->setRightBarButtonItem(UIBarButtonItem::withCustomView(sendButton_));
+    bar_->pushNavigationItem(item);
+    // Opaque, as a full-screen sheet: what it covers does not show through.
+    view->setBackgroundColor(UIColor::systemBackgroundColor());
     double y = 52;
     for (auto* label : {&fromLabel_, &toLabel_, &subjectLabel_, &bodyLabel_}) {
         *label = std::make_shared<UILabel>(CGRectMake(16, y, 343, 22));

@@ -6,6 +6,11 @@
 #include <platform_dispatch/ManualClock.h>
 #include <platform_foundation/NSJSONSerialization.h>
 #include <platform_foundation/Sandbox.h>
+#include <platform_uikit/UIApplication.h>
+#include <platform_uikit/UILabel.h>
+#include <platform_uikit/UIScreenText.h>
+#include <platform_uikit/UITouchInjection.h>
+#include <platform_uikit/UIWindow.h>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +145,49 @@ TEST_F(MailComposeTest, TheScreenShowsTheFieldsAndTheBodyAsText) {
     EXPECT_EQ(lines[3], "one\ntwo\n\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2500\nthree bold");
     EXPECT_EQ(composer->cancelButton()->titleForState(UIControlStateNormal), "Cancel");
     EXPECT_EQ(composer->sendButton()->titleForState(UIControlStateNormal), "Send");
+}
+
+// Shown over another screen, the composer covers it, and a finger on its
+// buttons reaches them (not the bar they sit in).
+TEST_F(MailComposeTest, FingerTapsOnThePresentedComposersButtonsSendAndCancel) {
+    struct Case {
+        const char* name;
+        std::shared_ptr<UIButton> (MFMailComposeViewController::*button)();
+        MFMailComposeResult result;
+        std::size_t files;
+    };
+    const Case cases[] = {{"send", &MFMailComposeViewController::sendButton, MFMailComposeResultSent, 1},
+                          {"cancel", &MFMailComposeViewController::cancelButton, MFMailComposeResultCancelled, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UIApplication::sharedApplication()->resetForTesting();
+        std::filesystem::remove_all(MFMailComposeViewController::outboxPath());
+        auto below = std::make_shared<UIViewController>();
+        auto words = std::make_shared<UILabel>(CGRectMake(16, 60, 300, 400));
+        words->setNumberOfLines(0);
+        words->setText(std::string(40, 'x') + "\nunderneath\nunderneath\nunderneath");
+        below->view()->addSubview(words);
+        auto window = std::make_shared<UIWindow>();
+        window->setRootViewController(below);
+        window->makeKeyAndVisible();
+        auto sheet = std::make_shared<MFMailComposeViewController>();
+        auto heard = std::make_shared<RecordingMailDelegate>();
+        sheet->setMailComposeDelegate(heard);
+        sheet->setSubject("Feedback");
+        below->presentViewController(sheet, false);
+        ManualClock::advance(1);
+
+        UIScreenText screen = UIScreenTextCapture();
+        EXPECT_EQ(screen.text().find("underneath"), std::string::npos) << screen.text();
+        auto button = (*sheet.*c.button)();
+        CGRect r = button->convertRectToView(button->bounds(), nullptr);
+        UITouchInjection::tap(CGPointMake(CGRectGetMidX(r), CGRectGetMidY(r)), window.get());
+        ManualClock::advance(0);
+        EXPECT_EQ(heard->results, std::vector<MFMailComposeResult>{c.result});
+        EXPECT_EQ(outbox().size(), c.files);
+        window->setHidden(true);
+    }
+    UIApplication::sharedApplication()->resetForTesting();
 }
 
 }  // namespace
