@@ -28,6 +28,9 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, std::string reuseId
 void UITableViewCell::attachContentView() const {
     if (contentView_->superview() || weak_from_this().expired()) return;
     auto* self = const_cast<UITableViewCell*>(this);
+    // The cell may have been resized before (a nib sets its frame first): the content view
+    // takes its size now, before anything goes into it in the cell's coordinates.
+    if (contentView_->bounds().size != bounds().size) contentView_->setFrame(bounds());
     self->insertSubviewAtIndex(contentView_, selectedBackgroundView_ && selectedBackgroundView_->superview() ? 1 : 0);
 }
 

@@ -419,6 +419,20 @@ TEST(Nib, RegisteredNibMakesTheTablesCells) {
     EXPECT_NE(e.reason().find("invalid nib registered for identifier (wrong)"), std::string::npos) << e.reason();
 }
 
+// A cell drawn at 375 points keeps its subviews where the nib put them once a table of
+// that width lays it out: its content view took the cell's size before they went in.
+TEST(Nib, ACellsSubviewsStayWhereTheNibPutThemInATableOfTheSameWidth) {
+    auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 375, 600));
+    table->registerNib(UINib::nibWithNibName("InfoTableViewCell", fixtures()), "infoCell");
+    auto cell = std::dynamic_pointer_cast<NibTestCell>(table->dequeueReusableCellWithIdentifier("infoCell", {0, 0}));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->contentView()->bounds().size.width, 375);
+    cell->setFrame(CGRectMake(0, 0, 375, 44));
+    cell->layoutIfNeeded();
+    EXPECT_EQ(cell->rightLabel()->frame(), CGRectMake(240, 0, 119, 44));
+    EXPECT_EQ(cell->leftLable()->frame().size.width, 220);
+}
+
 TEST(Storyboard, SeguesPrepareThenPush) {
     auto storyboard = UIStoryboard::storyboardWithName("Main", fixtures());
     auto nav = std::dynamic_pointer_cast<UINavigationController>(storyboard->instantiateInitialViewController());
