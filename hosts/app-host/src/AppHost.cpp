@@ -35,6 +35,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+#include <platform_uikit/UIWindow.h>
+#include "/tmp/dbgdump.inc"
 
 namespace {
 
@@ -212,6 +214,7 @@ private:
         stopWaiting();
         if (!interactive_) {
             std::string text = textSnapshot();
+            if (getenv("DBG_DUMP")) for (auto& w : UIApplication::sharedApplication()->windows()) dbgDump(*w, 0);
             if (!text.empty() && text.back() != '\n') text += '\n';
             writeAll(outFd_, text + driver_.statusLine() + "\n");
             finish(0);

@@ -421,7 +421,18 @@ private:
             if (area.empty() || !area.rows.contains(centreRow)) return;
             long width = area.cols.last - area.cols.first + 1;
             if (static_cast<long>(text.size()) > width) {
-                put(std::clamp(centreCol, area.cols.first, area.cols.last), centreRow, U'#', false, clip);
+                // Narrower than its name (an icon): the name spreads over the blank cells around
+                // it, so icons that differ read differently; '#' where there is no room.
+                long n = static_cast<long>(text.size());
+                long first = std::max(clip.cols.first, 0L), last = std::min(clip.cols.last, static_cast<long>(columns_) - 1);
+                long start = std::clamp(centreCol - n / 2, first, std::max(first, last - n + 1));
+                bool room = start + n - 1 <= last;
+                // A blank cell on each side too, so the name does not run into its neighbours.
+                for (long c = start - 1; room && c <= start + n; ++c) room = !inside(c, centreRow) || blank(c, centreRow);
+                if (room)
+                    write(start, centreRow, text, clip);
+                else
+                    put(std::clamp(centreCol, area.cols.first, area.cols.last), centreRow, U'#', false, clip);
             } else {
                 write(area.cols.first + (width - static_cast<long>(text.size())) / 2, centreRow, text, clip);
             }

@@ -427,12 +427,12 @@ TEST_F(ScreenText, NavigationOverATableUnderTabsThenAPushedScreen) {
     nav->pushViewController(detail, true);
     ManualClock::advance(1);
     // The back button names the screen below; the title, longer than the one before, shows whole;
-    // the right item's image does not fit ("#") in its bracketed button.
+    // the right item's image, narrower than its name, spreads its name over the blank bar.
     auto pushed = UIScreenTextCapture();
     EXPECT_EQ(pushed.text(), R"(
 
 
- Devices       ]             iPhone X                               [  # ]
+ Devices       ]             iPhone X                    <ECBusLineStarOff>
 ---------------------------------------------------------------------------
 
 
