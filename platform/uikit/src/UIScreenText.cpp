@@ -168,6 +168,7 @@ public:
         : columns_(columns), rows_(rows), listElements_(listElements), grid_(static_cast<std::size_t>(columns * rows)) {}
 
     UIScreenText finish() {
+        spreadNames();
         UIScreenText out;
         out.columns = columns_;
         out.rows = rows_;
@@ -219,6 +220,39 @@ public:
     }
 
 private:
+    // An icon narrower than its name printed '#'; once everything is printed, the name
+    // spreads over the blank cells around it, so icons that differ read differently. The
+    // name stays '#' where it would touch other text or something covered the icon since.
+    // In a button, the button's brackets go around the name.
+    struct Spread {
+        long col, row;
+        std::string text;
+        Area clip;
+        long control;
+    };
+    struct Bracket {
+        long control, col, row;
+    };
+    void spreadNames() {
+        for (auto s : spread_) {
+            if (at(s.col, s.row).character != U'#') continue;
+            std::vector<long> own{s.col};
+            for (const auto& b : brackets_)
+                if (b.control == s.control && b.row == s.row) own.push_back(b.col);
+            if (own.size() > 1) s.text = "[" + s.text + "]";
+            long n = static_cast<long>(s.text.size());
+            long first = std::max(s.clip.cols.first, 0L), last = std::min(s.clip.cols.last, static_cast<long>(columns_) - 1);
+            long start = std::clamp(s.col - n / 2, first, std::max(first, last - n + 1));
+            if (start + n - 1 > last) continue;
+            bool room = true;
+            for (long c = start - 1; room && c <= start + n; ++c)
+                room = std::find(own.begin(), own.end(), c) != own.end() || !inside(c, s.row) || blank(c, s.row);
+            if (!room) continue;
+            for (long c : own) clear(c, s.row);
+            write(start, s.row, s.text, s.clip);
+        }
+    }
+
     struct Cell {
         char32_t character = 0;     // 0: blank
         uint32_t marks = 0;         // 1 + index of the zero-width characters drawn on it, 0: none
@@ -394,8 +428,11 @@ private:
             long row = cellOf(CGRectGetMidY(frame), kCellHeight);
             Area area = touchedArea(frame).intersect(clip);
             if (!area.empty() && area.rows.contains(row)) {
-                if (blank(area.cols.first, row)) put(area.cols.first, row, U'[', false, clip);
-                if (area.cols.last > area.cols.first && blank(area.cols.last, row)) put(area.cols.last, row, U']', false, clip);
+                if (blank(area.cols.first, row) && put(area.cols.first, row, U'[', false, clip))
+                    brackets_.push_back({mine, area.cols.first, row});
+                if (area.cols.last > area.cols.first && blank(area.cols.last, row) &&
+                    put(area.cols.last, row, U']', false, clip))
+                    brackets_.push_back({mine, area.cols.last, row});
             }
         }
     }
@@ -421,18 +458,8 @@ private:
             if (area.empty() || !area.rows.contains(centreRow)) return;
             long width = area.cols.last - area.cols.first + 1;
             if (static_cast<long>(text.size()) > width) {
-                // Narrower than its name (an icon): the name spreads over the blank cells around
-                // it, so icons that differ read differently; '#' where there is no room.
-                long n = static_cast<long>(text.size());
-                long first = std::max(clip.cols.first, 0L), last = std::min(clip.cols.last, static_cast<long>(columns_) - 1);
-                long start = std::clamp(centreCol - n / 2, first, std::max(first, last - n + 1));
-                bool room = start + n - 1 <= last;
-                // A blank cell on each side too, so the name does not run into its neighbours.
-                for (long c = start - 1; room && c <= start + n; ++c) room = !inside(c, centreRow) || blank(c, centreRow);
-                if (room)
-                    write(start, centreRow, text, clip);
-                else
-                    put(std::clamp(centreCol, area.cols.first, area.cols.last), centreRow, U'#', false, clip);
+                long col = std::clamp(centreCol, area.cols.first, area.cols.last);
+                if (put(col, centreRow, U'#', false, clip)) spread_.push_back({col, centreRow, text, clip, control});
             } else {
                 write(area.cols.first + (width - static_cast<long>(text.size())) / 2, centreRow, text, clip);
             }
@@ -598,6 +625,8 @@ private:
     std::vector<bool> inked_ = std::vector<bool>(static_cast<std::size_t>(rows_));  // rows with anything on them
     std::vector<std::string> marks_;
     std::vector<UIScreenElement> elements_;
+    std::vector<Spread> spread_;
+    std::vector<Bracket> brackets_;
     UIWindow* window_ = nullptr;
     CGPoint origin_;
     Mapping mapping_;

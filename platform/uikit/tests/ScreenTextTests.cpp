@@ -432,7 +432,7 @@ TEST_F(ScreenText, NavigationOverATableUnderTabsThenAPushedScreen) {
     EXPECT_EQ(pushed.text(), R"(
 
 
- Devices       ]             iPhone X                    <ECBusLineStarOff>
+ Devices       ]             iPhone X                  [<ECBusLineStarOff>]
 ---------------------------------------------------------------------------
 
 
