@@ -22,6 +22,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 namespace {
@@ -553,6 +554,9 @@ private:
         for (const auto& line : drawn.lines) total += line.height;
         double y = drawnRect->origin.y + (drawnRect->size.height - std::min(total, drawnRect->size.height)) / 2;
         std::string printedAll;
+        // Lines are shorter than rows: a line whose row the previous line took goes on the
+        // next row the label touches; with none left, the last printed line ends in "…".
+        long lastRow = std::numeric_limits<long>::min(), lastEnd = -1;
         for (const auto& line : drawn.lines) {
             double x = drawnRect->origin.x;
             if (label.textAlignment() == NSTextAlignmentCenter) x += (drawnRect->size.width - line.width) / 2;
@@ -561,7 +565,19 @@ private:
             y += line.height;
             long row = cellOf(start.y, kCellHeight);
             long col = cellOf(start.x, kCellWidth);
+            if (lastRow != std::numeric_limits<long>::min() && row <= lastRow) {
+                row = lastRow + 1;
+                if (!area.rows.contains(row)) {
+                    if (lastEnd >= 0 && !line.glyphs.empty()) {
+                        long at = std::min(lastEnd, area.cols.last);
+                        put(at, lastRow, U'\u2026', false, area);
+                        printedAll += "\u2026";
+                    }
+                    break;
+                }
+            }
             if (!area.rows.contains(row)) continue;
+            lastRow = row;
             std::string printed;
             if (bracket) {
                 put(col - 1, row, U'[', false, clip);
@@ -603,7 +619,12 @@ private:
                 col += wide ? 2 : 1;
                 appendUtf8(printed, g.character);
             }
-            while (!printed.empty() && printed.back() == ' ') printed.pop_back();
+            long trailing = 0;
+            while (!printed.empty() && printed.back() == ' ') {
+                printed.pop_back();
+                ++trailing;
+            }
+            lastEnd = col - trailing;
             if (bracket) {
                 put(col, row, U']', false, clip);
                 printed += "]";

@@ -201,9 +201,23 @@ void UIStoryboard::loadScene(UIViewController& controller, bool makeView) {
         if (sd.objectForKey("footerTitle").isString()) section.footerTitle = sd.objectForKey("footerTitle").asStdString();
         if (sd.objectForKey("rowHeight").isNumber()) section.rowHeight = sd.objectForKey("rowHeight").doubleValue();
         const Value& rows = sd.objectForKey("rows");
+        // The editor records a static cell at the table's width (and the row's height): a
+        // row without a frame gets that before its subviews go in, in those coordinates.
+        auto table = controller.viewIfLoaded();
+        double width = table ? table->bounds().size.width : 0;
         for (std::size_t r = 0; r < rows.count(); ++r) {
             std::string rowPath = sp + ".rows[" + std::to_string(r) + "]";
-            auto cell = std::dynamic_pointer_cast<UIView>(load.build(rows[r], rowPath));
+            Value row = rows[r];
+            const Value& given = row.isDictionary() ? row.objectForKey("properties") : Value();
+            if (width > 0 && row.isDictionary() && (given.isNull() || (given.isDictionary() && given.objectForKey("frame").isNull()))) {
+                Value::Dictionary properties = given.isDictionary() ? given.asDictionary() : Value::Dictionary();
+                properties[Value("frame")] = Value::dict(
+                    {{Value("rect"), Value::array({Value(0.0), Value(0.0), Value(width), Value(section.rowHeight.value_or(0.0) > 0 ? *section.rowHeight : 44.0)})}});
+                Value::Dictionary described = row.asDictionary();
+                described[Value("properties")] = Value(std::move(properties));
+                row = Value(std::move(described));
+            }
+            auto cell = std::dynamic_pointer_cast<UIView>(load.build(row, rowPath));
             if (!cell) load.fail(rowPath, "a static row must be a view (a cell)");
             section.rows.push_back(cell);
         }

@@ -433,6 +433,24 @@ TEST(Nib, ACellsSubviewsStayWhereTheNibPutThemInATableOfTheSameWidth) {
     EXPECT_EQ(cell->leftLable()->frame().size.width, 220);
 }
 
+// Static rows are recorded at the table's width: a label sized to the row's right edge keeps to
+// it when a table of that width lays the row out.
+TEST(Storyboard, StaticRowsTakeTheTablesWidthBeforeTheirSubviews) {
+    auto storyboard = UIStoryboard::storyboardWithName("Main", fixtures());
+    auto settings = std::dynamic_pointer_cast<NibTestSettingsController>(
+        storyboard->instantiateViewControllerWithIdentifier("aboutviewcontroller"));
+    ASSERT_NE(settings, nullptr);
+    auto table = settings->tableView();
+    ASSERT_NE(table, nullptr);
+    const auto& sections = settings->staticSections();
+    ASSERT_FALSE(sections.empty());
+    auto cell = sections[0].rows[0].cell;
+    EXPECT_EQ(cell->bounds().size, CGSizeMake(375, 44));
+    cell->setFrame(CGRectMake(0, 0, 375, 44));
+    cell->layoutIfNeeded();
+    EXPECT_EQ(CGRectGetMaxX(settings->rateRightTitleLabel()->frame()), 359);
+}
+
 TEST(Storyboard, SeguesPrepareThenPush) {
     auto storyboard = UIStoryboard::storyboardWithName("Main", fixtures());
     auto nav = std::dynamic_pointer_cast<UINavigationController>(storyboard->instantiateInitialViewController());

@@ -155,6 +155,22 @@ TEST_F(ScreenText, LabelsButtonsImagesAndIndicators) {
     EXPECT_EQ(UIScreenTextCapture().text(), screen.text());
 }
 
+// Text lines are shorter than the screen's rows: a wrapped label's lines each get a row of
+// their own within the label, and the last one that fits ends in "…" when rows run out.
+TEST_F(ScreenText, WrappedLinesOfALabelDoNotShareARow) {
+    auto tall = label("3 years ago", CGRectMake(10, 93, 50, 44));
+    tall->setFont(UIFont::boldSystemFontOfSize(12));
+    tall->setTextAlignment(NSTextAlignmentCenter);
+    tall->setNumberOfLines(0);
+    auto shortOne = label("one two three", CGRectMake(200, 110, 30, 22));
+    shortOne->setFont(UIFont::systemFontOfSize(12));
+    shortOne->setNumberOfLines(0);
+    EXPECT_EQ(rows(UIScreenTextCapture(), 4, 6),
+              "      3\n"
+              "   years                                one…\n"
+              "    ago\n");
+}
+
 TEST_F(ScreenText, AttachmentsAndCombiningMarks) {
     auto text = std::make_shared<NSMutableAttributedString>("Go ");
     auto attachment = std::make_shared<NSTextAttachment>();
