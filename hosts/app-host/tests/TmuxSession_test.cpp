@@ -109,8 +109,7 @@ TEST(TmuxSession, TheHostRunsInAPaneAndLeavesTheShellAsItWas) {
     EXPECT_EQ(tmux.last.find("[About]"), std::string::npos) << tmux.last;
 }
 
-// Off until fixed with the app host: the star key on the detail screen never shows "StarOn".
-TEST(TmuxSession, DISABLED_TheReadmeCommandsProgramOnAFreshSandbox) {
+TEST(TmuxSession, TheReadmeCommandsProgramOnAFreshSandbox) {
     if (tmuxPath().empty()) GTEST_SKIP() << "tmux is not installed";
     HostFolder folder;
     {
