@@ -13,10 +13,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +178,31 @@ std::unique_ptr<CatalogueServer> CatalogueServer::start(const Options& options, 
     return std::unique_ptr<CatalogueServer>(new CatalogueServer(std::move(state)));
 }
 
+namespace {
+
+// The server's workers wait on an idle kept-alive connection until its time-out, and
+// stopping joins them: the connections this server accepted (connected sockets of this
+// process on the server's port) are shut down, so each wait ends at once and the worker
+// closes its socket. Only shut down, never closed here: the descriptors stay the workers'.
+void shutDownAcceptedConnections(int port) {
+    DIR* fds = opendir("/proc/self/fd");
+    if (!fds) return;
+    while (const dirent* entry = readdir(fds)) {
+        char* end = nullptr;
+        long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd == dirfd(fds)) continue;
+        sockaddr_storage local{}, peer{};
+        socklen_t localSize = sizeof local, peerSize = sizeof peer;
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localSize) != 0) continue;
+        if (local.ss_family != AF_INET || ntohs(reinterpret_cast<const sockaddr_in&>(local).sin_port) != port) continue;
+        if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0) continue;
+        ::shutdown(static_cast<int>(fd), SHUT_RDWR);
+    }
+    closedir(fds);
+}
+
+}  // namespace
+
 CatalogueServer::CatalogueServer(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 CatalogueServer::~CatalogueServer() { stop(); }
@@ -185,6 +215,7 @@ void CatalogueServer::stop() {
     while (!state_->server->is_running() && !state_->listenEnded && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     state_->server->stop();
+    shutDownAcceptedConnections(state_->port);
     state_->thread.join();
 }
 

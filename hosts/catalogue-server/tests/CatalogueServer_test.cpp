@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #ifndef CPPHTTPLIB_OPENSSL_SUPPORT
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
@@ -191,6 +193,20 @@ TEST_F(CatalogueServerTest, StopEndsServingAndIsIdempotent) {
     c.enable_server_certificate_verification(false);
     c.set_connection_timeout(2);
     EXPECT_FALSE(c.Get("/jailbreaks.json"));
+}
+
+// A client that keeps its connection open after a request does not hold the stop for the
+// server's keep-alive time (a second): the host exits right after its app's last request.
+TEST_F(CatalogueServerTest, StopDoesNotWaitForAnIdleKeptAliveConnection) {
+    auto c = client();
+    c->set_keep_alive(true);
+    auto first = c->Get("/jailbreaks.json");
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->status, 200);
+    auto started = std::chrono::steady_clock::now();
+    server_->stop();
+    auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(took, 0.5);
 }
 
 TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
