@@ -1,6 +1,7 @@
 #include <app_host/AppDriver.h>
 
 #include <platform_foundation/NSFileManager.h>
+#include <platform_foundation/SystemRecords.h>
 #include <platform_net/AirplaneMode.h>
 #include <platform_runtime/ObjCRuntime.h>
 #include <platform_uikit/MFMailComposeViewController.h>
@@ -65,6 +66,12 @@ const char* stateName(UIApplicationState state) {
     case UIApplicationStateBackground: return "background";
     }
     return "?";
+}
+
+std::uintmax_t recordsSize(const char* fileName) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(SystemRecords::path(fileName), ec);
+    return ec ? 0 : size;
 }
 
 }  // namespace
@@ -304,7 +311,11 @@ bool AppDriver::perform(const HostKey& key) {
         else
             app->simulateEnterBackground();
         return true;
-    case HostAction::BackgroundFetch: app->simulateBackgroundFetch(); return true;
+    case HostAction::BackgroundFetch: {
+        auto before = recordsSize(UIApplication::kBackgroundFetchRecordsFile);
+        if (app->simulateBackgroundFetch()) fetchRecordsAtAsk_ = before;
+        return true;
+    }
     case HostAction::Airplane: NetworkAirplaneMode::setOn(!NetworkAirplaneMode::isOn()); return true;
     case HostAction::Appearance: {
         auto screen = UIScreen::mainScreen();
@@ -336,6 +347,13 @@ std::string AppDriver::present(const std::string& controllerClassName) {
 void AppDriver::noteBanner(const std::string& title, const std::string& body) {
     banner_ = title.empty() ? body : (body.empty() ? title : title + ": " + body);
     bannerTime_ = std::chrono::steady_clock::now();
+}
+
+bool AppDriver::fetchAnswerPending() {
+    if (!fetchRecordsAtAsk_) return false;
+    // Each fetch ends with one record line, appended on the main queue.
+    if (recordsSize(UIApplication::kBackgroundFetchRecordsFile) > *fetchRecordsAtAsk_) fetchRecordsAtAsk_.reset();
+    return fetchRecordsAtAsk_.has_value();
 }
 
 std::string AppDriver::statusLine() {

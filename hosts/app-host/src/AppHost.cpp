@@ -189,6 +189,8 @@ private:
 
     void checkIdle() {
         auto running = interactive_ ? IdleMonitor::stillMoving() : IdleMonitor::stillRunning();
+        // Printed, the screen and status line show what a fetch's answer made of them.
+        if (!interactive_ && driver_.fetchAnswerPending()) running.push_back("a background fetch without its answer");
         if (interactive_ && std::chrono::steady_clock::now() > deadline_) running.clear();  // take the key anyway
         if (!running.empty()) {
             confirmations_ = 0;

@@ -12,6 +12,7 @@
 #include <platform_uikit/NSIndexPath.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,10 @@ public:
     std::optional<NSIndexPath> cursor();
     std::optional<std::pair<int, int>> cursorTextRows();
 
+    // A background fetch the key asked for whose answer (the app calling the
+    // completion handler, or the fetch expiring) is not recorded yet.
+    bool fetchAnswerPending();
+
     // "active · airplane off · fetch: new data · banner: … · url: … · outbox: …"
     std::string statusLine();
     // Called by the application for each presented notification.
@@ -68,6 +73,8 @@ private:
     std::optional<NSIndexPath> cursor_;
     // The cursor of each table left for another screen, taken up again on return.
     std::vector<std::pair<std::weak_ptr<UITableView>, NSIndexPath>> leftCursors_;
+    // The size of the fetch records when the unanswered fetch began.
+    std::optional<std::uintmax_t> fetchRecordsAtAsk_;
     bool quit_ = false;
     bool help_ = false;
     std::string banner_;
