@@ -35,8 +35,6 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-#include <platform_uikit/UIWindow.h>
-#include "/tmp/dbgdump.inc"
 
 namespace {
 
@@ -216,7 +214,6 @@ private:
         stopWaiting();
         if (!interactive_) {
             std::string text = textSnapshot();
-            if (getenv("DBG_DUMP")) for (auto& w : UIApplication::sharedApplication()->windows()) dbgDump(*w, 0);
             if (!text.empty() && text.back() != '\n') text += '\n';
             writeAll(outFd_, text + driver_.statusLine() + "\n");
             finish(0);
