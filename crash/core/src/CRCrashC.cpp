@@ -162,6 +162,15 @@ char* crcrash_readReport(int64_t reportID) {
     return fixed;
 }
 
+int crcrash_readReportTo(int64_t reportID, const CRJSONDecodeCallbacks* reader, void* readerUser) {
+    if (reportID < 1) return -1;
+    char* raw = crcrs_readReport(reportID);
+    if (!raw) return -1;
+    int result = crcrashreport_fixupReportTo(raw, reader, readerUser);
+    std::free(raw);
+    return result;
+}
+
 void crcrash_deleteAllReports(void) { crcrs_deleteAllReports(); }
 void crcrash_deleteReportWithID(int64_t reportID) { crcrs_deleteReportWithID(reportID); }
 

@@ -46,16 +46,72 @@ std::string utcText(const NSDate& date) {
 
 }  // namespace
 
+// Each open container collects its members in a list kept from one container to the next at
+// its depth, and becomes a Value when it closes: an object's members are then put in key order
+// once (a later member of the same name replaces the value and keeps the first key, as
+// inserting one by one would), with one allocation for the container.
 struct ZPKCRJSONCodec::Decoding {
     struct Open {
         Value name;  // Null for an array element or the top level
-        Value container;
+        bool object = false;
+        std::vector<std::pair<Value, Value>> members;  // an object's, in the order read
+        Value::Array elements;                         // an array's
     };
-    std::vector<Open> stack;  // innermost last
+    std::vector<Open> stack;  // stack[0, depth) are open, innermost last; deeper ones are spare
+    size_t depth = 0;
     Value top;
     bool hasTop = false;
+    std::vector<std::pair<std::string_view, uint32_t>> order;  // scratch of close()
+
+    // Member names repeat from object to object: the last Value made for a name is kept at a
+    // slot picked by its hash and shared.
+    static constexpr size_t kNameSlots = 128;
+    Value names[kNameSlots];
+
+    Value name(const char* text);
+    Value close(Open& open);
+    Open& push() {
+        if (depth == stack.size()) stack.emplace_back();
+        return stack[depth++];
+    }
 };
 
+Value ZPKCRJSONCodec::Decoding::name(const char* utf8) {
+    std::string_view bytes(utf8);
+    size_t hash = bytes.size();
+    for (unsigned char c : bytes) hash = hash * 31 + c;
+    Value& slot = names[hash % kNameSlots];
+    if (!slot.isString() || slot.asString() != bytes) slot = text(utf8);
+    return slot;
+}
+
+Value ZPKCRJSONCodec::Decoding::close(Open& open) {
+    if (!open.object) {
+        Value array(Value::Array(std::make_move_iterator(open.elements.begin()),
+                                 std::make_move_iterator(open.elements.end())));
+        open.elements.clear();
+        array.setMutable(true);
+        return array;
+    }
+    auto& members = open.members;
+    order.clear();
+    order.reserve(members.size());
+    for (size_t i = 0; i < members.size(); ++i)
+        order.emplace_back(members[i].first.asString(), static_cast<uint32_t>(i));
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<Value, Value>> sorted;
+    sorted.reserve(members.size());
+    for (size_t i = 0; i < order.size();) {
+        size_t last = i;
+        while (last + 1 < order.size() && order[last + 1].first == order[i].first) ++last;
+        sorted.emplace_back(std::move(members[order[i].second].first), std::move(members[order[last].second].second));
+        i = last + 1;
+    }
+    members.clear();
+    Value object(Value::Dictionary::fromSortedUnique(std::move(sorted)));
+    object.setMutable(true);
+    return object;
+}
 ZPKCRJSONCodec::ZPKCRJSONCodec(int32_t encodeOptions, int32_t decodeOptions)
     : prettyPrint_((encodeOptions & ZPKCRJSONEncodeOptionPretty) != 0),
       sorted_((encodeOptions & ZPKCRJSONEncodeOptionSorted) != 0),
@@ -165,23 +221,36 @@ Value ZPKCRJSONCodec::decode(std::string_view json, int32_t options, NSErrorPtr*
     if (result != CRJSON_OK && !codec.error_)
         codec.setErrorText(std::string(crjson_stringForError(result)) + " (offset " + std::to_string(errorOffset) +
                            ")");
-    if (error) *error = codec.error_;
+    return codec.finishDecoding(result, options, error);
+}
+
+Value ZPKCRJSONCodec::decodeElements(const std::function<int(const CRJSONDecodeCallbacks*, void*)>& produce,
+                                     int32_t options, NSErrorPtr* error) {
+    ZPKCRJSONCodec codec(0, options);
+    int result = produce(codec.callbacks_.get(), &codec);
+    if (result != CRJSON_OK && !codec.error_) codec.setErrorText(crjson_stringForError(result));
+    return codec.finishDecoding(result, options, error);
+}
+
+Value ZPKCRJSONCodec::finishDecoding(int result, int32_t options, NSErrorPtr* error) {
+    if (error) *error = error_;
     if (result != CRJSON_OK && !(options & ZPKCRJSONDecodeOptionKeepPartialObject)) return nullptr;
-    return codec.takeTopLevelContainer();
+    return takeTopLevelContainer();
 }
 
 // Folds the containers still open into their parents, so a partial tree holds them.
 Value ZPKCRJSONCodec::takeTopLevelContainer() {
     auto& d = *decoding_;
-    while (!d.stack.empty()) {
-        Decoding::Open open = std::move(d.stack.back());
-        d.stack.pop_back();
-        if (d.stack.empty()) {
-            d.top = std::move(open.container);
+    while (d.depth > 0) {
+        Value container = d.close(d.stack[d.depth - 1]);
+        Value name = std::move(d.stack[d.depth - 1].name);
+        --d.depth;
+        if (d.depth == 0) {
+            d.top = std::move(container);
         } else {
-            Value& parent = d.stack.back().container;
-            if (parent.isArray()) parent.addObject(open.container);
-            else parent.setObject(open.container, open.name.isNull() ? Value("") : open.name);
+            Decoding::Open& parent = d.stack[d.depth - 1];
+            if (!parent.object) parent.elements.push_back(std::move(container));
+            else parent.members.emplace_back(name.isNull() ? Value("") : std::move(name), std::move(container));
         }
     }
     return d.top;
@@ -189,21 +258,24 @@ Value ZPKCRJSONCodec::takeTopLevelContainer() {
 
 int ZPKCRJSONCodec::addValue(const char* name, Value value) {
     auto& d = *decoding_;
-    if (d.stack.empty()) {
+    if (d.depth == 0) {
         setErrorText("Type " + classNameOf(value) + " not allowed as top level container");
         return CRJSON_ERROR_INVALID_DATA;
     }
-    Value& current = d.stack.back().container;
-    if (current.isArray()) current.addObject(value);
-    else current.setObject(value, name ? text(name) : Value(""));
+    Decoding::Open& current = d.stack[d.depth - 1];
+    if (!current.object) current.elements.push_back(std::move(value));
+    else current.members.emplace_back(name ? d.name(name) : Value(""), std::move(value));
     return CRJSON_OK;
 }
 
-int ZPKCRJSONCodec::beginContainer(const char* name, Value container) {
+int ZPKCRJSONCodec::beginContainer(const char* name, bool object) {
     auto& d = *decoding_;
-    if (d.hasTop && d.stack.empty()) return addValue(name, std::move(container));
+    if (d.hasTop && d.depth == 0)
+        return addValue(name, object ? Value::mutableDictionary() : Value::mutableArray());
     d.hasTop = true;
-    d.stack.push_back({name ? text(name) : Value(), std::move(container)});
+    Decoding::Open& open = d.push();
+    open.name = name ? d.name(name) : Value();
+    open.object = object;
     return CRJSON_OK;
 }
 
@@ -222,8 +294,8 @@ int ZPKCRJSONCodec::onInteger(const char* name, int64_t value, void* codec) {
 int ZPKCRJSONCodec::onNull(const char* name, void* codec) {
     auto* self = static_cast<ZPKCRJSONCodec*>(codec);
     auto& d = *self->decoding_;
-    if (!d.stack.empty()) {
-        bool inArray = d.stack.back().container.isArray();
+    if (d.depth > 0) {
+        bool inArray = !d.stack[d.depth - 1].object;
         if ((inArray && self->ignoreNullsInArrays_) || (!inArray && self->ignoreNullsInObjects_)) return CRJSON_OK;
     }
     return self->addValue(name, Value());
@@ -234,29 +306,31 @@ int ZPKCRJSONCodec::onString(const char* name, const char* value, void* codec) {
 }
 
 int ZPKCRJSONCodec::onBeginObject(const char* name, void* codec) {
-    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, Value::mutableDictionary());
+    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, true);
 }
 
 int ZPKCRJSONCodec::onBeginArray(const char* name, void* codec) {
-    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, Value::mutableArray());
+    return static_cast<ZPKCRJSONCodec*>(codec)->beginContainer(name, false);
 }
 
 int ZPKCRJSONCodec::onEndContainer(void* codec) {
     auto* self = static_cast<ZPKCRJSONCodec*>(codec);
     auto& d = *self->decoding_;
-    if (d.stack.empty()) {
+    if (d.depth == 0) {
         self->setErrorText("Already at the top level; no container left to end");
         return CRJSON_ERROR_INVALID_DATA;
     }
-    Decoding::Open open = std::move(d.stack.back());
-    d.stack.pop_back();
-    if (d.stack.empty()) {
-        d.top = std::move(open.container);
+    Decoding::Open& open = d.stack[d.depth - 1];
+    Value container = d.close(open);
+    Value name = std::move(open.name);
+    --d.depth;
+    if (d.depth == 0) {
+        d.top = std::move(container);
         return CRJSON_OK;
     }
-    Value& parent = d.stack.back().container;
-    if (parent.isArray()) parent.addObject(open.container);
-    else parent.setObject(open.container, open.name.isNull() ? Value("") : open.name);
+    Decoding::Open& parent = d.stack[d.depth - 1];
+    if (!parent.object) parent.elements.push_back(std::move(container));
+    else parent.members.emplace_back(name.isNull() ? Value("") : std::move(name), std::move(container));
     return CRJSON_OK;
 }
 

@@ -295,12 +295,15 @@ std::optional<Value::Data> ZPKCRCrash::loadCrashReportJSONWithID(int64_t reportI
 }
 
 Value ZPKCRCrash::reportWithIntID(int64_t reportID) const {
-    // The fixed-up text is decoded where it lies rather than copied into a byte block.
-    std::unique_ptr<char, decltype(&std::free)> json(crcrash_readReport(reportID), &std::free);
-    if (!json) return Value();
-    Value report = ZPKCRJSONCodec::decode(std::string_view(json.get()), ZPKCRJSONDecodeOptionIgnoreAllNulls |
-                                                                            ZPKCRJSONDecodeOptionKeepPartialObject);
-    if (!report.isDictionary()) return Value();
+    // The fix-up hands its elements to the codec directly: the same values as decoding the
+    // fixed-up text, without writing and reading that text.
+    int fixup = CRJSON_OK;
+    Value report = ZPKCRJSONCodec::decodeElements(
+        [&](const CRJSONDecodeCallbacks* callbacks, void* codec) {
+            return fixup = crcrash_readReportTo(reportID, callbacks, codec);
+        },
+        ZPKCRJSONDecodeOptionIgnoreAllNulls | ZPKCRJSONDecodeOptionKeepPartialObject);
+    if (fixup != CRJSON_OK || !report.isDictionary()) return Value();
     report.setObject(Value(reportID), "report_id");
     return doctorReport(std::move(report));
 }

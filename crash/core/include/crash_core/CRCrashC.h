@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <crash_core/CRCrashEventContext.h>
+#include <crash_core/CRJSONCodec.h>
 #include <crash_core/CRReportWriter.h>
 
 #ifdef __cplusplus
@@ -47,6 +48,10 @@ int crcrash_getReportCount(void);
 int crcrash_getReportIDs(int64_t* reportIDs, int count);
 // The stored report fixed up for reading (free it), or NULL (also for an id below 1).
 char* crcrash_readReport(int64_t reportID);
+// The stored report's fixed-up elements handed to a reader as decoding crcrash_readReport's
+// text would hand them (see crcrashreport_fixupReportTo): CRJSON_OK where that function
+// gives text, -1 when there is no such report, else the fix-up's error.
+int crcrash_readReportTo(int64_t reportID, const CRJSONDecodeCallbacks* reader, void* readerUser);
 void crcrash_deleteAllReports(void);
 void crcrash_deleteReportWithID(int64_t reportID);
 

@@ -5,6 +5,7 @@
 // calls on different threads do not interact; a codec object is not shared.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -46,6 +47,11 @@ public:
     // ZPKCRJSONDecodeOptionKeepPartialObject the containers built before the failure.
     static Value decode(std::string_view json, int32_t options, NSErrorPtr* error = nullptr);
     static Value decode(const Value::Data& json, int32_t options, NSErrorPtr* error = nullptr);
+    // The same from elements a producer hands to the codec's callbacks (with the codec as
+    // their user data) instead of from text; the producer's answer stands for the text
+    // decoder's (CRJSON_OK or an error).
+    static Value decodeElements(const std::function<int(const CRJSONDecodeCallbacks*, void*)>& produce,
+                                int32_t options, NSErrorPtr* error = nullptr);
 
     bool prettyPrint() const { return prettyPrint_; }
     void setPrettyPrint(bool value) { prettyPrint_ = value; }
@@ -75,8 +81,9 @@ private:
     static int onEndContainer(void* codec);
     static int onEndData(void* codec);
     int addValue(const char* name, Value value);
-    int beginContainer(const char* name, Value container);
+    int beginContainer(const char* name, bool object);
     Value takeTopLevelContainer();
+    Value finishDecoding(int result, int32_t options, NSErrorPtr* error);
 
     bool prettyPrint_ = false;
     bool sorted_ = false;
