@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -50,7 +51,7 @@ std::string describe(const Value& value) {
     }
 }
 
-// "%d" / "%lu" of a number, and "%0*lx" (width 0: "%lx"), appended.
+// "%d" / "%lu" of a number, appended.
 void appendDecimal(std::string& out, uint64_t value) {
     char digits[24];
     char* p = digits + sizeof digits;
@@ -68,15 +69,81 @@ void appendDecimal(std::string& out, int value) {
     appendDecimal(out, static_cast<uint64_t>(value));
 }
 
-void appendHex(std::string& out, uint64_t value, int width) {
+// "%#18lx": "0x" and the digits (zero alone as "0"), right-aligned in 18 columns.
+void appendAlternateHex18(std::string& out, uint64_t value) {
     static const char kHex[] = "0123456789abcdef";
-    char digits[16];
-    int n = 0;
-    do digits[n++] = kHex[value & 15], value >>= 4;
+    char text[18];
+    char* end = text + sizeof text;
+    char* p = end;
+    do *--p = kHex[value & 15], value >>= 4;
     while (value);
-    for (int i = n; i < width; ++i) out += '0';
-    while (n) out += digits[--n];
+    if (end - p > 1 || *p != '0') *--p = 'x', *--p = '0';
+    while (p > text) *--p = ' ';
+    out.append(text, sizeof text);
 }
+
+// One line of text collected in a fixed buffer and appended to the whole text in one piece
+// (a piece longer than the buffer goes straight through).
+class LineWriter {
+public:
+    explicit LineWriter(std::string& out) : out_(out), start_(out.size()) {}
+    void put(std::string_view text) {
+        if (used_ + text.size() > sizeof buffer_) {
+            flush();
+            if (text.size() > sizeof buffer_) {
+                out_.append(text);
+                return;
+            }
+        }
+        std::memcpy(buffer_ + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    void spaces(std::size_t count) {
+        while (count > 0) {
+            if (used_ == sizeof buffer_) flush();
+            std::size_t piece = std::min(count, sizeof buffer_ - used_);
+            std::memset(buffer_ + used_, ' ', piece);
+            used_ += piece;
+            count -= piece;
+        }
+    }
+    void decimal(uint64_t value) {
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        do *--p = static_cast<char>('0' + value % 10), value /= 10;
+        while (value);
+        put(std::string_view(p, static_cast<std::size_t>(end - p)));
+    }
+    // "%0*lx" (width 0: "%lx"), width at most 16.
+    void hex(uint64_t value, int width) {
+        static const char kHex[] = "0123456789abcdef";
+        char digits[16];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        do *--p = kHex[value & 15], value >>= 4;
+        while (value);
+        while (end - p < width) *--p = '0';
+        put(std::string_view(p, static_cast<std::size_t>(end - p)));
+    }
+    // Bytes of the line so far.
+    std::size_t length() const { return out_.size() - start_ + used_; }
+    void finish() { flush(); }
+    void discard() {
+        used_ = 0;
+        out_.resize(start_);
+    }
+
+private:
+    void flush() {
+        out_.append(buffer_, used_);
+        used_ = 0;
+    }
+    std::string& out_;
+    const std::size_t start_;
+    char buffer_[256];
+    std::size_t used_ = 0;
+};
 
 // Length in UTF-16 units of UTF-8 text: one per sequence, two for the four-byte ones.
 std::size_t utf16Length(std::string_view text) {
@@ -95,12 +162,16 @@ bool present(const Value& value) { return !value.isNull(); }
 // Texts and numbers as the platform's integer conversions read them.
 uint64_t u64(const Value& value) { return static_cast<uint64_t>(value.integerValue()); }
 
-std::string lastPathComponent(const Value& path) {
-    if (!path.isString()) return describe(path);
-    std::string_view text = path.asString();
+// The last component of a path held as text.
+std::string_view lastPathComponentOf(std::string_view text) {
     while (text.size() > 1 && text.back() == '/') text.remove_suffix(1);
     auto slash = text.rfind('/');
-    return std::string(slash == std::string_view::npos || text.size() == 1 ? text : text.substr(slash + 1));
+    return slash == std::string_view::npos || text.size() == 1 ? text : text.substr(slash + 1);
+}
+
+std::string lastPathComponent(const Value& path) {
+    if (!path.isString()) return describe(path);
+    return std::string(lastPathComponentOf(path.asString()));
 }
 
 const std::map<std::string, std::vector<std::string>>& registerOrders() {
@@ -290,7 +361,7 @@ std::string ZUDCrashReportFilterAppleFmt::crashReportString(const Value& report)
     Value mainExecutable = mainExecutableNameForReport(report);
     std::string text = headerStringForReport(report);
     text += errorInfoStringForReport(report);
-    text += threadListStringForReport(report, mainExecutable);
+    appendThreadList(text, report, mainExecutable);
     text += crashedThreadCPUStateStringForReport(report, cpuArchForReport(report));
     text += binaryImagesStringForReport(report);
     text += memoryStringForReport(report);
@@ -458,31 +529,53 @@ std::string ZUDCrashReportFilterAppleFmt::errorInfoStringForReport(const Value& 
 std::string ZUDCrashReportFilterAppleFmt::threadListStringForReport(const Value& report,
                                                                     const Value& mainExecutableName) const {
     std::string text;
-    for (const auto& thread : at(crashReport(report), "threads").asArray())
-        if (thread.isDictionary()) text += threadStringForThread(thread, mainExecutableName);
+    appendThreadList(text, report, mainExecutableName);
+    return text;
+}
+
+void ZUDCrashReportFilterAppleFmt::appendThreadList(std::string& text, const Value& report,
+                                                   const Value& mainExecutableName) const {
+    const Value& threads = at(crashReport(report), "threads");
+    // Room for lines of about a hundred bytes, twenty per thread.
+    text.reserve(text.size() + threads.count() * 2048);
+    for (const auto& thread : threads.asArray())
+        if (thread.isDictionary()) appendThread(text, thread, mainExecutableName);
     const Value& extError = at(report, "app_ext_error");
     if (present(extError)) text += "\nThread 0 Crashed:\n" + describe(extError) + "\n";
-    return text;
 }
 
 std::string ZUDCrashReportFilterAppleFmt::threadStringForThread(const Value& thread,
                                                                 const Value& mainExecutableName) const {
+    std::string text;
+    appendThread(text, thread, mainExecutableName);
+    return text;
+}
+
+void ZUDCrashReportFilterAppleFmt::appendThread(std::string& text, const Value& thread,
+                                               const Value& mainExecutableName) const {
     int index = at(thread, "index").intValue();
-    std::string text = "\n";
+    text += "\n";
     const Value& name = at(thread, "name");
     const Value& queue = at(thread, "dispatch_queue");
     if (present(name))
         text += cformat("Thread %d name:  ", index) + describe(name) + "\n";
     else if (present(queue))
         text += cformat("Thread %d name:  Dispatch queue: ", index) + describe(queue) + "\n";
-    text += at(thread, "crashed").boolValue() ? cformat("Thread %d Crashed:\n", index) : cformat("Thread %d:\n", index);
-    text += backtraceString(at(thread, "backtrace"), reportStyle_, mainExecutableName);
-    return text;
+    text += "Thread ";
+    appendDecimal(text, index);
+    text += at(thread, "crashed").boolValue() ? " Crashed:\n" : ":\n";
+    appendBacktrace(text, at(thread, "backtrace"), reportStyle_, mainExecutableName);
 }
 
 std::string ZUDCrashReportFilterAppleFmt::backtraceString(const Value& backtrace, int32_t reportStyle,
                                                           const Value& mainExecutableName) const {
     std::string text;
+    appendBacktrace(text, backtrace, reportStyle, mainExecutableName);
+    return text;
+}
+
+void ZUDCrashReportFilterAppleFmt::appendBacktrace(std::string& text, const Value& backtrace, int32_t reportStyle,
+                                                  const Value& mainExecutableName) const {
     int n = 0;
     for (const auto& frame : at(backtrace, "contents").asArray()) {
         // One pass over the frame's fields instead of a lookup per field.
@@ -506,34 +599,46 @@ std::string ZUDCrashReportFilterAppleFmt::backtraceString(const Value& backtrace
         uint64_t pc = u64(*pcValue);
         uint64_t objectAddress = u64(*objectAddressValue);
         uint64_t symbolAddress = u64(*symbolAddressValue);
-        Value image = present(*objectName) ? Value(lastPathComponent(*objectName)) : Value();
+        // The image: the last component of a path, another value's text, "(null)" when absent.
+        std::string imageOwned;
+        std::string_view imageText;
+        if (objectName->isString()) {
+            imageText = lastPathComponentOf(objectName->asString());
+        } else {
+            imageOwned = describe(*objectName);
+            imageText = imageOwned;
+        }
         const Value& symbol = *symbolValue;
 
         int32_t style = reportStyle;
-        if (style == 1) style = (mainExecutableName.isString() && image == mainExecutableName) ? 0 : 3;
+        if (style == 1)
+            style = (mainExecutableName.isString() && present(*objectName) &&
+                     imageText == mainExecutableName.asString())
+                        ? 0
+                        : 3;
 
         // "%-4d", the image name padded to 35 UTF-16 units (never cut), " 0x%016lx".
-        const std::size_t lineStart = text.size();
-        appendDecimal(text, n);
-        if (text.size() - lineStart < 4) text.append(4 - (text.size() - lineStart), ' ');
-        std::string imageText = describe(image);
+        LineWriter line(text);
+        line.decimal(static_cast<uint64_t>(n));
+        if (line.length() < 4) line.spaces(4 - line.length());
         std::size_t units = utf16Length(imageText);
-        text += imageText;
-        if (units < 35) text.append(35 - units, ' ');
-        text += " 0x";
-        appendHex(text, pc, 16);
+        line.put(imageText);
+        if (units < 35) line.spaces(35 - units);
+        line.put(" 0x");
+        line.hex(pc, 16);
 
         bool symbolic = symbol.isString();
         auto appendPlain = [&] {
-            text += " 0x";
-            appendHex(text, objectAddress, 0);
-            text += " + ";
-            appendDecimal(text, pc - objectAddress);
+            line.put(" 0x");
+            line.hex(objectAddress, 0);
+            line.put(" + ");
+            line.decimal(pc - objectAddress);
         };
         auto appendSymbol = [&] {
-            text += describe(symbol);
-            text += " + ";
-            appendDecimal(text, pc - symbolAddress);
+            if (symbolic) line.put(symbol.asString());
+            else line.put(describe(symbol));
+            line.put(" + ");
+            line.decimal(pc - symbolAddress);
         };
         switch (style) {
             case 0:
@@ -541,28 +646,28 @@ std::string ZUDCrashReportFilterAppleFmt::backtraceString(const Value& backtrace
             case 2:
                 appendPlain();
                 if (symbolic) {
-                    text += " (";
+                    line.put(" (");
                     appendSymbol();
-                    text += ")";
+                    line.put(")");
                 }
                 break;
             case 3:
-                if (symbolic && symbol != Value("<redacted>")) {
-                    text += " ";
+                if (symbolic && symbol.asString() != "<redacted>") {
+                    line.put(" ");
                     appendSymbol();
                 } else {
                     appendPlain();
                 }
                 break;
             default:
-                text.resize(lineStart);  // no line for an unknown style
+                line.discard();  // no line for an unknown style
                 ++n;
                 continue;
         }
-        text += "\n";
+        line.put("\n");
+        line.finish();
         ++n;
     }
-    return text;
 }
 
 std::string ZUDCrashReportFilterAppleFmt::crashedThreadCPUStateStringForReport(const Value& report,
@@ -617,16 +722,44 @@ std::string ZUDCrashReportFilterAppleFmt::binaryImagesStringForReport(const Valu
     const Value& executablePath = at(systemReport(report), "CFBundleExecutablePath");
     std::string text = "\nBinary Images:\n";
     for (const auto& entry : sorted) {
-        const Value& image = *entry.image;
-        uint64_t address = u64(at(image, "image_addr"));
-        uint64_t size = u64(at(image, "image_size"));
-        const Value& name = at(image, "name");
-        text += cformat("%#18lx - %#18lx ", static_cast<unsigned long>(address),
-                        static_cast<unsigned long>(address + size - 1));
+        // One pass over the image's fields instead of a lookup per field.
+        static const Value kAbsent;
+        const Value* addressValue = &kAbsent;
+        const Value* sizeValue = &kAbsent;
+        const Value* nameValue = &kAbsent;
+        const Value* cpuTypeValue = &kAbsent;
+        const Value* cpuSubtypeValue = &kAbsent;
+        const Value* uuidValue = &kAbsent;
+        if (entry.image->isDictionary()) {
+            for (const auto& [key, value] : entry.image->asDictionary()) {
+                if (!key.isString()) continue;
+                std::string_view field = key.asString();
+                if (field == "image_addr") addressValue = &value;
+                else if (field == "image_size") sizeValue = &value;
+                else if (field == "name") nameValue = &value;
+                else if (field == "cpu_type") cpuTypeValue = &value;
+                else if (field == "cpu_subtype") cpuSubtypeValue = &value;
+                else if (field == "uuid") uuidValue = &value;
+            }
+        }
+        uint64_t address = u64(*addressValue);
+        uint64_t size = u64(*sizeValue);
+        const Value& name = *nameValue;
+        appendAlternateHex18(text, address);
+        text += " - ";
+        appendAlternateHex18(text, address + size - 1);
+        text += ' ';
         text += (present(name) && name == executablePath) ? "+" : " ";
-        text += lastPathComponent(name) + " " +
-                CPUArchForMajor(at(image, "cpu_type").intValue(), at(image, "cpu_subtype").intValue()) + "  <" +
-                toCompactUUID(at(image, "uuid")) + "> " + describe(name) + "\n";
+        if (name.isString()) text += lastPathComponentOf(name.asString());
+        else text += describe(name);
+        text += ' ';
+        text += CPUArchForMajor(cpuTypeValue->intValue(), cpuSubtypeValue->intValue());
+        text += "  <";
+        text += toCompactUUID(*uuidValue);
+        text += "> ";
+        if (name.isString()) text += name.asString();
+        else text += describe(name);
+        text += '\n';
     }
     return text;
 }

@@ -223,6 +223,15 @@ TEST_F(AppleFormat, BacktraceStyles) {
     std::string longName(40, 'L');
     Value longFrame = Value::dict({{Value("contents"), Value::array({Value::dict({{Value("object_name"), Value(longName)}})})}});
     EXPECT_EQ(fmt.backtraceString(longFrame, 0, Value()), "0   " + longName + " 0x0000000000000000 0x0 + 0\n");
+    // Names and symbols longer than a line usually is.
+    std::string veryLong(300, 'V');
+    Value veryLongFrame = Value::dict({{Value("contents"), Value::array({Value::dict(
+        {{Value("object_name"), Value("/lib/" + veryLong)}, {Value("symbol_name"), Value(veryLong + "s")},
+         {Value("instruction_addr"), Value(16)}, {Value("symbol_addr"), Value(8)}})})}});
+    EXPECT_EQ(fmt.backtraceString(veryLongFrame, 3, Value()),
+              "0   " + veryLong + " 0x0000000000000010 " + veryLong + "s + 8\n");
+    EXPECT_EQ(fmt.backtraceString(veryLongFrame, 2, Value()),
+              "0   " + veryLong + " 0x0000000000000010 0x0 + 16 (" + veryLong + "s + 8)\n");
     Value wide = Value::dict({{Value("contents"), Value::array({Value::dict({{Value("object_name"), Value("\xF0\x9F\x98\x80")}})})}});
     EXPECT_EQ(fmt.backtraceString(wide, 0, Value()),
               "0   \xF0\x9F\x98\x80" + std::string(33, ' ') + " 0x0000000000000000 0x0 + 0\n");

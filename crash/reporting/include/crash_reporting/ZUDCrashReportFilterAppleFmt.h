@@ -82,5 +82,11 @@ public:
     static std::string JSONForObject(const Value& object);
 
 private:
+    // The thread list, a thread's and a backtrace's text appended to text.
+    void appendThreadList(std::string& text, const Value& report, const Value& mainExecutableName) const;
+    void appendThread(std::string& text, const Value& thread, const Value& mainExecutableName) const;
+    void appendBacktrace(std::string& text, const Value& backtrace, int32_t reportStyle,
+                         const Value& mainExecutableName) const;
+
     int32_t reportStyle_ = 0;
 };
