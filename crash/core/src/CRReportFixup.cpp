@@ -48,11 +48,12 @@ bool matches(const Fixup* f, const char* name, const char* const (&paths)[N][kMa
         const char* const* path = paths[p];
         // Only a path exactly one longer than the open containers can match.
         if (f->depth + 1 >= kMaxDepth || !path[f->depth] || path[f->depth + 1]) continue;
+        // The element's own name first: it rules out nearly every element.
+        if (std::strncmp(path[f->depth], name ? name : "", kMaxNameLength) != 0) continue;
         int i = 0;
         for (; i < f->depth; ++i)
             if (!path[i] || std::strncmp(path[i], f->path[i], kMaxNameLength) != 0) break;
-        if (i != f->depth || !path[i]) continue;
-        if (std::strncmp(path[i], name ? name : "", kMaxNameLength) == 0 && !path[i + 1]) return true;
+        if (i == f->depth) return true;
     }
     return false;
 }

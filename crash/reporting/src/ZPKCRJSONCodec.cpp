@@ -66,7 +66,11 @@ struct ZPKCRJSONCodec::Decoding {
     // Member names repeat from object to object: the last Value made for a name is kept at a
     // slot picked by its hash and shared.
     static constexpr size_t kNameSlots = 128;
-    Value names[kNameSlots];
+    struct NameSlot {
+        std::string bytes;  // as read
+        Value name;
+    };
+    NameSlot names[kNameSlots];
 
     Value name(const char* text);
     Value close(Open& open);
@@ -80,9 +84,12 @@ Value ZPKCRJSONCodec::Decoding::name(const char* utf8) {
     std::string_view bytes(utf8);
     size_t hash = bytes.size();
     for (unsigned char c : bytes) hash = hash * 31 + c;
-    Value& slot = names[hash % kNameSlots];
-    if (!slot.isString() || slot.asString() != bytes) slot = text(utf8);
-    return slot;
+    NameSlot& slot = names[hash % kNameSlots];
+    if (slot.bytes != bytes || !slot.name.isString()) {
+        slot.bytes.assign(bytes);
+        slot.name = text(utf8);
+    }
+    return slot.name;
 }
 
 Value ZPKCRJSONCodec::Decoding::close(Open& open) {
