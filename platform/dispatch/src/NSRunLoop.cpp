@@ -53,6 +53,11 @@ std::shared_ptr<NSRunLoop> NSRunLoop::currentRunLoop() {
 bool NSRunLoop::isCommon(const NSRunLoopMode& mode) { return mode == NSDefaultRunLoopMode || mode == NSRunLoopCommonModes; }
 
 bool NSRunLoop::isActiveIn(const std::set<NSRunLoopMode>& modes, const NSRunLoopMode& mode) {
+    if (modes.size() == 1) {
+        // Most items run in one mode (the common modes): one comparison or two.
+        const NSRunLoopMode& only = *modes.begin();
+        return only == mode || (isCommon(only) && isCommon(mode));
+    }
     if (modes.count(mode)) return true;
     return isCommon(mode) && (modes.count(NSRunLoopCommonModes) || modes.count(NSDefaultRunLoopMode));
 }

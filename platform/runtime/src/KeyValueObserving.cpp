@@ -4,7 +4,10 @@
 
 #include <platform_runtime/ObjCClass.h>
 
+#include <platform_runtime/ObjCProperty.h>
+
 #include "NSObjectSideTable.h"
+#include "RuntimeLock.h"
 
 namespace {
 
@@ -14,16 +17,40 @@ std::string firstKey(const std::string& keyPath) {
     return keyPath.substr(0, keyPath.find('.'));
 }
 
-// Whether a change of `changed` on an object of cls affects the value at observedPath:
-// the path starts with that key, or the key is among the (transitive) key paths the class
-// declares as affecting the path's first key.
-bool affects(const ObjCClass& cls, const std::string& observedPath, const std::string& changed, int depth = 0) {
-    std::string observed = firstKey(observedPath);
-    if (observed == changed) return true;
-    if (depth > 16) return false;  // a cycle in the declarations
-    for (const auto& path : cls.keyPathsForValuesAffectingValueForKey(observed))
-        if (affects(cls, path, changed, depth + 1)) return true;
-    return false;
+std::string_view firstKeyOf(std::string_view keyPath) { return keyPath.substr(0, keyPath.find('.')); }
+
+// What an observation of observedPath needs of cls: the keys whose change concerns it (the
+// path's first key, and the keys the class declares as affecting it, transitively, followed
+// 17 steps deep so that a cycle in the declarations ends) and the getter of a one-step path.
+std::shared_ptr<const Observation::Resolution> resolve(const ObjCClass& cls, const std::string& observedPath,
+                                                       uint64_t generation) {
+    auto r = std::make_shared<Observation::Resolution>();
+    r->cls = &cls;
+    r->generation = generation;
+    std::vector<std::string> level{std::string(firstKeyOf(observedPath))};
+    for (int depth = 0; !level.empty(); ++depth) {
+        std::vector<std::string> next;
+        for (auto& key : level) {
+            if (std::find(r->concerningKeys.begin(), r->concerningKeys.end(), key) != r->concerningKeys.end()) continue;
+            r->concerningKeys.push_back(key);
+            if (depth > 16) continue;
+            for (const auto& path : cls.keyPathsForValuesAffectingValueForKey(key))
+                next.emplace_back(firstKeyOf(path));
+        }
+        level = std::move(next);
+    }
+    if (observedPath.find('.') == std::string::npos) r->property = cls.property(observedPath);
+    return r;
+}
+
+uint64_t currentGeneration() { return objc_detail::keyValueGeneration().load(std::memory_order_acquire); }
+
+// The observed value, through the getter worked out for the object's class while that holds.
+Value observedValue(const NSObject& object, const Observation& o) {
+    const auto* r = o.resolution.get();
+    if (r && r->property && r->cls == &object.objcClass() && r->generation == currentGeneration())
+        return r->property->get(object);
+    return object.valueForKeyPath(o.keyPath);
 }
 
 bool sameObserver(const Observation& o, const NSObject& observer) {
@@ -175,6 +202,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side || !hasObservers()) return;
     const ObjCClass& cls = objcClass();
+    const uint64_t generation = currentGeneration();
     std::vector<Observation> concerned;
     std::vector<Observation> gone;  // released after the lock
     {
@@ -190,12 +218,19 @@ void NSObject::willChangeValueForKey(const std::string& key) {
             }
         }
         if (!gone.empty()) observationCount_.fetch_sub(static_cast<unsigned>(gone.size()), std::memory_order_acq_rel);
-        for (const auto& o : list)
-            if (affects(cls, o.keyPath, key)) concerned.push_back(o);
+        for (auto& o : list) {
+            if (!o.resolution || o.resolution->cls != &cls || o.resolution->generation != generation)
+                o.resolution = resolve(cls, o.keyPath, generation);
+            const auto& keys = o.resolution->concerningKeys;
+            if (std::find(keys.begin(), keys.end(), key) == keys.end()) continue;
+            if (concerned.empty()) concerned.reserve(list.size());
+            concerned.push_back(o);
+        }
     }
     NSObjectSideTable::PendingChange pendingChange{key, {}};
+    pendingChange.items.reserve(concerned.size());
     for (auto& o : concerned) {
-        Value old = (o.options & NSKeyValueObservingOptionOld) ? valueForKeyPath(o.keyPath) : Value();
+        Value old = (o.options & NSKeyValueObservingOptionOld) ? observedValue(*this, o) : Value();
         pendingChange.items.emplace_back(std::move(o), std::move(old));
     }
     // The prior notifications go out after the change is recorded, from a copy of what they need.
@@ -229,7 +264,7 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         pending.erase(std::next(it).base());
     }
     for (const auto& [o, old] : pendingChange.items) {
-        if (o.forwarder && firstKey(o.keyPath) == key)
+        if (o.forwarder && firstKeyOf(o.keyPath) == key)
             static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
     for (const auto& [o, old] : pendingChange.items) {
@@ -242,7 +277,7 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value now = (o.options & NSKeyValueObservingOptionNew) ? valueForKeyPath(o.keyPath) : Value();
+        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o) : Value();
         Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &old : nullptr,
                                      (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr);
         observer->observeValueForKeyPath(o.keyPath, this, change, o.context);

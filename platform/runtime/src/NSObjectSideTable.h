@@ -10,6 +10,9 @@
 #include <platform_runtime/AssociatedObjects.h>
 #include <platform_runtime/NSObject.h>
 
+class ObjCClass;
+class ObjCProperty;
+
 struct NSObjectSideTable {
     struct Observation {
         uint64_t id = 0;
@@ -22,6 +25,16 @@ struct NSObjectSideTable {
         // For a key path of several steps: the helper observing the rest of the path on the
         // object at its first step (rebound when that object changes).
         std::shared_ptr<NSObject> forwarder;
+        // What the observation needs of the observed object's class, worked out on first need.
+        struct Resolution {
+            const ObjCClass* cls = nullptr;
+            uint64_t generation = 0;
+            // The keys whose change concerns the path: its first key and those it depends on.
+            std::vector<std::string> concerningKeys;
+            // The getter of a one-step path (nullptr for longer paths or an undefined key).
+            const ObjCProperty* property = nullptr;
+        };
+        std::shared_ptr<const Resolution> resolution;
 
         // The observer, or nullptr once it has gone. `hold` keeps it alive for the call.
         NSObject* observer(std::shared_ptr<NSObject>& hold) const {

@@ -22,6 +22,11 @@ std::shared_mutex& runtimeLock() {
 
 std::atomic<bool> deallocSlotChanged{false};
 
+std::atomic<uint64_t>& keyValueGeneration() {
+    static std::atomic<uint64_t> generation{1};
+    return generation;
+}
+
 namespace {
 struct Registry {
     std::unordered_map<std::string, ObjCClass*> byName;
@@ -156,6 +161,7 @@ void ObjCClass::addProperty(ObjCProperty property) {
         if (p->name() == property.name()) return;
     properties_.push_back(std::make_unique<ObjCProperty>(std::move(property)));
     rebuildPropertyRecords();
+    objc_detail::keyValueGeneration().fetch_add(1, std::memory_order_acq_rel);
 }
 
 // The C view of the property list, for readers of the class record.
@@ -295,6 +301,7 @@ bool ObjCClass::respondsToSelector(std::string_view selector) const {
 void ObjCClass::setKeyPathsForValuesAffectingKey(std::string key, std::set<std::string> affectingKeyPaths) {
     std::unique_lock lock(runtimeLock());
     affectingKeys_[std::move(key)] = std::move(affectingKeyPaths);
+    objc_detail::keyValueGeneration().fetch_add(1, std::memory_order_acq_rel);
 }
 
 std::set<std::string> ObjCClass::keyPathsForValuesAffectingValueForKey(std::string_view key) const {

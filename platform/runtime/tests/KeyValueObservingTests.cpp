@@ -26,6 +26,13 @@ public:
 
 const unsigned kNewOld = NSKeyValueObservingOptionNew | NSKeyValueObservingOptionOld;
 
+// Its dependent keys are declared by the test that uses it, once observing has started.
+class LateDependencies : public NSObject {
+    NS_CLASS(LateDependencies, NSObject)
+    NS_PROPERTY(int, celsius, setCelsius, "N")
+    NS_PROPERTY(int, reading, setReading, "N")
+};
+
 Value entry(const Notification& n, const char* key) {
     return n.change.objectForKey(Value(key));
 }
@@ -208,4 +215,30 @@ TEST(KeyValueObserving, WillAndDidPairsNest) {
     EXPECT_EQ(entry(recorder->seen[1], "new"), Value(1));
     device->didChangeValueForKey("status");  // unmatched: nothing
     EXPECT_EQ(recorder->seen.size(), 2u);
+}
+
+// Observations work out once which keys concern them and which getter they read; a dependency
+// declared later still counts, for observations made before it as well as after.
+TEST(KeyValueObserving, DependentKeysDeclaredAfterObservingStartedCount) {
+    auto object = std::make_shared<LateDependencies>();
+    auto recorder = std::make_shared<Recorder>();
+    object->addObserver(*recorder, "reading", kNewOld);
+    object->setCelsius(10);
+    object->setReading(1);
+    ASSERT_EQ(recorder->seen.size(), 1u);
+    EXPECT_EQ(entry(recorder->seen[0], "old"), Value(0));
+    EXPECT_EQ(entry(recorder->seen[0], "new"), Value(1));
+
+    LateDependencies::classObject().setKeyPathsForValuesAffectingKey("reading", {"celsius"});
+    object->setCelsius(20);
+    ASSERT_EQ(recorder->seen.size(), 2u);
+    EXPECT_EQ(recorder->seen[1].keyPath, "reading");
+    EXPECT_EQ(entry(recorder->seen[1], "new"), Value(1));
+
+    auto other = std::make_shared<LateDependencies>();
+    other->addObserver(*recorder, "reading", kNewOld);
+    other->setCelsius(5);
+    EXPECT_EQ(recorder->seen.size(), 3u);
+    other->removeObserver(*recorder, "reading");
+    object->removeObserver(*recorder, "reading");
 }

@@ -10,12 +10,80 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
 double part(const std::map<std::string, double>& parts, const std::string& key, double fallback) {
     auto it = parts.find(key);
     return it == parts.end() ? fallback : it->second;
+}
+
+// Animations ending at the same instant share one main-run-loop timer (a view animation adds
+// several at once, all ending together); they end in the order they were added.
+struct Ending {
+    const CALayer* layer;
+    uint64_t serial;
+    std::function<void()> end;
+};
+
+struct EndingTogether {
+    std::shared_ptr<NSTimer> timer;
+    std::vector<Ending> animations;
+};
+
+std::mutex endingMutex;
+std::map<double, std::shared_ptr<EndingTogether>>& endingAt() {  // by end instant (media time)
+    static auto* groups = new std::map<double, std::shared_ptr<EndingTogether>>;
+    return *groups;
+}
+
+// The timer that ends an animation at `end`, shared with the others ending then.
+std::shared_ptr<NSTimer> joinEndTimer(double end, Ending ending) {
+    std::lock_guard lock(endingMutex);
+    auto& group = endingAt()[end];
+    if (group && group->timer->isValid()) {
+        group->animations.push_back(std::move(ending));
+        return group->timer;
+    }
+    group = std::make_shared<EndingTogether>();
+    group->animations.push_back(std::move(ending));
+    std::weak_ptr<EndingTogether> held = group;
+    group->timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - CACurrentMediaTime()), false, [held, end](auto&) {
+        auto fired = held.lock();
+        if (!fired) return;
+        std::vector<Ending> ending;
+        {
+            std::lock_guard lock(endingMutex);
+            auto it = endingAt().find(end);
+            if (it != endingAt().end() && it->second == fired) endingAt().erase(it);
+            ending.swap(fired->animations);
+        }
+        for (auto& e : ending) e.end();
+    });
+    NSRunLoop::mainRunLoop()->addTimer(group->timer, NSRunLoopCommonModes);
+    return group->timer;
+}
+
+// An animation stopped before its end leaves its timer; the last one out invalidates it.
+void leaveEndTimer(const std::shared_ptr<NSTimer>& timer, const CALayer* layer, uint64_t serial) {
+    std::lock_guard lock(endingMutex);
+    for (auto it = endingAt().begin(); it != endingAt().end(); ++it) {
+        if (it->second->timer != timer) continue;
+        auto& animations = it->second->animations;
+        animations.erase(std::remove_if(animations.begin(), animations.end(),
+                                        [&](const Ending& e) { return e.layer == layer && e.serial == serial; }),
+                         animations.end());
+        if (animations.empty()) {
+            timer->invalidate();
+            endingAt().erase(it);
+        }
+        return;
+    }
+    // Not in a group any more: it has fired, or is firing now.
 }
 
 }  // namespace
@@ -171,21 +239,26 @@ CGPoint CALayer::fromSuperlayer(CGPoint p) const {
 
 CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* layer) const {
     // Up to the root, then down to the target.
-    for (const CALayer* l = this; l; ) {
+    for (const CALayer* l = this; l;) {
         auto parent = l->superlayer();
         if (!parent) break;
         p = l->toSuperlayer(p);
         l = parent.get();
     }
     if (!layer) return p;
-    std::vector<const CALayer*> chain;
-    for (const CALayer* l = layer; l; ) {
+    // The target's chain, root side last; most trees are shallow enough for the array.
+    const CALayer* shallow[16];
+    std::vector<const CALayer*> deep;
+    std::size_t depth = 0;
+    for (const CALayer* l = layer; l;) {
         auto parent = l->superlayer();
         if (!parent) break;
-        chain.push_back(l);
+        if (depth < 16) shallow[depth] = l;
+        else deep.push_back(l);
+        ++depth;
         l = parent.get();
     }
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) p = (*it)->fromSuperlayer(p);
+    for (std::size_t k = depth; k-- > 0;) p = (k < 16 ? shallow[k] : deep[k - 16])->fromSuperlayer(p);
     return p;
 }
 
@@ -289,11 +362,9 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
     if (std::isfinite(end)) {
         std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
         uint64_t serial = running.serial;
-        running.timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - CACurrentMediaTime()), false,
-                                                       [weak, serial](auto&) {
-                                                           if (auto layer = weak.lock()) layer->animationEnded(serial);
-                                                       });
-        NSRunLoop::mainRunLoop()->addTimer(running.timer, NSRunLoopCommonModes);
+        running.timer = joinEndTimer(end, {this, serial, [weak, serial] {
+                                               if (auto layer = weak.lock()) layer->animationEnded(serial);
+                                           }});
     }
     if (auto delegate = running.animation->delegate) {
         std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
@@ -316,7 +387,7 @@ void CALayer::animationEnded(uint64_t serial) {
 }
 
 void CALayer::stop(Running running, bool finished) {
-    if (running.timer) running.timer->invalidate();
+    if (running.timer) leaveEndTimer(running.timer, this, running.serial);
     if (auto delegate = running.animation->delegate) delegate->animationDidStop(running.animation.get(), finished);
     if (running.transaction) running.transaction->animationStopped();
     if (delegate_) delegate_->layerDidRemoveAnimation(*this, running.key);
@@ -385,36 +456,84 @@ CALayerPtr CALayer::presentationLayer() const {
     return p;
 }
 
+namespace {
+
+// The key paths animatableValue answers, looked up once instead of compared one by one.
+enum class Animatable {
+    Position, PositionX, PositionY, Bounds, BoundsSize, BoundsOrigin, BoundsWidth, BoundsHeight, AnchorPoint,
+    Opacity, ZPosition, CornerRadius, BorderWidth, BackgroundColor, BorderColor, Hidden, Contents, Scale, ScaleX,
+    ScaleY, ScaleZ, RotationZ, RotationX, RotationY, TranslationX, TranslationY, None
+};
+
+Animatable animatableKey(const std::string& kp) {
+    static const std::unordered_map<std::string_view, Animatable> keys = {
+        {"position", Animatable::Position},
+        {"position.x", Animatable::PositionX},
+        {"position.y", Animatable::PositionY},
+        {"bounds", Animatable::Bounds},
+        {"bounds.size", Animatable::BoundsSize},
+        {"bounds.origin", Animatable::BoundsOrigin},
+        {"bounds.size.width", Animatable::BoundsWidth},
+        {"bounds.size.height", Animatable::BoundsHeight},
+        {"anchorPoint", Animatable::AnchorPoint},
+        {"opacity", Animatable::Opacity},
+        {"zPosition", Animatable::ZPosition},
+        {"cornerRadius", Animatable::CornerRadius},
+        {"borderWidth", Animatable::BorderWidth},
+        {"backgroundColor", Animatable::BackgroundColor},
+        {"borderColor", Animatable::BorderColor},
+        {"hidden", Animatable::Hidden},
+        {"contents", Animatable::Contents},
+        {"transform.scale", Animatable::Scale},
+        {"transform.scale.x", Animatable::ScaleX},
+        {"transform.scale.y", Animatable::ScaleY},
+        {"transform.scale.z", Animatable::ScaleZ},
+        {"transform.rotation", Animatable::RotationZ},
+        {"transform.rotation.z", Animatable::RotationZ},
+        {"transform.rotation.x", Animatable::RotationX},
+        {"transform.rotation.y", Animatable::RotationY},
+        {"transform.translation.x", Animatable::TranslationX},
+        {"transform.translation.y", Animatable::TranslationY},
+    };
+    auto it = keys.find(kp);
+    return it == keys.end() ? Animatable::None : it->second;
+}
+
+}  // namespace
+
 Value CALayer::animatableValue(const std::string& kp) const {
     const auto& t = transform_;
-    if (kp == "position") return Value(position_);
-    if (kp == "position.x") return Value(position_.x);
-    if (kp == "position.y") return Value(position_.y);
-    if (kp == "bounds") return Value(bounds_);
-    if (kp == "bounds.size") return Value(bounds_.size);
-    if (kp == "bounds.origin") return Value(bounds_.origin);
-    if (kp == "bounds.size.width") return Value(bounds_.size.width);
-    if (kp == "bounds.size.height") return Value(bounds_.size.height);
-    if (kp == "anchorPoint") return Value(anchorPoint_);
-    if (kp == "opacity") return Value(opacity_);
-    if (kp == "zPosition") return Value(zPosition_);
-    if (kp == "cornerRadius") return Value(cornerRadius_);
-    if (kp == "borderWidth") return Value(borderWidth_);
-    if (kp == "backgroundColor") return Value(backgroundColor_);
-    if (kp == "borderColor") return Value(borderColor_);
-    if (kp == "hidden") return Value(hidden_);
-    if (kp == "contents") return contents_;
-    double sx = std::hypot(t.m11, t.m12, t.m13), sy = std::hypot(t.m21, t.m22, t.m23), sz = std::hypot(t.m31, t.m32, t.m33);
-    if (kp == "transform.scale") return Value(part(transformParts_, "scale", (sx + sy) / 2));
-    if (kp == "transform.scale.x") return Value(part(transformParts_, "scale.x", sx));
-    if (kp == "transform.scale.y") return Value(part(transformParts_, "scale.y", sy));
-    if (kp == "transform.scale.z") return Value(part(transformParts_, "scale.z", sz));
-    if (kp == "transform.rotation" || kp == "transform.rotation.z")
-        return Value(part(transformParts_, "rotation.z", std::atan2(t.m12, t.m11)));
-    if (kp == "transform.rotation.x") return Value(part(transformParts_, "rotation.x", std::atan2(t.m23, t.m33)));
-    if (kp == "transform.rotation.y") return Value(part(transformParts_, "rotation.y", std::atan2(-t.m13, t.m33)));
-    if (kp == "transform.translation.x") return Value(t.m41);
-    if (kp == "transform.translation.y") return Value(t.m42);
+    auto sx = [&] { return std::hypot(t.m11, t.m12, t.m13); };
+    auto sy = [&] { return std::hypot(t.m21, t.m22, t.m23); };
+    switch (animatableKey(kp)) {
+        case Animatable::Position: return Value(position_);
+        case Animatable::PositionX: return Value(position_.x);
+        case Animatable::PositionY: return Value(position_.y);
+        case Animatable::Bounds: return Value(bounds_);
+        case Animatable::BoundsSize: return Value(bounds_.size);
+        case Animatable::BoundsOrigin: return Value(bounds_.origin);
+        case Animatable::BoundsWidth: return Value(bounds_.size.width);
+        case Animatable::BoundsHeight: return Value(bounds_.size.height);
+        case Animatable::AnchorPoint: return Value(anchorPoint_);
+        case Animatable::Opacity: return Value(opacity_);
+        case Animatable::ZPosition: return Value(zPosition_);
+        case Animatable::CornerRadius: return Value(cornerRadius_);
+        case Animatable::BorderWidth: return Value(borderWidth_);
+        case Animatable::BackgroundColor: return Value(backgroundColor_);
+        case Animatable::BorderColor: return Value(borderColor_);
+        case Animatable::Hidden: return Value(hidden_);
+        case Animatable::Contents: return contents_;
+        case Animatable::Scale: return Value(part(transformParts_, "scale", (sx() + sy()) / 2));
+        case Animatable::ScaleX: return Value(part(transformParts_, "scale.x", sx()));
+        case Animatable::ScaleY: return Value(part(transformParts_, "scale.y", sy()));
+        case Animatable::ScaleZ: return Value(part(transformParts_, "scale.z", std::hypot(t.m31, t.m32, t.m33)));
+        case Animatable::RotationZ: return Value(part(transformParts_, "rotation.z", std::atan2(t.m12, t.m11)));
+        case Animatable::RotationX: return Value(part(transformParts_, "rotation.x", std::atan2(t.m23, t.m33)));
+        case Animatable::RotationY: return Value(part(transformParts_, "rotation.y", std::atan2(-t.m13, t.m33)));
+        case Animatable::TranslationX: return Value(t.m41);
+        case Animatable::TranslationY: return Value(t.m42);
+        case Animatable::None: break;
+    }
     return Value();
 }
 

@@ -26,6 +26,13 @@ double widthOf(const std::vector<Glyph>& glyphs, std::size_t from, std::size_t t
     return w;
 }
 
+// The height of a line of glyphs (at least one): its tallest glyph's.
+double tallest(const std::vector<Glyph>& glyphs) {
+    double height = 0;
+    for (auto& g : glyphs) height = std::max(height, g.lineHeight);
+    return height;
+}
+
 TextLayout::Line finish(std::vector<Glyph> glyphs, double emptyHeight) {
     TextLayout::Line line;
     std::size_t end = glyphs.size();
@@ -168,6 +175,9 @@ bool TextLayout::isZeroWidth(char32_t c) {
 }
 
 double TextLayout::advance(char32_t c, double pointSize) {
+    // ASCII answers without the character tables: controls but the tab take no room, the
+    // rest is narrow.
+    if (c < 0x80) return (c < 0x20 && c != U'\t') || c == 0x7F ? 0 : kNarrowAdvance * pointSize;
     if (isNewline(c) || isZeroWidth(c)) return 0;
     return (isWide(c) ? kWideAdvance : kNarrowAdvance) * pointSize;
 }
@@ -229,7 +239,7 @@ TextLayout::Result TextLayout::layout(const std::vector<Glyph>& glyphs, double m
         double h = 0;
         std::size_t fit = 0;
         for (; fit < allowed; ++fit) {
-            double lh = raw[fit].empty() ? rawEmptyHeight[fit] : finish(raw[fit], 0).height;
+            double lh = raw[fit].empty() ? rawEmptyHeight[fit] : tallest(raw[fit]);
             if (h + lh > maxHeight + 1e-9) break;
             h += lh;
         }
@@ -251,7 +261,7 @@ TextLayout::Result TextLayout::layout(const std::vector<Glyph>& glyphs, double m
             }
             result.lines.push_back(finish(truncate(rest, maxWidth, mode), rawEmptyHeight[l]));
         } else {
-            result.lines.push_back(finish(raw[l], rawEmptyHeight[l]));
+            result.lines.push_back(finish(std::move(raw[l]), rawEmptyHeight[l]));
         }
     }
     for (auto& line : result.lines) {

@@ -12,12 +12,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <set>
 
 namespace {
 
-std::vector<UIAccessibilityPosted>& postedAccessibility() {
-    static std::vector<UIAccessibilityPosted> posted;
+// A deque: the record only grows between clears, and growing it moves nothing.
+std::deque<UIAccessibilityPosted>& postedAccessibility() {
+    static std::deque<UIAccessibilityPosted> posted;
     return posted;
 }
 
@@ -27,7 +29,9 @@ void UIAccessibilityPostNotification(UIAccessibilityNotifications notification, 
     postedAccessibility().push_back({notification, argument});
 }
 
-std::vector<UIAccessibilityPosted> UIAccessibilityPostedNotifications() { return postedAccessibility(); }
+std::vector<UIAccessibilityPosted> UIAccessibilityPostedNotifications() {
+    return {postedAccessibility().begin(), postedAccessibility().end()};
+}
 void UIAccessibilityClearPostedNotifications() { postedAccessibility().clear(); }
 
 UIView::UIView() : UIView(CGRectZero) {}

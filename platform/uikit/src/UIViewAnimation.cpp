@@ -76,12 +76,14 @@ void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
     auto self = std::static_pointer_cast<CALayer>(layer.shared_from_this());
     for (auto& c : block.changes)
         if (c.layer.lock() == self && c.keyPath == keyPath) return;  // the first "from" counts
-    auto shown = layer.presentationLayer();
-    Value from = keyPath != "transform" ? shown->animatableValue(keyPath)
-                                        : Value::dict({{"transform.scale.x", shown->animatableValue("transform.scale.x")},
-                                                       {"transform.scale.y", shown->animatableValue("transform.scale.y")},
+    // The value shown now; a copy of the layer only when something on it is animating.
+    CALayerPtr shown = layer.animationKeys().empty() ? nullptr : layer.presentationLayer();
+    const CALayer& source = shown ? *shown : layer;
+    Value from = keyPath != "transform" ? source.animatableValue(keyPath)
+                                        : Value::dict({{"transform.scale.x", source.animatableValue("transform.scale.x")},
+                                                       {"transform.scale.y", source.animatableValue("transform.scale.y")},
                                                        {"transform.rotation.z",
-                                                        shown->animatableValue("transform.rotation.z")}});
+                                                        source.animatableValue("transform.rotation.z")}});
     block.changes.push_back({self, keyPath, std::move(from)});
 }
 
