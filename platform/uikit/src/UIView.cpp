@@ -8,6 +8,7 @@
 #include <platform_uikit/UIWindow.h>
 
 #include "EndOfTurnPass.h"
+#include "ScrollInsetsForBars.h"
 #include "layout/LayoutEngine.h"
 
 #include <algorithm>
@@ -327,7 +328,10 @@ void UIView::layoutSublayersOfLayer(CALayer&) {
     // A controller's root view lets its controller in around the pass.
     auto controller = std::dynamic_pointer_cast<UIViewController>(controller_.lock());
     if (controller && controller->viewIfLoaded().get() != this) controller.reset();
-    if (controller) controller->viewWillLayoutSubviews();
+    if (controller) {
+        uikit_detail::adjustScrollViewInsetsForBars(*controller);
+        controller->viewWillLayoutSubviews();
+    }
     uikit_layout::LayoutEngine::applyFramesToSubviews(*this);
     layoutSubviews();
     if (controller) controller->viewDidLayoutSubviews();

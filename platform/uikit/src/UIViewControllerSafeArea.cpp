@@ -1,5 +1,7 @@
 // A controller's part in its view's safe area.
 
+#include "ScrollInsetsForBars.h"
+
 #include <platform_uikit/UIDevice.h>
 #include <platform_uikit/UIViewController.h>
 
@@ -22,5 +24,6 @@ void UIViewController::setContentOverlayInsets(UIEdgeInsets insets) {
     if (overlayInsets_ == insets) return;
     overlayInsets_ = insets;
     applyControllerSafeAreaInsets();
+    uikit_detail::adjustScrollViewInsetsForBars(*this);
     if (view_) viewSafeAreaInsetsDidChange();
 }

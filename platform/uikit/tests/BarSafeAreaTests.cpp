@@ -121,4 +121,37 @@ TEST_F(BarSafeArea, ThePushedControllerGetsTheBarAndLosesItWhenPopped) {
     window->setHidden(true);
 }
 
+// Before 11 there is no adjusted inset: a table that is its controller's first subview gets the
+// bars' heights in its own content inset, starts scrolled to below the navigation bar, and
+// keeps an inset its owner adds on top (a refresh header's) through later layouts.
+TEST_F(BarSafeArea, BeforeElevenTheBarsGoIntoTheFirstScrollViewsContentInset) {
+    for (int os : {10, 15}) {
+        SCOPED_TRACE(os);
+        NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{os, 0, 0});
+        auto list = std::make_shared<UIViewController>();
+        auto table = std::make_shared<UITableView>(CGRectMake(0, 0, 375, 812));
+        list->view()->addSubview(table);
+        auto navigation = UINavigationController::withRootViewController(list);
+        auto tabs = std::make_shared<UITabBarController>();
+        tabs->setViewControllers({navigation});
+        auto window = std::make_shared<UIWindow>();
+        window->setRootViewController(tabs);
+        window->makeKeyAndVisible();
+        window->layoutIfNeeded();
+
+        const UIEdgeInsets bars = os < 11 ? UIEdgeInsetsMake(88, 0, 49, 0) : UIEdgeInsetsZero;  // a 49-point tab bar before 11
+        EXPECT_EQ(table->contentInset(), bars);
+        EXPECT_DOUBLE_EQ(table->adjustedContentInset().top, 88);
+        EXPECT_DOUBLE_EQ(table->contentOffset().y, -88);
+
+        UIEdgeInsets owned = table->contentInset();
+        owned.top += 54;
+        table->setContentInset(owned);
+        list->view()->setNeedsLayout();
+        window->layoutIfNeeded();
+        EXPECT_DOUBLE_EQ(table->contentInset().top, bars.top + 54);
+        window->setHidden(true);
+    }
+}
+
 }  // namespace
