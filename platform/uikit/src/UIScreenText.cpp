@@ -97,6 +97,11 @@ Role roleOf(const UIView& view) {
     return role;
 }
 
+bool roleOfBarBackground(const UIView& view) {
+    static const ObjCClass* background = NSClassFromString("_UIBarBackground");
+    return background && view.objcClass().isSubclassOfClass(const_cast<ObjCClass*>(background));
+}
+
 bool isControl(Role role) { return role == Role::Button || role == Role::TabButton || role == Role::Control; }
 
 // What a web page reads as: the text between tags, entities decoded, blanks collapsed;
@@ -454,13 +459,18 @@ private:
         if (role == Role::Image) {
             auto shown = static_cast<UIImageView&>(view).displayedImage();
             if (!shown) return;
+            // A bar's background picture is not content.
+            if (auto parent = view.superview(); parent && roleOfBarBackground(*parent)) return;
             std::string text = "<" + (shown->name().empty() ? std::string("image") : shown->name()) + ">";
             Area area = touchedArea(frame).intersect(clip);
             if (area.empty() || !area.rows.contains(centreRow)) return;
             long width = area.cols.last - area.cols.first + 1;
             if (static_cast<long>(text.size()) > width) {
                 long col = std::clamp(centreCol, area.cols.first, area.cols.last);
-                if (put(col, centreRow, U'#', false, clip)) spread_.push_back({col, centreRow, text, clip, control});
+                // Only an icon that is a button's face spreads its name: it is all that tells its
+                // states apart (a tab's title does that for its icon).
+                bool face = control >= 0 && elements_[static_cast<std::size_t>(control)].kind == UIScreenElementKind::Button;
+                if (put(col, centreRow, U'#', false, clip) && face) spread_.push_back({col, centreRow, text, clip, control});
             } else {
                 write(area.cols.first + (width - static_cast<long>(text.size())) / 2, centreRow, text, clip);
             }
