@@ -7,6 +7,7 @@
 #include <platform_uikit/CALayer.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UINavigationController.h>
+#include <platform_uikit/UIScrollView.h>
 #include <platform_uikit/UITabBarController.h>
 #include <platform_uikit/UIView.h>
 #include <platform_uikit/UIViewController.h>
@@ -41,6 +42,16 @@ std::size_t runningAnimations(const CALayer& layer) {
     return n;
 }
 
+// Scroll views still bouncing back or slowing down after a finger let go.
+std::size_t movingScrollViews(const UIView& view) {
+    std::size_t n = 0;
+    if (auto* scroll = dynamic_cast<const UIScrollView*>(&view); scroll && (scroll->isDecelerating() || scroll->isDragging()))
+        ++n;
+    for (const auto& sub : view.subviews())
+        if (sub && !sub->isHidden()) n += movingScrollViews(*sub);
+    return n;
+}
+
 }  // namespace
 
 std::vector<std::string> IdleMonitor::stillRunning() {
@@ -59,12 +70,14 @@ std::vector<std::string> IdleMonitor::stillMoving() {
     std::vector<std::string> out;
     auto app = UIApplication::sharedApplication();
     std::set<const UIViewController*> seen;
-    std::size_t animations = 0;
+    std::size_t animations = 0, scrolling = 0;
     for (const auto& window : app->windows()) {
         if (!window || window->isHidden()) continue;
         visitControllers(window->rootViewController(), seen, out);
         animations += runningAnimations(*window->layer());
+        scrolling += movingScrollViews(*window);
     }
     if (animations) out.push_back(std::to_string(animations) + " animation(s)");
+    if (scrolling) out.push_back(std::to_string(scrolling) + " scrolling view(s)");
     return out;
 }

@@ -104,6 +104,21 @@ TEST_F(FirmwareBrowser, TheOtherTabsShowReleasesAndTheVersion) {
     EXPECT_NE(settings.out.find(version), std::string::npos) << version << "\n" << settings.out;
 }
 
+// A drag let go past the top of a list without a refresh header bounces back before the
+// screen is printed; on an older system the bars' heights keep the first rows below the bar.
+TEST_F(FirmwareBrowser, AListSettlesBelowTheBarAfterADragAndOnOlderSystems) {
+    ProgramRun dragged = print({"--keys", "r"});
+    ASSERT_EQ(dragged.code, 0) << dragged.err;
+    EXPECT_NE(dragged.out.find("iPhone 1  (iPhone1,1)"), std::string::npos) << dragged.out;
+
+    Value device = readJSON(kCatalogue + "/api/ios/v4/device/iPhone1,1.json");
+    const Value& firstBuild = device.objectForKey(Value(std::string("firmwares"))).asArray().front();
+    ProgramRun old = print({"--os", "9.3.5", "--keys", "Enter"});
+    ASSERT_EQ(old.code, 0) << old.err;
+    EXPECT_NE(old.out.find(firstBuild.objectForKey(Value(std::string("buildid"))).stringValue()), std::string::npos)
+        << old.out;
+}
+
 TEST_F(FirmwareBrowser, PresentShowsTheJailbreakTools) {
     ProgramRun r = print({"--present", "jailbreaks"});
     ASSERT_EQ(r.code, 0) << r.err;
