@@ -92,10 +92,11 @@ protected:
 TEST_F(HeaderTest, RestsAboveTheContentUnderTheBars) {
     const bool adjusted = UIKitIsAvailable(11);
     EXPECT_EQ(rf_scrollViewHasAdjustedInset(), adjusted);
-    // The effective inset is the adjusted one from 11 on (bars and safe area), the raw one before.
+    // The effective inset is the adjusted one from 11 on (bars and safe area), the raw one before,
+    // where the controller puts the status and navigation bars' heights into it.
     EXPECT_EQ(top, adjusted ? table().adjustedContentInset().top : table().contentInset().top);
     if (!adjusted) {
-        EXPECT_EQ(top, 0);
+        EXPECT_EQ(top, 88);
     }
     EXPECT_EQ(table().contentOffset().y, -top);
     EXPECT_EQ(header->frame(), CGRectMake(0, -54, 375, 54));
