@@ -45,24 +45,75 @@ T clampInt(int64_t v) {
 
 // --- construction -------------------------------------------------------------------------
 
-Value::Value(const NSDecimal& d) : type_(Type::Decimal), p_(std::make_shared<const NSDecimal>(d)) {}
+// Each constructor makes its payload before setting type_: if making it throws, the value is
+// never constructed, and nothing is destroyed.
+Value::Value(const NSDecimal& d) {
+    new (&p_.decimal) std::shared_ptr<const NSDecimal>(std::make_shared<const NSDecimal>(d));
+    type_ = Type::Decimal;
+}
 Value::Value(const char* s) {
-    if (s) type_ = Type::String, p_.emplace<ValueText>(std::string_view(s));
+    if (s) new (&p_.text) ValueText(std::string_view(s)), type_ = Type::String;
 }
-Value::Value(const std::string& s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
-Value::Value(std::string&& s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
-Value::Value(std::string_view s) : type_(Type::String), p_(std::in_place_type<ValueText>, s) {}
-Value::Value(const Data& d) : type_(Type::Data), p_(std::make_shared<Data>(d)) {}
-Value::Value(Data&& d) : type_(Type::Data), p_(std::make_shared<Data>(std::move(d))) {}
-Value::Value(const Array& a) : type_(Type::Array), p_(std::make_shared<Array>(a)) {}
-Value::Value(Array&& a) : type_(Type::Array), p_(std::make_shared<Array>(std::move(a))) {}
-Value::Value(const Dictionary& d) : type_(Type::Dictionary), p_(std::make_shared<Dictionary>(d)) {}
-Value::Value(Dictionary&& d) : type_(Type::Dictionary), p_(std::make_shared<Dictionary>(std::move(d))) {}
+Value::Value(const std::string& s) { new (&p_.text) ValueText(s), type_ = Type::String; }
+Value::Value(std::string&& s) { new (&p_.text) ValueText(s), type_ = Type::String; }
+Value::Value(std::string_view s) { new (&p_.text) ValueText(s), type_ = Type::String; }
+Value::Value(const Data& d) { new (&p_.data) std::shared_ptr<Data>(std::make_shared<Data>(d)), type_ = Type::Data; }
+Value::Value(Data&& d) {
+    new (&p_.data) std::shared_ptr<Data>(std::make_shared<Data>(std::move(d))), type_ = Type::Data;
+}
+Value::Value(const Array& a) { new (&p_.array) std::shared_ptr<Array>(std::make_shared<Array>(a)), type_ = Type::Array; }
+Value::Value(Array&& a) {
+    new (&p_.array) std::shared_ptr<Array>(std::make_shared<Array>(std::move(a))), type_ = Type::Array;
+}
+Value::Value(const Dictionary& d) {
+    new (&p_.dictionary) std::shared_ptr<Dictionary>(std::make_shared<Dictionary>(d)), type_ = Type::Dictionary;
+}
+Value::Value(Dictionary&& d) {
+    new (&p_.dictionary) std::shared_ptr<Dictionary>(std::make_shared<Dictionary>(std::move(d))),
+        type_ = Type::Dictionary;
+}
 Value::Value(objectTag, std::shared_ptr<NSObject> obj) {
-    if (obj) type_ = Type::Object, p_ = std::move(obj);
+    if (obj) new (&p_.object) std::shared_ptr<NSObject>(std::move(obj)), type_ = Type::Object;
 }
-Value::Value(GeometryKind kind, double a, double b, double c, double d)
-    : type_(Type::Geometry), p_(std::make_shared<const Geo>(Geo{kind, {a, b, c, d}})) {}
+Value::Value(GeometryKind kind, double a, double b, double c, double d) {
+    new (&p_.geo) std::shared_ptr<const Geo>(std::make_shared<const Geo>(Geo{kind, {a, b, c, d}}));
+    type_ = Type::Geometry;
+}
+
+void Value::copyPointerFrom(const Value& other) noexcept {
+    switch (type_) {
+        case Type::Decimal: new (&p_.decimal) std::shared_ptr<const NSDecimal>(other.p_.decimal); break;
+        case Type::Data: new (&p_.data) std::shared_ptr<Data>(other.p_.data); break;
+        case Type::Array:
+        case Type::Set: new (&p_.array) std::shared_ptr<Array>(other.p_.array); break;
+        case Type::Dictionary: new (&p_.dictionary) std::shared_ptr<Dictionary>(other.p_.dictionary); break;
+        case Type::Geometry: new (&p_.geo) std::shared_ptr<const Geo>(other.p_.geo); break;
+        case Type::Object: new (&p_.object) std::shared_ptr<NSObject>(other.p_.object); break;
+        default: break;
+    }
+}
+
+void Value::releasePointer() noexcept {
+    using DecimalPtr = std::shared_ptr<const NSDecimal>;
+    using DataPtr = std::shared_ptr<Data>;
+    using ArrayPtr = std::shared_ptr<Array>;
+    using DictionaryPtr = std::shared_ptr<Dictionary>;
+    using GeoPtr = std::shared_ptr<const Geo>;
+    using ObjectPtr = std::shared_ptr<NSObject>;
+    switch (type_) {
+        case Type::Decimal: p_.decimal.~DecimalPtr(); break;
+        case Type::Data: p_.data.~DataPtr(); break;
+        case Type::Array:
+        case Type::Set: p_.array.~ArrayPtr(); break;
+        case Type::Dictionary: p_.dictionary.~DictionaryPtr(); break;
+        case Type::Geometry: p_.geo.~GeoPtr(); break;
+        case Type::Object: p_.object.~ObjectPtr(); break;
+        default: break;
+    }
+}
+
+const Value::Array& Value::emptyArray() { return emptyOf<Array>(); }
+const Value::Dictionary& Value::emptyDictionary() { return emptyOf<Dictionary>(); }
 
 Value Value::set(std::vector<Value> items) {
     std::sort(items.begin(), items.end());
@@ -222,17 +273,13 @@ std::string Value::stringValue() const {
 
 // --- exact accessors ----------------------------------------------------------------------
 
-bool Value::asBool() const { return type_ == Type::Bool && std::get<bool>(p_); }
-int64_t Value::asInt() const { return type_ == Type::Int ? std::get<int64_t>(p_) : 0; }
-uint64_t Value::asUInt() const { return type_ == Type::UInt ? std::get<uint64_t>(p_) : 0; }
-double Value::asDouble() const { return type_ == Type::Double ? std::get<double>(p_) : 0.0; }
+bool Value::asBool() const { return type_ == Type::Bool && p_.b; }
+int64_t Value::asInt() const { return type_ == Type::Int ? p_.i : 0; }
+uint64_t Value::asUInt() const { return type_ == Type::UInt ? p_.u : 0; }
+double Value::asDouble() const { return type_ == Type::Double ? p_.d : 0.0; }
 
 const NSDecimal& Value::asDecimal() const {
-    return type_ == Type::Decimal ? *std::get<std::shared_ptr<const NSDecimal>>(p_) : emptyOf<NSDecimal>();
-}
-
-std::string_view Value::asString() const {
-    return type_ == Type::String ? std::get<ValueText>(p_).view() : std::string_view();
+    return type_ == Type::Decimal ? *p_.decimal : emptyOf<NSDecimal>();
 }
 
 std::string Value::takeString() && {
@@ -243,34 +290,31 @@ std::string Value::takeString() && {
 }
 
 bool Value::hasUniquePayload() const {
-    return std::visit(
-        [](const auto& held) {
-            if constexpr (requires { held.use_count(); }) return held.use_count() <= 1;
-            else return true;
-        },
-        p_);
+    if (type_ == Type::String) return p_.text.use_count() <= 1;
+    switch (type_) {
+        case Type::Decimal: return p_.decimal.use_count() <= 1;
+        case Type::Data: return p_.data.use_count() <= 1;
+        case Type::Array:
+        case Type::Set: return p_.array.use_count() <= 1;
+        case Type::Dictionary: return p_.dictionary.use_count() <= 1;
+        case Type::Geometry: return p_.geo.use_count() <= 1;
+        case Type::Object: return p_.object.use_count() <= 1;
+        default: return true;
+    }
 }
 
 const Value::Data& Value::asData() const {
-    return type_ == Type::Data ? *std::get<std::shared_ptr<Data>>(p_) : emptyOf<Data>();
+    return type_ == Type::Data ? *p_.data : emptyOf<Data>();
 }
 
-NSDate Value::asDate() const { return type_ == Type::Date ? NSDate(std::get<double>(p_)) : NSDate(); }
-
-const Value::Array& Value::asArray() const {
-    return type_ == Type::Array ? *std::get<std::shared_ptr<Array>>(p_) : emptyOf<Array>();
-}
-
-const Value::Dictionary& Value::asDictionary() const {
-    return type_ == Type::Dictionary ? *std::get<std::shared_ptr<Dictionary>>(p_) : emptyOf<Dictionary>();
-}
+NSDate Value::asDate() const { return type_ == Type::Date ? NSDate(p_.d) : NSDate(); }
 
 const Value::Set& Value::asSet() const {
-    return type_ == Type::Set ? *std::get<std::shared_ptr<Array>>(p_) : emptyOf<Set>();
+    return type_ == Type::Set ? *p_.array : emptyOf<Set>();
 }
 
 const std::shared_ptr<NSObject>& Value::asObject() const {
-    return type_ == Type::Object ? std::get<std::shared_ptr<NSObject>>(p_) : emptyOf<std::shared_ptr<NSObject>>();
+    return type_ == Type::Object ? p_.object : emptyOf<std::shared_ptr<NSObject>>();
 }
 
 // --- geometry -----------------------------------------------------------------------------
@@ -342,7 +386,7 @@ std::string Value::substringWithRange(std::size_t location, std::size_t length) 
 std::size_t Value::count() const {
     switch (type_) {
         case Type::Array:
-        case Type::Set: return std::get<std::shared_ptr<Array>>(p_)->size();
+        case Type::Set: return p_.array->size();
         case Type::Dictionary: return asDictionary().size();
         default: return 0;
     }
@@ -350,7 +394,7 @@ std::size_t Value::count() const {
 
 const Value& Value::objectAtIndex(std::size_t index) const {
     if (type_ != Type::Array && type_ != Type::Set) return nullValue();
-    const Array& a = *std::get<std::shared_ptr<Array>>(p_);
+    const Array& a = *p_.array;
     return index < a.size() ? a[index] : nullValue();
 }
 
@@ -409,14 +453,14 @@ Value Value::allValues() const {
 
 Value::Array* Value::mutableArrayPayload() {
     if (type_ != Type::Array && type_ != Type::Set) return nullptr;
-    auto& sp = std::get<std::shared_ptr<Array>>(p_);
+    auto& sp = p_.array;
     if (sp.use_count() > 1) sp = std::make_shared<Array>(*sp);
     return sp.get();
 }
 
 Value::Dictionary* Value::mutableDictionaryPayload() {
     if (type_ != Type::Dictionary) return nullptr;
-    auto& sp = std::get<std::shared_ptr<Dictionary>>(p_);
+    auto& sp = p_.dictionary;
     if (sp.use_count() > 1) sp = std::make_shared<Dictionary>(*sp);
     return sp.get();
 }

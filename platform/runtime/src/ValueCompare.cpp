@@ -148,7 +148,7 @@ NSComparisonResult Value::compare(const Value& other) const {
             return order(c < 0, c > 0);
         }
         case Type::Data: return three(asData(), other.asData());
-        case Type::Date: return compareDoubles(std::get<double>(p_), std::get<double>(other.p_));
+        case Type::Date: return compareDoubles(p_.d, other.p_.d);
         case Type::Array: return compareSequences(asArray(), other.asArray());
         case Type::Set: return compareSequences(asSet(), other.asSet());
         case Type::Dictionary: {
@@ -199,11 +199,11 @@ std::size_t Value::hash() const {
             const Data& d = asData();
             return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(d.data()), d.size()));
         }
-        case Type::Date: return mix(4, hashDouble(std::get<double>(p_)));
+        case Type::Date: return mix(4, hashDouble(p_.d));
         case Type::Array:
         case Type::Set: {
             std::size_t h = type_ == Type::Array ? 5 : 7;
-            for (const Value& v : *std::get<std::shared_ptr<Array>>(p_)) h = mix(h, v.hash());
+            for (const Value& v : *p_.array) h = mix(h, v.hash());
             return h;
         }
         case Type::Dictionary: {

@@ -4,14 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <map>
+#include <new>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include <platform_runtime/Geometry.h>
@@ -36,15 +37,15 @@ public:
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
 
     // --- construction ---------------------------------------------------------------------
-    Value() = default;
-    Value(std::nullptr_t) {}
-    Value(bool b) : type_(Type::Bool), p_(b) {}
+    Value() noexcept {}
+    Value(std::nullptr_t) noexcept {}
+    Value(bool b) noexcept : type_(Type::Bool), p_(b) {}
     template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> && std::is_signed_v<T>, int> = 0>
-    Value(T v) : type_(Type::Int), p_(static_cast<int64_t>(v)) {}
+    Value(T v) noexcept : type_(Type::Int), p_(static_cast<int64_t>(v)) {}
     template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> && std::is_unsigned_v<T>, int> = 0>
-    Value(T v) : type_(Type::UInt), p_(static_cast<uint64_t>(v)) {}
-    Value(float v) : type_(Type::Double), p_(static_cast<double>(v)) {}
-    Value(double v) : type_(Type::Double), p_(v) {}
+    Value(T v) noexcept : type_(Type::UInt), p_(static_cast<uint64_t>(v)) {}
+    Value(float v) noexcept : type_(Type::Double), p_(static_cast<double>(v)) {}
+    Value(double v) noexcept : type_(Type::Double), p_(v) {}
     Value(const NSDecimal& d);
     Value(const char* s);  // nullptr gives Null
     Value(char* s) : Value(static_cast<const char*>(s)) {}
@@ -69,6 +70,31 @@ public:
     // Any shared_ptr to an NSObject subclass; a null pointer gives Null.
     template <class T, std::enable_if_t<std::is_convertible_v<T*, NSObject*>, int> = 0>
     Value(std::shared_ptr<T> obj) : Value(objectTag{}, std::shared_ptr<NSObject>(std::move(obj))) {}
+
+    // Copies share the payload (text and containers are copied on write); a moved-from value is
+    // Null.
+    Value(const Value& other) noexcept : type_(other.type_), mutable_(other.mutable_) {
+        if (type_ == Type::String) new (&p_.text) ValueText(other.p_.text);
+        else if (holdsPointer(type_)) copyPointerFrom(other);
+        else p_.u = other.p_.u;
+    }
+    Value(Value&& other) noexcept : type_(other.type_), mutable_(other.mutable_) { takeFrom(other); }
+    // Both assignments take the new value out first: it may live inside what this value holds.
+    Value& operator=(const Value& other) noexcept {
+        Value copy(other);
+        release();
+        type_ = copy.type_, mutable_ = copy.mutable_;
+        takeFrom(copy);
+        return *this;
+    }
+    Value& operator=(Value&& other) noexcept {
+        Value taken(std::move(other));
+        release();
+        type_ = taken.type_, mutable_ = taken.mutable_;
+        takeFrom(taken);
+        return *this;
+    }
+    ~Value() { release(); }
 
     static Value array(std::initializer_list<Value> items) { return Value(Array(items)); }
     static Value dict(std::initializer_list<std::pair<Value, Value>> items) { return Value(Dictionary(items)); }
@@ -119,15 +145,15 @@ public:
     const NSDecimal& asDecimal() const;
     // The text of a string ("" for other kinds): a view into the payload, valid while this handle
     // lives and is not assigned or mutated.
-    std::string_view asString() const;
+    std::string_view asString() const noexcept { return type_ == Type::String ? p_.text.view() : std::string_view(); }
     // The same text as an owned string, for callers that keep it.
     std::string asStdString() const { return std::string(asString()); }
     // The string as an owned string, releasing this handle's share of the text; "" for other kinds.
     std::string takeString() &&;
     const Data& asData() const;
     NSDate asDate() const;
-    const Array& asArray() const;
-    const Dictionary& asDictionary() const;
+    const Array& asArray() const { return type_ == Type::Array ? *p_.array : emptyArray(); }
+    const Dictionary& asDictionary() const { return type_ == Type::Dictionary ? *p_.dictionary : emptyDictionary(); }
     const Set& asSet() const;
     const std::shared_ptr<NSObject>& asObject() const;
     template <class T>
@@ -216,14 +242,56 @@ private:
     };
     Value(objectTag, std::shared_ptr<NSObject> obj);
     Value(GeometryKind kind, double a, double b, double c, double d);
-    const Geo& geo() const { return *std::get<std::shared_ptr<const Geo>>(p_); }
+    const Geo& geo() const { return *p_.geo; }
+    static const Array& emptyArray();
+    static const Dictionary& emptyDictionary();
 
-    // Null/Bool/Int/UInt/Double/Date(seconds) and short text inline; the rest shared, which keeps
-    // a Value at 32 bytes (geometry is rare enough to live behind a pointer too).
-    using Payload = std::variant<std::monostate, bool, int64_t, uint64_t, double, std::shared_ptr<const Geo>,
-                                 std::shared_ptr<const NSDecimal>,
-                                 ValueText, std::shared_ptr<Data>, std::shared_ptr<Array>,
-                                 std::shared_ptr<Dictionary>, std::shared_ptr<NSObject>>;
+    // The payload, chosen by type_: Null/Bool/Int/UInt/Double/Date(seconds) in place, text in
+    // place or in its shared block, the rest behind a shared pointer (geometry is rare enough to
+    // live behind one too). This keeps a Value at 24 bytes, and copying, moving and destroying
+    // the plain kinds touches no pointer.
+    union Payload {
+        bool b;
+        int64_t i;
+        uint64_t u;
+        double d;
+        ValueText text;
+        std::shared_ptr<const Geo> geo;
+        std::shared_ptr<const NSDecimal> decimal;
+        std::shared_ptr<Data> data;
+        std::shared_ptr<Array> array;  // arrays and sets
+        std::shared_ptr<Dictionary> dictionary;
+        std::shared_ptr<NSObject> object;
+
+        Payload() noexcept : u(0) {}
+        explicit Payload(bool v) noexcept : u(0) { b = v; }
+        explicit Payload(int64_t v) noexcept : i(v) {}
+        explicit Payload(uint64_t v) noexcept : u(v) {}
+        explicit Payload(double v) noexcept : d(v) {}
+        ~Payload() {}
+    };
+    static_assert(sizeof(std::shared_ptr<Data>) == sizeof(Payload) && sizeof(ValueText) == sizeof(Payload));
+
+    static constexpr bool holdsPointer(Type t) noexcept {
+        constexpr unsigned kPointerKinds = 1u << static_cast<unsigned>(Type::Decimal) | 1u << static_cast<unsigned>(Type::Data) |
+                                           1u << static_cast<unsigned>(Type::Array) | 1u << static_cast<unsigned>(Type::Dictionary) |
+                                           1u << static_cast<unsigned>(Type::Set) | 1u << static_cast<unsigned>(Type::Geometry) |
+                                           1u << static_cast<unsigned>(Type::Object);
+        return (kPointerKinds >> static_cast<unsigned>(t)) & 1u;
+    }
+    void copyPointerFrom(const Value& other) noexcept;  // type_ already set to a pointer kind
+    void releasePointer() noexcept;
+    // Moves the payload of `other` (whose type_ and mutable_ this value already took) into the
+    // raw payload of this one and leaves `other` Null. Text blocks and shared pointers stay
+    // valid wherever their bytes sit, so the move is a copy of the bytes.
+    void takeFrom(Value& other) noexcept {
+        std::memcpy(static_cast<void*>(&p_), static_cast<const void*>(&other.p_), sizeof p_);
+        other.type_ = Type::Null;
+    }
+    void release() noexcept {
+        if (type_ == Type::String) p_.text.~ValueText();
+        else if (holdsPointer(type_)) releasePointer();
+    }
 
     Type type_ = Type::Null;
     bool mutable_ = false;
