@@ -34,10 +34,16 @@ void WorkerPool::submit(std::function<void()> job, Band band) {
     }
     jobs_[band].push_back(std::move(job));
     ++pending_;
-    if (idle_ > 0) cv_.notify_one();
+    const bool wake = idle_ > 0;
     // More jobs than idle threads to take them: a job must not wait behind
     // a long one while the pool is below its width.
     if (pending_ > idle_ && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
+    lock.unlock();
+    // Woken after the unlock, so the worker does not wake only to wait for the lock. The pool
+    // lives as long as the process, and a worker re-checks the jobs and the stopping state under
+    // the lock before it runs or waits again, so a wake-up that finds nothing (a busy worker took
+    // the job, or the pool began stopping) is harmless.
+    if (wake) cv_.notify_one();
 }
 
 void WorkerPool::startThreadLocked() {
