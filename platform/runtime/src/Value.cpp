@@ -285,7 +285,8 @@ const NSDecimal& Value::asDecimal() const {
 std::string Value::takeString() && {
     if (type_ != Type::String) return {};
     std::string text(asString());
-    *this = Value();
+    release();
+    type_ = Type::Null;
     return text;
 }
 

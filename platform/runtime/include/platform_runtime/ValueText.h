@@ -68,8 +68,13 @@ private:
     void retain() noexcept {
         if (inHeap()) block()->refs.fetch_add(1, std::memory_order_relaxed);
     }
+    // The last handle frees the block. A handle that sees a count of one is that last one: no
+    // other thread holds a share it could copy, so it skips the atomic update.
     void release() noexcept {
-        if (inHeap() && block()->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(block());
+        if (!inHeap()) return;
+        Block* b = block();
+        if (b->refs.load(std::memory_order_acquire) == 1 || b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+            ::operator delete(b);
     }
 
     // Inline: the bytes, then the length in the last byte. Heap: the Block pointer in the first
