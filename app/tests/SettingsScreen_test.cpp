@@ -139,7 +139,8 @@ TEST_F(SettingsTest, NoMailAccountShowsTheAlertAfterTheCallReturns) {
         EXPECT_NE(flat.find(NSLocalizedString(key)), std::string::npos) << key << "\n" << text;
     EXPECT_EQ(settings->presentedViewController(), nullptr);
     // Its one button closes it.
-    auto button = UIScreenTextCapture().elementWithText(NSLocalizedString("SendFaildOk"));
+    UIScreenText alert = UIScreenTextCapture();
+    auto button = alert.elementWithText(NSLocalizedString("SendFaildOk"));
     ASSERT_NE(button, nullptr);
     UITouchInjection::tap(button->center());
     screen->settle();

@@ -598,7 +598,9 @@ private:
                     if (!attributed) attributed = label.attributedText();
                     std::string name = "image";
                     if (attributed && g.run < attributed->runs().size()) {
-                        const Value& a = Value(attributed->runs()[g.run].attributes).objectForKey(NSAttachmentAttributeName);
+                        // The lookup hands back a reference into the dictionary, so the dictionary must outlive it.
+                        const Value attributes(attributed->runs()[g.run].attributes);
+                        const Value& a = attributes.objectForKey(NSAttachmentAttributeName);
                         if (auto attachment = a.objectAs<NSTextAttachment>(); attachment && attachment->image &&
                                                                               !attachment->image->name().empty())
                             name = attachment->image->name();
@@ -702,7 +704,7 @@ std::string UIScreenText::text() const {
     return out;
 }
 
-const UIScreenElement* UIScreenText::elementWithText(const std::string& text) const {
+const UIScreenElement* UIScreenText::elementWithText(const std::string& text) const& {
     for (const auto& e : elements)
         if (e.text.find(text) != std::string::npos) return &e;
     return nullptr;

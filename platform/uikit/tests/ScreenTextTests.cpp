@@ -557,6 +557,7 @@ TEST_F(ScreenText, AlertOverAList) {
     UITouchInjection::tap(show->center(), window.get());
     ManualClock::advance(UIAlertController::kTransitionDuration + 0.01);
     EXPECT_EQ(handled, std::vector<std::string>{"Show"});
-    EXPECT_EQ(UIScreenTextCapture().elementWithText("Show"), nullptr);
-    EXPECT_NE(UIScreenTextCapture().elementWithText("Row 3"), nullptr);
+    UIScreenText after = UIScreenTextCapture();
+    EXPECT_EQ(after.elementWithText("Show"), nullptr);
+    EXPECT_NE(after.elementWithText("Row 3"), nullptr);
 }

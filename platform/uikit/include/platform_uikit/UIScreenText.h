@@ -59,8 +59,10 @@ struct UIScreenText {
 
     // The lines joined with "\n".
     std::string text() const;
-    // The first element whose text contains `text`; nullptr when none.
-    const UIScreenElement* elementWithText(const std::string& text) const;
+    // The first element whose text contains `text`; nullptr when none. The pointer is into
+    // `elements`, so it is refused on a temporary capture, which would leave it dangling.
+    const UIScreenElement* elementWithText(const std::string& text) const&;
+    const UIScreenElement* elementWithText(const std::string& text) const&& = delete;
 };
 
 // Lays out and displays every window, then prints the screen.
