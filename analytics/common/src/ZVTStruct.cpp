@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <type_traits>
 
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/protocol/TProtocol.h>
@@ -43,6 +44,44 @@ void checkAnnounced(TMemoryBuffer* memory, int64_t count, int64_t minBytesEach) 
 
 // A string or binary: the announced length is checked against the buffer before the body
 // is read (the library would size its string to the announced length first).
+bool isWireType(uint8_t byte) {
+    switch (byte) {
+        case tp::T_VOID:
+        case tp::T_BOOL:
+        case tp::T_BYTE:
+        case tp::T_DOUBLE:
+        case tp::T_I16:
+        case tp::T_I32:
+        case tp::T_U64:
+        case tp::T_I64:
+        case tp::T_STRING:
+        case tp::T_STRUCT:
+        case tp::T_MAP:
+        case tp::T_SET:
+        case tp::T_LIST:
+        case tp::T_UTF8:
+        case tp::T_UTF16: return true;
+        default: return false;
+    }
+}
+
+// The type bytes of the binary protocol's next field header (one byte, where a stop ends the
+// struct) or map or list header, peeked in a memory buffer: a byte that names no wire type is
+// refused before the library stores it in its type enumeration, where a value outside the
+// enumeration is undefined.
+template <class P>
+void refuseUnknownTypes(TMemoryBuffer* memory, uint32_t typeBytes, bool stopAllowed) {
+    if constexpr (std::is_same_v<P, Binary>) {
+        if (!memory) return;
+        uint32_t want = typeBytes;
+        const uint8_t* head = memory->borrow(nullptr, &want);
+        if (!head) return;  // too short: the library's read reports the truncation
+        if (stopAllowed && head[0] == tp::T_STOP) return;
+        for (uint32_t i = 0; i < typeBytes; ++i)
+            if (!isWireType(head[i])) throw TProtocolException(TProtocolException::INVALID_DATA);
+    }
+}
+
 template <class P>
 uint32_t readText(P* protocol, TMemoryBuffer* memory, std::string& out, bool binary) {
     if (memory) {
@@ -84,6 +123,7 @@ struct ZVTStructAccess {
         for (;;) {
             TType type;
             int16_t id;
+            refuseUnknownTypes<P>(memory, 1, true);
             consumed += protocol->readFieldBegin(ignoredName, type, id);
             if (type == tp::T_STOP) break;
             std::size_t index = table.size();
@@ -126,6 +166,7 @@ struct ZVTStructAccess {
                 case Kind::Map: {
                     TType keyType, valueType;
                     uint32_t count = 0;
+                    refuseUnknownTypes<P>(memory, 2, false);
                     consumed += protocol->readMapBegin(keyType, valueType, count);
                     // Each entry takes at least a 4-byte key length and a field stop.
                     checkAnnounced(memory, count, 5);
@@ -145,6 +186,7 @@ struct ZVTStructAccess {
                 case Kind::List: {
                     TType elementType;
                     uint32_t count = 0;
+                    refuseUnknownTypes<P>(memory, 1, false);
                     consumed += protocol->readListBegin(elementType, count);
                     checkAnnounced(memory, count, 1);
                     Value::Array items;

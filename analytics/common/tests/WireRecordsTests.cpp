@@ -269,6 +269,11 @@ TEST(WireRecords, TruncatedAndHostileBuffersRaiseTheProtocolException) {
         {"string length 2^31-1", cat({{11, 0, 3}, be32(0x7fffffff), {'a', 'b'}})},
         {"negative string length", cat({{11, 0, 3}, be32(-2)})},
         {"map key length beyond the bytes", cat({{13, 0, 1, 11, 12}, be32(1), be32(1000), {0, 0, 0, 0, 0}})},
+        // Type bytes that name no wire type (text where a record was expected, for one).
+        {"field type 'o'", {'o', 'k'}},
+        {"field type 200", {200, 0, 1}},
+        {"map value type 'x'", cat({{13, 0, 1, 11, 'x'}, be32(0)})},
+        {"list element type 7", cat({{15, 0, 2, 7}, be32(0)})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
