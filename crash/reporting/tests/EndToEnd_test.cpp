@@ -39,6 +39,9 @@ protected:
 };
 
 TEST_F(EndToEnd, ACrashIsDeliveredOnceAndDeleted_OrKeptWhileTheSinkIsDown) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's runtime owns the crash child's fault signal, so no report is written";
+#endif
     std::string base = bundle_ + "/child";
     auto out = run("APP_SANDBOX_ROOT=" + freshSandbox() + " " + CRASH_CHILD + " scenario segv-null " + base +
                    " >/dev/null 2>&1; true");
