@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include <networking/NKURLSessionManagerCore.h>
 #include <platform_dispatch/RunLoopSpin.h>
 
 namespace nktest {
@@ -69,6 +70,15 @@ inline void addBadAnswerRoutes(Server& server) {
 // Spins the main run loop until the condition holds; false after `seconds`.
 inline bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
     return spinMainRunLoopUntil(condition, seconds);
+}
+
+// Set before invalidating: true once the manager's invalidation event has run. A test waits
+// for it before it ends, since an event still on its way when the process ends leaves the
+// manager and its session holding each other.
+inline std::shared_ptr<std::atomic<bool>> watchInvalidation(NKURLSessionManagerCore& manager) {
+    auto invalid = std::make_shared<std::atomic<bool>>(false);
+    manager.setSessionDidBecomeInvalidBlock([invalid](const NSURLSessionPtr&, const NSErrorPtr&) { *invalid = true; });
+    return invalid;
 }
 
 

@@ -88,6 +88,9 @@ TEST_F(TaskHookTest, InstallingAgainChangesNothing) {
     EXPECT_EQ(counter.resumes, 1);
     EXPECT_EQ(counter.suspends, 1);
     session->invalidateAndCancel();
+    // The cancel ends the load on the loading thread: the test waits for it rather than end
+    // the process with the task, its loader and its session still holding each other.
+    EXPECT_TRUE(nktest::waitFor([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
 }
 
 TEST_F(TaskHookTest, HookClassAnswersCanceling) {

@@ -141,8 +141,10 @@ TEST(ZPKNKURLSessionManager, SessionChallengeIsAlwaysHandled) {
         EXPECT_FALSE(kit->respondsToSelector(selector)) << selector;
     }
     EXPECT_TRUE(app->respondsToSelector(NSURLSessionSelector::taskDidFinishCollectingMetrics));
+    auto kitInvalid = nktest::watchInvalidation(*kit), appInvalid = nktest::watchInvalidation(*app);
     kit->invalidateSessionCancelingTasks(true);
     app->invalidateSessionCancelingTasks(true, false);
+    EXPECT_TRUE(nktest::waitFor([&] { return kitInvalid->load() && appInvalid->load(); }));
 }
 
 TEST(ZPKNKURLSessionManager, ChallengeAnswersWithoutAndWithTheTaskCallback) {
@@ -186,8 +188,10 @@ TEST(ZPKNKURLSessionManager, ChallengeAnswersWithoutAndWithTheTaskCallback) {
     Answer a = ask(false, challenge(NSURLAuthenticationMethodServerTrust));
     EXPECT_EQ(a.disposition, NSURLSessionAuthChallengeUseCredential);
     EXPECT_EQ(a.credential, given);
+    auto invalid = nktest::watchInvalidation(*kit);
     task->cancel();
     kit->invalidateSessionCancelingTasks(true);
+    EXPECT_TRUE(nktest::waitFor([&] { return invalid->load(); }));
 }
 
 class BothStacksTest : public ::testing::Test {

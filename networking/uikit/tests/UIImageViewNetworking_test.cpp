@@ -219,7 +219,13 @@ TEST(ImageViewSharedDownloader, WithoutASettingBothShareTheDefaultInstance) {
     EXPECT_EQ(UIImageViewSharedImageDownloader(), own);
     EXPECT_EQ(UIButtonSharedImageDownloader(), NKImageDownloader::defaultInstance());
     UIImageViewSetSharedImageDownloader(nullptr);
+    // Waited for: an invalidation still on its way at exit leaves the manager and its session
+    // holding each other.
+    auto invalid = std::make_shared<std::atomic<bool>>(false);
+    own->sessionManager()->setSessionDidBecomeInvalidBlock(
+        [invalid](const NSURLSessionPtr&, const NSErrorPtr&) { *invalid = true; });
     own->sessionManager()->invalidateSessionCancelingTasks(true, false);
+    EXPECT_TRUE(waitFor([&] { return invalid->load(); }));
 }
 
 }  // namespace

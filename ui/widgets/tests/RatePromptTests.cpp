@@ -69,6 +69,10 @@ public:
         SKStoreReviewController::resetRequestCountForTesting();
     }
     void TearDown() override {
+        // A probe still loading when the process ends would leave its task, loader and
+        // session holding each other: each test waits for its probe to end.
+        if (auto probe = RatePrompt::sharedInstance()->lastProbeTask())
+            EXPECT_TRUE(spinMainRunLoopUntil([&] { return probe->state() == NSURLSessionTaskStateCompleted; }, 30));
         RatePrompt::setReachabilityFlagsReaderForTesting(nullptr);
         NSDate::resetClockForTesting();
         NSBundle::setMainBundlePathForTesting(std::nullopt);
