@@ -65,10 +65,7 @@ TEST_F(TabBarTest, TheBarIs83PointsHighAtTheBottomOfATallPhoneAndThePlatformsEls
         SCOPED_TRACE(std::string(c.screen) + " " + c.os);
         UIScreen::setMainScreenSpecForTesting(c.screen);
         NSProcessInfo::setOperatingSystemVersionForTesting(NSProcessInfo::parseOperatingSystemVersion(c.os));
-        TBResetRegistryForTesting();
-        roots.clear();
-        navigations.clear();
-        appTabs();
+        freshAppTabs();
         show(tabs);
         const CGRect bar = tabs->tabBar()->frame();
         const CGRect view = tabs->view()->bounds();
@@ -292,11 +289,7 @@ TEST_F(TabBarTest, TheHairlineHiddenIsTheBarsOwnBeforeTenAndTheBackgroundsFromTe
     for (Case c : {Case{{9, 3, 0}, false}, Case{{10, 3, 0}, true}}) {
         SCOPED_TRACE(c.os.majorVersion);
         NSProcessInfo::setOperatingSystemVersionForTesting(c.os);
-        if (window) window->setHidden(true);
-        TBResetRegistryForTesting();
-        roots.clear();
-        navigations.clear();
-        appTabs();
+        freshAppTabs();
         show(tabs);
         auto bar = tabs->tabBar();
         auto direct = std::make_shared<UIView>(CGRectMake(0, -0.5, 375, 0.5));
@@ -334,11 +327,7 @@ TEST_F(TabBarTest, FromThirteenTheUnselectedTintComesFromAnUnselectedTitle) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         NSProcessInfo::setOperatingSystemVersionForTesting(c.os);
-        if (window) window->setHidden(true);
-        TBResetRegistryForTesting();
-        roots.clear();
-        navigations.clear();
-        appTabs();
+        freshAppTabs();
         for (const auto& n : navigations) {
             n->tabBarItem()->setTitleTextAttributes({{Value(NSForegroundColorAttributeName), Value(orange)}},
                                                     UIControlStateNormal);

@@ -98,6 +98,16 @@ protected:
         return tabs;
     }
 
+    // Drops the shown tabs and builds the app's tabs again, for a case that changed the system
+    // version or the screen.
+    std::shared_ptr<TBTabBarController> freshAppTabs() {
+        if (window) window->setHidden(true);
+        TBResetRegistryForTesting();
+        roots.clear();
+        navigations.clear();
+        return appTabs();
+    }
+
     void show(const UIViewControllerPtr& root) {
         window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
         delegate->window_ = window;
