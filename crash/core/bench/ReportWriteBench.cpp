@@ -4,17 +4,15 @@
 #include <crash_core/CRCrashC.h>
 #include <crash_core/CRMonitorType.h>
 
+#include <crash_bench/ParkedThreads.h>
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -22,21 +20,6 @@ namespace {
 
 constexpr int kThreads = 50;
 constexpr int kDepth = 20;
-
-std::mutex gMutex;
-std::condition_variable gRelease;
-std::atomic<int> gParked{0};
-
-__attribute__((noinline)) int descend(int depth) {
-    if (depth == 0) {
-        std::unique_lock lock(gMutex);
-        gParked++;
-        gRelease.wait(lock, [] { return false; });
-        return 0;
-    }
-    volatile int keep = depth;
-    return descend(depth - 1) + keep;
-}
 
 struct Process {
     std::string base;
@@ -46,8 +29,7 @@ struct Process {
         crcrash_setMonitoring(CRCrashMonitorTypeUserReported | CRCrashMonitorTypeSystem |
                               CRCrashMonitorTypeApplicationState);
         crcrash_install("bench", base.c_str());
-        for (int i = 0; i < kThreads; ++i) std::thread([] { descend(kDepth); }).detach();
-        while (gParked.load() < kThreads) std::this_thread::yield();
+        crash_bench::parkThreads(kThreads, kDepth);
     }
     std::string lastReport() const {
         int64_t ids[8];

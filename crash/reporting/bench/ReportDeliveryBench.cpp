@@ -10,38 +10,20 @@
 #include <crash_reporting/ZUDData.h>
 #include <crash_reporting/ZPKCRJSONCodec.h>
 
+#include <crash_bench/ParkedThreads.h>
+
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace {
 
 constexpr int kThreads = 50;
 constexpr int kDepth = 20;
-
-std::mutex gMutex;
-std::atomic<int> gParked{0};
-
-__attribute__((noinline)) int descend(int depth) {
-    if (depth == 0) {
-        std::unique_lock lock(gMutex);
-        // Never destroyed: the parked threads still wait on it when the process exits.
-        static auto* never = new std::condition_variable;
-        gParked++;
-        never->wait(lock, [] { return false; });
-        return 0;
-    }
-    volatile int keep = depth;
-    return descend(depth - 1) + keep;
-}
 
 // The report file's text, written once.
 const std::string& reportText() {
@@ -51,8 +33,7 @@ const std::string& reportText() {
         crcrash_setMonitoring(CRCrashMonitorTypeUserReported | CRCrashMonitorTypeSystem |
                               CRCrashMonitorTypeApplicationState);
         crcrash_install("bench", base.c_str());
-        for (int i = 0; i < kThreads; ++i) std::thread([] { descend(kDepth); }).detach();
-        while (gParked.load() < kThreads) std::this_thread::yield();
+        crash_bench::parkThreads(kThreads, kDepth);
         crcrash_reportUserException("Bench", "delivery", nullptr, nullptr, nullptr, true, false);
         int64_t ids[4];
         int n = crcrash_getReportIDs(ids, 4);

@@ -8,38 +8,20 @@
 #include <crash_core/CRReportStore.h>
 #include <crash_core_front/ZPKCRCrash.h>
 
+#include <crash_bench/ParkedThreads.h>
+
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kThreads = 50;
 constexpr int kDepth = 20;
-
-std::mutex gMutex;
-std::atomic<int> gParked{0};
-
-__attribute__((noinline)) int descend(int depth) {
-    if (depth == 0) {
-        std::unique_lock lock(gMutex);
-        // Never destroyed: the parked threads still wait on it when the process exits.
-        static auto* never = new std::condition_variable;
-        gParked++;
-        never->wait(lock, [] { return false; });
-        return 0;
-    }
-    volatile int keep = depth;
-    return descend(depth - 1) + keep;
-}
 
 struct StoredReport {
     std::shared_ptr<ZPKCRCrash> front;
@@ -57,8 +39,7 @@ const StoredReport& storedReport() {
         s->front->setMonitoring(CRCrashMonitorTypeUserReported | CRCrashMonitorTypeSystem |
                                 CRCrashMonitorTypeApplicationState);
         s->front->install();
-        for (int i = 0; i < kThreads; ++i) std::thread([] { descend(kDepth); }).detach();
-        while (gParked.load() < kThreads) std::this_thread::yield();
+        crash_bench::parkThreads(kThreads, kDepth);
         crcrash_reportUserException("Bench", "delivery", nullptr, nullptr, nullptr, true, false);
         Value ids = s->front->reportIDs();
         if (ids.count() > 0) s->id = ids.asArray().back().integerValue();
