@@ -3,6 +3,8 @@
 #include <platform_uikit/CATransaction.h>
 #include <platform_uikit/CGContext.h>
 
+#include "LayerPointConversion.h"
+
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/NSRunLoop.h>
 #include <platform_dispatch/NSTimer.h>
@@ -223,48 +225,26 @@ void CALayer::removeFromSuperlayer() {
 }
 
 CGPoint CALayer::toSuperlayer(CGPoint p) const {
-    // Into the anchor-relative space, through the transform, then to the parent.
-    CGPoint local = CGPointMake(p.x - bounds_.origin.x - anchorPoint_.x * bounds_.size.width,
-                                p.y - bounds_.origin.y - anchorPoint_.y * bounds_.size.height);
-    CGPoint t = CGPointApplyAffineTransform(local, affineTransform());
-    return CGPointMake(t.x + position_.x, t.y + position_.y);
+    uikit_detail::layerPointsToSuperlayer(*this, &p, 1);
+    return p;
 }
 
 CGPoint CALayer::fromSuperlayer(CGPoint p) const {
-    CGPoint local = CGPointMake(p.x - position_.x, p.y - position_.y);
-    CGPoint t = CGPointApplyAffineTransform(local, CGAffineTransformInvert(affineTransform()));
-    return CGPointMake(t.x + bounds_.origin.x + anchorPoint_.x * bounds_.size.width,
-                       t.y + bounds_.origin.y + anchorPoint_.y * bounds_.size.height);
+    uikit_detail::layerPointsFromSuperlayer(*this, &p, 1);
+    return p;
 }
 
 CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* layer) const {
-    // Up to the root, then down to the target.
-    for (const CALayer* l = this; l;) {
-        auto parent = l->superlayer();
-        if (!parent) break;
-        p = l->toSuperlayer(p);
-        l = parent.get();
-    }
-    if (!layer) return p;
-    // The target's chain, root side last; most trees are shallow enough for the array.
-    const CALayer* shallow[16];
-    std::vector<const CALayer*> deep;
-    std::size_t depth = 0;
-    for (const CALayer* l = layer; l;) {
-        auto parent = l->superlayer();
-        if (!parent) break;
-        if (depth < 16) shallow[depth] = l;
-        else deep.push_back(l);
-        ++depth;
-        l = parent.get();
-    }
-    for (std::size_t k = depth; k-- > 0;) p = (k < 16 ? shallow[k] : deep[k - 16])->fromSuperlayer(p);
+    uikit_detail::convertLayerPoints(*this, &p, 1, layer);
     return p;
 }
 
 CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* layer) const {
-    if (!layer) return convertPointToLayer(p, nullptr) == p ? p : p;
-    return layer->convertPointToLayer(p, this);
+    if (layer) return layer->convertPointToLayer(p, this);
+    // From the space of this layer's root.
+    const CALayer* root = this;
+    for (auto parent = superlayer(); parent; parent = parent->superlayer()) root = parent.get();
+    return root->convertPointToLayer(p, this);
 }
 
 // --- drawing and layout ---

@@ -8,6 +8,7 @@
 #include <platform_uikit/UIWindow.h>
 
 #include "EndOfTurnPass.h"
+#include "LayerPointConversion.h"
 #include "ScrollInsetsForBars.h"
 #include "layout/LayoutEngine.h"
 
@@ -281,10 +282,12 @@ CGPoint UIView::convertPointFromView(CGPoint point, const UIView* view) const {
 }
 
 CGRect UIView::convertRectToView(CGRect rect, const UIView* view) const {
-    return CGRectBoundingPoints({convertPointToView({CGRectGetMinX(rect), CGRectGetMinY(rect)}, view),
-                                 convertPointToView({CGRectGetMaxX(rect), CGRectGetMinY(rect)}, view),
-                                 convertPointToView({CGRectGetMinX(rect), CGRectGetMaxY(rect)}, view),
-                                 convertPointToView({CGRectGetMaxX(rect), CGRectGetMaxY(rect)}, view)});
+    CGPoint corners[4] = {{CGRectGetMinX(rect), CGRectGetMinY(rect)},
+                          {CGRectGetMaxX(rect), CGRectGetMinY(rect)},
+                          {CGRectGetMinX(rect), CGRectGetMaxY(rect)},
+                          {CGRectGetMaxX(rect), CGRectGetMaxY(rect)}};
+    uikit_detail::convertLayerPoints(*layer_, corners, 4, view ? view->layer_.get() : nullptr);
+    return CGRectBoundingPoints({corners[0], corners[1], corners[2], corners[3]});
 }
 
 CGRect UIView::convertRectFromView(CGRect rect, const UIView* view) const {
