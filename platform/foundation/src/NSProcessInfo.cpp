@@ -20,6 +20,21 @@ namespace {
 
 std::mutex gVersionMutex;
 std::optional<NSOperatingSystemVersion> gTestVersion;
+std::atomic<bool> gHasTestVersion{false};  // spares the lock on every check while no test version is set
+
+// The version the environment names, parsed again only when its text changes (version checks
+// run on every inset or safe-area read).
+std::optional<NSOperatingSystemVersion> environmentVersion() {
+    const char* env = std::getenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+    if (!env || !*env) return std::nullopt;
+    thread_local std::string lastText;
+    thread_local std::optional<NSOperatingSystemVersion> lastVersion;
+    if (lastText.empty() || lastText != env) {
+        lastText = env;
+        lastVersion = NSProcessInfo::parseOperatingSystemVersion(lastText);
+    }
+    return lastVersion;
+}
 
 std::vector<std::string> readCommandLine() {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
@@ -107,13 +122,11 @@ std::optional<NSOperatingSystemVersion> NSProcessInfo::parseOperatingSystemVersi
 }
 
 NSOperatingSystemVersion NSProcessInfo::operatingSystemVersion() const {
-    {
+    if (gHasTestVersion.load(std::memory_order_acquire)) {
         std::lock_guard lock(gVersionMutex);
         if (gTestVersion) return *gTestVersion;
     }
-    if (const char* env = std::getenv(kOSVersionEnvironmentVariable); env && *env) {
-        if (auto v = parseOperatingSystemVersion(env)) return *v;
-    }
+    if (auto v = environmentVersion()) return *v;
     return kDefaultOSVersion;
 }
 
@@ -134,6 +147,7 @@ std::string NSProcessInfo::operatingSystemVersionString() const {
 void NSProcessInfo::setOperatingSystemVersionForTesting(std::optional<NSOperatingSystemVersion> version) {
     std::lock_guard lock(gVersionMutex);
     gTestVersion = version;
+    gHasTestVersion.store(version.has_value(), std::memory_order_release);
 }
 
 NSTimeInterval NSProcessInfo::systemUptime() const {

@@ -69,6 +69,37 @@ TEST_F(NSProcessInfoTest, VersionFromDefaultEnvironmentAndTestSetter) {
     EXPECT_EQ(info->operatingSystemVersionString(), "Version 9.3.5");
 }
 
+TEST_F(NSProcessInfoTest, VersionFollowsEveryChangeOfTheEnvironment) {
+    // Each step changes the variable's text in a way a remembered reading could miss: the same
+    // length, a return to an earlier text, removal, an empty text, and a change made through
+    // putenv on a buffer edited in place.
+    struct Step {
+        const char* text;  // nullptr: unset
+        NSOperatingSystemVersion expected;
+    } steps[] = {
+        {"13.4", {13, 4, 0}}, {"12.4", {12, 4, 0}}, {"13.4", {13, 4, 0}}, {nullptr, NSProcessInfo::kDefaultOSVersion},
+        {"10.3", {10, 3, 0}}, {"", NSProcessInfo::kDefaultOSVersion},     {"9.3.5", {9, 3, 5}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.text ? step.text : "(unset)");
+        if (step.text)
+            setenv(NSProcessInfo::kOSVersionEnvironmentVariable, step.text, 1);
+        else
+            unsetenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+        EXPECT_EQ(info->operatingSystemVersion(), step.expected);
+        EXPECT_EQ(info->operatingSystemVersion(), step.expected);  // read again: the same answer
+    }
+    static char entry[] = "APP_OS_VERSION=11.0";
+    putenv(entry);
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{11, 0, 0}));
+    entry[15] = '8';
+    entry[16] = '.';
+    entry[17] = '1';
+    entry[18] = '\0';
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{8, 1, 0}));
+    unsetenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+}
+
 TEST_F(NSProcessInfoTest, AtLeastComparesComponentWise) {
     NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{15, 2, 0});
     struct Case {

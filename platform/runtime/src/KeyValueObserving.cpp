@@ -43,11 +43,17 @@ std::shared_ptr<const Observation::Resolution> resolve(const ObjCClass& cls, con
     return r;
 }
 
+// This thread's emptied item list, kept for its next change (an object under observation
+// usually changes again).
+std::vector<NSObjectSideTable::PendingItem>& spareItems() {
+    thread_local std::vector<NSObjectSideTable::PendingItem> spare;
+    return spare;
+}
+
 uint64_t currentGeneration() { return objc_detail::keyValueGeneration().load(std::memory_order_acquire); }
 
 // The observed value, through the getter worked out for the object's class while that holds.
-Value observedValue(const NSObject& object, const Observation& o) {
-    const auto* r = o.resolution.get();
+Value observedValue(const NSObject& object, const Observation& o, const Observation::Resolution* r) {
     if (r && r->property && r->cls == &object.objcClass() && r->generation == currentGeneration())
         return r->property->get(object);
     return object.valueForKeyPath(o.keyPath);
@@ -139,23 +145,22 @@ Value settingChange(const Value* old = nullptr, const Value* now = nullptr, bool
 
 void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsigned options, void* context) {
     NSObjectSideTable& side = sideTable();
-    Observation o;
-    o.weakObserver = observer.weak_from_this();
-    o.weakHeld = !o.weakObserver.expired();
-    if (!o.weakHeld) o.rawObserver = &observer;
-    o.keyPath = keyPath;
-    o.options = options;
-    o.context = context;
-    std::shared_ptr<KeyPathForwarder> forwarder;
+    auto o = std::make_shared<Observation>();
+    o->weakObserver = observer.weak_from_this();
+    o->weakHeld = !o->weakObserver.expired();
+    if (!o->weakHeld) o->rawObserver = &observer;
+    o->keyPath = keyPath;
+    o->options = options;
+    o->context = context;
     if (keyPath.find('.') != std::string::npos) {
-        forwarder = std::make_shared<KeyPathForwarder>(o, this);
+        auto forwarder = std::make_shared<KeyPathForwarder>(*o, this);
         forwarder->bind(valueForKey(firstKey(keyPath)));
-        o.forwarder = forwarder;
+        o->forwarder = forwarder;
     }
     {
         std::lock_guard lock(side.kvoMutex);
-        o.id = side.nextObservationId++;
-        side.observations.push_back(o);
+        o->id = side.nextObservationId++;
+        side.observations.push_back(std::move(o));
     }
     observationCount_.fetch_add(1, std::memory_order_acq_rel);
     if (options & NSKeyValueObservingOptionInitial) {
@@ -166,19 +171,21 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
 }
 
 namespace {
-// Removes the latest registration matching; answers it (id 0 when there was none).
-Observation removeLatest(NSObjectSideTable& side, const NSObject& observer, const std::string& keyPath,
-                         const void* const* context) {
+// Removes the latest registration matching; answers it (null when there was none).
+std::shared_ptr<Observation> removeLatest(NSObjectSideTable& side, const NSObject& observer, const std::string& keyPath,
+                                          const void* const* context) {
     std::lock_guard lock(side.kvoMutex);
     auto& list = side.observations;
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        if (it->keyPath == keyPath && (!context || it->context == *context) && sameObserver(*it, observer)) {
-            Observation found = std::move(*it);
+        const Observation& o = **it;
+        if (o.keyPath == keyPath && (!context || o.context == *context) && sameObserver(o, observer)) {
+            std::shared_ptr<Observation> found = std::move(*it);
+            found->removed.store(true, std::memory_order_release);
             list.erase(std::next(it).base());
             return found;
         }
     }
-    return {};
+    return nullptr;
 }
 }  // namespace
 
@@ -186,16 +193,16 @@ void NSObject::removeObserver(NSObject& observer, const std::string& keyPath) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side) return;
     // The record (and its forwarder) is released here, outside the lock.
-    Observation removed = removeLatest(*side, observer, keyPath, nullptr);
-    if (removed.id) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+    auto removed = removeLatest(*side, observer, keyPath, nullptr);
+    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 void NSObject::removeObserver(NSObject& observer, const std::string& keyPath, void* context) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side) return;
     void* const ctx = context;
-    Observation removed = removeLatest(*side, observer, keyPath, &ctx);
-    if (removed.id) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
+    auto removed = removeLatest(*side, observer, keyPath, &ctx);
+    if (removed) observationCount_.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 void NSObject::willChangeValueForKey(const std::string& key) {
@@ -203,14 +210,15 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     if (!side || !hasObservers()) return;
     const ObjCClass& cls = objcClass();
     const uint64_t generation = currentGeneration();
-    std::vector<Observation> concerned;
-    std::vector<Observation> gone;  // released after the lock
+    std::vector<std::shared_ptr<Observation>> gone;  // released after the lock
+    NSObjectSideTable::PendingChange pendingChange{key, {}};
     {
         std::lock_guard lock(side->kvoMutex);
         auto& list = side->observations;
         // Observers that went away without removing themselves are dropped here.
         for (auto it = list.begin(); it != list.end();) {
-            if (it->weakHeld && it->weakObserver.expired()) {
+            if ((*it)->weakHeld && (*it)->weakObserver.expired()) {
+                (*it)->removed.store(true, std::memory_order_release);
                 gone.push_back(std::move(*it));
                 it = list.erase(it);
             } else {
@@ -218,34 +226,42 @@ void NSObject::willChangeValueForKey(const std::string& key) {
             }
         }
         if (!gone.empty()) observationCount_.fetch_sub(static_cast<unsigned>(gone.size()), std::memory_order_acq_rel);
+        auto& items = pendingChange.items;
         for (auto& o : list) {
-            if (!o.resolution || o.resolution->cls != &cls || o.resolution->generation != generation)
-                o.resolution = resolve(cls, o.keyPath, generation);
-            const auto& keys = o.resolution->concerningKeys;
+            if (!o->resolution || o->resolution->cls != &cls || o->resolution->generation != generation)
+                o->resolution = resolve(cls, o->keyPath, generation);
+            const auto& keys = o->resolution->concerningKeys;
             if (std::find(keys.begin(), keys.end(), key) == keys.end()) continue;
-            if (concerned.empty()) concerned.reserve(list.size());
-            concerned.push_back(o);
+            if (items.empty()) items.swap(spareItems());
+            items.push_back({o, o->resolution, Value()});
         }
+        // A change that concerns no one needs a record only to pair with an enclosing change
+        // of the same key (did-changes take the latest record of their key).
+        if (items.empty() && std::none_of(side->pending.begin(), side->pending.end(),
+                                          [&](const NSObjectSideTable::PendingChange& p) { return p.key == key; }))
+            return;
     }
-    NSObjectSideTable::PendingChange pendingChange{key, {}};
-    pendingChange.items.reserve(concerned.size());
-    for (auto& o : concerned) {
-        Value old = (o.options & NSKeyValueObservingOptionOld) ? observedValue(*this, o) : Value();
-        pendingChange.items.emplace_back(std::move(o), std::move(old));
+    bool anyPrior = false;
+    for (auto& item : pendingChange.items) {
+        const Observation& o = *item.observation;
+        if (o.options & NSKeyValueObservingOptionOld) item.old = observedValue(*this, o, item.resolution.get());
+        anyPrior = anyPrior || (o.options & NSKeyValueObservingOptionPrior);
     }
     // The prior notifications go out after the change is recorded, from a copy of what they need.
-    std::vector<std::pair<Observation, Value>> prior;
-    for (const auto& item : pendingChange.items)
-        if (item.first.options & NSKeyValueObservingOptionPrior) prior.push_back(item);
+    std::vector<NSObjectSideTable::PendingItem> prior;
+    if (anyPrior)
+        for (const auto& item : pendingChange.items)
+            if (item.observation->options & NSKeyValueObservingOptionPrior) prior.push_back(item);
     {
         std::lock_guard lock(side->kvoMutex);
         side->pending.push_back(std::move(pendingChange));
     }
-    for (const auto& [o, old] : prior) {
+    for (const auto& item : prior) {
+        const Observation& o = *item.observation;
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &old : nullptr, nullptr, true);
+        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr, nullptr, true);
         observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
     }
 }
@@ -263,25 +279,27 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         pendingChange = std::move(*it);
         pending.erase(std::next(it).base());
     }
-    for (const auto& [o, old] : pendingChange.items) {
+    for (const auto& item : pendingChange.items) {
+        const Observation& o = *item.observation;
         if (o.forwarder && firstKeyOf(o.keyPath) == key)
             static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
-    for (const auto& [o, old] : pendingChange.items) {
-        {
-            // Skip observations removed since the will-change.
-            std::lock_guard lock(side->kvoMutex);
-            const auto& list = side->observations;
-            if (std::none_of(list.begin(), list.end(), [id = o.id](const Observation& r) { return r.id == id; })) continue;
-        }
+    for (const auto& item : pendingChange.items) {
+        const Observation& o = *item.observation;
+        // Skip observations removed since the will-change.
+        if (o.removed.load(std::memory_order_acquire)) continue;
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o) : Value();
-        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &old : nullptr,
+        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o, item.resolution.get()) : Value();
+        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr,
                                      (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr);
         observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
     }
+    // The emptied list serves this thread's next change.
+    auto& items = pendingChange.items;
+    items.clear();
+    if (spareItems().capacity() < items.capacity()) spareItems().swap(items);
 }
 
 void NSObject::observeValueForKeyPath(const std::string&, NSObject*, const Value&, void*) {}

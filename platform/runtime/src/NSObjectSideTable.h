@@ -1,6 +1,7 @@
 #pragma once
 // Per-object runtime state made on first need: associated objects and observation records.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,8 +15,11 @@ class ObjCClass;
 class ObjCProperty;
 
 struct NSObjectSideTable {
+    // One registration. Shared between the list and the changes under way; only `resolution`
+    // and `removed` change after registration (under kvoMutex).
     struct Observation {
         uint64_t id = 0;
+        std::atomic<bool> removed{false};  // set when it leaves the list (removed, or its observer went away)
         std::weak_ptr<NSObject> weakObserver;
         NSObject* rawObserver = nullptr;  // used only when the observer is not shared-owned
         bool weakHeld = false;
@@ -43,15 +47,22 @@ struct NSObjectSideTable {
             return hold.get();
         }
     };
+    // An observation a change concerns, with what it needs for the did-change: the class's
+    // resolution when the change began and the old value.
+    struct PendingItem {
+        std::shared_ptr<const Observation> observation;
+        std::shared_ptr<const Observation::Resolution> resolution;
+        Value old;
+    };
     // One will-change awaiting its did-change: the observations it concerns and their old values.
     struct PendingChange {
         std::string key;
-        std::vector<std::pair<Observation, Value>> items;
+        std::vector<PendingItem> items;
     };
 
     AssociationTable associations;
     std::mutex kvoMutex;
-    std::vector<Observation> observations;
+    std::vector<std::shared_ptr<Observation>> observations;
     std::vector<PendingChange> pending;
     uint64_t nextObservationId = 1;
 };

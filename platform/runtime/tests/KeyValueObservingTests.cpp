@@ -33,6 +33,13 @@ class LateDependencies : public NSObject {
     NS_PROPERTY(int, reading, setReading, "N")
 };
 
+// Its dependent keys are changed by the one test that uses it, while a change is open.
+class ShiftingDependencies : public NSObject {
+    NS_CLASS(ShiftingDependencies, NSObject)
+    NS_PROPERTY(int, celsius, setCelsius, "N")
+    NS_PROPERTY(int, reading, setReading, "N")
+};
+
 Value entry(const Notification& n, const char* key) {
     return n.change.objectForKey(Value(key));
 }
@@ -240,5 +247,85 @@ TEST(KeyValueObserving, DependentKeysDeclaredAfterObservingStartedCount) {
     other->setCelsius(5);
     EXPECT_EQ(recorder->seen.size(), 3u);
     other->removeObserver(*recorder, "reading");
+    object->removeObserver(*recorder, "reading");
+}
+
+// Every change reaches every observer concerned, in the order made, each with the old value the
+// previous one left, also when observers start and stop between changes and when an observer's
+// call makes further changes on other observed objects (whose own notifications complete first).
+TEST(KeyValueObserving, EveryChangeArrivesInOrderWithTheValueBefore) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto other = std::make_shared<FixtureDevice>();
+    auto third = std::make_shared<FixtureDevice>();
+    auto codes = std::make_shared<Recorder>();
+    auto late = std::make_shared<Recorder>();
+    auto chained = std::make_shared<Recorder>();
+    device->addObserver(*codes, "code", kNewOld);
+    other->addObserver(*chained, "code", kNewOld);
+    third->addObserver(*chained, "name", kNewOld);
+    std::vector<int> chainOrder;
+    codes->onNotify = [&] {
+        int now = entry(codes->seen.back(), "new").intValue();
+        if (now % 10 == 0) other->setCode(now);  // its observer then renames the third object
+    };
+    chained->onNotify = [&] {
+        const auto& n = chained->seen.back();
+        chainOrder.push_back(n.keyPath == "code" ? 1 : 2);
+        if (n.keyPath == "code") third->setName(std::to_string(entry(n, "new").intValue()));
+    };
+    for (int i = 1; i <= 100; ++i) {
+        if (i == 40) device->addObserver(*late, "code", kNewOld);
+        if (i == 71) device->removeObserver(*late, "code");
+        device->setCode(i);
+    }
+    ASSERT_EQ(codes->seen.size(), 100u);
+    for (int i = 1; i <= 100; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entry(codes->seen[i - 1], "old"), Value(i - 1));
+        EXPECT_EQ(entry(codes->seen[i - 1], "new"), Value(i));
+    }
+    ASSERT_EQ(late->seen.size(), 31u);  // changes 40 to 70
+    EXPECT_EQ(entry(late->seen.front(), "old"), Value(39));
+    EXPECT_EQ(entry(late->seen.back(), "new"), Value(70));
+    ASSERT_EQ(chained->seen.size(), 20u);
+    std::vector<int> expectedOrder;
+    for (int i = 0; i < 10; ++i) expectedOrder.insert(expectedOrder.end(), {1, 2});
+    EXPECT_EQ(chainOrder, expectedOrder);
+    EXPECT_EQ(entry(chained->seen[2], "old"), Value(10));
+    EXPECT_EQ(entry(chained->seen[3], "old"), Value("10"));
+    EXPECT_EQ(entry(chained->seen[3], "new"), Value("20"));
+    device->removeObserver(*codes, "code");
+    other->removeObserver(*chained, "code");
+    third->removeObserver(*chained, "name");
+}
+
+// A did-change completes the latest open change of its key, also when that change concerned no
+// one: here the dependency that made the outer change concern the observer is dropped before an
+// inner change of the same key, and the notification still comes with the outer did-change.
+TEST(KeyValueObserving, AChangeConcerningNoOneStillPairsWithItsDidChange) {
+    auto object = std::make_shared<ShiftingDependencies>();
+    auto recorder = std::make_shared<Recorder>();
+    ShiftingDependencies::classObject().setKeyPathsForValuesAffectingKey("reading", {"celsius"});
+    object->addObserver(*recorder, "reading", kNewOld);
+    object->willChangeValueForKey("celsius");  // concerns the observer of "reading"
+    ShiftingDependencies::classObject().setKeyPathsForValuesAffectingKey("reading", {});
+    object->willChangeValueForKey("celsius");  // concerns no one now
+    object->didChangeValueForKey("celsius");
+    EXPECT_TRUE(recorder->seen.empty());
+    object->didChangeValueForKey("celsius");
+    ASSERT_EQ(recorder->seen.size(), 1u);
+    EXPECT_EQ(recorder->seen[0].keyPath, "reading");
+
+    // And an observer that starts while a change is open hears only the changes it saw begin.
+    object->willChangeValueForKey("reading");
+    auto late = std::make_shared<Recorder>();
+    object->addObserver(*late, "reading", kNewOld);
+    object->setReading(3);
+    object->didChangeValueForKey("reading");
+    ASSERT_EQ(late->seen.size(), 1u);
+    EXPECT_EQ(entry(late->seen[0], "old"), Value(0));
+    EXPECT_EQ(entry(late->seen[0], "new"), Value(3));
+    EXPECT_EQ(recorder->seen.size(), 3u);  // the inner and the outer change
+    object->removeObserver(*late, "reading");
     object->removeObserver(*recorder, "reading");
 }

@@ -10,6 +10,8 @@
 #include <platform_dispatch/NSTimer.h>
 #include <platform_net/UIImage.h>
 
+#include "StartIgnoringAnimationDelegate.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -346,10 +348,10 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
                                                if (auto layer = weak.lock()) layer->animationEnded(serial);
                                            }});
     }
-    if (auto delegate = running.animation->delegate) {
-        std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
-        auto anim = running.animation;
-        dispatch_async(dispatch_get_main_queue(), [delegate, anim] { delegate->animationDidStart(anim.get()); });
+    if (auto& delegate = running.animation->delegate;
+        delegate && !dynamic_cast<uikit_detail::StartIgnoringAnimationDelegate*>(delegate.get())) {
+        dispatch_async(dispatch_get_main_queue(),
+                       [delegate, anim = running.animation] { delegate->animationDidStart(anim.get()); });
     }
     animations_.push_back(std::move(running));
 }

@@ -40,5 +40,6 @@ void UIDevice::endGeneratingDeviceOrientationNotifications() {
 }
 
 bool UIKitIsAvailable(int64_t major) {
-    return NSProcessInfo::processInfo()->isOperatingSystemAtLeastVersion({major, 0, 0});
+    static NSProcessInfo* const info = NSProcessInfo::processInfo().get();  // never destroyed
+    return info->isOperatingSystemAtLeastVersion({major, 0, 0});
 }

@@ -141,7 +141,7 @@ bool UIScrollView::scrollsHorizontally() const {
 UIEdgeInsets UIScrollView::adjustedContentInset() const {
     UIEdgeInsets inset = contentInset_;
     if (!UIKitIsAvailable(11) || adjustment_ == UIScrollViewContentInsetAdjustmentNever) return inset;
-    UIEdgeInsets safe = safeAreaInsets();
+    UIEdgeInsets safe = computedSafeAreaInsets();  // what safeAreaInsets gives from 11, without asking again
     bool vertical = adjustment_ == UIScrollViewContentInsetAdjustmentAlways ||
                     adjustment_ == UIScrollViewContentInsetAdjustmentAutomatic || scrollsVertically();
     bool horizontal = adjustment_ == UIScrollViewContentInsetAdjustmentAlways || scrollsHorizontally();

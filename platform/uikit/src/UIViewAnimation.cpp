@@ -9,6 +9,8 @@
 #include <platform_dispatch/NSRunLoop.h>
 #include <platform_dispatch/NSTimer.h>
 
+#include "StartIgnoringAnimationDelegate.h"
+
 #include <cmath>
 #include <vector>
 
@@ -34,7 +36,7 @@ std::vector<Block>& blocks() {
 bool animationsEnabled = true;
 
 // Waits for the animations of one block and reports once.
-struct Completion : CAAnimationDelegate {
+struct Completion : uikit_detail::StartIgnoringAnimationDelegate {
     int pending = 0;
     bool finished = true;
     std::function<void(bool)> completion;
