@@ -12,6 +12,8 @@
 #include <analytics_common/ZVWorkDispatch.h>
 #include <platform_runtime/ObjCRuntime.h>
 
+#include "ZVUploadQueues.h"
+
 namespace {
 
 constexpr char kSdkVersion[] = "7.3.5";
@@ -178,6 +180,8 @@ std::string ZVConfigure::getZavezZID() { return ZVUtils::getZid(); }
 
 void ZVConfigure::endZVBackgroundTask() { ZVConfigureCache::sharedInstance()->endBackgroundTask(); }
 
+bool ZVConfigure::waitForUploads(dispatch_time_t deadline) { return ZVUploadQueues::waitUntilDrained(deadline); }
+
 namespace {
 Value optionalText(const std::optional<std::string>& v) { return v ? Value(*v) : Value(); }
 Value arg(const Value::Array& args, std::size_t i) { return i < args.size() ? args[i] : Value(); }
@@ -212,5 +216,8 @@ NS_CLASS_LOAD(ZVConfigure) {
     cls.addClassOperation("endZVBackgroundTask", [](ObjCClass&, const Value::Array&) {
         ZVConfigure::endZVBackgroundTask();
         return Value();
+    });
+    cls.addClassOperation("waitForUploadsUntil:", [](ObjCClass&, const Value::Array& a) {
+        return Value(ZVConfigure::waitForUploads(static_cast<dispatch_time_t>(arg(a, 0).integerValue())));
     });
 }

@@ -18,6 +18,7 @@
 #include <analytics_common/ZVSLNetworkWork.h>
 #include <analytics_common/ZVUtils.h>
 #include <analytics_common/ZVWorkDispatch.h>
+#include "ZVUploadQueues.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ ZVConfigureCache::~ZVConfigureCache() {
 std::shared_ptr<ZVConfigureCache> ZVConfigureCache::sharedInstance() {
     static const std::shared_ptr<ZVConfigureCache> instance = [] {
         auto cache = std::make_shared<ZVConfigureCache>();
+        ZVUploadQueues::add(cache->slnetworkerQueue());
         cache->start();
         return cache;
     }();

@@ -12,6 +12,7 @@
 #include <platform_foundation/NSJSONSerialization.h>
 #include <analytics_common/ZVUtils.h>
 #include <platform_system/CommonDigest.h>
+#include "ZVUploadQueues.h"
 
 #include <sys/stat.h>
 
@@ -36,6 +37,7 @@ ZVEnvelopeBuild::ZVEnvelopeBuild() : networkerQueue_(NSOperationQueue::create())
 std::shared_ptr<ZVEnvelopeBuild> ZVEnvelopeBuild::sharedInstance() {
     static const std::shared_ptr<ZVEnvelopeBuild> instance = [] {
         auto builder = std::make_shared<ZVEnvelopeBuild>();
+        ZVUploadQueues::add(builder->networkerQueue());
         ZVBuildPayload::sharedInstance();  // loads or builds the ID tracking
         return builder;
     }();

@@ -1,6 +1,7 @@
 #include <analytics_common/ZVNetworkWork.h>
 
 #include <fstream>
+#include <mutex>
 #include <iterator>
 
 #include <analytics_common/ZVBuildPayload.h>
@@ -101,16 +102,48 @@ bool ZVNetworkWork::postSynchronously(const NSMutableURLRequestPtr& request, con
     NSURLRequest::Data body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     request->setHTTPMethod("POST");
     request->setHTTPBody(std::move(body));
-    auto result = std::make_shared<bool>(false);
+    // The session times a request out only while it is silent: a server that sends a byte now
+    // and then would hold the job (and the queue behind it) for days. The wait ends at the
+    // request's own time-out plus a grace; a completion that comes later finds the waiter gone
+    // and neither runs (the job may be gone) nor signals (the semaphore is shared by the next
+    // request). Once it started, it is waited for: it only records the answer.
+    struct Handoff {
+        std::mutex mutex;
+        bool started = false, abandoned = false, result = false;
+    };
+    auto handoff = std::make_shared<Handoff>();
     auto task = NSURLSession::sharedSession()->dataTaskWithRequest(
-        request, [result, semaphore, completion](std::optional<NSURLRequest::Data> data, NSURLResponsePtr response,
-                                                 NSErrorPtr error) {
-            *result = completion(data, response, error);
+        request, [handoff, semaphore, completion](std::optional<NSURLRequest::Data> data, NSURLResponsePtr response,
+                                                  NSErrorPtr error) {
+            {
+                std::lock_guard lock(handoff->mutex);
+                if (handoff->abandoned) return;
+                handoff->started = true;
+            }
+            const bool result = completion(data, response, error);
+            {
+                std::lock_guard lock(handoff->mutex);
+                handoff->result = result;
+            }
             dispatch_semaphore_signal(semaphore);
         });
     task->resume();
-    dispatch_semaphore_wait(semaphore, DISPATCH_TIME_FOREVER);
-    return *result;
+    const double timeout =
+        request->timeoutInterval() > 0 ? request->timeoutInterval() : NSURLRequest::DefaultTimeoutInterval;
+    const double bound = timeout + kAnswerGraceSeconds;
+    if (dispatch_semaphore_wait(semaphore, dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(bound * NSEC_PER_SEC))) != 0) {
+        {
+            std::lock_guard lock(handoff->mutex);
+            handoff->abandoned = !handoff->started;
+        }
+        if (handoff->abandoned) {
+            task->cancel();
+            return false;
+        }
+        dispatch_semaphore_wait(semaphore, DISPATCH_TIME_FOREVER);
+    }
+    std::lock_guard lock(handoff->mutex);
+    return handoff->result;
 }
 
 bool ZVNetworkWork::postDataToServer(const std::string& url, const std::string& path) {

@@ -2,11 +2,21 @@
 // what counts as the service's answer, which files go and which stay, headers, counters and
 // the work events a job sends.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include <analytics_common/ZVConfigure.h>
 #include <analytics_common/ZVConfigureCache.h>
 #include <analytics_common/ZVEnvelopeBuild.h>
 #include <analytics_common/ZVFileUtility.h>
@@ -381,4 +391,127 @@ TEST_F(Upload, StatelessFilesFailOneByOne) {
     ASSERT_EQ(sinks().secondary.requests().size(), 1u);
     EXPECT_TRUE(ZVFileUtility::isExistAtPath(first));
     ZVConfigureCache::removeObjectForKey("zvImprint");
+}
+
+TEST_F(Upload, TheExitWaitLetsQueuedJobsPostEveryFileAndGivesUpAtItsDeadline) {
+    const std::string prefix = "a==7.3.5&=1.0";
+    const auto oldest = file(prefix, 1000), middle = file(prefix, 2000), newest = file(prefix, 3000);
+    const auto stateless = statelessFile("/sl", 4000);
+    sinks().primary.setDefaultAnswer(accepted());
+    sinks().primary.setHeld(true);
+    auto job = std::make_shared<ZVNetworkWork>();
+    job->setEnvelopeFilePaths(Value::array({Value(oldest), Value(middle), Value(newest)}));
+    ZVEnvelopeBuild::sharedInstance()->setJobRunning(true);
+    ZVEnvelopeBuild::sharedInstance()->networkerQueue()->addOperation(job);
+    auto statelessJob = std::make_shared<ZVSLNetworkWork>();
+    statelessJob->setEnvelopeFilePaths(Value::array({Value(stateless)}));
+    ZVConfigureCache::sharedInstance()->slnetworkerQueue()->addOperation(statelessJob);
+    ASSERT_TRUE(sinks().primary.waitForRequests(2, 10)) << "both jobs post their first file";
+
+    // An upload that hangs holds the wait only until its deadline.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ZVConfigure::waitForUploads(dispatch_time(DISPATCH_TIME_NOW, 200 * NSEC_PER_MSEC)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(sinks().primary.requests().size(), 2u);
+
+    // Answered, the envelope job still has two files to post one after the other: the wait
+    // returns only once both jobs ended.
+    sinks().primary.setHeld(false);
+    EXPECT_TRUE(ZVConfigure::waitForUploads(dispatch_time(DISPATCH_TIME_NOW, 30 * NSEC_PER_SEC)));
+    EXPECT_EQ(sinks().primary.requests().size(), 4u);
+    EXPECT_TRUE(job->isFinished());
+    EXPECT_TRUE(statelessJob->isFinished());
+    EXPECT_FALSE(ZVEnvelopeBuild::sharedInstance()->jobRunning());
+    for (const auto& path : {oldest, middle, newest, stateless}) EXPECT_FALSE(ZVFileUtility::isExistAtPath(path)) << path;
+    // Nothing queued: at once, also for a deadline already past.
+    EXPECT_TRUE(ZVConfigure::waitForUploads(DISPATCH_TIME_NOW));
+}
+
+namespace {
+
+// A plain HTTP server on loopback that answers every connection with a head promising a large
+// body, then sends one byte of it every 50 ms until the client goes or the server ends: a
+// request that is never silent, so only a bound on the whole request ends it.
+class TricklingServer {
+public:
+    TricklingServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 4) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ADD_FAILURE() << "no loopback port";
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~TricklingServer() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        stop_.notify_all();
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/slow"; }
+    int connections() const { return connections_.load(); }
+
+private:
+    void serve() {
+        for (;;) {
+            const int client = ::accept(listener_, nullptr, nullptr);
+            if (client < 0) return;
+            ++connections_;
+            const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n";
+            bool open = ::send(client, head.data(), head.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(head.size());
+            std::unique_lock lock(mutex_);
+            while (open && !stopping_) {
+                open = ::send(client, "x", 1, MSG_NOSIGNAL) == 1;
+                stop_.wait_for(lock, std::chrono::milliseconds(50));
+            }
+            lock.unlock();
+            ::close(client);
+            if (stopping_) return;
+        }
+    }
+    int listener_ = -1, port_ = 0;
+    std::atomic<int> connections_{0};
+    std::mutex mutex_;
+    std::condition_variable stop_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(Upload, APostThatNeverFallsSilentEndsAtTheRequestsTimeOut) {
+    TricklingServer server;
+    const auto path = file("a==7.3.5&=1.0", 1000);
+    auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(server.url()));
+    request->setTimeoutInterval(0.3);
+    dispatch_semaphore_t semaphore = dispatch_semaphore_create(0);
+    std::atomic<int> completions{0};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ZVNetworkWork::postSynchronously(request, path, semaphore, [&](const auto&, const auto&, const auto&) {
+        ++completions;
+        return true;
+    }));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(300 + static_cast<int>(ZVNetworkWork::kAnswerGraceSeconds * 1000)));
+    EXPECT_LT(waited, std::chrono::seconds(30));
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(completions.load(), 0) << "the abandoned request's completion never runs";
+
+    // The shared semaphore stays balanced: the next request on it waits for its own answer.
+    sinks().primary.setDefaultAnswer(accepted());
+    auto next = ZVNetworkWork::setupRequest("https://" + sinks().primary.hostPort() + "/unify_logs", "a==7.3.5&=1.0");
+    EXPECT_TRUE(ZVNetworkWork::postSynchronously(next, path, semaphore, [&](const auto& data, const auto&, const auto&) {
+        ++completions;
+        return data && !data->empty();
+    }));
+    EXPECT_EQ(completions.load(), 1);
+    EXPECT_NE(dispatch_semaphore_wait(semaphore, DISPATCH_TIME_NOW), 0);
 }

@@ -175,9 +175,10 @@ void CollectionSink::startServing() {
         res.status = a.status;
         res.set_content(a.body, a.contentType);
         // Recorded after the answer was chosen, so a waiting test sees a settled script.
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         requests_.push_back(std::move(r));
         arrived_.notify_all();
+        released_.wait(lock, [this] { return !held_; });
     };
     server_->Post(".*", handler);
     server_->Get(".*", handler);
@@ -196,6 +197,7 @@ void CollectionSink::startServing() {
 
 void CollectionSink::stopServing() {
     if (!server_) return;
+    setHeld(false);
     server_->stop();
     if (thread_.joinable()) thread_.join();
     server_.reset();
@@ -210,6 +212,12 @@ void CollectionSink::setDown(bool down) {
         stopRefusing();
         startServing();
     }
+}
+
+void CollectionSink::setHeld(bool held) {
+    std::lock_guard lock(mutex_);
+    held_ = held;
+    if (!held) released_.notify_all();
 }
 
 void CollectionSink::queueAnswer(Answer answer) {
@@ -238,6 +246,8 @@ void CollectionSink::clear() {
     queued_.clear();
     byPath_.clear();
     default_ = Answer{};
+    held_ = false;
+    released_.notify_all();
 }
 
 bool CollectionSink::waitForRequests(std::size_t count, double seconds) const {

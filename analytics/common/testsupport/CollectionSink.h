@@ -69,6 +69,10 @@ public:
     // network error for the client; the port is never free for another program to take);
     // up again serves as before.
     void setDown(bool down);
+    // Held: a request is recorded at once, but its answer waits until the sink is released
+    // (by setHeld(false), clear() or the sink's end): an upload in flight for as long as the
+    // test needs.
+    void setHeld(bool held);
 
     std::vector<Request> requests() const;
     void clear();
@@ -88,6 +92,8 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
+    std::condition_variable released_;
+    bool held_ = false;
     std::vector<Request> requests_;
     std::deque<Answer> queued_;
     std::map<std::string, Answer> byPath_;

@@ -5,6 +5,7 @@
 #include <platform_dispatch/DispatchSemaphore.h>
 #include <platform_dispatch/DispatchTime.h>
 #include <platform_net/NSURLSession.h>
+#include <platform_runtime/ObjCRuntime.h>
 
 #include <atomic>
 #include <chrono>
@@ -14,20 +15,26 @@
 namespace {
 // Time a running background block (an analytics envelope, a cache write) gets to end.
 constexpr long kWorkerStopTimeoutMs = 2000;
-// Time requests still loading on the shared session (an analytics upload) get to end and have
-// their answers delivered while the workers still run.
-constexpr long kSharedSessionSettleTimeoutMs = 2000;
+// Time the analytics uploads still queued or running, then the requests still loading on the
+// shared session, get (together) to end and have their answers delivered while the workers
+// still run.
+constexpr long kExitSettleTimeoutMs = 2000;
 // How often the shared session's open tasks are counted while they settle, and how many looks
 // in a row must find none: an upload being prepared on a worker (its file read) has no task yet.
 constexpr auto kSettlePollInterval = std::chrono::milliseconds(5);
 constexpr int kQuietLooks = 4;
 
-// A worker blocked on an answer of the shared session (the analytics kit posts synchronously)
-// would otherwise hold the exit for the whole worker-stop bound, and the answer would stay
-// queued with the chain that holds the session's delegate queue.
-void settleSharedSession() {
-    const dispatch_time_t deadline =
-        dispatch_time(DISPATCH_TIME_NOW, kSharedSessionSettleTimeoutMs * static_cast<int64_t>(NSEC_PER_MSEC));
+// An analytics upload job posts its files one after the other, each on a worker blocked on the
+// shared session's answer: between two posts no request is open. A job stopped by the workers'
+// end would hold the exit for the whole worker-stop bound, and leave its next request in
+// flight with the chain that holds the session's delegate queue. The kit is reached by name:
+// a program without it has nothing to wait for.
+void finishAnalyticsUploads(dispatch_time_t deadline) {
+    (void)performClassSelector("ZVConfigure", "waitForUploadsUntil:", {Value(static_cast<int64_t>(deadline))});
+}
+
+// Then the answers still on their way are delivered before the workers stop.
+void settleSharedSession(dispatch_time_t deadline) {
     const NSURLSessionPtr session = NSURLSession::sharedSession();
     for (int quiet = 0;;) {
         dispatch_semaphore_t answered = dispatch_semaphore_create(0);
@@ -47,7 +54,10 @@ void settleSharedSession() {
 
 int main(int argc, char** argv) {
     const int code = AppHost::run(argc, argv);
-    settleSharedSession();
+    const dispatch_time_t deadline =
+        dispatch_time(DISPATCH_TIME_NOW, kExitSettleTimeoutMs * static_cast<int64_t>(NSEC_PER_MSEC));
+    finishAnalyticsUploads(deadline);
+    settleSharedSession(deadline);
     dispatch_stop_workers_for_exit(kWorkerStopTimeoutMs);
     return code;
 }

@@ -3,6 +3,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -143,6 +144,27 @@ void NSOperationQueue::waitUntilAllOperationsAreFinished() {
     dispatch_detail::WorkerPool::BlockedScope blocked;
     std::unique_lock lock(m_);
     idle_.wait(lock, [&] { return pending_.empty() && running_.empty(); });
+}
+
+bool NSOperationQueue::waitUntilAllOperationsAreFinished(dispatch_time_t deadline) {
+    const auto empty = [&] { return pending_.empty() && running_.empty(); };
+    {
+        std::lock_guard lock(m_);
+        if (empty() || deadline == DISPATCH_TIME_NOW) return empty();
+    }
+    if (deadline == DISPATCH_TIME_FOREVER) {
+        waitUntilAllOperationsAreFinished();
+        return true;
+    }
+    const uint64_t at = dispatch_detail::resolve(deadline);
+    dispatch_detail::WorkerPool::BlockedScope blocked;
+    std::unique_lock lock(m_);
+    while (!empty()) {
+        const uint64_t now = dispatch_detail::monotonicNow();
+        if (now >= at) return false;
+        idle_.wait_for(lock, std::chrono::nanoseconds(at - now));
+    }
+    return true;
 }
 
 dispatch_queue_t NSOperationQueue::underlyingQueue() const {

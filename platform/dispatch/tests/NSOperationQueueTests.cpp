@@ -259,3 +259,28 @@ TEST(NSOperationQueue, OperationsBlockingOnSemaphoresDoNotStallOtherQueues) {
 }
 
 }  // namespace
+
+TEST(NSOperationQueue, ABoundedWaitGivesUpAtItsDeadlineAndSeesTheQueueDrain) {
+    auto queue = NSOperationQueue::create();
+    queue->setMaxConcurrentOperationCount(1);
+    EXPECT_TRUE(queue->waitUntilAllOperationsAreFinished(DISPATCH_TIME_NOW));  // empty
+    dispatch_semaphore_t release = dispatch_semaphore_create(0);
+    std::atomic<int> ran{0};
+    queue->addOperationWithBlock([&] {
+        dispatch_semaphore_wait(release, DISPATCH_TIME_FOREVER);
+        ++ran;
+    });
+    queue->addOperationWithBlock([&] { ++ran; });
+    EXPECT_FALSE(queue->waitUntilAllOperationsAreFinished(DISPATCH_TIME_NOW));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(queue->waitUntilAllOperationsAreFinished(dispatch_time(DISPATCH_TIME_NOW, 50 * NSEC_PER_MSEC)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(ran.load(), 0);
+    EXPECT_EQ(queue->operationCount(), 2u);
+    // Released, both operations end before a generous deadline, and the wait says so.
+    dispatch_semaphore_signal(release);
+    EXPECT_TRUE(queue->waitUntilAllOperationsAreFinished(
+        dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kTimeout * NSEC_PER_SEC))));
+    EXPECT_EQ(ran.load(), 2);
+    EXPECT_EQ(queue->operationCount(), 0u);
+}

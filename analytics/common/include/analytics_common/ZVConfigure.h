@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include <platform_dispatch/DispatchTime.h>
 #include <platform_runtime/ObjCDeclare.h>
 #include <platform_runtime/Value.h>
 
@@ -44,4 +45,12 @@ public:
     static std::string deviceIDForIntegration();
     static std::string getZavezZID();
     static void endZVBackgroundTask();
+
+    // For a program about to end: waits until the upload jobs queued or running (envelope
+    // files, stateless files) have ended, or until `deadline`; true when none was left. A job
+    // still posting when the process ends would leave its request in flight. Starts nothing:
+    // before the layer made its queues it answers true at once. Any thread but the URL
+    // session's delegate queue (the jobs' answers arrive there). By name
+    // "waitForUploadsUntil:" with the deadline as an integer.
+    static bool waitForUploads(dispatch_time_t deadline);
 };

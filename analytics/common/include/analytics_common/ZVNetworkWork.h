@@ -44,7 +44,10 @@ public:
                                           const NSErrorPtr&)>;
     // POSTs the file's bytes with `request` on the shared session and blocks on `semaphore`
     // until the completion ran; answers what the completion answered (false when the file
-    // cannot be read).
+    // cannot be read). The wait is bounded by the request's time-out plus kAnswerGraceSeconds,
+    // also against a server that keeps answering slowly: then the task is cancelled, the
+    // answer is false and the completion never runs.
+    static constexpr double kAnswerGraceSeconds = 1.0;
     static bool postSynchronously(const NSMutableURLRequestPtr& request, const std::string& path,
                                   const dispatch_semaphore_t& semaphore, const Completion& completion);
 

@@ -47,6 +47,9 @@ public:
     void cancelAllOperations();
     // Blocks until every operation added so far finished.
     void waitUntilAllOperationsAreFinished();
+    // The same, but gives up at `deadline`: true when the queue was found empty, false when
+    // operations were still queued or running at the deadline (they go on).
+    [[nodiscard]] bool waitUntilAllOperationsAreFinished(dispatch_time_t deadline);
 
     // The dispatch queue operations run on: a private concurrent one unless
     // set; the main queue for mainQueue(). Setting it is ignored while
