@@ -16,19 +16,20 @@
 
 namespace {
 
-constexpr char kShouldNotSelect[] = "tb_shouldNotSelect";
-constexpr char kVisibleIndex[] = "tb_tabBarItemVisibleIndex";
-constexpr char kChildIndex[] = "tb_tabBarChildViewControllerIndex";
-constexpr char kPointView[] = "tb_tabBadgePointView";
-constexpr char kPointOffset[] = "tb_tabBadgePointViewOffset";
+// Named keys, each built once: layout reads and writes the indices of every button at every pass.
+const AssociationKey kShouldNotSelect("tb_shouldNotSelect");
+const AssociationKey kVisibleIndex("tb_tabBarItemVisibleIndex");
+const AssociationKey kChildIndex("tb_tabBarChildViewControllerIndex");
+const AssociationKey kPointView("tb_tabBadgePointView");
+const AssociationKey kPointOffset("tb_tabBadgePointViewOffset");
 
-Value get(const UIControl& c, std::string_view key) { return objc_getAssociatedObject(c, key); }
-void put(const UIControl& c, std::string_view key, const Value& v) {
+Value get(const UIControl& c, const AssociationKey& key) { return objc_getAssociatedObject(c, key); }
+void put(const UIControl& c, const AssociationKey& key, const Value& v) {
     objc_setAssociatedObject(c, key, v, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
 // Layout writes the same indices at every pass: an unchanged one is left as stored.
-void putIndex(const UIControl& c, std::string_view key, int64_t index) {
+void putIndex(const UIControl& c, const AssociationKey& key, int64_t index) {
     Value old = get(c, key);
     if (old.isNumber() && old.integerValue() == index) return;
     put(c, key, Value(index));

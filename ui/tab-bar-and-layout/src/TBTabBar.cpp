@@ -134,18 +134,19 @@ void TBTabBar::changeXForChildView(UIView& view, double x, double width, int64_t
 void TBTabBar::setupTabImageViewDefaultOffset(const UIViewPtr& tabButton) {
     if (!tabButton || imageOffset_ > 0) return;
     tabButton->layoutIfNeeded();
+    // The button's content (labels and images) may sit in an effect view's content view.
+    const auto content = tb_allSubviews(tabButton);
+    // A tab with a title keeps its image where it is: nothing to measure.
+    for (const auto& sub : content)
+        if (sub != tabButton && tb_isTabLabel(*sub)) return;
     const double c = tabButton->center().y;
     bool apply = true;
     double offset = 0;
-    // The button's content (labels and images) may sit in an effect view's content view.
-    for (const auto& sub : tb_allSubviews(tabButton)) {
-        if (sub == tabButton) continue;
-        if (tb_isTabLabel(*sub)) apply = false;
-        if (tb_isTabImageView(*sub)) {
-            const CGRect f = sub->convertRectToView(sub->bounds(), tabButton->superview().get());
-            offset = (c - (f.origin.y + f.size.height / 2)) * 0.5;
-            if (offset == 0) apply = false;
-        }
+    for (const auto& sub : content) {
+        if (sub == tabButton || !tb_isTabImageView(*sub)) continue;
+        const CGRect f = sub->convertRectToView(sub->bounds(), tabButton->superview().get());
+        offset = (c - (f.origin.y + f.size.height / 2)) * 0.5;
+        if (offset == 0) apply = false;
     }
     if (apply) setTabImageViewDefaultOffset(offset);
 }
@@ -174,17 +175,21 @@ bool TBTabBar::tb_hasPlusChildViewController() const {
 }
 
 std::vector<UIViewPtr> TBTabBar::tb_sortedSubviews() const {
-    std::vector<UIViewPtr> out;
+    // Each button's x is read once, not at every comparison.
+    std::vector<std::pair<double, UIViewPtr>> keyed;
     for (const auto& sub : subviews())
-        if (tb_isTabButton(*sub)) out.push_back(sub);
-    std::stable_sort(out.begin(), out.end(),
-                     [](const UIViewPtr& a, const UIViewPtr& b) { return a->frame().origin.x < b->frame().origin.x; });
+        if (tb_isTabButton(*sub)) keyed.emplace_back(sub->frame().origin.x, sub);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<UIViewPtr> out;
+    out.reserve(keyed.size());
+    for (auto& [x, view] : keyed) out.push_back(std::move(view));
     return out;
 }
 
 std::vector<std::shared_ptr<UIControl>> TBTabBar::tb_tabBarButtonFromTabBarSubviews(
     const std::vector<UIViewPtr>& views) const {
     std::vector<std::shared_ptr<UIControl>> out;
+    out.reserve(views.size());
     for (const auto& v : views)
         if (tb_isTabButton(*v))
             if (auto control = std::dynamic_pointer_cast<UIControl>(v)) out.push_back(control);
@@ -283,6 +288,7 @@ void TBTabBar::placeButtons() {
         const uint64_t p = plusButtonIndex();
         const double iw = registry.tabItemWidth, pw = registry.plusButtonWidth;
         const bool hasChild = tb_hasPlusChildViewController();
+        // Child indices were written when the buttons were collected, in this order.
         for (std::size_t i = 0; i < tabBarButtons_.size(); ++i) {
             double x, width = iw;
             int64_t visible;
@@ -297,7 +303,6 @@ void TBTabBar::placeButtons() {
                 x = iw * static_cast<double>(i) + pw;
                 visible = static_cast<int64_t>(i) + 1;
             }
-            tb_setTabBarChildViewControllerIndex(*tabBarButtons_[i], static_cast<int64_t>(i));
             changeXForChildView(*tabBarButtons_[i], x, width, visible);
         }
         bringSubviewToFront(plusButton_);
