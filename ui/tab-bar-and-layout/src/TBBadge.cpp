@@ -27,6 +27,9 @@ class TBBadgeState : public NSObject {
 public:
     std::shared_ptr<UILabel> label;
     UIFontPtr font;
+    // The measuring attributes of the font last measured with.
+    UIFontPtr measuredFont;
+    Value::Dictionary measuring;
     UIColorPtr background, text;
     CGPoint offset{};
     uint64_t animation = 0;
@@ -64,10 +67,13 @@ CGPoint centerOffset(const TBBadgeState& st) {
 
 UIFontPtr fontOf(const TBBadgeState& st) { return st.font ? st.font : defaultFont(); }
 
-void centreLabel(UIView& view, const TBBadgeState& st, UILabel& badge) {
+// The badge's centre: the view's top-right corner, two points out, plus the offset.
+CGPoint badgeCentre(UIView& view, const TBBadgeState& st) {
     const CGPoint offset = centerOffset(st);
-    badge.setCenter(CGPointMake(view.frame().size.width + 2.0 + offset.x, offset.y));
+    return CGPointMake(view.frame().size.width + 2.0 + offset.x, offset.y);
 }
+
+void centreLabel(UIView& view, const TBBadgeState& st, UILabel& badge) { badge.setCenter(badgeCentre(view, st)); }
 
 void centreLabel(UIView& view, UILabel& badge) { centreLabel(view, state(view), badge); }
 
@@ -124,28 +130,32 @@ void removeAnimation(UIView& view) {
     if (auto badge = label(view)) badge->layer()->removeAllAnimations();
 }
 
-CGSize labelSize(UILabel& badge) {
-    Value::Dictionary attributes;
-    attributes[Value(NSFontAttributeName)] = Value(badge.font());
+CGSize labelSize(TBBadgeState& st, UILabel& badge) {
+    if (st.measuredFont != badge.font()) {
+        st.measuredFont = badge.font();
+        st.measuring.clear();
+        st.measuring[Value(NSFontAttributeName)] = Value(st.measuredFont);
+    }
     const double width = UIScreen::mainScreen()->bounds().size.width;
     CGRect box = NSString::boundingRectWithSize(
         badge.text(), CGSizeMake(width, DBL_MAX), NSStringDrawingUsesLineFragmentOrigin | NSStringDrawingUsesFontLeading,
-        attributes);
+        st.measuring);
     return CGSizeMake(std::ceil(static_cast<float>(box.size.width)), std::ceil(static_cast<float>(box.size.height)));
 }
 
-void adjustLabelWidth(UILabel& badge) {
-    badge.setNumberOfLines(0);
-    CGRect f = badge.frame();
-    f.size = labelSize(badge);
-    badge.setFrame(f);
-}
-
-void addMargin(const TBBadgeState& st, UILabel& badge) {
-    CGRect f = badge.frame();
+// The text's size plus the margin (never narrower than tall), centred on badgeCentre. The
+// frame is set around the centre already, so setting the centre after it only corrects
+// rounding; the centre set last is what counts, as for a label with a transform, whose
+// frame change moves it without resizing it.
+void fitLabel(UIView& view, TBBadgeState& st, UILabel& badge) {
+    if (badge.numberOfLines() != 0) badge.setNumberOfLines(0);
+    const CGSize text = labelSize(st, badge);
     const double m = st.margin;
-    const double h = f.size.height + m, w = f.size.width + m;
-    badge.setFrame(CGRectMake(f.origin.x, f.origin.y, w < h ? h : w, h));
+    const double h = text.height + m, w = text.width + m;
+    const CGSize size = CGSizeMake(w < h ? h : w, h);
+    const CGPoint centre = badgeCentre(view, st);
+    badge.setFrame(CGRectMake(centre.x - size.width / 2, centre.y - size.height / 2, size.width, size.height));
+    badge.setCenter(centre);
 }
 
 void showRedDot(UIView& view) {
@@ -168,12 +178,13 @@ void showText(UIView& view, TBBadgeState& st, const std::string& text) {
     auto badge = badgeInit(view, st);
     badge->setTag(TBBadgeStyleText);
     badge->setText(text);
-    badge->setFont(fontOf(st));
-    adjustLabelWidth(*badge);
-    addMargin(st, *badge);
-    centreLabel(view, st, *badge);
+    // The text change has already asked for measuring, display and layout again.
+    if (const UIFontPtr& font = fontOf(st); badge->font() != font) badge->setFont(font);
+    fitLabel(view, st, *badge);
     const float corner = st.corner;
-    badge->layer()->setCornerRadius(corner != 0 ? corner : badge->frame().size.height / 2);
+    // An unchanged radius is left alone, as layers leave an unchanged position or bounds.
+    const double radius = corner != 0 ? corner : badge->frame().size.height / 2;
+    if (badge->layer()->cornerRadius() != radius) badge->layer()->setCornerRadius(radius);
     badge->setHidden(false);
 }
 
@@ -212,9 +223,18 @@ int64_t integerOf(const std::string& digits) {
     return v;
 }
 
-void showWithValue(UIView& view, const std::optional<std::string>& value) {
+void setAnimationType(UIView& view, TBBadgeState& st, uint64_t type) {
+    const uint64_t before = st.animation;
+    st.animation = type;
+    auto badge = badgeInit(view, st);
+    // Nothing runs and nothing is to run: the layer stays as it is.
+    if (before == 0 && type == 0 && badge->layer()->animationKeys().empty()) return;
+    removeAnimation(view);
+    beginAnimation(view);
+}
+
+void showWithValue(UIView& view, TBBadgeState& st, const std::optional<std::string>& value) {
     if (!value) return;
-    TBBadgeState& st = state(view);
     if (allDigits(*value)) showNumber(view, st, integerOf(*value));
     else if (value->empty()) showRedDot(view);
     else if (*value == "new" || *value == "NEW") showNew(view, st, *value);
@@ -231,10 +251,11 @@ bool tb_isShowBadge(UIView& view) {
 void tb_showBadge(UIView& view) { tb_showBadgeValue(view, std::string(), 0); }
 
 void tb_showBadgeValue(UIView& view, const std::optional<std::string>& value, uint64_t animationType) {
-    if (auto badge = label(view))
-        for (auto sub : std::vector<UIViewPtr>(badge->subviews())) sub->removeFromSuperview();
-    tb_setBadgeAnimationType(view, animationType);
-    showWithValue(view, value);
+    TBBadgeState& st = state(view);
+    if (st.label)
+        for (auto sub : std::vector<UIViewPtr>(st.label->subviews())) sub->removeFromSuperview();
+    setAnimationType(view, st, animationType);
+    showWithValue(view, st, value);
     if (animationType != 0) beginAnimation(view);
 }
 
@@ -293,16 +314,7 @@ void tb_setBadgeCenterOffset(UIView& view, CGPoint offset) {
 }
 
 uint64_t tb_badgeAnimationType(UIView& view) { return state(view).animation; }
-void tb_setBadgeAnimationType(UIView& view, uint64_t type) {
-    TBBadgeState& st = state(view);
-    const uint64_t before = st.animation;
-    st.animation = type;
-    auto badge = badgeInit(view, st);
-    // Nothing runs and nothing is to run: the layer stays as it is.
-    if (before == 0 && type == 0 && badge->layer()->animationKeys().empty()) return;
-    removeAnimation(view);
-    beginAnimation(view);
-}
+void tb_setBadgeAnimationType(UIView& view, uint64_t type) { setAnimationType(view, state(view), type); }
 
 int64_t tb_badgeMaximumBadgeNumber(UIView& view) { return state(view).maximum; }
 void tb_setBadgeMaximumBadgeNumber(UIView& view, int64_t maximum) {
