@@ -20,6 +20,7 @@
 #include <platform_uikit/UITabBarButton.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace tab_test;
 
@@ -34,14 +35,17 @@ UIViewPtr host() {
     return view;
 }
 
-// The width a text badge takes with the default font and margin.
-double textWidth(const std::string& text) {
+// The size a text badge takes with a font and margin (by default the engine's).
+CGSize textSize(const std::string& text, const UIFontPtr& font = UIFont::boldSystemFontOfSize(9), double margin = 8) {
     Value::Dictionary a;
-    a[Value(NSFontAttributeName)] = Value(UIFont::boldSystemFontOfSize(9));
+    a[Value(NSFontAttributeName)] = Value(font);
     CGRect box = NSString::boundingRectWithSize(text, CGSizeMake(375, 1e9), NSStringDrawingUsesLineFragmentOrigin | NSStringDrawingUsesFontLeading, a);
-    const double w = std::ceil(static_cast<float>(box.size.width)) + 8, h = std::ceil(static_cast<float>(box.size.height)) + 8;
-    return w < h ? h : w;
+    const double w = std::ceil(static_cast<float>(box.size.width)) + margin,
+                 h = std::ceil(static_cast<float>(box.size.height)) + margin;
+    return CGSizeMake(w < h ? h : w, h);
 }
+
+double textWidth(const std::string& text) { return textSize(text).width; }
 
 TEST_F(TabBarTest, TheValueChoosesTheBadgesStyle) {
     struct Case {
@@ -104,6 +108,55 @@ TEST_F(TabBarTest, ASingleDigitIsRoundAndNewKeepsItsCornerForLaterNumbers) {
     EXPECT_GT(corner, 0);
     tb_showBadgeValue(*view, std::string("12"));
     EXPECT_FLOAT_EQ(static_cast<float>(badge->layer()->cornerRadius()), corner);
+}
+
+// One view shown again and again: each show measures with the font and margin of that
+// moment and centres on the corner plus the offset of that moment.
+TEST_F(TabBarTest, RepeatedShowsFollowTheCurrentFontMarginAndOffset) {
+    auto view = host();
+    const UIFontPtr large = UIFont::boldSystemFontOfSize(15);
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        std::string value, text;
+        CGSize size;
+        CGPoint centre;
+    };
+    const Step steps[] = {
+        {"default", [] {}, "5", "5", textSize("5"), {32, 0}},
+        {"capped", [] {}, "123", "99+", textSize("99+"), {32, 0}},
+        {"larger font", [&] { tb_setBadgeFont(*view, large); }, "42", "42", textSize("42", large), {32, 0}},
+        {"same font again", [] {}, "43", "43", textSize("43", large), {32, 0}},
+        {"font back", [&] { tb_setBadgeFont(*view, UIFont::boldSystemFontOfSize(9)); }, "42", "42", textSize("42"),
+         {32, 0}},
+        {"narrow margin", [&] { tb_setBadgeMargin(*view, 2); }, "42", "42",
+         textSize("42", UIFont::boldSystemFontOfSize(9), 2), {32, 0}},
+        {"offset", [&] { tb_setBadgeCenterOffset(*view, CGPointMake(3.5, -4)); }, "7", "7",
+         textSize("7", UIFont::boldSystemFontOfSize(9), 2), {35.5, -4}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.before();
+        tb_showBadgeValue(*view, step.value);
+        auto badge = tb_badge(*view);
+        ASSERT_TRUE(badge);
+        EXPECT_EQ(badge->text(), step.text);
+        EXPECT_EQ(badge->bounds().size, step.size);
+        EXPECT_EQ(badge->center(), step.centre);
+        EXPECT_EQ(badge->frame(), CGRectMake(step.centre.x - step.size.width / 2, step.centre.y - step.size.height / 2,
+                                             step.size.width, step.size.height));
+        EXPECT_DOUBLE_EQ(badge->layer()->cornerRadius(), step.size.height / 2);
+    }
+    // A label with a transform keeps its size (a frame change only moves it) and still
+    // takes the centre; its corner follows the transformed height.
+    auto badge = tb_badge(*view);
+    const CGSize kept = badge->bounds().size;
+    badge->setTransform(CGAffineTransformMakeScale(2, 2));
+    tb_showBadgeValue(*view, std::string("99"));
+    EXPECT_EQ(badge->text(), "99");
+    EXPECT_EQ(badge->bounds().size, kept);
+    EXPECT_EQ(badge->center(), CGPointMake(35.5, -4));
+    EXPECT_DOUBLE_EQ(badge->layer()->cornerRadius(), kept.height);
 }
 
 TEST_F(TabBarTest, StoredRecordsReadBackOrAsZero) {
