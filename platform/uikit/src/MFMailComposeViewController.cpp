@@ -10,6 +10,7 @@
 #include <platform_uikit/UIColor.h>
 #include <platform_uikit/UINavigationItem.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -176,6 +177,23 @@ void MFMailComposeViewController::refreshLabels() {
     toLabel_->setText("To: " + joined(to_, ", "));
     subjectLabel_->setText("Subject: " + subject_);
     bodyLabel_->setText(html_ ? displayText(body_) : body_);
+    fitBody();
+}
+
+void MFMailComposeViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    fitBody();
+}
+
+// The body takes the lines its text needs, down to the sheet's bottom edge.
+void MFMailComposeViewController::fitBody() {
+    if (!bodyLabel_) return;
+    CGRect frame = bodyLabel_->frame();
+    const double line = 22;
+    double room = std::max(line, viewIfLoaded()->bounds().size.height - frame.origin.y - 16);
+    double needed = bodyLabel_->sizeThatFits(CGSizeMake(frame.size.width, room)).height;
+    frame.size.height = std::clamp(needed, line, room);
+    if (frame != bodyLabel_->frame()) bodyLabel_->setFrame(frame);
 }
 
 std::shared_ptr<UIButton> MFMailComposeViewController::cancelButton() {

@@ -147,6 +147,30 @@ TEST_F(MailComposeTest, TheScreenShowsTheFieldsAndTheBodyAsText) {
     EXPECT_EQ(composer->sendButton()->titleForState(UIControlStateNormal), "Send");
 }
 
+// On screen the body has the lines its text needs, not the one line of a field.
+TEST_F(MailComposeTest, ThePresentedBodyShowsEveryLineOfItsText) {
+    UIApplication::sharedApplication()->resetForTesting();
+    auto below = std::make_shared<UIViewController>();
+    auto window = std::make_shared<UIWindow>();
+    window->setRootViewController(below);
+    window->makeKeyAndVisible();
+    auto sheet = std::make_shared<MFMailComposeViewController>();
+    sheet->setSubject("Feedback");
+    sheet->setMessageBody("first line<br>second line<hr>Device: phone<br>System: 15.0<br>last line", true);
+    below->presentViewController(sheet, false);
+    ManualClock::advance(1);
+
+    const std::string text = UIScreenTextCapture().text();
+    for (const char* line : {"Subject: Feedback", "first line", "second line", "\u2500\u2500\u2500", "Device: phone",
+                             "System: 15.0", "last line"}) {
+        SCOPED_TRACE(line);
+        EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
+    EXPECT_EQ(text.find("\u2026"), std::string::npos) << "no line is cut short:\n" << text;
+    window->setHidden(true);
+    UIApplication::sharedApplication()->resetForTesting();
+}
+
 // Shown over another screen, the composer covers it, and a finger on its
 // buttons reaches them (not the bar they sit in).
 TEST_F(MailComposeTest, FingerTapsOnThePresentedComposersButtonsSendAndCancel) {

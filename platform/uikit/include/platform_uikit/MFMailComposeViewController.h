@@ -75,10 +75,12 @@ public:
 
     MFMailComposeViewController();
     void loadView() override;
+    void viewDidLayoutSubviews() override;
 
 private:
     void finish(MFMailComposeResult result, NSErrorPtr error);
     void refreshLabels();
+    void fitBody();
 
     std::weak_ptr<MFMailComposeViewControllerDelegate> delegate_;
     std::vector<std::string> to_;
