@@ -93,6 +93,12 @@ void UIScrollView::setContentInset(UIEdgeInsets inset) {
     if (inset == contentInset_) return;
     announce("contentInset", [&] { contentInset_ = inset; });
     refreshAdjustedInset(false);
+    // Content at rest outside the new range comes back to its nearest edge (a refresh header
+    // that ends gives its room back); under a finger or while moving it is left alone.
+    if (!tracking_ && !dragging_ && motion_ == Motion::None) {
+        CGPoint offset = contentOffset(), inside = clampedOffset(offset);
+        if (inside != offset) applyContentOffset(inside);
+    }
     setNeedsLayout();
 }
 

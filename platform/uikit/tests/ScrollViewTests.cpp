@@ -234,6 +234,40 @@ TEST_F(ScrollTest, ScrollRectToVisibleMovesTheLeastDistance) {
     EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 1400);
 }
 
+// An inset that shrinks under content at rest brings it back into the range (a refresh header
+// giving its room back); under a finger, or while a bounce runs, the offset is left alone.
+TEST_F(ScrollTest, ContentAtRestComesBackIntoRangeWhenTheInsetShrinks) {
+    scroll->setContentInset(UIEdgeInsetsMake(54, 0, 0, 0));
+    scroll->setContentOffset(CGPointMake(0, -54));
+    scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0);
+    EXPECT_EQ(observer->oldNew.back(), std::make_pair(-54.0, 0.0));
+
+    // The far edge too: a footer's room given back at the end of the content.
+    scroll->setContentInset(UIEdgeInsetsMake(0, 0, 44, 0));
+    scroll->setContentOffset(CGPointMake(0, 1444));
+    scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 1400);
+
+    // Inside the new range nothing moves.
+    scroll->setContentInset(UIEdgeInsetsMake(54, 0, 0, 0));
+    scroll->setContentOffset(CGPointMake(0, 300));
+    scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 300);
+
+    // Under a finger the content stays where the finger holds it.
+    scroll->setContentOffset(CGPointMake(0, 0));
+    auto touch = UITouchInjection::touchDown({200, 300});
+    for (int i = 1; i <= 9; ++i) UITouchInjection::touchMove(touch, {200, 300.0 + 10 * i});
+    ASSERT_DOUBLE_EQ(scroll->contentOffset().y, -80);
+    scroll->setContentInset(UIEdgeInsetsMake(20, 0, 0, 0));
+    scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, -80);
+    UITouchInjection::touchUp(touch, {200, 390});
+    ManualClock::advance(1);
+    EXPECT_DOUBLE_EQ(scroll->contentOffset().y, 0);
+}
+
 TEST_F(ScrollTest, ContentSizeAndInsetAreObservable) {
     auto sizes = std::make_shared<OffsetObserver>();
     scroll->addObserver(*sizes, "contentSize", NSKeyValueObservingOptionNew);
