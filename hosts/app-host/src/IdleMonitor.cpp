@@ -10,6 +10,7 @@
 #include <platform_uikit/UIScrollView.h>
 #include <platform_uikit/UITabBarController.h>
 #include <platform_uikit/UIView.h>
+#include <platform_uikit/UIViewAnimationActivity.h>
 #include <platform_uikit/UIViewController.h>
 #include <platform_uikit/UIWindow.h>
 
@@ -77,6 +78,8 @@ std::vector<std::string> IdleMonitor::stillMoving() {
         animations += runningAnimations(*window->layer());
         scrolling += movingScrollViews(*window);
     }
+    // A view animation that changed nothing animatable still holds its completion for its time.
+    animations += UIViewAnimationTimedCompletionCount();
     if (animations) out.push_back(std::to_string(animations) + " animation(s)");
     if (scrolling) out.push_back(std::to_string(scrolling) + " scrolling view(s)");
     return out;

@@ -82,6 +82,18 @@ TEST_F(FirmwareBrowser, EnterShowsTheDevicesBuildsSignedFirst) {
     EXPECT_TRUE(r.out.find("✅") != std::string::npos || r.out.find("❌") != std::string::npos) << r.out;
 }
 
+// A refresh pulled on the builds ends with the list back where it rests and the header out of
+// sight: the screen is the one the first load printed.
+TEST_F(FirmwareBrowser, ARefreshOfTheBuildsEndsWithTheListAtRest) {
+    ProgramRun loaded = print({"--keys", "Enter"});
+    ASSERT_EQ(loaded.code, 0) << loaded.err;
+    ProgramRun refreshed = print({"--keys", "Enter r"});
+    ASSERT_EQ(refreshed.code, 0) << refreshed.err;
+    EXPECT_EQ(refreshed.out.find("Loading"), std::string::npos) << refreshed.out;
+    EXPECT_EQ(refreshed.out.find("Last updated"), std::string::npos) << refreshed.out;
+    EXPECT_EQ(refreshed.out, loaded.out);
+}
+
 TEST_F(FirmwareBrowser, TheOtherTabsShowReleasesAndTheVersion) {
     ProgramRun releases = print({"--keys", "2"});
     ASSERT_EQ(releases.code, 0) << releases.err;

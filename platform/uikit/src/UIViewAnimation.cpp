@@ -2,6 +2,7 @@
 // animations from the value shown before to the new model value.
 
 #include <platform_uikit/UIView.h>
+#include <platform_uikit/UIViewAnimationActivity.h>
 
 #include <platform_uikit/CATransaction.h>
 
@@ -34,6 +35,21 @@ std::vector<Block>& blocks() {
 }
 
 bool animationsEnabled = true;
+
+std::size_t timedCompletions = 0;
+
+// Counts a block's completion timer until it fired or went away unfired.
+struct TimedCompletion {
+    bool open = true;
+    TimedCompletion() { ++timedCompletions; }
+    ~TimedCompletion() { end(); }
+    TimedCompletion(const TimedCompletion&) = delete;
+    TimedCompletion& operator=(const TimedCompletion&) = delete;
+    void end() {
+        if (open) --timedCompletions;
+        open = false;
+    }
+};
 
 // Waits for the animations of one block and reports once.
 struct Completion : uikit_detail::StartIgnoringAnimationDelegate {
@@ -128,8 +144,10 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
     if (made.empty()) {
         // Nothing animatable changed: the completion still waits for the block's time.
         if (done->completion) {
-            auto timer = NSTimer::timerWithTimeInterval(delay + duration, false, [done](auto&) {
+            auto counted = std::make_shared<TimedCompletion>();
+            auto timer = NSTimer::timerWithTimeInterval(delay + duration, false, [done, counted](auto&) {
                 if (auto c = std::move(done->completion)) c(true);
+                counted->end();
             });
             NSRunLoop::mainRunLoop()->addTimer(timer, NSRunLoopCommonModes);
         }
@@ -165,6 +183,8 @@ void UIView::performWithoutAnimation(const std::function<void()>& actions) {
     if (actions) actions();
     blocks().pop_back();
 }
+
+std::size_t UIViewAnimationTimedCompletionCount() { return timedCompletions; }
 
 bool UIView::areAnimationsEnabled() { return animationsEnabled; }
 void UIView::setAnimationsEnabled(bool enabled) { animationsEnabled = enabled; }

@@ -1,6 +1,7 @@
 #include <platform_uikit/CALayer.h>
 #include <platform_uikit/CATransaction.h>
 #include <platform_uikit/UIView.h>
+#include <platform_uikit/UIViewAnimationActivity.h>
 
 #include <platform_dispatch/ManualClock.h>
 
@@ -94,6 +95,30 @@ TEST_F(AnimationClock, DelayDurationZeroAndRemovalDecideWhenAndHowCompletionRuns
     EXPECT_NEAR(view->layer()->presentationLayer()->opacity(), 0.5, 0.01);
     ManualClock::advance(1);
     EXPECT_EQ(log, (std::vector<std::string>{"first no", "second yes"}));
+}
+
+// A block that changed nothing animatable has no layer animation to show that it runs: a host
+// waiting for quiet sees it through the count until its completion ran.
+TEST_F(AnimationClock, BlocksWithNothingAnimatableAreCountedUntilTheirCompletionRan) {
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    std::vector<std::string> log;
+    std::size_t countInCompletion = 99;
+    UIView::animateWithDuration(0.25, [] {}, [&](bool) {
+        countInCompletion = UIViewAnimationTimedCompletionCount();
+        log.push_back("empty");
+    });
+    UIView::animateWithDuration(0.5, 0.25, 0, [] {}, [&](bool) { log.push_back("delayed"); });
+    EXPECT_EQ(UIViewAnimationTimedCompletionCount(), 2u);
+    // One with a layer animation shows itself on its layer and is not counted.
+    UIView::animateWithDuration(0.25, [&] { view->setAlpha(0); }, [&](bool) { log.push_back("alpha"); });
+    EXPECT_EQ(UIViewAnimationTimedCompletionCount(), 2u);
+    ManualClock::advance(0.25);
+    EXPECT_EQ(log, (std::vector<std::string>{"empty", "alpha"}));
+    EXPECT_EQ(countInCompletion, 2u);  // still counted while its completion runs
+    EXPECT_EQ(UIViewAnimationTimedCompletionCount(), 1u);
+    ManualClock::advance(0.5);
+    EXPECT_EQ(log, (std::vector<std::string>{"empty", "alpha", "delayed"}));
+    EXPECT_EQ(UIViewAnimationTimedCompletionCount(), 0u);
 }
 
 TEST_F(AnimationClock, RepeatAutoreverseCumulativeFillAndRemovedOnCompletion) {

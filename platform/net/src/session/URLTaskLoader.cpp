@@ -99,9 +99,17 @@ std::mutex gRunningMutex;
 std::vector<std::weak_ptr<URLTaskLoader>> gRunning;
 // Loads from start until finish() handed their last events on.
 std::atomic<std::size_t> gLoading{0};
+// Loads resumed whose start has not yet run on the loading thread (or was dropped unrun).
+std::atomic<std::size_t> gStarting{0};
+struct StartingLoad {
+    StartingLoad() { ++gStarting; }
+    ~StartingLoad() { --gStarting; }
+    StartingLoad(const StartingLoad&) = delete;
+    StartingLoad& operator=(const StartingLoad&) = delete;
+};
 }  // namespace
 
-std::size_t URLLoadingTaskCount() { return gLoading.load(); }
+std::size_t URLLoadingTaskCount() { return gStarting.load() + gLoading.load(); }
 
 void URLTaskLoader::endAllRunning() {
     std::vector<std::shared_ptr<URLTaskLoader>> live;
@@ -116,7 +124,8 @@ void URLTaskLoader::endAllRunning() {
 
 void URLTaskLoader::start() {
     auto self = shared_from_this();
-    engine_->post([self] { self->begin(); });
+    // Counted from here, so a load is never out of sight between its resume and its start.
+    engine_->post([self, starting = std::make_shared<StartingLoad>()] { self->begin(); });
 }
 
 void URLTaskLoader::setSuspended(bool suspended) {
