@@ -358,7 +358,13 @@ void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatc
         uint64_t at = resolve(when), now = monotonicNow();
         if (dispatch_detail::scheduleManualMainAfter(at > now ? at - now : 0, block)) return;
     }
-    TimerScheduler::shared().schedule(resolve(when), [queue, block = std::move(block)]() mutable {
+    const uint64_t at = resolve(when);
+    if (at <= monotonicNow()) {
+        // Due already: queued at once, as an async block, instead of through the timer thread.
+        submit(queue, std::move(block), false);
+        return;
+    }
+    TimerScheduler::shared().schedule(at, [queue, block = std::move(block)]() mutable {
         submit(queue, std::move(block), false);
     });
 }

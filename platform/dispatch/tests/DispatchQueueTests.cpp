@@ -1,4 +1,5 @@
 #include <platform_dispatch/Dispatch.h>
+#include <platform_dispatch/DispatchActivity.h>
 #include <platform_dispatch/NSThread.h>
 #include <platform_dispatch/RunLoopSpin.h>
 
@@ -391,6 +392,20 @@ TEST(DispatchQueue, AfterOntoTheMainQueueRunsOnTheMainThread) {
     });
     ASSERT_TRUE(spinMainRunLoopUntil([&] { return ran; }, kTimeout));
     EXPECT_TRUE(onMain);
+}
+
+// A block that is due already waits on its queue at once, where a host waiting for quiet sees it.
+TEST(DispatchQueue, AfterWithADeadlineThatHasPassedQueuesTheBlockAtOnce) {
+    ASSERT_FALSE(dispatch_main_queue_has_work());
+    std::vector<std::string> order;
+    dispatch_after(DISPATCH_TIME_NOW, dispatch_get_main_queue(), [&] { order.push_back("now"); });
+    EXPECT_TRUE(dispatch_main_queue_has_work());
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, -int64_t(NSEC_PER_SEC)), dispatch_get_main_queue(),
+                   [&] { order.push_back("past"); });
+    dispatch_async(dispatch_get_main_queue(), [&] { order.push_back("async"); });
+    ASSERT_TRUE(spinMainRunLoopUntil([&] { return order.size() == 3; }, kTimeout));
+    EXPECT_EQ(order, (std::vector<std::string>{"now", "past", "async"}));
+    EXPECT_FALSE(dispatch_main_queue_has_work());
 }
 
 TEST(DispatchTime, ArithmeticSaturatesAndKeepsForever) {
