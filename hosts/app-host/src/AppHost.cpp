@@ -18,6 +18,7 @@
 #include <platform_net/SecTrustedRoots.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIScreenText.h>
+#include <platform_uikit/UIView.h>
 
 #include <chrono>
 #include <clocale>
@@ -362,6 +363,9 @@ int AppHost::run(int argc, char** argv, const char* delegateClassName) {
     }
     int outFd = console->savedOut(), errFd = console->savedErr();
 
+    // Printed, only the settled screen is ever seen: view animations end at once instead of
+    // holding the print for their time. Drawn in a terminal, they run as on the device.
+    if (!interactive) UIView::setAnimationsEnabled(false);
     HostSession session(options, interactive, outFd, errFd);
     std::unique_ptr<TerminalScreen> screen;
     if (interactive) {

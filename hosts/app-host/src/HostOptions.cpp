@@ -32,6 +32,7 @@ const char* HostOptions::usage() {
            "  --offline                   airplane mode from the start\n"
            "  --present jailbreaks        push the jailbreak list on the first tab after launch\n"
            "  --print-screen              no drawing: wait until idle, print the screen, exit\n"
+           "                              (view animations end at once: only the settled screen shows)\n"
            "  --keys \"Down Enter\"         keys (tmux names) to press after launch, each once idle\n"
            "  --help\n"
            "keys: arrows (k j) PgUp PgDn Home End move; Enter taps; 1 2 3 Tab tabs; Esc Backspace Left back;\n"
