@@ -222,6 +222,38 @@ void syncOnto(const dispatch_queue_t& q, dispatch_block_t block, bool barrier) {
             return;
         }
     }
+    // The same for a serial queue (not the main queue) that runs and holds nothing: the caller
+    // takes the queue for the block's length. Blocks submitted meanwhile wait, and a drain
+    // starts for them when it ends.
+    if (q->kind == dispatch_queue_s::Kind::Serial) {
+        bool inlined = false;
+        {
+            std::lock_guard lock(q->m);
+            if (q->items.empty() && !q->drainScheduled) {
+                q->drainScheduled = true;
+                inlined = true;
+            }
+        }
+        if (inlined) {
+            struct Release {
+                const dispatch_queue_t& q;
+                ~Release() {
+                    bool drain;
+                    {
+                        std::lock_guard lock(q->m);
+                        drain = !q->items.empty();
+                        q->drainScheduled = drain;
+                    }
+                    if (drain) {
+                        dispatch_queue_t keep = q;
+                        WorkerPool::shared().submit([keep] { drainSerial(keep); }, q->band);
+                    }
+                }
+            } release{q};
+            runBlock(raw, block, &callerStack);
+            return;
+        }
+    }
     std::exception_ptr failure;
     submit(
         q,

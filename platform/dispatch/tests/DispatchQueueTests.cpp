@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -190,6 +191,24 @@ TEST(DispatchQueue, SyncAfterAsyncOnASerialQueueSeesTheEarlierBlocksDone) {
     int seen = -1;
     dispatch_sync(q, [&] { seen = counter; });
     EXPECT_EQ(seen, 100);
+}
+
+// A serial queue that runs and holds nothing lends itself to the caller: the block runs on the
+// calling thread. What is submitted while it runs waits for it, then runs in order on a worker.
+TEST(DispatchQueue, SyncOntoAnIdleSerialQueueRunsOnTheCallerAndHoldsBackLaterBlocks) {
+    auto q = dispatch_queue_create("test.sync.idle", DISPATCH_QUEUE_SERIAL);
+    std::vector<std::string> order;  // written on the queue only
+    std::thread::id ranOn;
+    dispatch_sync(q, [&] {
+        ranOn = std::this_thread::get_id();
+        dispatch_async(q, [&] { order.push_back("after 1"); });
+        dispatch_async(q, [&] { order.push_back("after 2"); });
+        order.push_back("sync");
+    });
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    std::vector<std::string> seen;
+    dispatch_sync(q, [&] { seen = order; });  // queued behind the two: waits for them
+    EXPECT_EQ(seen, (std::vector<std::string>{"sync", "after 1", "after 2"}));
 }
 
 TEST(DispatchQueue, SyncPassesTheBlocksExceptionToTheCaller) {
