@@ -73,14 +73,26 @@ bool URLTaskLoader::hasCompletionHandler() const {
 }
 
 
-void URLTaskLoader::deliver(std::function<void()> event) const {
+void URLTaskLoader::deliver(std::function<void()> event) {
     // On the loading thread the events of one turn go to the delegate queue together: one
     // queue hop (and one wake-up) for all of them instead of one each.
     if (engine_->onEngineThread()) {
+        deliverGatheredData();
         if (auto flush = session_->holdDelivery(std::move(event))) engine_->atTurnEnd(std::move(flush));
         return;
     }
     session_->deliver(std::move(event));
+}
+
+void URLTaskLoader::deliverGatheredData() {
+    if (gathered_.empty()) return;
+    Data chunk = std::move(gathered_);
+    gathered_ = Data();
+    auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData);
+    auto task = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_);
+    if (!d || !task) return;
+    auto session = session_;
+    deliver([d, session, task, chunk = std::move(chunk)] { d->dataTaskDidReceiveData(session, task, chunk); });
 }
 
 NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) const {
@@ -540,11 +552,20 @@ bool URLTaskLoader::receiveBody(const char* bytes, size_t length) {
     auto* begin = reinterpret_cast<const uint8_t*>(bytes);
     if (collectBody_) body_.insert(body_.end(), begin, begin + length);
     if (deliverData_) {
-        if (auto d = delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData)) {
-            auto session = session_;
-            auto task = std::static_pointer_cast<NSURLSessionDataTask>(task_);
-            Data chunk(begin, begin + length);
-            deliver([d, session, task, chunk = std::move(chunk)] { d->dataTaskDidReceiveData(session, task, chunk); });
+        // The pieces libcurl hands over in one turn (16 KB each) reach the delegate as one: one
+        // event, and one append on the delegate's side, instead of one per piece.
+        if (gathered_.empty() && expectedToReceive_ > 0) {
+            constexpr int64_t kLargestGatherReservation = 4 << 20;
+            int64_t remaining = std::max<int64_t>(expectedToReceive_ - received_ + static_cast<int64_t>(length), 0);
+            gathered_.reserve(static_cast<size_t>(std::min(remaining, kLargestGatherReservation)));
+        }
+        gathered_.insert(gathered_.end(), begin, begin + length);
+        if (!gatheredFlushDue_) {
+            gatheredFlushDue_ = true;
+            engine_->atTurnEnd([self = shared_from_this()] {
+                self->gatheredFlushDue_ = false;
+                self->deliverGatheredData();
+            });
         }
     }
     return true;
@@ -638,6 +659,7 @@ void URLTaskLoader::handleRedirect() {
 }
 
 void URLTaskLoader::becomeDownload() {
+    deliverGatheredData();  // bytes received so far belong to the data task
     auto dataTask = task_;
     auto download = NSURLSessionDownloadTask::continuing(*dataTask, session_->nextIdentifier(), shared_from_this(),
                                                          URLTaskLoaderKey());

@@ -89,7 +89,9 @@ private:
     std::shared_ptr<T> delegateAs(const char* selector) const {
         return std::dynamic_pointer_cast<T>(session_->delegateFor(selector));
     }
-    void deliver(std::function<void()> event) const;
+    // Hands an event to the delegate queue, behind the body bytes still gathered for it.
+    void deliver(std::function<void()> event);
+    void deliverGatheredData();
     bool hasCompletionHandler() const;
 
     NSURLSessionPtr session_;
@@ -123,6 +125,10 @@ private:
     NSURLResponsePtr response_;
     bool collectBody_ = false;
     bool deliverData_ = false;
+    // Body bytes received in this turn of the loading thread for the delegate: one
+    // received-data event carries them, at the turn's end or before the next event.
+    Data gathered_;
+    bool gatheredFlushDue_ = false;
     Data body_;
     int64_t received_ = 0;
     int64_t expectedToReceive_ = -1;
