@@ -11,6 +11,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <vector>
+#include <string>
+#include <mutex>
 
 #include <platform_dispatch/NSThread.h>
 #include <platform_foundation/NSJSONSerialization.h>
@@ -342,6 +345,75 @@ TEST_F(HTTPSessionManagerTest, CompletionQueueAndGroupAreHonoured) {
     EXPECT_TRUE(out.inGroup);
     EXPECT_TRUE(notifiedOnMain);
     EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 5'000'000'000)), 0);
+}
+
+// Records the queue it decodes on and answers the body's length.
+class QueueRecordingSerializer : public NKURLResponseSerialization {
+public:
+    Value responseObjectForResponse(const NSURLResponsePtr&, const Value::Data* data, NSErrorPtr*) const override {
+        const char* label = dispatch_queue_get_label(DISPATCH_CURRENT_QUEUE_LABEL);
+        std::lock_guard lock(m);
+        labels.push_back(label ? label : "");
+        return Value(static_cast<int64_t>(data ? data->size() : 0));
+    }
+    mutable std::mutex m;
+    mutable std::vector<std::string> labels;
+};
+
+// Small bodies are decoded without a hand-off to another thread, large ones on a worker: both
+// on the processing queue. The completion handler runs on the completion queue, and the
+// notification follows it on the main queue; when the completion queue is the main queue the
+// notification comes in the handler's own turn, before work the handler queued there.
+TEST_F(HTTPSessionManagerTest, BodiesOfEverySizeDecodeOnTheProcessingQueueBeforeHandlerAndNotification) {
+    auto serializer = std::make_shared<QueueRecordingSerializer>();
+    manager->setResponseSerializer(serializer);
+    struct Case {
+        const char* path;
+        int64_t length;
+        bool mainCompletionQueue;
+    } cases[] = {{"echo", -1, true}, {"big", 256 * 1024, true}, {"echo", -1, false}, {"big", 256 * 1024, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + (c.mainCompletionQueue ? " main" : " own queue"));
+        manager->setCompletionQueue(c.mainCompletionQueue
+                                        ? nullptr
+                                        : dispatch_queue_create("com.netkit.test.completion", DISPATCH_QUEUE_CONCURRENT));
+        NSURLSessionDataTaskPtr task;
+        std::vector<std::string> events;  // main thread only
+        std::atomic<bool> notified{false};
+        auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+            NKNetworkingTaskDidCompleteNotification, Value(), nullptr, [&](const NSNotification& n) {
+                if (n.object().objectAs<NSURLSessionTask>() != task) return;
+                events.push_back(NSThread::isMainThread() ? "notification" : "notification off main");
+                notified = true;
+            });
+        Outcome out;
+        task = manager->GET(c.path, Value(), {}, nullptr,
+                            [&](const NSURLSessionDataTaskPtr& t, const Value& object) {
+                                recordSuccess(out)(t, object);
+                                if (!c.mainCompletionQueue) return;
+                                events.push_back("handler");
+                                dispatch_async(dispatch_get_main_queue(), [&] { events.push_back("queued by handler"); });
+                            },
+                            recordFailure(out));
+        ASSERT_TRUE(nktest::waitFor([&] { return notified.load() && out.done.load(); }));
+        ASSERT_TRUE(nktest::waitFor([&] { return !c.mainCompletionQueue || events.size() == 3; }));
+        NSNotificationCenter::defaultCenter()->removeObserver(token);
+        ASSERT_FALSE(out.error) << out.error->description();
+        if (c.length >= 0) EXPECT_EQ(out.object.integerValue(), c.length);
+        {
+            std::lock_guard lock(serializer->m);
+            ASSERT_EQ(serializer->labels.size(), 1u);
+            EXPECT_EQ(serializer->labels[0], "com.netkit.networking.session.manager.processing");
+            serializer->labels.clear();
+        }
+        EXPECT_TRUE(out.inGroup);
+        if (c.mainCompletionQueue) {
+            EXPECT_EQ(events, (std::vector<std::string>{"handler", "notification", "queued by handler"}));
+        } else {
+            EXPECT_EQ(out.queueLabel, "com.netkit.test.completion");
+            EXPECT_EQ(events, std::vector<std::string>{"notification"});
+        }
+    }
 }
 
 // The completion notification of one task.

@@ -83,7 +83,9 @@ public:
                                                const NSURLPtr& location) override;
     // Serialises the body on the processing queue, runs the completion handler on the
     // manager's completion queue inside its group, then posts the completion notification
-    // on the main queue.
+    // on the main queue (in the handler's block when that runs on the main queue). A small
+    // body is serialised as a block of the processing queue run by the calling thread when
+    // nothing waits there, so it costs no hand-off to another thread.
     void taskDidCompleteWithError(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task,
                                   const NSErrorPtr& error) override;
 
