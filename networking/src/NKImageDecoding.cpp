@@ -48,16 +48,20 @@ UIImagePtr NKImageFromDataAtScale(const Value::Data& data, double scale) {
 UIImagePtr NKInflateImageFromResponse(const NSURLResponsePtr& response, const Value::Data* data, double scale) {
     if (!data || data->empty()) return nullptr;
     CGImageRef bitmap;
+    UIImagePtr image;
     const auto mime = response ? response->MIMEType() : std::nullopt;
     if (mime == "image/png") {
         bitmap = CGImageCreateWithPNGData(*data);
+        // Bytes that decode as a PNG make an upright, still image of this very bitmap: no
+        // second decode for it.
+        if (bitmap) image = UIImage::imageWithCGImage(bitmap, scale, UIImageOrientationUp);
     } else if (mime == "image/jpeg") {
         bitmap = CGImageCreateWithJPEGData(*data);
         // CMYK is left to the general decoder.
         if (bitmap && bitmap->colorSpaceModel() == kCGColorSpaceModelCMYK) bitmap = nullptr;
     }
 
-    auto image = NKImageFromDataAtScale(*data, scale);
+    if (!image) image = NKImageFromDataAtScale(*data, scale);
     if (!bitmap) {
         if (!image || !image->images().empty()) return image;
         bitmap = image->CGImage();
