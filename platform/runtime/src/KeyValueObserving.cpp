@@ -115,7 +115,8 @@ private:
 
 // A setting change's dictionary, built in one go from entries already in key order (observed
 // properties change often: inserting entry by entry, or sorting them, cost more than the change).
-Value settingChange(const Value* old = nullptr, const Value* now = nullptr, bool prior = false) {
+// The old and new values given are moved into it.
+Value settingChange(Value* old = nullptr, Value* now = nullptr, bool prior = false) {
     enum Slot { Kind, New, Old, Prior };
     // The four keys in the dictionary's order, worked out once.
     static const std::vector<std::pair<Slot, Value>> keys = [] {
@@ -131,13 +132,13 @@ Value settingChange(const Value* old = nullptr, const Value* now = nullptr, bool
     for (const auto& [slot, key] : keys) {
         switch (slot) {
             case Kind: entries.emplace_back(key, Value(static_cast<int>(NSKeyValueChangeSetting))); break;
-            case New: if (now) entries.emplace_back(key, *now); break;
-            case Old: if (old) entries.emplace_back(key, *old); break;
+            case New: if (now) entries.emplace_back(key, std::move(*now)); break;
+            case Old: if (old) entries.emplace_back(key, std::move(*old)); break;
             case Prior: if (prior) entries.emplace_back(key, Value(true)); break;
         }
     }
-    Value change = Value::mutableDictionary();
-    *change.mutableDictionaryPayload() = Value::Dictionary::fromSortedUnique(std::move(entries));
+    Value change(Value::Dictionary::fromSortedUnique(std::move(entries)));
+    change.setMutable(true);  // as a mutable dictionary made empty and filled
     return change;
 }
 
@@ -256,7 +257,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
         std::lock_guard lock(side->kvoMutex);
         side->pending.push_back(std::move(pendingChange));
     }
-    for (const auto& item : prior) {
+    for (auto& item : prior) {
         const Observation& o = *item.observation;
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
@@ -284,7 +285,7 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         if (o.forwarder && firstKeyOf(o.keyPath) == key)
             static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
-    for (const auto& item : pendingChange.items) {
+    for (auto& item : pendingChange.items) {
         const Observation& o = *item.observation;
         // Skip observations removed since the will-change.
         if (o.removed.load(std::memory_order_acquire)) continue;

@@ -12,15 +12,22 @@
 
 #include "StartIgnoringAnimationDelegate.h"
 
+#include <array>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 namespace {
 
+// The three parts a transform animates through.
+constexpr const char* kTransformParts[] = {"transform.scale.x", "transform.scale.y", "transform.rotation.z"};
+
 struct Change {
     std::weak_ptr<CALayer> layer;
+    const CALayer* address = nullptr;  // finds the layer's earlier change without locking every record
     std::string keyPath;
-    Value from;
+    Value from;                       // for a transform, the three parts in kTransformParts' order
+    std::array<Value, 3> transformFrom;
 };
 
 struct Block {
@@ -80,10 +87,13 @@ std::shared_ptr<CAMediaTimingFunction> curveFor(uint64_t options) {
 }
 
 // Layer key paths a view's animatable properties land on.
-bool animatable(const std::string& keyPath) {
-    return keyPath == "position" || keyPath == "bounds" || keyPath == "opacity" || keyPath == "transform" ||
-           keyPath == "backgroundColor" || keyPath == "cornerRadius" || keyPath == "borderWidth" ||
-           keyPath == "borderColor" || keyPath == "anchorPoint" || keyPath == "zPosition";
+bool animatable(std::string_view keyPath) {
+    static constexpr std::string_view kPaths[] = {"position",        "bounds",       "opacity",     "transform",
+                                                  "backgroundColor", "cornerRadius", "borderWidth", "borderColor",
+                                                  "anchorPoint",     "zPosition"};
+    for (auto path : kPaths)
+        if (path == keyPath) return true;
+    return false;
 }
 
 }  // namespace
@@ -91,18 +101,17 @@ bool animatable(const std::string& keyPath) {
 void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
     if (blocks().empty() || !blocks().back().enabled || !animationsEnabled || !animatable(keyPath)) return;
     auto& block = blocks().back();
-    auto self = std::static_pointer_cast<CALayer>(layer.shared_from_this());
-    for (auto& c : block.changes)
-        if (c.layer.lock() == self && c.keyPath == keyPath) return;  // the first "from" counts
+    for (auto& c : block.changes)  // the first "from" counts (a record of a layer gone since is not this one)
+        if (c.address == &layer && c.keyPath == keyPath && !c.layer.expired()) return;
     // The value shown now; a copy of the layer only when something on it is animating.
     CALayerPtr shown = layer.animationKeys().empty() ? nullptr : layer.presentationLayer();
     const CALayer& source = shown ? *shown : layer;
-    Value from = keyPath != "transform" ? source.animatableValue(keyPath)
-                                        : Value::dict({{"transform.scale.x", source.animatableValue("transform.scale.x")},
-                                                       {"transform.scale.y", source.animatableValue("transform.scale.y")},
-                                                       {"transform.rotation.z",
-                                                        source.animatableValue("transform.rotation.z")}});
-    block.changes.push_back({self, keyPath, std::move(from)});
+    Change change{std::static_pointer_cast<CALayer>(layer.shared_from_this()), &layer, keyPath, Value(), {}};
+    if (keyPath != "transform")
+        change.from = source.animatableValue(keyPath);
+    else
+        for (std::size_t i = 0; i < 3; ++i) change.transformFrom[i] = source.animatableValue(kTransformParts[i]);
+    block.changes.push_back(std::move(change));
 }
 
 void UIView::animateWithDuration(double duration, double delay, uint64_t options,
@@ -121,25 +130,24 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
     done->completion = std::move(completion);
     double now = CACurrentMediaTime();
     std::vector<std::pair<CALayerPtr, std::shared_ptr<CABasicAnimation>>> made;
+    made.reserve(block.changes.size() + 2);
     for (auto& change : block.changes) {
         auto layer = change.layer.lock();
         if (!layer) continue;
-        std::string keyPath = change.keyPath;
-        Value to = layer->animatableValue(keyPath);
-        if (keyPath == "transform") {
+        if (change.keyPath == "transform") {
             // Transforms animate through their scale and rotation parts.
-            for (const char* part : {"transform.scale.x", "transform.scale.y", "transform.rotation.z"}) {
-                auto a = CABasicAnimation::animationWithKeyPath(part);
-                a->fromValue = change.from.objectForKey(Value(part));
-                a->toValue = layer->animatableValue(part);
-                made.emplace_back(layer, a);
+            for (std::size_t i = 0; i < 3; ++i) {
+                auto a = CABasicAnimation::animationWithKeyPath(kTransformParts[i]);
+                a->fromValue = std::move(change.transformFrom[i]);
+                a->toValue = layer->animatableValue(kTransformParts[i]);
+                made.emplace_back(layer, std::move(a));
             }
             continue;
         }
-        auto a = CABasicAnimation::animationWithKeyPath(keyPath);
-        a->fromValue = change.from;
-        a->toValue = to;
-        made.emplace_back(layer, a);
+        auto a = CABasicAnimation::animationWithKeyPath(change.keyPath);
+        a->fromValue = std::move(change.from);
+        a->toValue = layer->animatableValue(change.keyPath);
+        made.emplace_back(std::move(layer), std::move(a));
     }
     if (made.empty()) {
         // Nothing animatable changed: the completion still waits for the block's time.
@@ -154,9 +162,10 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
         return;
     }
     done->pending = static_cast<int>(made.size());
+    const auto curve = curveFor(options);  // one per block: a timing function does not change
     for (auto& [layer, a] : made) {
         a->duration = duration;
-        a->timingFunction = curveFor(options);
+        a->timingFunction = curve;
         if (delay > 0) {
             a->beginTime = now + delay;
             a->fillMode = kCAFillModeBackwards;

@@ -162,8 +162,12 @@ std::shared_ptr<CAShapeLayer> OVRingView::baseShapeLayer(double startAngle, doub
     shape->setLineWidth(thickness_);
     shape->setLineCap(kCALineCapRound);
     shape->setLineJoin(kCALineJoinBevel);
-    auto path = UIBezierPath::bezierPathWithArcCenter(CGPointMake(c, c), radius_, startAngle, endAngle, true);
-    shape->setPath(path->cgPath());
+    const std::array<double, 4> key{c, radius_, startAngle, endAngle};
+    if (!arc_ || key != arcKey_) {
+        arc_ = UIBezierPath::bezierPathWithArcCenter(CGPointMake(c, c), radius_, startAngle, endAngle, true)->cgPath();
+        arcKey_ = key;
+    }
+    shape->setPath(std::make_shared<CGPath>(*arc_));
     return shape;
 }
 

@@ -15,6 +15,7 @@
 
 #include <platform_net/UIImage.h>
 
+#include <array>
 #include <memory>
 
 // What both ring views share: geometry from the radius and thickness, and the layer's life.
@@ -53,6 +54,10 @@ private:
     UIColorPtr strokeColor_;
     std::shared_ptr<CAShapeLayer> layer_;
     std::shared_ptr<Rendering> lastRendering_;
+    // The arc last built and what for (centre, radius, start and end angle): every show
+    // rebuilds the layer, which gets a copy of the arc.
+    mutable std::shared_ptr<const CGPath> arc_;
+    mutable std::array<double, 4> arcKey_{};
 };
 
 class OVIndefiniteAnimatedView : public OVRingView {
