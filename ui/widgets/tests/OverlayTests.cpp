@@ -386,6 +386,45 @@ TEST(RingViews, SizesAndLayerLife) {
     EXPECT_DOUBLE_EQ(ring->ringAnimatedLayer()->strokeEnd(), 0.4);
 }
 
+// Each rebuilt layer draws the arc of the ring's current geometry and owns its path: a radius or
+// thickness change gives a new arc, a return to the earlier geometry the earlier arc, and editing
+// one layer's path leaves the next layer's alone.
+TEST(RingViews, RebuiltLayersDrawTheCurrentArc) {
+    prepareEnvironment();
+    auto host = std::make_shared<UIView>(CGRectMake(0, 0, 100, 100));
+    auto spinner = std::make_shared<OVIndefiniteAnimatedView>();
+    spinner->setStrokeThickness(2);
+    spinner->setRadius(24);
+    auto boxOnce = [&] {
+        host->addSubview(spinner);
+        CGRect box = spinner->indefiniteAnimatedLayer()->path()->boundingBox();
+        spinner->removeFromSuperview();
+        return box;
+    };
+    struct Step {
+        double radius, thickness;
+        CGRect box;  // a whole circle of the radius around the layer's centre (radius + thickness / 2 + 5),
+                     // drawn as segments (hence the tolerance)
+    } steps[] = {
+        {24, 2, CGRectMake(6, 6, 48, 48)}, {24, 2, CGRectMake(6, 6, 48, 48)}, {18, 2, CGRectMake(6, 6, 36, 36)},
+        {18, 4, CGRectMake(7, 7, 36, 36)}, {24, 2, CGRectMake(6, 6, 48, 48)},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.radius << " " << step.thickness);
+        spinner->setRadius(step.radius);
+        spinner->setStrokeThickness(step.thickness);
+        CGRect box = boxOnce();
+        EXPECT_NEAR(box.origin.x, step.box.origin.x, 0.1);
+        EXPECT_NEAR(box.origin.y, step.box.origin.y, 0.1);
+        EXPECT_NEAR(box.size.width, step.box.size.width, 0.1);
+        EXPECT_NEAR(box.size.height, step.box.size.height, 0.1);
+    }
+    host->addSubview(spinner);
+    spinner->indefiniteAnimatedLayer()->path()->addLineToPoint(CGPointMake(500, 500));
+    spinner->removeFromSuperview();
+    EXPECT_NEAR(boxOnce().size.width, 48, 0.1);
+}
+
 TEST(RingViews, RadialGradientPixels) {
     OVRadialGradientLayer layer;
     layer.setBounds(CGRectMake(0, 0, 320, 480));
