@@ -6,21 +6,13 @@
 
 namespace {
 
-const Value& attribute(const Value::Dictionary& attributes, const Value& name) {
+// Attribute dictionaries hold a handful of entries: a scan comparing names is cheaper than
+// the ordered search's general value comparisons (a name key only ever equals a string key).
+const Value& attribute(const Value::Dictionary& attributes, std::string_view name) {
     static const Value none;
-    auto it = attributes.find(name);
-    return it == attributes.end() ? none : it->second;
-}
-
-// The names looked up at every measure, made once.
-const Value& fontName() {
-    static const Value name(NSFontAttributeName);
-    return name;
-}
-
-const Value& attachmentName() {
-    static const Value name(NSAttachmentAttributeName);
-    return name;
+    for (const auto& [key, value] : attributes)
+        if (key.isString() && key.asString() == name) return value;
+    return none;
 }
 
 UIFontPtr defaultFont() { return UIFont::systemFontOfSize(17); }
@@ -28,7 +20,7 @@ UIFontPtr defaultFont() { return UIFont::systemFontOfSize(17); }
 }  // namespace
 
 UIFontPtr NSFontFromAttributes(const Value::Dictionary& attributes, const UIFontPtr& fallback) {
-    if (auto font = attribute(attributes, fontName()).objectAs<UIFont>()) return font;
+    if (auto font = attribute(attributes, NSFontAttributeName).objectAs<UIFont>()) return font;
     return fallback;
 }
 
@@ -77,7 +69,7 @@ std::vector<TextLayout::Glyph> NSAttributedString::glyphs(const UIFontPtr& fallb
     for (std::size_t i = 0; i < runs_.size(); ++i) {
         auto& r = runs_[i];
         auto font = NSFontFromAttributes(r.attributes, base);
-        auto attachment = attribute(r.attributes, attachmentName()).objectAs<NSTextAttachment>();
+        auto attachment = attribute(r.attributes, NSAttachmentAttributeName).objectAs<NSTextAttachment>();
         auto glyphs = TextLayout::glyphsForText(r.text, font->pointSize(), i);
         if (attachment) {
             CGSize box = attachment->size();
@@ -168,9 +160,9 @@ namespace NSString {
 CGRect boundingRectWithSize(std::string_view text, CGSize size, uint64_t options, const Value::Dictionary& attributes) {
     // One run without an attachment is measured from its glyphs directly, without copying the
     // text and attributes into an attributed string first.
-    if (text.empty() || !attribute(attributes, attachmentName()).isNull())
+    if (text.empty() || !attribute(attributes, NSAttachmentAttributeName).isNull())
         return NSAttributedString(std::string(text), attributes).boundingRectWithSize(size, options);
-    auto font = attribute(attributes, fontName()).objectAs<UIFont>();
+    auto font = attribute(attributes, NSFontAttributeName).objectAs<UIFont>();
     if (!font) font = defaultFont();
     return boundingRectOfGlyphs(TextLayout::glyphsForText(text, font->pointSize()), size, options);
 }

@@ -73,6 +73,35 @@ TEST(UILabel, MeasuresWrapsShrinksAndRecordsWhatItDrew) {
               CGSizeMake(12, 24));
 }
 
+// Measuring finds the font among other attributes, whatever their keys, and only under its own name.
+TEST(NSString, MeasuringFindsTheFontAmongOtherAttributes) {
+    const Value font(UIFont::systemFontOfSize(10));
+    struct Case {
+        const char* name;
+        Value::Dictionary attributes;
+        CGSize size;
+    };
+    const Case cases[] = {
+        {"font alone", {{Value(NSFontAttributeName), font}}, CGSizeMake(18, 12)},
+        {"font among others",
+         {{Value(NSForegroundColorAttributeName), Value(UIColor::redColor())},
+          {Value(1), Value("number key")},
+          {Value(NSFontAttributeName), font},
+          {Value("NSKern"), Value(2)}},
+         CGSizeMake(18, 12)},
+        {"a name differing in case", {{Value("nsfont"), font}}, NSString::sizeWithAttributes("abc", {})},
+        {"no attributes", {}, NSString::sizeWithAttributes("abc", {})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(NSString::boundingRectWithSize("abc", CGSizeMake(100, 100), NSStringDrawingUsesLineFragmentOrigin,
+                                                c.attributes)
+                      .size,
+                  c.size);
+    }
+    EXPECT_NE(NSString::sizeWithAttributes("abc", {}), CGSizeMake(18, 12));
+}
+
 TEST(UIButton, PerStateValuesFallBackToNormal) {
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
     auto normal = solid(2, 2, {255, 0, 0, 255}), pressed = solid(2, 2, {0, 0, 255, 255});
