@@ -258,10 +258,12 @@ bool RatePrompt::connectedToNetwork() {
     bool reachable = (*flags & kSCNetworkReachabilityFlagsReachable) != 0;
     bool needsConnection = (*flags & kSCNetworkReachabilityFlagsConnectionRequired) != 0;
     bool transient = (*flags & kSCNetworkReachabilityFlagsTransientConnection) != 0;
-    auto session = NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::ephemeralSessionConfiguration());
+    std::call_once(probeSessionOnce_, [this] {
+        probeSession_ = NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::ephemeralSessionConfiguration());
+    });
     auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(envOr(kProbeURLVariable, kDefaultProbeURL)),
                                                 NSURLRequestReloadIgnoringLocalCacheData, 20.0);
-    auto task = session->dataTaskWithRequest(request);
+    auto task = probeSession_->dataTaskWithRequest(request);
     task->resume();
     lastProbeTask_ = task;  // its result is never read
     bool taskRunning = task->state() != NSURLSessionTaskStateSuspended;

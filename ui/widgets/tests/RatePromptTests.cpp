@@ -274,6 +274,7 @@ TEST_F(RatePromptTest, ProbeReachesALoopbackServer) {
         ++gets;
         res.set_content("ok", "text/plain");
     });
+    server.set_keep_alive_max_count(1);  // each answer ends its connection, so stop() need not wait on one
     int port = server.bind_to_any_port("127.0.0.1");
     std::thread serving([&] { server.listen_after_bind(); });
     ::setenv(RatePrompt::kProbeURLVariable, ("http://127.0.0.1:" + std::to_string(port) + "/").c_str(), 1);
@@ -283,6 +284,12 @@ TEST_F(RatePromptTest, ProbeReachesALoopbackServer) {
     EXPECT_EQ(request->cachePolicy(), NSURLRequestReloadIgnoringLocalCacheData);
     EXPECT_EQ(request->timeoutInterval(), 20.0);
     EXPECT_TRUE(spinMainRunLoopUntil([&] { return gets.load() == 1; }, 20));
+    // A second check probes again through the same session: its task numbers go on.
+    auto first = prompt().lastProbeTask();
+    EXPECT_TRUE(spinMainRunLoopUntil([&] { return first->state() == NSURLSessionTaskStateCompleted; }, 20));
+    EXPECT_TRUE(prompt().connectedToNetwork());
+    EXPECT_GT(prompt().lastProbeTask()->taskIdentifier(), first->taskIdentifier());
+    EXPECT_TRUE(spinMainRunLoopUntil([&] { return gets.load() == 2; }, 20));
     server.stop();
     serving.join();
 }

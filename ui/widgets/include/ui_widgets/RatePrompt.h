@@ -21,11 +21,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 class RatePrompt;
+class NSURLSession;
 class NSURLSessionTask;
 class UIAlertController;
 
@@ -162,6 +164,10 @@ private:
     std::shared_ptr<NSOperationQueue> eventQueue_;
     std::atomic<bool> alertVisible_{false};
     std::shared_ptr<NSObject> resignObserver_;
+    // One ephemeral session carries every probe for the prompt's lifetime; a session per
+    // probe was never invalidated and so outlived its probe.
+    std::once_flag probeSessionOnce_;
+    std::shared_ptr<NSURLSession> probeSession_;
     std::shared_ptr<NSURLSessionTask> lastProbeTask_;
     std::shared_ptr<UIAlertController> ratingAlert_;
 };
