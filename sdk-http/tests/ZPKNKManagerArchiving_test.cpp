@@ -10,6 +10,8 @@
 #include <platform_foundation/NSKeyedUnarchiver.h>
 #include <sdk_http/ZPKNKHTTPSessionManager.h>
 
+#include "../../networking/tests/NKSessionTestSupport.h"
+
 // Archives only the base URL, as an archive written without serializers would be.
 class ZPKNKTestSparseManager : public ZPKNKHTTPSessionManager {
     NS_CLASS(ZPKNKTestSparseManager, ZPKNKHTTPSessionManager)
@@ -51,7 +53,11 @@ TEST(ManagerArchiving, KitManagerComesBackWithItsParts) {
     EXPECT_EQ(std::dynamic_pointer_cast<NSObject>(decoded->responseSerializer())->className(),
               "ZPKNKHTTPResponseSerializer");
     EXPECT_EQ(decoded->securityPolicy()->SSLPinningMode(), NKSSLPinningModePublicKey);
+    // Waited for: an invalidation still on its way at exit leaves the manager and its session
+    // holding each other.
+    auto invalid = nktest::watchInvalidation(*kit);
     kit->invalidateSessionCancelingTasks(true);
+    EXPECT_TRUE(nktest::waitFor([&] { return invalid->load(); }));
 }
 
 TEST(ManagerArchiving, AppManagerComesBackToo) {
@@ -62,7 +68,9 @@ TEST(ManagerArchiving, AppManagerComesBackToo) {
     EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://catalogue.example.test/");
     EXPECT_EQ(decoded->requestSerializer()->className(), "NKJSONRequestSerializer");
     EXPECT_FALSE(decoded->sessionConfiguration()->identifier());
+    auto invalid = nktest::watchInvalidation(*app);
     app->invalidateSessionCancelingTasks(true, false);
+    EXPECT_TRUE(nktest::waitFor([&] { return invalid->load(); }));
 }
 
 TEST(ManagerArchiving, AbsentSerializersKeepTheDefaults) {
