@@ -19,10 +19,8 @@ constexpr long kWorkerStopTimeoutMs = 2000;
 // shared session, get (together) to end and have their answers delivered while the workers
 // still run.
 constexpr long kExitSettleTimeoutMs = 2000;
-// How often the shared session's open tasks are counted while they settle, and how many looks
-// in a row must find none: an upload being prepared on a worker (its file read) has no task yet.
+// How often the shared session's open tasks are counted while some are still open.
 constexpr auto kSettlePollInterval = std::chrono::milliseconds(5);
-constexpr int kQuietLooks = 4;
 
 // An analytics upload job posts its files one after the other, each on a worker blocked on the
 // shared session's answer: between two posts no request is open. A job stopped by the workers'
@@ -33,10 +31,12 @@ void finishAnalyticsUploads(dispatch_time_t deadline) {
     (void)performClassSelector("ZVConfigure", "waitForUploadsUntil:", {Value(static_cast<int64_t>(deadline))});
 }
 
-// Then the answers still on their way are delivered before the workers stop.
+// Then the answers still on their way are delivered before the workers stop. A run that never
+// made the shared session (--help, a refused flag) has none to wait for and does not make it.
 void settleSharedSession(dispatch_time_t deadline) {
-    const NSURLSessionPtr session = NSURLSession::sharedSession();
-    for (int quiet = 0;;) {
+    const NSURLSessionPtr session = NSURLSession::existingSharedSession();
+    if (!session) return;
+    for (;;) {
         dispatch_semaphore_t answered = dispatch_semaphore_create(0);
         auto open = std::make_shared<std::atomic<std::size_t>>(0);
         // Answered on the delegate queue after the deliveries queued before it.
@@ -45,8 +45,7 @@ void settleSharedSession(dispatch_time_t deadline) {
             dispatch_semaphore_signal(answered);
         });
         if (dispatch_semaphore_wait(answered, deadline) != 0) return;
-        quiet = open->load() == 0 ? quiet + 1 : 0;
-        if (quiet == kQuietLooks || dispatch_time(DISPATCH_TIME_NOW, 0) >= deadline) return;
+        if (open->load() == 0 || dispatch_time(DISPATCH_TIME_NOW, 0) >= deadline) return;
         std::this_thread::sleep_for(kSettlePollInterval);
     }
 }

@@ -9,6 +9,7 @@
 #include "session/URLLoadingEngine.h"
 #include "session/URLTaskLoader.h"
 
+#include <atomic>
 #include <filesystem>
 
 using ConfigPtr = NSURLSessionConfigurationPtr;
@@ -98,13 +99,22 @@ void NSURLSession::installMethods(ObjCClass& cls) {
 NSURLSession::NSURLSession() = default;
 NSURLSession::~NSURLSession() = default;
 
+namespace {
+std::atomic<bool> sharedSessionMade{false};
+}  // namespace
+
 NSURLSessionPtr NSURLSession::sharedSession() {
     static NSURLSessionPtr shared = [] {
         auto session = std::make_shared<NSURLSession>();
         session->setUp(NSURLSessionConfiguration::defaultSessionConfiguration(), nullptr, nullptr, true);
+        sharedSessionMade.store(true, std::memory_order_release);
         return session;
     }();
     return shared;
+}
+
+NSURLSessionPtr NSURLSession::existingSharedSession() {
+    return sharedSessionMade.load(std::memory_order_acquire) ? sharedSession() : nullptr;
 }
 
 NSURLSessionPtr NSURLSession::sessionWithConfiguration(NSURLSessionConfigurationPtr configuration) {

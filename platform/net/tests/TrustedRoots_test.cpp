@@ -89,6 +89,23 @@ TEST_F(TrustedRootsTest, ACertificateForAnotherHostStaysRefused) {
     EXPECT_EQ(hits.load(), 0);
 }
 
+// The system roots are first looked up one at a time in the roots folder; a root found only in
+// the bundle file (here the one the TLS library's variable names) must still be trusted.
+TEST_F(TrustedRootsTest, ARootOnlyInTheSystemBundleFileIsTrusted) {
+    const auto ca = testcerts::makeCA("Bundle Only Test CA");
+    const std::string bundle = dir + "/bundle.pem";
+    std::ofstream(bundle) << ca.pem();
+    ::setenv("SSL_CERT_FILE", bundle.c_str(), 1);
+    SecTrustedRoots::resetForTesting();  // the stores are built again for the new file
+    serve(testcerts::makeServer(ca));
+    EXPECT_EQ(load(), 0);
+    EXPECT_EQ(hits.load(), 1);
+    ::unsetenv("SSL_CERT_FILE");
+    SecTrustedRoots::resetForTesting();
+    EXPECT_EQ(load(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(hits.load(), 1);
+}
+
 TEST_F(TrustedRootsTest, TheEnvironmentsFileIsReadAndAnUnreadableOneAddsNothing) {
     const auto ca = testcerts::makeCA("Owner Test CA");
     serve(testcerts::makeServer(ca));

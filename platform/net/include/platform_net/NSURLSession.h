@@ -56,6 +56,9 @@ public:
 
     // The process's session: default configuration, no delegate; invalidating it does nothing.
     static NSURLSessionPtr sharedSession();
+    // The process's session if something made it already, else nullptr (nothing is made): for
+    // an exit that waits on its tasks. Any thread.
+    static NSURLSessionPtr existingSharedSession();
     static NSURLSessionPtr sessionWithConfiguration(NSURLSessionConfigurationPtr configuration);
     // queue: where the delegate's events and the completion handlers run; nullptr makes a
     // new serial queue. The session holds the delegate until it is invalidated.

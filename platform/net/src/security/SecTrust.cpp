@@ -1,6 +1,7 @@
 #include <platform_net/SecTrust.h>
 
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <mutex>
 
 #include <openssl/x509v3.h>
@@ -63,46 +64,72 @@ void classifyFailure(SecTrust::State& s, int error) {
     }
 }
 
-// The system roots plus the installed ones, built again only when the installed roots
-// change: reading the bundle on every handshake would cost more than the verification
-// itself. A store may be shared by concurrent verifications; the caller gets a reference.
-X509_STORE* defaultStore() {
-    static std::mutex m;
-    static X509_STORE* store = nullptr;
-    static uint64_t builtFor = 0;
-    const uint64_t generation = installed_roots::generation();
-    std::lock_guard lock(m);
-    if (!store || builtFor != generation) {
-        X509_STORE* s = X509_STORE_new();
-        if (!s) return nullptr;
-        X509_STORE_set_default_paths(s);
-        installed_roots::addTo(s);
-        if (store) X509_STORE_free(store);
-        store = s;
-        builtFor = generation;
+// How much of the system's roots a store carries.
+//  - Indexed: the roots folder looked up by subject hash, one certificate read when a chain
+//    asks for its issuer. Building it reads nothing, so a process whose servers chain to an
+//    installed root never reads the system bundle (reading and decoding it costs more than
+//    a process start).
+//  - Whole: the bundle file and the folder, as the TLS library's defaults name them (their
+//    environment variables included). Used only when the indexed store does not verify, so
+//    every verdict is the whole store's.
+enum class SystemRoots { Indexed, Whole };
+
+void addSystemRoots(X509_STORE* store, SystemRoots roots) {
+    if (roots == SystemRoots::Whole) {
+        X509_STORE_set_default_paths(store);
+        return;
     }
-    return X509_STORE_up_ref(store) ? store : nullptr;
+    const char* dir = std::getenv(X509_get_default_cert_dir_env());
+    if (!dir) dir = X509_get_default_cert_dir();
+    if (X509_LOOKUP* lookup = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir())) {
+        X509_LOOKUP_add_dir(lookup, dir, X509_FILETYPE_PEM);
+    }
 }
 
-OSStatus evaluateLocked(SecTrust::State& s) {
-    invalidate(s);
-    if (s.certificates.empty()) return errSecParam;
-    s.evaluated = true;
-
-    X509StorePtr store;
-    if (s.anchorsSet) {
-        store.reset(X509_STORE_new());
-        if (store && !s.anchorsOnly) {
-            X509_STORE_set_default_paths(store.get());
-            installed_roots::addTo(store.get());
-        }
-        for (const auto& anchor : s.anchors) {
-            X509Ptr x = parseDER(anchor->der());
-            if (x && store) X509_STORE_add_cert(store.get(), x.get());
-        }
-    } else {
-        store.reset(defaultStore());
+// The system roots plus the installed ones, built again only when the installed roots
+// change: building a store per handshake would cost more than the verification itself.
+// A store may be shared by concurrent verifications; the caller gets a reference.
+X509_STORE* defaultStore(SystemRoots roots) {
+    struct Cached {
+        X509_STORE* store = nullptr;
+        uint64_t builtFor = 0;
+    };
+    static std::mutex m;
+    static Cached cached[2];
+    const uint64_t generation = installed_roots::generation();
+    std::lock_guard lock(m);
+    Cached& c = cached[roots == SystemRoots::Whole ? 1 : 0];
+    if (!c.store || c.builtFor != generation) {
+        X509_STORE* s = X509_STORE_new();
+        if (!s) return nullptr;
+        addSystemRoots(s, roots);
+        installed_roots::addTo(s);
+        if (c.store) X509_STORE_free(c.store);
+        c.store = s;
+        c.builtFor = generation;
     }
+    return X509_STORE_up_ref(c.store) ? c.store : nullptr;
+}
+
+X509StorePtr storeFor(const SecTrust::State& s, SystemRoots roots) {
+    if (!s.anchorsSet) return X509StorePtr(defaultStore(roots));
+    X509StorePtr store(X509_STORE_new());
+    if (!store) return store;
+    if (!s.anchorsOnly) {
+        addSystemRoots(store.get(), roots);
+        installed_roots::addTo(store.get());
+    }
+    for (const auto& anchor : s.anchors) {
+        X509Ptr x = parseDER(anchor->der());
+        if (x) X509_STORE_add_cert(store.get(), x.get());
+    }
+    return store;
+}
+
+// One verification of the state's certificates against the store: the verdict, and the chain
+// it built in s.chain.
+OSStatus verify(SecTrust::State& s, X509_STORE* store, bool& ok, int& error) {
+    s.chain.clear();
     X509StackPtr untrusted(sk_X509_new_null());
     X509StoreCtxPtr ctx(X509_STORE_CTX_new());
     if (!store || !untrusted || !ctx) return errSecAllocate;
@@ -112,12 +139,13 @@ OSStatus evaluateLocked(SecTrust::State& s) {
         X509Ptr x = parseDER(s.certificates[i]->der());
         if (x && sk_X509_push(untrusted.get(), x.get())) x.release();
     }
-    if (X509_STORE_CTX_init(ctx.get(), store.get(), leaf.get(), untrusted.get()) != 1) return errSecAllocate;
+    if (X509_STORE_CTX_init(ctx.get(), store, leaf.get(), untrusted.get()) != 1) return errSecAllocate;
     // A custom anchor is trusted as it is, also when it is not a self-signed root.
     if (s.anchorsSet) X509_STORE_CTX_set_flags(ctx.get(), X509_V_FLAG_PARTIAL_CHAIN);
     applyPolicies(ctx.get(), s.policies);
 
-    bool ok = X509_verify_cert(ctx.get()) == 1;
+    ok = X509_verify_cert(ctx.get()) == 1;
+    error = X509_STORE_CTX_get_error(ctx.get());
     X509StackPtr built(X509_STORE_CTX_get1_chain(ctx.get()));
     if (built) {
         for (int i = 0; i < sk_X509_num(built.get()); ++i) {
@@ -125,11 +153,29 @@ OSStatus evaluateLocked(SecTrust::State& s) {
             if (auto cert = SecCertificateCreateWithData(der)) s.chain.push_back(std::move(cert));
         }
     }
+    return errSecSuccess;
+}
+
+OSStatus evaluateLocked(SecTrust::State& s) {
+    invalidate(s);
+    if (s.certificates.empty()) return errSecParam;
+    s.evaluated = true;
+
+    const bool systemRootsCount = !s.anchorsSet || !s.anchorsOnly;
+    bool ok = false;
+    int error = X509_V_OK;
+    X509StorePtr store = storeFor(s, SystemRoots::Indexed);
+    OSStatus status = verify(s, store.get(), ok, error);
+    if (status == errSecSuccess && !ok && systemRootsCount) {
+        store = storeFor(s, SystemRoots::Whole);
+        status = verify(s, store.get(), ok, error);
+    }
+    if (status != errSecSuccess) return status;
     if (s.chain.empty()) s.chain = s.certificates;
     if (ok) {
         s.result = kSecTrustResultUnspecified;
     } else {
-        classifyFailure(s, X509_STORE_CTX_get_error(ctx.get()));
+        classifyFailure(s, error);
     }
     return errSecSuccess;
 }

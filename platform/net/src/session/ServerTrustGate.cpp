@@ -44,6 +44,10 @@ void ServerTrustGate::attach(CURL* easy, std::string host) {
     // Server trust is decided by the session (and its delegate), not by libcurl: the chain is
     // handed over from the handshake, and every new connection is asked about again.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    // The verification hook replaces the library's own chain check, so the CA bundle it would
+    // read into every connection's context (the whole system bundle, decoded) is never used.
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &sslContextCallback);
