@@ -175,6 +175,10 @@ function(add_linked_program target)
   list(REMOVE_DUPLICATES external)
   add_executable(${target} $<TARGET_OBJECTS:${target}_sources> ${objects})
   target_link_libraries(${target} PRIVATE ${external})
+  if(FUZZ)
+    # Fuzzer builds instrument the components' objects; their runtime comes with the link.
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+  endif()
 endfunction()
 
 # Depth first, dependencies before the component itself.

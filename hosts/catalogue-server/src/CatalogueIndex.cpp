@@ -3,9 +3,12 @@
 #include <platform_foundation/NSJSONSerialization.h>
 #include <platform_runtime/NSError.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -29,6 +32,55 @@ std::string servicePath(const std::string& relative) {
     return {};
 }
 
+// One catalogue file on its way into the index.
+struct Pending {
+    std::string file;
+    std::string path;  // the service path it stands for
+    std::string body;
+    std::string fault;  // empty when read and checked
+};
+
+// The file's exact bytes, read in one piece.
+bool readWhole(const std::string& file, std::string& body) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    body.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    return static_cast<bool>(in.read(body.data(), size)) || size == 0;
+}
+
+void readAndCheckOne(Pending& p) {
+    if (!readWhole(p.file, p.body)) {
+        p.fault = "cannot be read";
+        return;
+    }
+    NSErrorPtr jsonError;
+    Value json = NSJSONSerialization::JSONObjectWithData(std::string_view(p.body), 0, &jsonError);
+    if (jsonError || !(json.isDictionary() || json.isArray()))
+        p.fault = "not a JSON document" + (jsonError ? " (" + jsonError->localizedDescription() + ")" : std::string());
+}
+
+// Reading and checking every document is most of a server's start (the bundled catalogue is
+// a few megabytes in some hundred files): the files are shared out over a few threads.
+// Each thread takes the next file from a shared counter, so one large file delays no other.
+constexpr unsigned kMaximumLoadThreads = 4;
+constexpr std::size_t kFilesPerThread = 16;  // fewer files than this are not worth a thread
+
+void readAndCheck(std::vector<Pending>& pending) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t wanted = std::min<std::size_t>({kMaximumLoadThreads, cores, pending.size() / kFilesPerThread});
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < pending.size();) readAndCheckOne(pending[i]);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < wanted; ++t) helpers.emplace_back(work);
+    work();
+    for (auto& h : helpers) h.join();
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -45,7 +97,7 @@ std::unique_ptr<CatalogueIndex> CatalogueIndex::load(const std::string& root, st
     };
     std::error_code ec;
     if (!fs::is_directory(root, ec)) return fail("catalogue folder not found: " + root);
-    auto index = std::make_unique<CatalogueIndex>();
+    std::vector<Pending> pending;
     fs::recursive_directory_iterator it(root, fs::directory_options::follow_directory_symlink, ec), end;
     if (ec) return fail("cannot read " + root + ": " + ec.message());
     for (; it != end; it.increment(ec)) {
@@ -54,19 +106,17 @@ std::unique_ptr<CatalogueIndex> CatalogueIndex::load(const std::string& root, st
         std::string relative = fs::relative(it->path(), root, ec).generic_string();
         std::string path = servicePath(relative);
         if (path.empty()) continue;
-        std::ifstream in(it->path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (!in.good() && !in.eof()) return fail(it->path().string() + ": cannot be read");
-        std::string body = bytes.str();
-        NSErrorPtr jsonError;
-        Value json = NSJSONSerialization::JSONObjectWithData(std::string_view(body), 0, &jsonError);
-        if (jsonError || !(json.isDictionary() || json.isArray()))
-            return fail(it->path().string() + ": not a JSON document" +
-                        (jsonError ? " (" + jsonError->localizedDescription() + ")" : std::string()));
-        index->documents_[path] = std::move(body);
+        pending.push_back(Pending{it->path().string(), std::move(path), {}, {}});
     }
-    if (index->documents_.empty()) return fail("no catalogue documents in " + root);
+    if (pending.empty()) return fail("no catalogue documents in " + root);
+
+    readAndCheck(pending);
+    auto index = std::make_unique<CatalogueIndex>();
+    for (auto& p : pending) {
+        // The first fault in walk order is the one named, however the work was spread.
+        if (!p.fault.empty()) return fail(p.file + ": " + p.fault);
+        index->documents_[std::move(p.path)] = std::move(p.body);
+    }
     return index;
 }
 

@@ -217,6 +217,10 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
     empty.write("notes.txt", "nothing here");
     TempDir scalar;
     scalar.write("api/ios/v4/device/X1,1.json", "42");
+    // Enough documents that they are read by several threads; one of them is cut short.
+    TempDir many;
+    for (int i = 0; i < 200; ++i)
+        many.write("api/ios/v4/device/M" + std::to_string(i) + ",1.json", i == 137 ? "{\"firmwares\": [" : "{\"firmwares\": []}");
 
     struct Case {
         std::string name, root, expected;
@@ -225,6 +229,7 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
         {"no documents", empty.path(), "no catalogue documents"},
         {"missing folder", broken.path() + "/absent", "not found"},
         {"a number is not a document", scalar.path(), "X1,1.json"},
+        {"one broken among many", many.path(), "M137,1.json: not a JSON document"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
