@@ -103,7 +103,16 @@ std::unique_ptr<CatalogueIndex> CatalogueIndex::load(const std::string& root, st
     for (; it != end; it.increment(ec)) {
         if (ec) return fail("cannot read " + root + ": " + ec.message());
         if (!it->is_regular_file(ec)) continue;
-        std::string relative = fs::relative(it->path(), root, ec).generic_string();
+        // The walk's paths are the root's followed by the entries' names: taken apart as text,
+        // without resolving every folder on the way for each file.
+        const std::string& full = it->path().native();
+        std::string relative;
+        if (full.compare(0, root.size(), root) == 0) {
+            relative = full.substr(root.size());
+            relative.erase(0, relative.find_first_not_of('/'));
+        } else {
+            relative = fs::relative(it->path(), root, ec).generic_string();
+        }
         std::string path = servicePath(relative);
         if (path.empty()) continue;
         pending.push_back(Pending{it->path().string(), std::move(path), {}, {}});
