@@ -17,15 +17,36 @@ void postNow(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value::Dicti
                                                                 Value(*userInfo));
 }
 
+// A decoded body at least this large is let go off the main queue: freeing the tree of a
+// 1 MB document takes the main thread over half a millisecond.
+constexpr std::size_t kReleasedOffMainQueue = 64 * 1024;
+
+// Drops the references held here to a completion's decoded object and notification
+// information: on a background queue when `large`, else at once.
+void release(Value&& responseObject, std::shared_ptr<Value::Dictionary>&& userInfo, bool large) {
+    if (!large) {
+        responseObject = Value();
+        userInfo.reset();
+        return;
+    }
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0),
+                   [object = std::move(responseObject), info = std::move(userInfo)] {});
+}
+
 // The completion notification goes out on the main queue after the completion handler ran.
 // `onMainQueue`: the handler runs on the main queue itself, so the notification follows it in
-// the same block instead of waiting for another turn of the main queue.
-void postCompletion(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value::Dictionary>& userInfo, bool onMainQueue) {
+// the same block instead of waiting for another turn of the main queue. `large`: the main
+// queue does not free what the notification carried.
+void postCompletion(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value::Dictionary>& userInfo, bool onMainQueue,
+                    bool large) {
     if (onMainQueue) {
         postNow(task, userInfo);
         return;
     }
-    dispatch_async(dispatch_get_main_queue(), [task, userInfo] { postNow(task, userInfo); });
+    dispatch_async(dispatch_get_main_queue(), [task, info = userInfo, large]() mutable {
+        postNow(task, info);
+        release(Value(), std::move(info), large);
+    });
 }
 
 // Bodies up to this size are decoded on the processing queue without a hand-off: when the
@@ -204,13 +225,14 @@ void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSe
         const bool onMainQueue = queue == dispatch_get_main_queue();
         dispatch_group_async(group, queue, [self, task, handler, error, userInfo, onMainQueue] {
             if (handler) handler(task->response(), Value(), error);
-            postCompletion(task, userInfo, onMainQueue);
+            postCompletion(task, userInfo, onMainQueue, false);
         });
         return;
     }
 
     const bool small = !fileURL && (!body.isData() || body.asData().size() <= kDecodedWithoutHandOff);
-    auto process = [self, task, handler, serializer, body, fileURL, userInfo, targets] {
+    const bool large = body.isData() && body.asData().size() >= kReleasedOffMainQueue;
+    auto process = [self, task, handler, serializer, body, fileURL, userInfo, targets, large] {
         NSErrorPtr serializationError;
         Value responseObject;
         const Data* data = body.isData() ? &body.asData() : nullptr;
@@ -220,9 +242,11 @@ void NKURLSessionManagerTaskDelegateCore::taskDidCompleteWithError(const NSURLSe
         if (serializationError) (*userInfo)[Value(NKNetworkingTaskDidCompleteErrorKey)] = Value(serializationError);
         auto [group, queue] = targets();
         const bool onMainQueue = queue == dispatch_get_main_queue();
-        dispatch_group_async(group, queue, [self, task, handler, responseObject, serializationError, userInfo, onMainQueue] {
+        dispatch_group_async(group, queue, [self, task, handler, responseObject, serializationError, userInfo, onMainQueue,
+                                            large]() mutable {
             if (handler) handler(task->response(), responseObject, serializationError);
-            postCompletion(task, userInfo, onMainQueue);
+            postCompletion(task, userInfo, onMainQueue, large);
+            if (onMainQueue) release(std::move(responseObject), std::move(userInfo), large);
         });
     };
     if (small) {

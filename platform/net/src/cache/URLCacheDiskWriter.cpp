@@ -1,6 +1,7 @@
 #include "cache/URLCacheDiskWriter.h"
 
 #include <platform_dispatch/DispatchQueue.h>
+#include <platform_dispatch/DispatchTime.h>
 
 #include <condition_variable>
 #include <filesystem>
@@ -13,6 +14,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+// How long the writer lets stores gather before it writes their files.
+constexpr uint64_t kGatheringDelay = 20 * NSEC_PER_MSEC;
+
 struct PendingWrite {
     std::string head;
     NSCachedURLResponsePtr entry;
@@ -100,8 +104,12 @@ void URLCacheDiskWriter::write(const std::string& path, std::string head, NSCach
         state_->scheduled = true;
     }
     if (schedule) {
+        // The round's files are written a moment after its first store: a file stored again
+        // meanwhile (a resource fetched over and over) is written once, not once per store, and
+        // a burst of stores costs the writer one wake-up.
         auto state = state_;
-        dispatch_async(state->queue, [state] { State::drain(state); });
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kGatheringDelay)), state->queue,
+                       [state] { State::drain(state); });
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Writes a URL cache's disk entries behind its callers: a store hands over an entry and
-// returns at once; one background serial queue writes the files, only the newest entry of
-// each file when a file was stored again before its write. Until written, an entry is
-// answered from here, so a reader never misses it.
+// returns at once; one background serial queue writes the files a few milliseconds after the
+// first store of a round, only the newest entry of each file when a file was stored again
+// before its write. Until written, an entry is answered from here, so a reader never misses it.
 //
 // Thread and lifetime: every method may be called from any thread. A dropped entry is never
 // written afterwards (a write under way finishes first, so the caller's removal of the file
