@@ -23,7 +23,8 @@ std::mutex& sharedMutex() {
     return m;
 }
 
-uint64_t costOf(const NSCachedURLResponse& entry) { return entry.data().size() + 512; }
+uint64_t costOfBody(uint64_t length) { return length + 512; }
+uint64_t costOf(const NSCachedURLResponse& entry) { return costOfBody(entry.data().size()); }
 
 std::string hexKey(const std::string& key) {
     uint64_t h = 1469598103934665603ull;  // FNV-1a
@@ -102,16 +103,30 @@ void NSURLCache::storeCachedResponse(const NSCachedURLResponsePtr& entry, const 
         memory_.erase(it);
         memoryOrder_.remove(key);
     }
-    if (cost * 20 <= memoryCapacity_) {
+    if (fitsMemoryLocked(cost)) {
         memory_[key] = MemoryEntry{entry, cost};
         memoryOrder_.push_back(key);
         memoryUsage_ += cost;
         trimMemoryLocked();
     }
-    if (diskPath_ && entry->storagePolicy() == NSURLCacheStorageAllowed && cost * 20 <= diskCapacity_) {
+    if (fitsDiskLocked(cost, entry->storagePolicy())) {
         writeDiskLocked(key, entry);
         trimDiskLocked();
     }
+}
+
+// An entry larger than a twentieth of a capacity is not kept there.
+bool NSURLCache::fitsMemoryLocked(uint64_t cost) const { return cost <= memoryCapacity_ / 20; }
+
+bool NSURLCache::fitsDiskLocked(uint64_t cost, NSURLCacheStoragePolicy policy) const {
+    return diskPath_ && policy == NSURLCacheStorageAllowed && cost <= diskCapacity_ / 20;
+}
+
+bool NSURLCache::keepsBodyOfLength(uint64_t length, NSURLCacheStoragePolicy policy) const {
+    if (policy == NSURLCacheStorageNotAllowed) return false;
+    const uint64_t cost = costOfBody(length);
+    std::lock_guard lock(m_);
+    return fitsMemoryLocked(cost) || fitsDiskLocked(cost, policy);
 }
 
 void NSURLCache::removeCachedResponseForRequest(const NSURLRequest& request) {

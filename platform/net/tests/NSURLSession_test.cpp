@@ -44,6 +44,10 @@ protected:
             res.set_header("Cache-Control", "max-age=60");
             res.set_content("hit " + std::to_string(++hits), "text/plain");
         });
+        r.Get("/cacheable-large", [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Cache-Control", "max-age=60");
+            res.set_content(std::string(100 * 1024, 'L'), "text/plain");
+        });
         r.Get("/no-store", [this](const httplib::Request&, httplib::Response& res) {
             res.set_header("Cache-Control", "no-store");
             res.set_content("hit " + std::to_string(++hits), "text/plain");
@@ -427,6 +431,31 @@ TEST_F(SessionTest, WillCacheResponseMayDropTheEntry) {
     EXPECT_LT(at("data"), at("cache"));
     EXPECT_LT(at("cache"), at("complete"));
     EXPECT_EQ(cache->cachedResponseForRequest(*request("/cacheable")), nullptr);
+}
+
+// A delegate without a completion handler gets the body in pieces; the cache keeps a response
+// whose body fits its capacity (a twentieth of 1 MB here), and one too large is not kept
+// while its delegate still gets every byte.
+TEST_F(SessionTest, ADelegateTaskBodyIsCachedWhenItFitsAndDeliveredWholeEitherWay) {
+    struct Case {
+        const char* path;
+        std::size_t length;
+        bool cached;
+    } cases[] = {{"/cacheable", 5, true}, {"/cacheable-large", 100 * 1024, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto recorder = std::make_shared<URLSessionRecorder>();
+        recorder->unanswered = {NSURLSessionSelector::dataTaskWillCacheResponse};
+        auto session = delegateSession(recorder);
+        auto req = request(c.path);
+        req->setValue(std::string("identity"), "Accept-Encoding");  // the announced length is the body's
+        session->dataTaskWithRequest(req)->resume();
+        ASSERT_TRUE(recorder->waitForCompletion());
+        EXPECT_EQ(recorder->body().size(), c.length);
+        auto cached = cache->cachedResponseForRequest(*req);
+        EXPECT_EQ(cached != nullptr, c.cached);
+        if (cached) EXPECT_EQ(cached->data(), recorder->body());
+    }
 }
 
 TEST_F(SessionTest, MetricsHaveOrderedPhasesAndReuseTheConnection) {

@@ -38,6 +38,9 @@ public:
     // Stores under the request's URL as the entry's storage policy allows; an entry larger
     // than a twentieth of a capacity is not kept there.
     void storeCachedResponse(const NSCachedURLResponsePtr& cachedResponse, const NSURLRequest& request);
+    // Whether an entry whose body has `length` bytes, stored with `policy`, would be kept in
+    // memory or on disk: a loader need not keep a body that the cache would refuse.
+    bool keepsBodyOfLength(uint64_t length, NSURLCacheStoragePolicy policy) const;
     void removeCachedResponseForRequest(const NSURLRequest& request);
     void removeAllCachedResponses();
 
@@ -56,6 +59,8 @@ private:
         uint64_t cost;
     };
     static std::string keyFor(const NSURLRequest& request);
+    bool fitsMemoryLocked(uint64_t cost) const;
+    bool fitsDiskLocked(uint64_t cost, NSURLCacheStoragePolicy policy) const;
     std::string fileFor(const std::string& key) const;
     void trimMemoryLocked();
     void trimDiskLocked();

@@ -446,7 +446,7 @@ void URLTaskLoader::responseReady(NSURLResponsePtr response) {
     if (kind_ == Kind::Data) {
         // The body is kept for the completion handler and for the URL cache; a delegate gets
         // it in pieces and needs no copy of the whole.
-        collectBody_ = handler || session_->configuration_->URLCache() != nullptr;
+        collectBody_ = handler || cacheMayKeepBody();
         constexpr int64_t kLargestReservation = 64 << 20;  // a bound on what a header field can claim
         if (collectBody_ && expectedToReceive_ > 0 && !local_) body_.reserve(static_cast<size_t>(std::min(expectedToReceive_, kLargestReservation)));
         deliverData_ = !handler && delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskDidReceiveData) != nullptr;
@@ -686,10 +686,28 @@ void URLTaskLoader::finishSuccess() {
     finish(nullptr);
 }
 
+NSURLCacheStoragePolicy URLTaskLoader::cacheStoragePolicy() const {
+    return session_->configuration_->isEphemeral() ? NSURLCacheStorageAllowedInMemoryOnly : NSURLCacheStorageAllowed;
+}
+
+bool URLTaskLoader::cacheMayKeepBody() const {
+    auto cache = session_->configuration_->URLCache();
+    if (!cache) return false;
+    // A delegate asked before the store may offer a response of its own: it gets the body.
+    if (delegateAs<NSURLSessionDataDelegate>(NSURLSessionSelector::dataTaskWillCacheResponse)) return true;
+    // The announced length is the body's only for bytes sent as they are; a body of unknown
+    // length is kept until its end shows its size.
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response_);
+    if (expectedToReceive_ < 0 || !http) return true;
+    if (auto coding = http->valueForHTTPHeaderField("Content-Encoding"); coding && lower(*coding) != "identity") return true;
+    return cache->keepsBodyOfLength(static_cast<uint64_t>(expectedToReceive_), cacheStoragePolicy());
+}
+
 void URLTaskLoader::storeInCacheThenFinish() {
     auto cache = session_->configuration_->URLCache();
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response_);
-    bool cacheable = cache && http && !local_ && request_ && request_->HTTPMethod() == "GET" &&
+    // (Without a completion handler the body was kept only if the cache could keep it.)
+    bool cacheable = cache && collectBody_ && http && !local_ && request_ && request_->HTTPMethod() == "GET" &&
                      (http->statusCode() == 200 || http->statusCode() == 203) &&
                      request_->cachePolicy() != NSURLRequestReloadIgnoringLocalAndRemoteCacheData;
     if (cacheable) {
@@ -703,7 +721,7 @@ void URLTaskLoader::storeInCacheThenFinish() {
         finish(nullptr);
         return;
     }
-    auto policy = session_->configuration_->isEphemeral() ? NSURLCacheStorageAllowedInMemoryOnly : NSURLCacheStorageAllowed;
+    auto policy = cacheStoragePolicy();
     // Without a completion handler the cache is the body's last reader: it takes the bytes.
     Data cachedBody = hasCompletionHandler() ? body_ : std::move(body_);
     auto proposed = std::make_shared<NSCachedURLResponse>(response_, std::move(cachedBody), Value::Dictionary{}, policy);

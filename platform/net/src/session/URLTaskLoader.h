@@ -93,6 +93,9 @@ private:
     void deliver(std::function<void()> event);
     void deliverGatheredData();
     bool hasCompletionHandler() const;
+    NSURLCacheStoragePolicy cacheStoragePolicy() const;
+    // Whether the session's URL cache may keep this response's body (asked once its head came).
+    bool cacheMayKeepBody() const;
 
     NSURLSessionPtr session_;
     NSURLSessionTaskPtr task_;
