@@ -146,9 +146,7 @@ void NKImageDownloader::taskDidComplete(const std::string& URLIdentifier, const 
                                         const std::shared_ptr<bool>& started, const NSURLRequestPtr& request,
                                         const NSURLResponsePtr& response, const Value& responseObject,
                                         const NSErrorPtr& error) {
-    NKImageDownloaderMergedTaskPtr mergedTask = safelyGetMergedTask(URLIdentifier);
-    if (mergedTask && *mergedTask->identifier == *mergedTaskIdentifier) {
-        mergedTask = safelyRemoveMergedTaskWithURLIdentifier(URLIdentifier);
+    if (NKImageDownloaderMergedTaskPtr mergedTask = safelyTakeMergedTask(URLIdentifier, mergedTaskIdentifier)) {
         auto httpResponse = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
         UIImagePtr image = responseObject.objectAs<UIImage>();
         NSErrorPtr failure = error;
@@ -172,12 +170,7 @@ void NKImageDownloader::taskDidComplete(const std::string& URLIdentifier, const 
                     onMain([success, request, httpResponse, image] { success(request, httpResponse, image); });
         }
     }
-    // Only a task that took a slot gives one back: a queued task cancelled before it started
-    // completes too, and must not let more than the maximum run.
-    bool tookSlot = false;
-    dispatch_sync(synchronizationQueue_, [&] { tookSlot = *started; });
-    if (tookSlot) safelyDecrementActiveTaskCount();
-    safelyStartNextTaskIfNecessary();
+    safelyFinishTask(started);
 }
 
 void NKImageDownloader::cancelTaskForImageDownloadReceipt(const NKImageDownloadReceiptPtr& receipt) {
@@ -237,7 +230,7 @@ void NKImageDownloader::startMergedTask(const NKImageDownloaderMergedTaskPtr& me
 
 void NKImageDownloader::enqueueMergedTask(const NKImageDownloaderMergedTaskPtr& mergedTask) {
     if (downloadPrioritization_ == NKImageDownloadPrioritizationLIFO) {
-        queuedMergedTasks_.insert(queuedMergedTasks_.begin(), mergedTask);
+        queuedMergedTasks_.push_front(mergedTask);
     } else {
         queuedMergedTasks_.push_back(mergedTask);
     }
@@ -246,7 +239,7 @@ void NKImageDownloader::enqueueMergedTask(const NKImageDownloaderMergedTaskPtr& 
 NKImageDownloaderMergedTaskPtr NKImageDownloader::dequeueMergedTask() {
     if (queuedMergedTasks_.empty()) return nullptr;
     auto first = queuedMergedTasks_.front();
-    queuedMergedTasks_.erase(queuedMergedTasks_.begin());
+    queuedMergedTasks_.pop_front();
     return first;
 }
 
@@ -254,34 +247,33 @@ bool NKImageDownloader::isActiveRequestCountBelowMaximumLimit() const {
     return activeRequestCount_ < maximumActiveDownloads_;
 }
 
-NKImageDownloaderMergedTaskPtr NKImageDownloader::safelyGetMergedTask(const std::string& URLIdentifier) {
-    NKImageDownloaderMergedTaskPtr found;
+NKImageDownloaderMergedTaskPtr NKImageDownloader::safelyTakeMergedTask(const std::string& URLIdentifier,
+                                                                      const NSUUIDPtr& mergedTaskIdentifier) {
+    NKImageDownloaderMergedTaskPtr taken;
     dispatch_sync(synchronizationQueue_, [&] {
-        if (auto it = mergedTasks_.find(URLIdentifier); it != mergedTasks_.end()) found = it->second;
+        auto it = mergedTasks_.find(URLIdentifier);
+        if (it == mergedTasks_.end() || *it->second->identifier != *mergedTaskIdentifier) return;
+        taken = it->second;
+        mergedTasks_.erase(it);
     });
-    return found;
+    return taken;
 }
 
-NKImageDownloaderMergedTaskPtr NKImageDownloader::safelyRemoveMergedTaskWithURLIdentifier(const std::string& URLIdentifier) {
-    NKImageDownloaderMergedTaskPtr removed;
-    dispatch_sync(synchronizationQueue_, [&] { removed = removeMergedTaskWithURLIdentifier(URLIdentifier); });
-    return removed;
-}
-
-void NKImageDownloader::safelyDecrementActiveTaskCount() {
+void NKImageDownloader::safelyFinishTask(const std::shared_ptr<bool>& started) {
     dispatch_sync(synchronizationQueue_, [&] {
-        if (activeRequestCount_ > 0) --activeRequestCount_;
+        // Only a task that took a slot gives one back: a queued task cancelled before it
+        // started completes too, and must not let more than the maximum run.
+        if (*started && activeRequestCount_ > 0) --activeRequestCount_;
+        startNextTaskIfNecessary();
     });
 }
 
-void NKImageDownloader::safelyStartNextTaskIfNecessary() {
-    dispatch_sync(synchronizationQueue_, [&] {
-        if (!isActiveRequestCountBelowMaximumLimit()) return;
-        while (auto next = dequeueMergedTask()) {
-            if (next->task->state() == NSURLSessionTaskStateSuspended) {
-                startMergedTask(next);
-                break;
-            }
+void NKImageDownloader::startNextTaskIfNecessary() {
+    if (!isActiveRequestCountBelowMaximumLimit()) return;
+    while (auto next = dequeueMergedTask()) {
+        if (next->task->state() == NSURLSessionTaskStateSuspended) {
+            startMergedTask(next);
+            break;
         }
-    });
+    }
 }

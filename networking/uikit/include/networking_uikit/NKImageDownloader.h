@@ -7,6 +7,7 @@
 // Public operations may be called from any thread except the downloader's synchronization
 // queue; every callback runs on the main queue, each as its own block, in handler order.
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -129,12 +130,18 @@ private:
     void enqueueMergedTask(const NKImageDownloaderMergedTaskPtr& mergedTask);
     NKImageDownloaderMergedTaskPtr dequeueMergedTask();
     bool isActiveRequestCountBelowMaximumLimit() const;
+    // Starts the first waiting task that is still suspended when a slot is free; waiting
+    // tasks cancelled meanwhile are dropped on the way.
+    void startNextTaskIfNecessary();
 
-    // Any thread but the synchronization queue.
-    NKImageDownloaderMergedTaskPtr safelyGetMergedTask(const std::string& URLIdentifier);
-    NKImageDownloaderMergedTaskPtr safelyRemoveMergedTaskWithURLIdentifier(const std::string& URLIdentifier);
-    void safelyDecrementActiveTaskCount();
-    void safelyStartNextTaskIfNecessary();
+    // Any thread but the synchronization queue; one short synchronous block each.
+    // Takes the merged task out when it is still the one made with the completing task (not
+    // cancelled away, nor replaced by a newer one for the URL); nullptr otherwise.
+    NKImageDownloaderMergedTaskPtr safelyTakeMergedTask(const std::string& URLIdentifier,
+                                                        const NSUUIDPtr& mergedTaskIdentifier);
+    // Gives back the completing task's slot (when it took one) and starts the next waiting
+    // task in the same block, so no new request takes the slot ahead of the waiting ones.
+    void safelyFinishTask(const std::shared_ptr<bool>& started);
 
     void taskDidComplete(const std::string& URLIdentifier, const NSUUIDPtr& mergedTaskIdentifier,
                          const std::shared_ptr<bool>& started, const NSURLRequestPtr& request,
@@ -147,6 +154,6 @@ private:
     dispatch_queue_t responseQueue_;
     int64_t maximumActiveDownloads_;
     int64_t activeRequestCount_ = 0;
-    std::vector<NKImageDownloaderMergedTaskPtr> queuedMergedTasks_;
+    std::deque<NKImageDownloaderMergedTaskPtr> queuedMergedTasks_;  // taken from the front
     std::unordered_map<std::string, NKImageDownloaderMergedTaskPtr> mergedTasks_;
 };
