@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <uuid/uuid.h>
 
+#include "RandomUUID.h"
+
 extern char** environ;
 
 namespace {
@@ -83,7 +85,7 @@ int NSProcessInfo::processIdentifier() const { return static_cast<int>(getpid())
 std::string NSProcessInfo::globallyUniqueString() const {
     static std::atomic<uint64_t> sequence{0};
     uuid_t uuid;
-    uuid_generate_random(uuid);
+    makeRandomUUID(uuid);
     char text[37];
     uuid_unparse_upper(uuid, text);
     char tail[64];

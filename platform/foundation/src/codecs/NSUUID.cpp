@@ -5,9 +5,11 @@
 
 #include <uuid/uuid.h>
 
+#include "RandomUUID.h"
+
 std::shared_ptr<NSUUID> NSUUID::UUID() {
     uuid_t raw;
-    uuid_generate_random(raw);
+    makeRandomUUID(raw);
     return initWithUUIDBytes(raw);
 }
 
