@@ -1,6 +1,7 @@
 #include <platform_runtime/KeyValueObserving.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <platform_runtime/ObjCClass.h>
 
@@ -115,32 +116,94 @@ private:
 
 // A setting change's dictionary, built in one go from entries already in key order (observed
 // properties change often: inserting entry by entry, or sorting them, cost more than the change).
-// The old and new values given are moved into it.
-Value settingChange(Value* old = nullptr, Value* now = nullptr, bool prior = false) {
-    enum Slot { Kind, New, Old, Prior };
-    // The four keys in the dictionary's order, worked out once.
-    static const std::vector<std::pair<Slot, Value>> keys = [] {
-        std::vector<std::pair<Slot, Value>> k{{Kind, Value(NSKeyValueChangeKindKey)},
-                                              {New, Value(NSKeyValueChangeNewKey)},
-                                              {Old, Value(NSKeyValueChangeOldKey)},
-                                              {Prior, Value(NSKeyValueChangeNotificationIsPriorKey)}};
-        std::sort(k.begin(), k.end(), [](const auto& a, const auto& b) { return std::less<Value>()(a.second, b.second); });
-        return k;
-    }();
-    std::vector<std::pair<Value, Value>> entries;
-    entries.reserve(4);
-    for (const auto& [slot, key] : keys) {
-        switch (slot) {
-            case Kind: entries.emplace_back(key, Value(static_cast<int>(NSKeyValueChangeSetting))); break;
-            case New: if (now) entries.emplace_back(key, std::move(*now)); break;
-            case Old: if (old) entries.emplace_back(key, std::move(*old)); break;
-            case Prior: if (prior) entries.emplace_back(key, Value(true)); break;
+// The old and new values given are moved into it. A dictionary the observers let go of serves
+// the thread's next change of the same shape (kept as the change ends), so a steady stream of changes
+// makes no dictionary at all.
+class SettingChange {
+public:
+    SettingChange(Value* old, Value* now, bool prior) : shape_((old ? kOld : 0) | (now ? kNew : 0) | (prior ? kPrior : 0)) {
+        Spare& spare = spareOf();
+        if (spare.shape == shape_ && spare.change.isDictionary()) {
+            change_ = std::move(spare.change);
+            spare.shape = -1;
+            // Unique (checked when kept), so written in place: the keys stay, the values are set.
+            auto* entries = change_.mutableDictionaryPayload();
+            auto it = entries->begin();
+            for (const auto& [slot, key] : keys()) {
+                (void)key;
+                if (!present(slot)) continue;
+                it->second = value(slot, old, now);
+                ++it;
+            }
+            return;
         }
+        std::vector<std::pair<Value, Value>> entries;
+        entries.reserve(4);
+        for (const auto& [slot, key] : keys())
+            if (present(slot)) entries.emplace_back(key, value(slot, old, now));
+        change_ = Value(Value::Dictionary::fromSortedUnique(std::move(entries)));
+        change_.setMutable(true);  // as a mutable dictionary made empty and filled
     }
-    Value change(Value::Dictionary::fromSortedUnique(std::move(entries)));
-    change.setMutable(true);  // as a mutable dictionary made empty and filled
-    return change;
-}
+    SettingChange(const SettingChange&) = delete;
+    SettingChange& operator=(const SettingChange&) = delete;
+    // Kept for the next change when no one else holds the dictionary; its values are let go
+    // of now (they may be objects whose lifetime the observers expect to end here).
+    ~SettingChange() {
+        if (!change_.isDictionary() || !change_.hasUniquePayload()) return;
+        std::atomic_thread_fence(std::memory_order_acquire);  // pairs with the release of the last other holder
+        for (auto& entry : *change_.mutableDictionaryPayload()) entry.second = Value();
+        Spare& spare = spareOf();
+        spare.change = std::move(change_);
+        spare.shape = shape_;
+    }
+
+    const Value& value() const { return change_; }
+
+private:
+    enum Slot { Kind, New, Old, Prior };
+    static constexpr int kOld = 1, kNew = 2, kPrior = 4;
+    struct Spare {
+        Value change;
+        int shape = -1;
+    };
+    static Spare& spareOf() {
+        thread_local Spare spare;
+        return spare;
+    }
+    // The four keys in the dictionary's order, worked out once.
+    static const std::vector<std::pair<Slot, Value>>& keys() {
+        static const std::vector<std::pair<Slot, Value>> k = [] {
+            std::vector<std::pair<Slot, Value>> k{{Kind, Value(NSKeyValueChangeKindKey)},
+                                                  {New, Value(NSKeyValueChangeNewKey)},
+                                                  {Old, Value(NSKeyValueChangeOldKey)},
+                                                  {Prior, Value(NSKeyValueChangeNotificationIsPriorKey)}};
+            std::sort(k.begin(), k.end(), [](const auto& a, const auto& b) { return std::less<Value>()(a.second, b.second); });
+            return k;
+        }();
+        return k;
+    }
+    bool present(Slot slot) const {
+        switch (slot) {
+            case Kind: return true;
+            case New: return shape_ & kNew;
+            case Old: return shape_ & kOld;
+            case Prior: return shape_ & kPrior;
+        }
+        return false;
+    }
+    static Value value(Slot slot, Value* old, Value* now) {
+        switch (slot) {
+            case Kind: return Value(static_cast<int>(NSKeyValueChangeSetting));
+            case New: return std::move(*now);
+            case Old: return std::move(*old);
+            case Prior: return Value(true);
+        }
+        return Value();
+    }
+
+    int shape_;
+    Value change_;
+};
 
 }  // namespace
 
@@ -166,8 +229,8 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
     observationCount_.fetch_add(1, std::memory_order_acq_rel);
     if (options & NSKeyValueObservingOptionInitial) {
         Value now = (options & NSKeyValueObservingOptionNew) ? valueForKeyPath(keyPath) : Value();
-        Value change = settingChange(nullptr, (options & NSKeyValueObservingOptionNew) ? &now : nullptr);
-        observer.observeValueForKeyPath(keyPath, this, change, context);
+        SettingChange change(nullptr, (options & NSKeyValueObservingOptionNew) ? &now : nullptr, false);
+        observer.observeValueForKeyPath(keyPath, this, change.value(), context);
     }
 }
 
@@ -262,8 +325,8 @@ void NSObject::willChangeValueForKey(const std::string& key) {
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr, nullptr, true);
-        observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
+        SettingChange change((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr, nullptr, true);
+        observer->observeValueForKeyPath(o.keyPath, this, change.value(), o.context);
     }
 }
 
@@ -293,9 +356,9 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
         Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o, item.resolution.get()) : Value();
-        Value change = settingChange((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr,
-                                     (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr);
-        observer->observeValueForKeyPath(o.keyPath, this, change, o.context);
+        SettingChange change((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr,
+                             (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr, false);
+        observer->observeValueForKeyPath(o.keyPath, this, change.value(), o.context);
     }
     // The emptied list serves this thread's next change.
     auto& items = pendingChange.items;

@@ -199,6 +199,7 @@ void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, std::size_t index) 
     index = std::min(index, sublayers_.size());
     sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
     layer->superlayer_ = std::static_pointer_cast<CALayer>(shared_from_this());
+    if (layer->needsDisplay_ || layer->subtreeNeedsDisplay_) layer->markSubtreeNeedsDisplay();
 }
 
 void CALayer::insertSublayerBelow(const CALayerPtr& layer, const CALayerPtr& sibling) {
@@ -231,11 +232,6 @@ CGPoint CALayer::toSuperlayer(CGPoint p) const {
     return p;
 }
 
-CGPoint CALayer::fromSuperlayer(CGPoint p) const {
-    uikit_detail::layerPointsFromSuperlayer(*this, &p, 1);
-    return p;
-}
-
 CGPoint CALayer::convertPointToLayer(CGPoint p, const CALayer* layer) const {
     uikit_detail::convertLayerPoints(*this, &p, 1, layer);
     return p;
@@ -250,6 +246,26 @@ CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* layer) const {
 }
 
 // --- drawing and layout ---
+
+void CALayer::setNeedsDisplay() {
+    needsDisplay_ = true;
+    markSubtreeNeedsDisplay();
+}
+
+void CALayer::markSubtreeNeedsDisplay() {
+    // A marked layer's superlayers are marked already.
+    for (auto parent = superlayer_.lock(); parent && !parent->subtreeNeedsDisplay_; parent = parent->superlayer_.lock())
+        parent->subtreeNeedsDisplay_ = true;
+}
+
+void uikit_detail::displayTreeIfNeeded(CALayer& layer) {
+    layer.displayIfNeeded();
+    if (!layer.subtreeNeedsDisplay_) return;
+    // Cleared first: a layer below that asks again while this walk runs marks it anew.
+    layer.subtreeNeedsDisplay_ = false;
+    auto sublayers = layer.sublayers_;  // drawing may change the tree
+    for (auto& sub : sublayers) displayTreeIfNeeded(*sub);
+}
 
 void CALayer::displayIfNeeded() {
     if (!needsDisplay_) return;
@@ -323,7 +339,16 @@ void CALayer::layoutSublayers() {
 // --- animations ---
 
 void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
-    if (!animation) return;
+    if (animation) install(animation->copy(), std::move(key));
+}
+
+bool uikit_detail::hasAnimations(const CALayer& layer) { return !layer.animations_.empty(); }
+
+void uikit_detail::adoptAnimation(CALayer& layer, CAAnimationPtr animation, std::string key) {
+    if (animation) layer.install(std::move(animation), std::move(key));
+}
+
+void CALayer::install(CAAnimationPtr animation, std::string key) {
     if (key.empty()) key = "animation-" + std::to_string(nextSerial_);
     for (auto it = animations_.begin(); it != animations_.end(); ++it) {
         if (it->key == key) {
@@ -335,8 +360,8 @@ void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
     }
     Running running;
     running.key = key;
-    running.animation = animation->copy();
-    running.begin = animation->beginTime > 0 ? animation->beginTime : CACurrentMediaTime();
+    running.animation = std::move(animation);
+    running.begin = running.animation->beginTime > 0 ? running.animation->beginTime : CACurrentMediaTime();
     running.serial = nextSerial_++;
     running.transaction = CATransaction::currentGroup();
     if (running.transaction) running.transaction->animationStarted();
@@ -361,8 +386,9 @@ void CALayer::animationEnded(uint64_t serial) {
     if (it == animations_.end()) return;
     it->finished = true;
     it->timer.reset();
-    Running running = *it;
-    if (running.animation->removedOnCompletion) animations_.erase(it);
+    const bool remove = it->animation->removedOnCompletion;
+    Running running = remove ? std::move(*it) : *it;
+    if (remove) animations_.erase(it);
     if (auto delegate = running.animation->delegate) delegate->animationDidStop(running.animation.get(), true);
     if (running.transaction) running.transaction->animationStopped();
     if (running.animation->removedOnCompletion && delegate_) delegate_->layerDidRemoveAnimation(*this, running.key);

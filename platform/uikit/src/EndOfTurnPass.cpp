@@ -14,12 +14,6 @@ namespace {
 // After everything else at the end of a turn, as the platform orders its commit.
 constexpr int64_t kPassOrder = 2000000;
 
-void displayTree(CALayer& layer) {
-    layer.displayIfNeeded();
-    auto sublayers = layer.sublayers();  // drawing may change the tree
-    for (auto& sub : sublayers) displayTree(*sub);
-}
-
 }  // namespace
 
 void scheduleEndOfTurnPass() {
@@ -35,7 +29,7 @@ void scheduleEndOfTurnPass() {
 void runEndOfTurnPass() {
     auto windows = UIApplication::sharedApplication()->windows();
     for (auto& window : windows) window->layoutIfNeeded();
-    for (auto& window : windows) displayTree(*window->layer());
+    for (auto& window : windows) displayTreeIfNeeded(*window->layer());
 }
 
 void propagateTraitChange(UIView& view, const UITraitCollection& previous) {
@@ -43,10 +37,12 @@ void propagateTraitChange(UIView& view, const UITraitCollection& previous) {
     if (!now->isEqual(previous)) view.traitCollectionDidChange(&previous);
     for (auto sub : view.subviews()) {
         // What the subview saw before: the parent's previous traits under its own override.
-        auto before = sub->overrideUserInterfaceStyle() != UIUserInterfaceStyleUnspecified
-                          ? UITraitCollection::withStyle(previous, static_cast<UIUserInterfaceStyle>(
-                                                                       sub->overrideUserInterfaceStyle()))
-                          : UITraitCollection::withStyle(previous, previous.userInterfaceStyle());
+        if (sub->overrideUserInterfaceStyle() == UIUserInterfaceStyleUnspecified) {
+            propagateTraitChange(*sub, previous);
+            continue;
+        }
+        auto before = UITraitCollection::withStyle(previous,
+                                                   static_cast<UIUserInterfaceStyle>(sub->overrideUserInterfaceStyle()));
         propagateTraitChange(*sub, *before);
     }
 }

@@ -4,6 +4,7 @@
 #include <platform_foundation/NSProcessInfo.h>
 
 #include <cstdlib>
+#include <cstring>
 
 std::shared_ptr<UIDevice> UIDevice::currentDevice() {
     static auto* device = new std::shared_ptr<UIDevice>(std::make_shared<UIDevice>());
@@ -21,7 +22,7 @@ std::string UIDevice::model() const { return userInterfaceIdiom() == UIUserInter
 
 UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const {
     const char* idiom = std::getenv(kIdiomEnvironmentVariable);
-    return idiom && std::string(idiom) == "pad" ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
+    return idiom && std::strcmp(idiom, "pad") == 0 ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
 }
 
 void UIDevice::setOrientation(int64_t orientation) {

@@ -83,13 +83,20 @@ UIEdgeInsets UIScreen::safeAreaInsets() const {
 }
 
 std::shared_ptr<UITraitCollection> UIScreen::traitCollection() const {
+    // The idiom follows the environment, so it is read each time; a collection is immutable,
+    // so the last one serves again while nothing it was made from has changed.
+    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
     std::lock_guard lock(m_);
     loadLocked();
-    auto idiom = UIDevice::currentDevice()->userInterfaceIdiom();
+    const auto style = static_cast<UIUserInterfaceStyle>(style_);
+    if (traits_ && traits_->userInterfaceStyle() == style && traits_->userInterfaceIdiom() == idiom &&
+        traits_->displayScale() == spec_.scale)
+        return traits_;
     bool pad = idiom == UIUserInterfaceIdiomPad;
-    return std::make_shared<UITraitCollection>(static_cast<UIUserInterfaceStyle>(style_), idiom, spec_.scale,
-                                               pad ? UIUserInterfaceSizeClassRegular : UIUserInterfaceSizeClassCompact,
-                                               UIUserInterfaceSizeClassRegular);
+    traits_ = std::make_shared<UITraitCollection>(style, idiom, spec_.scale,
+                                                  pad ? UIUserInterfaceSizeClassRegular : UIUserInterfaceSizeClassCompact,
+                                                  UIUserInterfaceSizeClassRegular);
+    return traits_;
 }
 
 void UIScreen::setUserInterfaceStyle(int64_t style) {

@@ -28,7 +28,11 @@ std::deque<UIAccessibilityPosted>& postedAccessibility() {
 }  // namespace
 
 void UIAccessibilityPostNotification(UIAccessibilityNotifications notification, const Value& argument) {
-    postedAccessibility().push_back({notification, argument});
+    // Bounded: an app posts for as long as it runs, and an argument may be a view to keep alive.
+    constexpr std::size_t kKept = 256;
+    auto& posted = postedAccessibility();
+    if (posted.size() >= kKept) posted.pop_front();
+    posted.push_back({notification, argument});
 }
 
 std::vector<UIAccessibilityPosted> UIAccessibilityPostedNotifications() {

@@ -104,7 +104,7 @@ void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
     for (auto& c : block.changes)  // the first "from" counts (a record of a layer gone since is not this one)
         if (c.address == &layer && c.keyPath == keyPath && !c.layer.expired()) return;
     // The value shown now; a copy of the layer only when something on it is animating.
-    CALayerPtr shown = layer.animationKeys().empty() ? nullptr : layer.presentationLayer();
+    CALayerPtr shown = uikit_detail::hasAnimations(layer) ? layer.presentationLayer() : nullptr;
     const CALayer& source = shown ? *shown : layer;
     Change change{std::static_pointer_cast<CALayer>(layer.shared_from_this()), &layer, keyPath, Value(), {}};
     if (keyPath != "transform")
@@ -173,7 +173,8 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
         if (options & UIViewAnimationOptionRepeat) a->repeatCount = HUGE_VAL;
         a->autoreverses = options & UIViewAnimationOptionAutoreverse;
         a->delegate = done;
-        layer->addAnimation(a, a->keyPath);
+        // Made here for this layer alone: added without a copy.
+        uikit_detail::adoptAnimation(*layer, a, a->keyPath);
     }
 }
 

@@ -27,6 +27,13 @@ using CALayerPtr = std::shared_ptr<CALayer>;
 
 namespace uikit_detail {
 struct TransactionGroup;
+// Adds an animation made for the layer and held by no one else (the platform's own view
+// animations) without the copy addAnimation makes; otherwise as addAnimation.
+void adoptAnimation(CALayer& layer, CAAnimationPtr animation, std::string key);
+// Displays every layer of the tree that needs it, descending only where something does.
+void displayTreeIfNeeded(CALayer& root);
+// Whether any animation is on the layer.
+bool hasAnimations(const CALayer& layer);
 }
 
 // What a layer asks of its owner (a view).
@@ -106,7 +113,7 @@ public:
     void setDelegate(CALayerDelegate* delegate) { delegate_ = delegate; }
 
     // --- drawing and layout ---
-    void setNeedsDisplay() { needsDisplay_ = true; }
+    void setNeedsDisplay();
     bool needsDisplay() const { return needsDisplay_; }
     void displayIfNeeded();
     // Draws into a fresh context of the bounds at contentsScale and keeps the
@@ -126,7 +133,8 @@ public:
 
     // --- animations ---
     // Adds a copy under `key` (a generated key when empty), replacing (and
-    // stopping, finished NO) one with the same key.
+    // stopping, finished NO) one with the same key: changing the animation given
+    // afterwards changes nothing running.
     void addAnimation(const CAAnimationPtr& animation, std::string key);
     CAAnimationPtr animationForKey(const std::string& key) const;
     std::vector<std::string> animationKeys() const;
@@ -148,6 +156,9 @@ protected:
     void copyPropertiesTo(CALayer& other) const;
 
 private:
+    friend void uikit_detail::adoptAnimation(CALayer&, CAAnimationPtr, std::string);
+    friend void uikit_detail::displayTreeIfNeeded(CALayer&);
+    friend bool uikit_detail::hasAnimations(const CALayer&);
     struct Running {
         std::string key;
         CAAnimationPtr animation;
@@ -157,12 +168,14 @@ private:
         uint64_t serial = 0;
         bool finished = false;  // ran to its end; kept by removedOnCompletion NO
     };
+    void install(CAAnimationPtr animation, std::string key);
     void stop(Running running, bool finished);
     void animationEnded(uint64_t serial);
     void removeFromSublayers(const CALayer* layer);
     // Layer-to-superlayer mapping of a point.
     CGPoint toSuperlayer(CGPoint p) const;
-    CGPoint fromSuperlayer(CGPoint p) const;
+    // Tells the superlayers that something below them needs display.
+    void markSubtreeNeedsDisplay();
 
     CGRect bounds_;
     CGPoint position_;
@@ -185,6 +198,7 @@ private:
     std::weak_ptr<CALayer> superlayer_;
     CALayerDelegate* delegate_ = nullptr;
     bool needsDisplay_ = false;
+    bool subtreeNeedsDisplay_ = false;  // a layer below needs display (set up to the root)
     bool needsLayout_ = false;
     std::vector<Running> animations_;
     uint64_t nextSerial_ = 1;

@@ -55,5 +55,7 @@ private:
     Spec spec_;
     int64_t style_ = 0;
     bool loaded_ = false;
+    // The collection last handed out; handed out again while style, idiom and scale hold.
+    mutable std::shared_ptr<UITraitCollection> traits_;
     void loadLocked() const;
 };

@@ -82,7 +82,7 @@ struct UIAccessibilityPosted {
     UIAccessibilityNotifications notification;
     Value argument;
 };
-// Recorded, newest last; tests read and clear the record.
+// Recorded, newest last, the latest 256 kept (main thread); tests read and clear the record.
 void UIAccessibilityPostNotification(UIAccessibilityNotifications notification, const Value& argument);
 std::vector<UIAccessibilityPosted> UIAccessibilityPostedNotifications();
 void UIAccessibilityClearPostedNotifications();
