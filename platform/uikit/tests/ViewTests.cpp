@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -23,8 +24,12 @@ public:
     std::string name;
     int layouts = 0;
     int draws = 0;
+    std::function<void()> onDraw;
     bool drawsContent() const override { return true; }
-    void drawRect(CGRect) override { ++draws; }
+    void drawRect(CGRect) override {
+        ++draws;
+        if (onDraw) onDraw();
+    }
     void layoutSubviews() override {
         ++layouts;
         if (log) log->push_back(name + " layout");
@@ -242,6 +247,57 @@ TEST_F(WindowTest, LayoutThenDisplayRunAtTheEndOfTheTurnForViewsInWindows) {
     EXPECT_EQ(loose->layouts, 1);
     // Nothing drawn: the drawRect above paints nothing, so no contents.
     EXPECT_TRUE(inWindow->layer()->contents().isNull());
+}
+
+TEST_F(WindowTest, DisplayReachesEveryViewThatAsksWhereverItIsInTheTree) {
+    // window > p > (q, r > (r1, r2)), all drawing.
+    auto make = [] { return std::make_shared<RecordingView>(CGRectMake(0, 0, 10, 10)); };
+    auto p = make(), q = make(), r = make(), r1 = make(), r2 = make();
+    window->addSubview(p);
+    p->addSubview(q);
+    p->addSubview(r);
+    r->addSubview(r1);
+    r->addSubview(r2);
+    turn();
+    auto draws = [&] {
+        return std::vector<int>{p->draws, q->draws, r->draws, r1->draws, r2->draws};
+    };
+    auto before = draws();
+    auto expectDrawn = [&](std::vector<int> more) {
+        auto now = draws();
+        for (std::size_t i = 0; i < more.size(); ++i) EXPECT_EQ(now[i], before[i] + more[i]) << "view " << i;
+        before = now;
+    };
+    // A deep view alone, twice (the second time after a pass has gone through).
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        r2->setNeedsDisplay();
+        turn();
+        expectDrawn({0, 0, 0, 0, 1});
+    }
+    // A branch made outside the window with a view asking in it, then attached.
+    auto loose = make(), looseChild = make();
+    loose->addSubview(looseChild);
+    looseChild->setNeedsDisplay();
+    r1->addSubview(loose);
+    turn();
+    EXPECT_GE(looseChild->draws, 1);
+    before = draws();
+    // Drawing that asks for more: a view later in the pass is drawn in the same pass (also when
+    // a sibling of it asked first), one already passed is drawn at the next turn.
+    q->onDraw = [&] { r2->setNeedsDisplay(); };
+    r1->setNeedsDisplay();
+    q->setNeedsDisplay();
+    turn();
+    expectDrawn({0, 1, 0, 1, 1});
+    q->onDraw = nullptr;
+    r2->onDraw = [&] { q->setNeedsDisplay(); };
+    r2->setNeedsDisplay();
+    turn();
+    expectDrawn({0, 0, 0, 0, 1});
+    r2->onDraw = nullptr;
+    turn();
+    expectDrawn({0, 1, 0, 0, 0});
 }
 
 TEST_F(WindowTest, StyleSwitchReachesViewsTopDownAndOverridesStop) {
