@@ -275,7 +275,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     const ObjCClass& cls = objcClass();
     const uint64_t generation = currentGeneration();
     std::vector<std::shared_ptr<Observation>> gone;  // released after the lock
-    NSObjectSideTable::PendingChange pendingChange{key, {}};
+    NSObjectSideTable::PendingChange pendingChange;  // its key is set once a record is kept
     {
         std::lock_guard lock(side->kvoMutex);
         auto& list = side->observations;
@@ -305,6 +305,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
                                           [&](const NSObjectSideTable::PendingChange& p) { return p.key == key; }))
             return;
     }
+    pendingChange.key = key;
     bool anyPrior = false;
     for (auto& item : pendingChange.items) {
         const Observation& o = *item.observation;

@@ -248,6 +248,9 @@ CGPoint CALayer::convertPointFromLayer(CGPoint p, const CALayer* layer) const {
 // --- drawing and layout ---
 
 void CALayer::setNeedsDisplay() {
+    // Asked already: the superlayers were told then (or the display walk under way has the
+    // layer still to come).
+    if (needsDisplay_) return;
     needsDisplay_ = true;
     markSubtreeNeedsDisplay();
 }
@@ -269,6 +272,7 @@ void uikit_detail::displayTreeIfNeeded(CALayer& layer) {
 
 void CALayer::displayIfNeeded() {
     if (!needsDisplay_) return;
+    needsDisplay_ = false;  // also for a display() of a subclass that does not clear it
     display();
 }
 
@@ -359,7 +363,7 @@ void CALayer::install(CAAnimationPtr animation, std::string key) {
         }
     }
     Running running;
-    running.key = key;
+    running.key = std::move(key);
     running.animation = std::move(animation);
     running.begin = running.animation->beginTime > 0 ? running.animation->beginTime : CACurrentMediaTime();
     running.serial = nextSerial_++;

@@ -32,19 +32,31 @@ void runEndOfTurnPass() {
     for (auto& window : windows) displayTreeIfNeeded(*window->layer());
 }
 
-void propagateTraitChange(UIView& view, const UITraitCollection& previous) {
-    auto now = view.traitCollection();
+namespace {
+
+// `now`: the view's traits, worked out by the caller.
+void propagate(UIView& view, const UITraitCollection& previous, UITraitCollectionPtr now) {
+    const int64_t override = view.overrideUserInterfaceStyle();
     if (!now->isEqual(previous)) view.traitCollectionDidChange(&previous);
+    // The callback may have changed what the view's traits come from.
+    if (view.overrideUserInterfaceStyle() != override) now = view.traitCollection();
     for (auto sub : view.subviews()) {
         // What the subview saw before: the parent's previous traits under its own override.
+        // Without an override, in the same window, a subview has its parent's traits.
         if (sub->overrideUserInterfaceStyle() == UIUserInterfaceStyleUnspecified) {
-            propagateTraitChange(*sub, previous);
+            propagate(*sub, previous, sub->window() == view.window() ? now : sub->traitCollection());
             continue;
         }
         auto before = UITraitCollection::withStyle(previous,
                                                    static_cast<UIUserInterfaceStyle>(sub->overrideUserInterfaceStyle()));
-        propagateTraitChange(*sub, *before);
+        propagate(*sub, *before, sub->traitCollection());
     }
+}
+
+}  // namespace
+
+void propagateTraitChange(UIView& view, const UITraitCollection& previous) {
+    propagate(view, previous, view.traitCollection());
 }
 
 }  // namespace uikit_detail

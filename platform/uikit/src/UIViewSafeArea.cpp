@@ -5,6 +5,7 @@
 #include <platform_uikit/UIView.h>
 #include <platform_uikit/UIWindow.h>
 
+#include "LayerPointConversion.h"
 #include "SafeAreaChange.h"
 
 #include <algorithm>
@@ -24,7 +25,20 @@ UIEdgeInsets UIView::computedSafeAreaInsets() const {
         // the part of the view that lies in that band.
         const UIEdgeInsets p = parent->computedSafeAreaInsets();
         const CGRect safe = UIEdgeInsetsInsetRect(parent->bounds(), p);
-        const CGRect r = convertRectToView(bounds(), parent.get());
+        // The view's bounds in the parent: one step up when the layers are parent and child
+        // (as views keep them), instead of a conversion through the root and back.
+        CGRect r;
+        if (layer_->superlayer() == parent->layer_) {
+            const CGRect b = bounds();
+            CGPoint corners[4] = {{CGRectGetMinX(b), CGRectGetMinY(b)},
+                                  {CGRectGetMaxX(b), CGRectGetMinY(b)},
+                                  {CGRectGetMinX(b), CGRectGetMaxY(b)},
+                                  {CGRectGetMaxX(b), CGRectGetMaxY(b)}};
+            uikit_detail::layerPointsToSuperlayer(*layer_, corners, 4);
+            r = CGRectBoundingPoints({corners[0], corners[1], corners[2], corners[3]});
+        } else {
+            r = convertRectToView(bounds(), parent.get());
+        }
         auto band = [](double inset, double overlap, double extent) {
             return inset > 0 ? std::clamp(overlap, 0.0, std::max(0.0, extent)) : 0.0;
         };
