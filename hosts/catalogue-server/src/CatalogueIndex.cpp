@@ -1,7 +1,11 @@
 #include <catalogue_server/CatalogueIndex.h>
 
 #include <platform_foundation/NSJSONSerialization.h>
-#include <platform_runtime/NSError.h>
+
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,15 +55,47 @@ bool readWhole(const std::string& file, std::string& body) {
     return static_cast<bool>(in.read(body.data(), size)) || size == 0;
 }
 
+// Checks a document's syntax without building it: an object or an array at the top, strict
+// JSON (no comments, no trailing commas, valid UTF-8), nested no deeper than the app's reader
+// accepts. Building the tree of every document only to drop it was most of a start's CPU.
+class DocumentCheck : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, DocumentCheck> {
+public:
+    static constexpr std::size_t kMaxDepth = NSJSONSerialization::kMaxDepth;
+
+    bool Default() { return depth_ > 0; }  // a scalar is no document on its own
+    bool StartObject() { return enter(); }
+    bool EndObject(rapidjson::SizeType) { return leave(); }
+    bool StartArray() { return enter(); }
+    bool EndArray(rapidjson::SizeType) { return leave(); }
+
+    std::string fault(const rapidjson::ParseResult& result) const {
+        if (result.Code() == rapidjson::kParseErrorTermination)
+            return depth_ == 0 ? "not an object or an array" : "nested too deeply";
+        return std::string(rapidjson::GetParseError_En(result.Code())) + " at byte " + std::to_string(result.Offset());
+    }
+
+private:
+    bool enter() { return ++depth_ <= kMaxDepth; }
+    bool leave() {
+        --depth_;
+        return true;
+    }
+    std::size_t depth_ = 0;
+};
+
 void readAndCheckOne(Pending& p) {
     if (!readWhole(p.file, p.body)) {
         p.fault = "cannot be read";
         return;
     }
-    NSErrorPtr jsonError;
-    Value json = NSJSONSerialization::JSONObjectWithData(std::string_view(p.body), 0, &jsonError);
-    if (jsonError || !(json.isDictionary() || json.isArray()))
-        p.fault = "not a JSON document" + (jsonError ? " (" + jsonError->localizedDescription() + ")" : std::string());
+    rapidjson::Reader reader;
+    DocumentCheck check;
+    // The bytes end at the string's end; an embedded NUL must not end the document early.
+    rapidjson::MemoryStream memory(p.body.data(), p.body.size());
+    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> input(memory);
+    const rapidjson::ParseResult result =
+        reader.Parse<rapidjson::kParseValidateEncodingFlag>(input, check);
+    if (result.IsError()) p.fault = "not a JSON document (" + check.fault(result) + ")";
 }
 
 // Reading and checking every document is most of a server's start (the bundled catalogue is

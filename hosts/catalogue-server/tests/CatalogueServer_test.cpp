@@ -217,6 +217,12 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
     empty.write("notes.txt", "nothing here");
     TempDir scalar;
     scalar.write("api/ios/v4/device/X1,1.json", "42");
+    TempDir deep;
+    deep.write("jailbreaks.json", std::string(600, '[') + std::string(600, ']'));
+    TempDir badText;
+    badText.write("jailbreaks.json", "{\"name\": \"\xC3\x28\"}");
+    TempDir twoDocuments;
+    twoDocuments.write("jailbreaks.json", "{} {}");
     // Enough documents that they are read by several threads; one of them is cut short.
     TempDir many;
     for (int i = 0; i < 200; ++i)
@@ -230,6 +236,9 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
         {"missing folder", broken.path() + "/absent", "not found"},
         {"a number is not a document", scalar.path(), "X1,1.json"},
         {"one broken among many", many.path(), "M137,1.json: not a JSON document"},
+        {"nested deeper than the app reads", deep.path(), "nested too deeply"},
+        {"text that is not UTF-8", badText.path(), "jailbreaks.json: not a JSON document"},
+        {"two documents in one file", twoDocuments.path(), "jailbreaks.json: not a JSON document"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
