@@ -1,6 +1,7 @@
 #include <platform_runtime/KeyValueObserving.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 
 #include <platform_runtime/ObjCClass.h>
@@ -54,9 +55,8 @@ std::vector<NSObjectSideTable::PendingItem>& spareItems() {
 uint64_t currentGeneration() { return objc_detail::keyValueGeneration().load(std::memory_order_acquire); }
 
 // The observed value, through the getter worked out for the object's class while that holds.
-Value observedValue(const NSObject& object, const Observation& o, const Observation::Resolution* r) {
-    if (r && r->property && r->cls == &object.objcClass() && r->generation == currentGeneration())
-        return r->property->get(object);
+Value observedValue(const NSObject& object, const Observation& o, const NSObjectSideTable::Getter& g) {
+    if (g.property && g.cls == &object.objcClass() && g.generation == currentGeneration()) return g.property->get(object);
     return object.valueForKeyPath(o.keyPath);
 }
 
@@ -117,44 +117,47 @@ private:
 // A setting change's dictionary, built in one go from entries already in key order (observed
 // properties change often: inserting entry by entry, or sorting them, cost more than the change).
 // The old and new values given are moved into it. A dictionary the observers let go of serves
-// the thread's next change of the same shape (kept as the change ends), so a steady stream of changes
-// makes no dictionary at all.
+// the thread's next change of the same shape (kept as the change ends): its keys stay and only
+// its values are written, so a steady stream of changes makes no dictionary at all.
 class SettingChange {
 public:
-    SettingChange(Value* old, Value* now, bool prior) : shape_((old ? kOld : 0) | (now ? kNew : 0) | (prior ? kPrior : 0)) {
-        Spare& spare = spareOf();
-        if (spare.shape == shape_ && spare.change.isDictionary()) {
-            change_ = std::move(spare.change);
-            spare.shape = -1;
-            // Unique (checked when kept), so written in place: the keys stay, the values are set.
-            auto* entries = change_.mutableDictionaryPayload();
-            auto it = entries->begin();
-            for (const auto& [slot, key] : keys()) {
-                (void)key;
-                if (!present(slot)) continue;
-                it->second = value(slot, old, now);
-                ++it;
-            }
-            return;
+    SettingChange(Value* old, Value* now, bool prior)
+        : shape_((old ? kOld : 0) | (now ? kNew : 0) | (prior ? kPrior : 0)), spare_(spareOf()) {
+        const Layout& layout = layouts()[shape_];
+        if (spare_.shape == shape_) {
+            change_ = std::move(spare_.change);
+            entries_ = spare_.entries;
+            spare_.shape = -1;
+        } else {
+            std::vector<std::pair<Value, Value>> entries;
+            entries.reserve(layout.count);
+            for (int i = 0; i < layout.count; ++i) entries.emplace_back(keyOf(layout.slots[i]), Value());
+            change_ = Value(Value::Dictionary::fromSortedUnique(std::move(entries)));
+            change_.setMutable(true);  // as a mutable dictionary made empty and filled
+            entries_ = change_.mutableDictionaryPayload();
         }
-        std::vector<std::pair<Value, Value>> entries;
-        entries.reserve(4);
-        for (const auto& [slot, key] : keys())
-            if (present(slot)) entries.emplace_back(key, value(slot, old, now));
-        change_ = Value(Value::Dictionary::fromSortedUnique(std::move(entries)));
-        change_.setMutable(true);  // as a mutable dictionary made empty and filled
+        // The payload is this change's alone here (checked when kept), so it is written in place.
+        auto it = entries_->begin();
+        for (int i = 0; i < layout.count; ++i, ++it) {
+            switch (layout.slots[i]) {
+                case Kind: it->second = Value(static_cast<int>(NSKeyValueChangeSetting)); break;
+                case New: it->second = std::move(*now); break;
+                case Old: it->second = std::move(*old); break;
+                case Prior: it->second = Value(true); break;
+            }
+        }
     }
     SettingChange(const SettingChange&) = delete;
     SettingChange& operator=(const SettingChange&) = delete;
     // Kept for the next change when no one else holds the dictionary; its values are let go
     // of now (they may be objects whose lifetime the observers expect to end here).
     ~SettingChange() {
-        if (!change_.isDictionary() || !change_.hasUniquePayload()) return;
+        if (!change_.hasUniquePayload()) return;
         std::atomic_thread_fence(std::memory_order_acquire);  // pairs with the release of the last other holder
-        for (auto& entry : *change_.mutableDictionaryPayload()) entry.second = Value();
-        Spare& spare = spareOf();
-        spare.change = std::move(change_);
-        spare.shape = shape_;
+        for (auto& entry : *entries_) entry.second = Value();
+        spare_.change = std::move(change_);
+        spare_.entries = entries_;
+        spare_.shape = shape_;
     }
 
     const Value& value() const { return change_; }
@@ -164,45 +167,47 @@ private:
     static constexpr int kOld = 1, kNew = 2, kPrior = 4;
     struct Spare {
         Value change;
+        Value::Dictionary* entries = nullptr;  // change's payload, while shape says what it holds
         int shape = -1;
+    };
+    // The slots a shape holds, in the dictionary's key order.
+    struct Layout {
+        Slot slots[4];
+        int count = 0;
     };
     static Spare& spareOf() {
         thread_local Spare spare;
         return spare;
     }
-    // The four keys in the dictionary's order, worked out once.
-    static const std::vector<std::pair<Slot, Value>>& keys() {
-        static const std::vector<std::pair<Slot, Value>> k = [] {
-            std::vector<std::pair<Slot, Value>> k{{Kind, Value(NSKeyValueChangeKindKey)},
-                                                  {New, Value(NSKeyValueChangeNewKey)},
-                                                  {Old, Value(NSKeyValueChangeOldKey)},
-                                                  {Prior, Value(NSKeyValueChangeNotificationIsPriorKey)}};
-            std::sort(k.begin(), k.end(), [](const auto& a, const auto& b) { return std::less<Value>()(a.second, b.second); });
-            return k;
-        }();
-        return k;
-    }
-    bool present(Slot slot) const {
+    static Value keyOf(Slot slot) {
         switch (slot) {
-            case Kind: return true;
-            case New: return shape_ & kNew;
-            case Old: return shape_ & kOld;
-            case Prior: return shape_ & kPrior;
-        }
-        return false;
-    }
-    static Value value(Slot slot, Value* old, Value* now) {
-        switch (slot) {
-            case Kind: return Value(static_cast<int>(NSKeyValueChangeSetting));
-            case New: return std::move(*now);
-            case Old: return std::move(*old);
-            case Prior: return Value(true);
+            case Kind: return Value(NSKeyValueChangeKindKey);
+            case New: return Value(NSKeyValueChangeNewKey);
+            case Old: return Value(NSKeyValueChangeOldKey);
+            case Prior: return Value(NSKeyValueChangeNotificationIsPriorKey);
         }
         return Value();
     }
+    // Every shape's layout, worked out once from the keys' order.
+    static const std::array<Layout, 8>& layouts() {
+        static const std::array<Layout, 8> all = [] {
+            std::array<Slot, 4> order{Kind, New, Old, Prior};
+            std::sort(order.begin(), order.end(), [](Slot a, Slot b) { return std::less<Value>()(keyOf(a), keyOf(b)); });
+            std::array<Layout, 8> result{};
+            for (int shape = 0; shape < 8; ++shape)
+                for (Slot slot : order)
+                    if (slot == Kind || (slot == New && (shape & kNew)) || (slot == Old && (shape & kOld)) ||
+                        (slot == Prior && (shape & kPrior)))
+                        result[shape].slots[result[shape].count++] = slot;
+            return result;
+        }();
+        return all;
+    }
 
     int shape_;
+    Spare& spare_;
     Value change_;
+    Value::Dictionary* entries_ = nullptr;
 };
 
 }  // namespace
@@ -276,6 +281,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     const uint64_t generation = currentGeneration();
     std::vector<std::shared_ptr<Observation>> gone;  // released after the lock
     NSObjectSideTable::PendingChange pendingChange;  // its key is set once a record is kept
+    bool anyOld = false, anyPrior = false;
     {
         std::lock_guard lock(side->kvoMutex);
         auto& list = side->observations;
@@ -294,24 +300,31 @@ void NSObject::willChangeValueForKey(const std::string& key) {
         for (auto& o : list) {
             if (!o->resolution || o->resolution->cls != &cls || o->resolution->generation != generation)
                 o->resolution = resolve(cls, o->keyPath, generation);
-            const auto& keys = o->resolution->concerningKeys;
-            if (std::find(keys.begin(), keys.end(), key) == keys.end()) continue;
+            const Observation::Resolution& r = *o->resolution;
+            if (std::find(r.concerningKeys.begin(), r.concerningKeys.end(), key) == r.concerningKeys.end()) continue;
             if (items.empty()) items.swap(spareItems());
-            items.push_back({o, o->resolution, Value()});
+            items.push_back({o, {r.cls, r.generation, r.property}, Value()});
+            anyOld = anyOld || (o->options & NSKeyValueObservingOptionOld);
+            anyPrior = anyPrior || (o->options & NSKeyValueObservingOptionPrior);
         }
         // A change that concerns no one needs a record only to pair with an enclosing change
         // of the same key (did-changes take the latest record of their key).
         if (items.empty() && std::none_of(side->pending.begin(), side->pending.end(),
                                           [&](const NSObjectSideTable::PendingChange& p) { return p.key == key; }))
             return;
+        // Nothing to read before the change: the record is kept at once.
+        if (!anyOld && !anyPrior) {
+            pendingChange.key = key;
+            side->pending.push_back(std::move(pendingChange));
+            return;
+        }
     }
     pendingChange.key = key;
-    bool anyPrior = false;
-    for (auto& item : pendingChange.items) {
-        const Observation& o = *item.observation;
-        if (o.options & NSKeyValueObservingOptionOld) item.old = observedValue(*this, o, item.resolution.get());
-        anyPrior = anyPrior || (o.options & NSKeyValueObservingOptionPrior);
-    }
+    if (anyOld)
+        for (auto& item : pendingChange.items) {
+            const Observation& o = *item.observation;
+            if (o.options & NSKeyValueObservingOptionOld) item.old = observedValue(*this, o, item.getter);
+        }
     // The prior notifications go out after the change is recorded, from a copy of what they need.
     std::vector<NSObjectSideTable::PendingItem> prior;
     if (anyPrior)
@@ -334,35 +347,37 @@ void NSObject::willChangeValueForKey(const std::string& key) {
 void NSObject::didChangeValueForKey(const std::string& key) {
     NSObjectSideTable* side = sideTableIfAny();
     if (!side) return;
-    NSObjectSideTable::PendingChange pendingChange;
+    std::vector<NSObjectSideTable::PendingItem> items;
     {
         std::lock_guard lock(side->kvoMutex);
         auto& pending = side->pending;
         auto it = std::find_if(pending.rbegin(), pending.rend(),
                                [&](const NSObjectSideTable::PendingChange& p) { return p.key == key; });
         if (it == pending.rend()) return;
-        pendingChange = std::move(*it);
-        pending.erase(std::next(it).base());
+        items = std::move(it->items);
+        if (it == pending.rbegin())
+            pending.pop_back();
+        else
+            pending.erase(std::next(it).base());
     }
-    for (const auto& item : pendingChange.items) {
+    for (const auto& item : items) {
         const Observation& o = *item.observation;
         if (o.forwarder && firstKeyOf(o.keyPath) == key)
             static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
-    for (auto& item : pendingChange.items) {
+    for (auto& item : items) {
         const Observation& o = *item.observation;
         // Skip observations removed since the will-change.
         if (o.removed.load(std::memory_order_acquire)) continue;
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o, item.resolution.get()) : Value();
+        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o, item.getter) : Value();
         SettingChange change((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr,
                              (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr, false);
         observer->observeValueForKeyPath(o.keyPath, this, change.value(), o.context);
     }
     // The emptied list serves this thread's next change.
-    auto& items = pendingChange.items;
     items.clear();
     if (spareItems().capacity() < items.capacity()) spareItems().swap(items);
 }

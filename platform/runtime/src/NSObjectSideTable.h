@@ -4,12 +4,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <platform_runtime/AssociatedObjects.h>
 #include <platform_runtime/NSObject.h>
+
+#include "ObservationLock.h"
 
 class ObjCClass;
 class ObjCProperty;
@@ -47,11 +48,18 @@ struct NSObjectSideTable {
             return hold.get();
         }
     };
-    // An observation a change concerns, with what it needs for the did-change: the class's
-    // resolution when the change began and the old value.
+    // How a one-step path was read when a change began: its getter while the object's class
+    // and the key-value generation are still these (properties live as long as their class).
+    struct Getter {
+        const ObjCClass* cls = nullptr;
+        uint64_t generation = 0;
+        const ObjCProperty* property = nullptr;
+    };
+    // An observation a change concerns, with what it needs for the did-change: the getter
+    // resolved when the change began and the old value.
     struct PendingItem {
         std::shared_ptr<const Observation> observation;
-        std::shared_ptr<const Observation::Resolution> resolution;
+        Getter getter;
         Value old;
     };
     // One will-change awaiting its did-change: the observations it concerns and their old values.
@@ -61,7 +69,7 @@ struct NSObjectSideTable {
     };
 
     AssociationTable associations;
-    std::mutex kvoMutex;
+    ObservationLock kvoMutex;
     std::vector<std::shared_ptr<Observation>> observations;
     std::vector<PendingChange> pending;
     uint64_t nextObservationId = 1;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <platform_runtime/KeyValueObserving.h>
 
 #include "ObjCFixtureClasses.h"
@@ -328,4 +331,44 @@ TEST(KeyValueObserving, AChangeConcerningNoOneStillPairsWithItsDidChange) {
     EXPECT_EQ(recorder->seen.size(), 3u);  // the inner and the outer change
     object->removeObserver(*late, "reading");
     object->removeObserver(*recorder, "reading");
+}
+
+// Changes of one object made on two threads while two more keep registering and removing
+// observers of the same keys: every change reaches its steady observer once, in order, with the
+// value before it, while the passing observers' registrations and removals stay consistent.
+TEST(KeyValueObserving, ChangesOnSeveralThreadsWhileObserversComeAndGo) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto codes = std::make_shared<Recorder>();
+    auto names = std::make_shared<Recorder>();
+    device->addObserver(*codes, "code", kNewOld);
+    device->addObserver(*names, "name", kNewOld);
+    constexpr int kChanges = 2000;
+    std::atomic<bool> done{false};
+    auto churn = [&](const char* key) {
+        while (!done.load()) {
+            auto passing = std::make_shared<Recorder>();
+            device->addObserver(*passing, key, kNewOld);
+            device->removeObserver(*passing, key);
+        }
+    };
+    std::thread codeChurn(churn, "code"), nameChurn(churn, "name");
+    std::thread nameChanges([&] {
+        for (int i = 1; i <= kChanges; ++i) device->setName(std::to_string(i));
+    });
+    for (int i = 1; i <= kChanges; ++i) device->setCode(i);
+    nameChanges.join();
+    done.store(true);
+    codeChurn.join();
+    nameChurn.join();
+
+    ASSERT_EQ(codes->seen.size(), static_cast<std::size_t>(kChanges));
+    ASSERT_EQ(names->seen.size(), static_cast<std::size_t>(kChanges));
+    for (int i = 1; i <= kChanges; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entry(codes->seen[i - 1], "old"), Value(i - 1));
+        EXPECT_EQ(entry(codes->seen[i - 1], "new"), Value(i));
+        EXPECT_EQ(entry(names->seen[i - 1], "new"), Value(std::to_string(i)));
+    }
+    device->removeObserver(*codes, "code");
+    device->removeObserver(*names, "name");
 }

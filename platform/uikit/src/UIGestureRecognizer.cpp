@@ -5,6 +5,19 @@
 #include <platform_uikit/UIWindow.h>
 
 #include <cmath>
+#include <string>
+
+namespace {
+// The observed keys, made once: a pan's state changes at every step of a drag.
+const std::string& stateKey() {
+    static const std::string key("state");
+    return key;
+}
+const std::string& enabledKey() {
+    static const std::string key("enabled");
+    return key;
+}
+}  // namespace
 
 UIGestureRecognizer::UIGestureRecognizer(std::shared_ptr<NSObject> target, std::string selector, Action action) {
     addTarget(std::move(target), std::move(selector), std::move(action));
@@ -40,9 +53,9 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState state) {
         if (blocked || (d && !d->gestureRecognizerShouldBegin(*this))) state = UIGestureRecognizerStateFailed;
     }
     if (state == state_ && state != UIGestureRecognizerStateChanged) return;
-    if (hasObservers()) willChangeValueForKey("state");
+    if (hasObservers()) willChangeValueForKey(stateKey());
     state_ = state;
-    if (hasObservers()) didChangeValueForKey("state");
+    if (hasObservers()) didChangeValueForKey(stateKey());
     if (state == UIGestureRecognizerStateBegan || state == UIGestureRecognizerStateChanged ||
         state == UIGestureRecognizerStateEnded || state == UIGestureRecognizerStateCancelled)
         sendActions();
@@ -50,9 +63,9 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState state) {
 
 void UIGestureRecognizer::setEnabled(bool enabled) {
     if (enabled_ == enabled) return;
-    if (hasObservers()) willChangeValueForKey("enabled");
+    if (hasObservers()) willChangeValueForKey(enabledKey());
     enabled_ = enabled;
-    if (hasObservers()) didChangeValueForKey("enabled");
+    if (hasObservers()) didChangeValueForKey(enabledKey());
     if (!enabled && (state_ == UIGestureRecognizerStateBegan || state_ == UIGestureRecognizerStateChanged))
         setState(UIGestureRecognizerStateCancelled);
     if (!enabled) reset();
@@ -82,9 +95,9 @@ void UIGestureRecognizer::touchesCancelled(const UITouchSet&, UIEvent*) {
 void UIGestureRecognizer::reset() {
     touches_.clear();
     if (state_ != UIGestureRecognizerStatePossible) {
-        if (hasObservers()) willChangeValueForKey("state");
+        if (hasObservers()) willChangeValueForKey(stateKey());
         state_ = UIGestureRecognizerStatePossible;
-        if (hasObservers()) didChangeValueForKey("state");
+        if (hasObservers()) didChangeValueForKey(stateKey());
     }
 }
 

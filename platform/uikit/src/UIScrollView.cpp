@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 NS_CLASS_LOAD(UIScrollView) {
@@ -67,7 +68,16 @@ UIScrollView::~UIScrollView() {
 void UIScrollView::applyContentOffset(CGPoint offset) {
     CGRect b = bounds();
     if (b.origin == offset) return;
-    announce("contentOffset", [&] { setBounds(CGRectMake(offset.x, offset.y, b.size.width, b.size.height)); });
+    const CGRect moved = CGRectMake(offset.x, offset.y, b.size.width, b.size.height);
+    if (hasObservers()) {
+        // The key is made once: the offset changes at every step of a drag.
+        static const std::string key("contentOffset");
+        willChangeValueForKey(key);
+        setBounds(moved);
+        didChangeValueForKey(key);
+    } else {
+        setBounds(moved);
+    }
     setNeedsLayout();
     if (auto d = delegate()) d->scrollViewDidScroll(*this);
 }
