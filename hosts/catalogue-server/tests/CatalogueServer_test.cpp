@@ -223,6 +223,10 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
     badText.write("jailbreaks.json", "{\"name\": \"\xC3\x28\"}");
     TempDir twoDocuments;
     twoDocuments.write("jailbreaks.json", "{} {}");
+    TempDir nulAfter;
+    nulAfter.write("jailbreaks.json", std::string("{}\0{}", 5));
+    TempDir controlInString;
+    controlInString.write("jailbreaks.json", "{\"name\": \"a\tb\"}");
     // Enough documents that they are read by several threads; one of them is cut short.
     TempDir many;
     for (int i = 0; i < 200; ++i)
@@ -239,6 +243,8 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
         {"nested deeper than the app reads", deep.path(), "nested too deeply"},
         {"text that is not UTF-8", badText.path(), "jailbreaks.json: not a JSON document"},
         {"two documents in one file", twoDocuments.path(), "jailbreaks.json: not a JSON document"},
+        {"a NUL byte after the document", nulAfter.path(), "jailbreaks.json: not a JSON document"},
+        {"a raw control character in a string", controlInString.path(), "jailbreaks.json: not a JSON document"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -247,6 +253,32 @@ TEST(CatalogueServerStart, RefusesWhatCannotBeServed) {
         std::string error;
         EXPECT_FALSE(CatalogueServer::start(options, &error));
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    }
+}
+
+TEST(CatalogueServerStart, StrictDocumentsAreKeptAsStoredWhateverTheirText) {
+    // Plain ASCII, text beyond ASCII, escapes, and lengths around the reader's 16-byte scans.
+    const std::vector<std::string> documents = {
+        "{}",
+        "[1, 2.5, -3e2, true, false, null]",
+        "{\"name\": \"caf\xC3\xA9 \xE2\x9C\x85\"}",
+        "{\"escaped\": \"\\u00e9\\n\\\"\"}",
+        "{\"k\": \"" + std::string(15, 'x') + "\"}",
+        "{\"k\": \"" + std::string(16, 'x') + "\"}",
+        "  {\"k\": \"" + std::string(31, 'x') + "\"}  \n",
+    };
+    for (const auto& document : documents) {
+        SCOPED_TRACE(document);
+        TempDir root;
+        root.write("jailbreaks.json", document);
+        CatalogueServer::Options options;
+        options.root = root.path();
+        std::string error;
+        auto server = CatalogueServer::start(options, &error);
+        ASSERT_TRUE(server) << error;
+        const std::string* stored = server->index().documentForPath("/jailbreaks.json");
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(*stored, document);
     }
 }
 
