@@ -130,7 +130,7 @@ public:
                 keys_.push_back(*key);  // taken in order once the screen stands still
                 continue;
             }
-            if (!IdleMonitor::stillMoving().empty()) {
+            if (IdleMonitor::busy(true)) {
                 keys_.push_back(*key);
                 beginWaiting();
                 continue;
@@ -187,13 +187,15 @@ private:
     }
 
     void checkIdle() {
-        auto running = interactive_ ? IdleMonitor::stillMoving() : IdleMonitor::stillRunning();
         // Printed, the screen and status line show what a fetch's answer made of them.
-        if (!interactive_ && driver_.fetchAnswerPending()) running.push_back("a background fetch without its answer");
-        if (interactive_ && std::chrono::steady_clock::now() > deadline_) running.clear();  // take the key anyway
-        if (!running.empty()) {
+        const bool fetchPending = !interactive_ && driver_.fetchAnswerPending();
+        bool busy = fetchPending || IdleMonitor::busy(interactive_);
+        if (interactive_ && std::chrono::steady_clock::now() > deadline_) busy = false;  // take the key anyway
+        if (busy) {
             confirmations_ = 0;
             if (std::chrono::steady_clock::now() > deadline_) {
+                auto running = IdleMonitor::stillRunning();
+                if (fetchPending) running.push_back("a background fetch without its answer");
                 std::string list;
                 for (const auto& r : running) list += (list.empty() ? "" : ", ") + r;
                 fail("the app did not settle within 10 s: " + list + " still ran");

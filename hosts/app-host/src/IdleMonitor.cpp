@@ -53,7 +53,47 @@ std::size_t movingScrollViews(const UIView& view) {
     return n;
 }
 
+bool anyControllerInTransition(const UIViewControllerPtr& controller, std::set<const UIViewController*>& seen) {
+    std::vector<std::string> found;
+    visitControllers(controller, seen, found);
+    return !found.empty();
+}
+
+bool anyRunningAnimation(const CALayer& layer) {
+    for (const auto& key : layer.animationKeys()) {
+        auto animation = layer.animationForKey(key);
+        if (animation && animation->removedOnCompletion && std::isfinite(animation->activeDuration())) return true;
+    }
+    for (const auto& sub : layer.sublayers())
+        if (sub && !sub->isHidden() && anyRunningAnimation(*sub)) return true;
+    return false;
+}
+
+bool anyMovingScrollView(const UIView& view) {
+    if (auto* scroll = dynamic_cast<const UIScrollView*>(&view); scroll && (scroll->isDecelerating() || scroll->isDragging()))
+        return true;
+    for (const auto& sub : view.subviews())
+        if (sub && !sub->isHidden() && anyMovingScrollView(*sub)) return true;
+    return false;
+}
+
 }  // namespace
+
+bool IdleMonitor::busy(bool movingOnly) {
+    if (!movingOnly) {
+        if (dispatch_main_queue_has_work() || dispatch_active_block_count() || URLLoadingTaskCount()) return true;
+        if (!UNUserNotificationCenter::currentNotificationCenter()->pendingNotificationRequests().empty()) return true;
+    }
+    if (UIViewAnimationTimedCompletionCount()) return true;
+    std::set<const UIViewController*> seen;
+    for (const auto& window : UIApplication::sharedApplication()->windows()) {
+        if (!window || window->isHidden()) continue;
+        if (anyControllerInTransition(window->rootViewController(), seen) || anyRunningAnimation(*window->layer()) ||
+            anyMovingScrollView(*window))
+            return true;
+    }
+    return false;
+}
 
 std::vector<std::string> IdleMonitor::stillRunning() {
     std::vector<std::string> out;

@@ -319,25 +319,41 @@ std::vector<CGContext::Polygon> CGContext::strokePolygons(const CGPath& path) co
 std::vector<float> CGContext::rasterize(const std::vector<Polygon>& polygons, bool evenOdd) const {
     std::vector<float> cov(width_ * height_, 0.f);
     if (polygons.empty() || width_ == 0 || height_ == 0) return cov;
+    // Every edge that a sample row can cross (horizontal ones never are), ordered by its lower
+    // end. A sample row at sy crosses the edges with top <= sy < bottom; walking the rows down
+    // keeps only those at hand instead of testing every edge of every polygon on every row (a
+    // stroked arc is some hundred small polygons).
+    struct Edge {
+        CGPoint a, b;
+        double top, bottom;
+    };
+    std::vector<Edge> edges;
     double minY = 1e300, maxY = -1e300;
-    for (auto& poly : polygons)
-        for (auto& p : poly) {
-            minY = std::min(minY, p.y);
-            maxY = std::max(maxY, p.y);
+    for (auto& poly : polygons) {
+        for (std::size_t i = 0, n = poly.size(); i < n; ++i) {
+            CGPoint a = poly[i], b = poly[(i + 1) % n];
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) continue;
+            minY = std::min({minY, a.y, b.y});
+            maxY = std::max({maxY, a.y, b.y});
+            if (a.y != b.y) edges.push_back({a, b, std::min(a.y, b.y), std::max(a.y, b.y)});
         }
+    }
+    if (edges.empty()) return cov;
+    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.top < r.top; });
     long y0 = std::max(0L, static_cast<long>(std::floor(minY)));
     long y1 = std::min(static_cast<long>(height_), static_cast<long>(std::ceil(maxY)) + 1);
     std::vector<std::pair<double, int>> xs;
+    std::vector<const Edge*> active;
+    std::size_t nextEdge = 0;
     for (long y = y0; y < y1; ++y) {
         for (int s = 0; s < kSubRows; ++s) {
             double sy = y + (s + 0.5) / kSubRows;
+            while (nextEdge < edges.size() && edges[nextEdge].top <= sy) active.push_back(&edges[nextEdge++]);
+            std::erase_if(active, [sy](const Edge* e) { return e->bottom <= sy; });
             xs.clear();
-            for (auto& poly : polygons) {
-                for (std::size_t i = 0, n = poly.size(); i < n; ++i) {
-                    CGPoint a = poly[i], b = poly[(i + 1) % n];
-                    if ((a.y <= sy) == (b.y <= sy)) continue;
-                    xs.emplace_back(a.x + (sy - a.y) * (b.x - a.x) / (b.y - a.y), b.y > a.y ? 1 : -1);
-                }
+            for (const Edge* e : active) {
+                const CGPoint a = e->a, b = e->b;
+                xs.emplace_back(a.x + (sy - a.y) * (b.x - a.x) / (b.y - a.y), b.y > a.y ? 1 : -1);
             }
             std::sort(xs.begin(), xs.end());
             int winding = 0;

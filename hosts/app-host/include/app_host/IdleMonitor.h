@@ -17,4 +17,8 @@ public:
     static std::vector<std::string> stillRunning();
     // Only the transitions and animations of the shown windows.
     static std::vector<std::string> stillMoving();
+    // Whether stillRunning() (movingOnly: stillMoving()) would name anything. Asked after every
+    // turn: the counters are read first and the shown windows walked only while those are
+    // quiet, each walk ending at the first thing found.
+    static bool busy(bool movingOnly);
 };
