@@ -102,10 +102,18 @@ std::unique_ptr<CatalogueServer> CatalogueServer::start(const Options& options, 
     std::string scratch;
     std::string& message = error ? *error : scratch;
     auto state = std::make_unique<State>();
+    // The TLS identity (two key pairs and two signatures) is made while the catalogue loads: each
+    // is a good part of a start.
+    std::string certificateError;
+    std::thread certificateMaker(
+        [&] { state->certificates = CatalogueCertificates::make(&certificateError); });
     state->index = CatalogueIndex::load(options.root, &message);
+    certificateMaker.join();
     if (!state->index) return nullptr;
-    state->certificates = CatalogueCertificates::make(&message);
-    if (!state->certificates) return nullptr;
+    if (!state->certificates) {
+        message = certificateError;
+        return nullptr;
+    }
     if (!options.runDirectory.empty() &&
         !writeCA(options.runDirectory, state->certificates->caPEM, &state->caPath, &message))
         return nullptr;

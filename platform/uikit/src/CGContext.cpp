@@ -9,6 +9,17 @@ constexpr int kSubRows = 4;        // vertical samples per pixel row (anti-alias
 constexpr int kCurveSteps = 16;    // line segments per Bézier curve
 constexpr double kArcStep = 0.1;   // radians per arc segment at most
 
+// std::lround (halves away from zero) without the library call, for the per-pixel colour
+// arithmetic; below 2^52 the fraction x - trunc(x) is exact, so the result is the same.
+long roundHalfAway(double x) {
+    if (!(std::fabs(x) < 1e15)) return std::lround(x);
+    const long whole = static_cast<long>(x);  // toward zero
+    const double rest = x - static_cast<double>(whole);
+    if (rest >= 0.5) return whole + 1;
+    if (rest <= -0.5) return whole - 1;
+    return whole;
+}
+
 double signedArea(const std::vector<CGPoint>& poly) {
     double a = 0;
     for (std::size_t i = 0, n = poly.size(); i < n; ++i) {
@@ -378,8 +389,8 @@ void CGContext::blendPixel(std::size_t i, const std::array<double, 4>& rgba, dou
     if (state().clip) a *= (*state().clip)[i];
     if (a <= 0) return;
     uint8_t* px = &pixels_[i * 4];
-    for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>(std::lround(rgba[k] * a * 255 + px[k] * (1 - a)));
-    px[3] = static_cast<uint8_t>(std::lround(a * 255 + px[3] * (1 - a)));
+    for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>(roundHalfAway(rgba[k] * a * 255 + px[k] * (1 - a)));
+    px[3] = static_cast<uint8_t>(roundHalfAway(a * 255 + px[3] * (1 - a)));
 }
 
 void CGContext::paint(const std::vector<float>& coverage, const std::array<double, 4>& rgba) {
@@ -521,7 +532,8 @@ std::array<uint8_t, 4> CGContext::pixelAt(std::size_t x, std::size_t y) const {
     if (pixels_.empty()) return opaque_ ? std::array<uint8_t, 4>{255, 255, 255, 255} : std::array<uint8_t, 4>{0, 0, 0, 0};
     const uint8_t* px = &pixels_[(y * width_ + x) * 4];
     if (px[3] == 0) return {0, 0, 0, 0};
-    auto un = [&](uint8_t v) { return static_cast<uint8_t>(std::min(255L, std::lround(v * 255.0 / px[3]))); };
+    if (px[3] == 255) return {px[0], px[1], px[2], 255};  // nothing to divide out
+    auto un = [&](uint8_t v) { return static_cast<uint8_t>(std::min(255L, roundHalfAway(v * 255.0 / px[3]))); };
     return {un(px[0]), un(px[1]), un(px[2]), px[3]};
 }
 

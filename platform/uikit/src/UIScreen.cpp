@@ -5,13 +5,41 @@
 
 #include "TraitPropagation.h"
 
+#include <cctype>
+#include <cmath>
 #include <cstdlib>
-#include <regex>
+#include <string_view>
 
 namespace {
 
 std::mutex specMutex;
 std::optional<std::string> testSpec;
+
+// Digits with an optional fraction ("375", "2.5") at the front of `rest`, which moves past them.
+std::optional<double> takeNumber(std::string_view& rest) {
+    auto digits = [&rest](std::size_t from) {
+        std::size_t n = from;
+        while (n < rest.size() && std::isdigit(static_cast<unsigned char>(rest[n]))) ++n;
+        return n;
+    };
+    std::size_t end = digits(0);
+    if (end == 0) return std::nullopt;
+    if (end < rest.size() && rest[end] == '.') {
+        std::size_t fraction = digits(end + 1);
+        if (fraction == end + 1) return std::nullopt;
+        end = fraction;
+    }
+    const double value = std::strtod(std::string(rest.substr(0, end)).c_str(), nullptr);
+    rest.remove_prefix(end);
+    // Too many digits give infinity: no screen has that size.
+    return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+bool takeChar(std::string_view& rest, char c) {
+    if (rest.empty() || rest.front() != c) return false;
+    rest.remove_prefix(1);
+    return true;
+}
 
 }  // namespace
 
@@ -21,10 +49,18 @@ std::shared_ptr<UIScreen> UIScreen::mainScreen() {
 }
 
 std::optional<UIScreen::Spec> UIScreen::parseSpec(const std::string& text) {
-    static const std::regex shape(R"(^\s*(\d+(?:\.\d+)?)x(\d+(?:\.\d+)?)@(\d+(?:\.\d+)?)\s*$)");
-    std::smatch m;
-    if (!std::regex_match(text, m, shape)) return std::nullopt;
-    Spec spec{std::stod(m[1]), std::stod(m[2]), std::stod(m[3])};
+    // "<width>x<height>@<scale>", blanks around it allowed.
+    std::string_view rest(text);
+    auto isBlank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (!rest.empty() && isBlank(rest.front())) rest.remove_prefix(1);
+    while (!rest.empty() && isBlank(rest.back())) rest.remove_suffix(1);
+    auto width = takeNumber(rest);
+    if (!width || !takeChar(rest, 'x')) return std::nullopt;
+    auto height = takeNumber(rest);
+    if (!height || !takeChar(rest, '@')) return std::nullopt;
+    auto scale = takeNumber(rest);
+    if (!scale || !rest.empty()) return std::nullopt;
+    Spec spec{*width, *height, *scale};
     if (spec.width <= 0 || spec.height <= 0 || spec.scale <= 0) return std::nullopt;
     return spec;
 }

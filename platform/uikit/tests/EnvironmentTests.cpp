@@ -56,6 +56,36 @@ TEST(UIScreen, SpecGivesBoundsScaleStatusBarAndSafeArea) {
     EXPECT_EQ(screen->bounds().size, CGSizeMake(375, 812));
 }
 
+TEST(UIScreen, SpecTextIsWidthByHeightAtScale) {
+    struct Case {
+        std::string text;
+        std::optional<UIScreen::Spec> expected;
+    } cases[] = {
+        {"375x812@3", UIScreen::Spec{375, 812, 3}},
+        {"  320.5x568.25@2.5 \n", UIScreen::Spec{320.5, 568.25, 2.5}},
+        {"375X812@3", std::nullopt},
+        {"375x812", std::nullopt},
+        {"375x812@", std::nullopt},
+        {"375.x812@3", std::nullopt},
+        {".5x812@3", std::nullopt},
+        {"-375x812@3", std::nullopt},
+        {"375 x 812@3", std::nullopt},
+        {"375x812@3x", std::nullopt},
+        {"1e3x812@3", std::nullopt},
+        {"375x812@0", std::nullopt},
+        {std::string(400, '9') + "x812@3", std::nullopt},  // too large for a number: refused, not thrown
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto spec = UIScreen::parseSpec(c.text);
+        ASSERT_EQ(spec.has_value(), c.expected.has_value());
+        if (!spec) continue;
+        EXPECT_EQ(spec->width, c.expected->width);
+        EXPECT_EQ(spec->height, c.expected->height);
+        EXPECT_EQ(spec->scale, c.expected->scale);
+    }
+}
+
 TEST(UIDevice, VersionModelIdiomAndOrientationByKeyValueCoding) {
     auto device = UIDevice::currentDevice();
     NSProcessInfo::setOperatingSystemVersionForTesting(NSOperatingSystemVersion{12, 4, 1});
