@@ -52,11 +52,19 @@ std::vector<NSObjectSideTable::PendingItem>& spareItems() {
     return spare;
 }
 
+// The key's bit in a side table's key filter.
+uint64_t keyBit(std::string_view key) {
+    const std::size_t h = key.empty() ? 0 : key.size() * 7 + static_cast<unsigned char>(key.front()) +
+                                                 static_cast<unsigned char>(key.back()) * 3u;
+    return uint64_t{1} << (h & 63);
+}
+
 uint64_t currentGeneration() { return objc_detail::keyValueGeneration().load(std::memory_order_acquire); }
 
-// The observed value, through the getter worked out for the object's class while that holds.
-Value observedValue(const NSObject& object, const Observation& o, const NSObjectSideTable::Getter& g) {
-    if (g.property && g.cls == &object.objcClass() && g.generation == currentGeneration()) return g.property->get(object);
+// The observed value, through the getter worked out for the object's class (cls, as the caller
+// found it) while that holds.
+Value observedValue(const NSObject& object, const ObjCClass& cls, const Observation& o, const NSObjectSideTable::Getter& g) {
+    if (g.property && g.cls == &cls && g.generation == currentGeneration()) return g.property->get(object);
     return object.valueForKeyPath(o.keyPath);
 }
 
@@ -230,6 +238,7 @@ void NSObject::addObserver(NSObject& observer, const std::string& keyPath, unsig
         std::lock_guard lock(side.kvoMutex);
         o->id = side.nextObservationId++;
         side.observations.push_back(std::move(o));
+        side.maskClass = nullptr;  // the new observation's keys are not in the filter yet
     }
     observationCount_.fetch_add(1, std::memory_order_acq_rel);
     if (options & NSKeyValueObservingOptionInitial) {
@@ -297,15 +306,28 @@ void NSObject::willChangeValueForKey(const std::string& key) {
         }
         if (!gone.empty()) observationCount_.fetch_sub(static_cast<unsigned>(gone.size()), std::memory_order_acq_rel);
         auto& items = pendingChange.items;
-        for (auto& o : list) {
-            if (!o->resolution || o->resolution->cls != &cls || o->resolution->generation != generation)
-                o->resolution = resolve(cls, o->keyPath, generation);
-            const Observation::Resolution& r = *o->resolution;
-            if (std::find(r.concerningKeys.begin(), r.concerningKeys.end(), key) == r.concerningKeys.end()) continue;
-            if (items.empty()) items.swap(spareItems());
-            items.push_back({o, {r.cls, r.generation, r.property}, Value()});
-            anyOld = anyOld || (o->options & NSKeyValueObservingOptionOld);
-            anyPrior = anyPrior || (o->options & NSKeyValueObservingOptionPrior);
+        // The filter answers most changes of keys nobody observes (a view's frame and bounds
+        // while only its offset is observed) without going through the observations.
+        const bool maskHolds = side->maskClass == &cls && side->maskGeneration == generation;
+        if (!maskHolds || (side->keyMask & keyBit(key))) {
+            uint64_t mask = 0;
+            for (auto& o : list) {
+                if (!o->resolution || o->resolution->cls != &cls || o->resolution->generation != generation)
+                    o->resolution = resolve(cls, o->keyPath, generation);
+                const Observation::Resolution& r = *o->resolution;
+                if (!maskHolds)
+                    for (const auto& k : r.concerningKeys) mask |= keyBit(k);
+                if (std::find(r.concerningKeys.begin(), r.concerningKeys.end(), key) == r.concerningKeys.end()) continue;
+                if (items.empty()) items.swap(spareItems());
+                items.push_back({o, {r.cls, r.generation, r.property}, Value()});
+                anyOld = anyOld || (o->options & NSKeyValueObservingOptionOld);
+                anyPrior = anyPrior || (o->options & NSKeyValueObservingOptionPrior);
+            }
+            if (!maskHolds) {
+                side->keyMask = mask;
+                side->maskClass = &cls;
+                side->maskGeneration = generation;
+            }
         }
         // A change that concerns no one needs a record only to pair with an enclosing change
         // of the same key (did-changes take the latest record of their key).
@@ -323,7 +345,7 @@ void NSObject::willChangeValueForKey(const std::string& key) {
     if (anyOld)
         for (auto& item : pendingChange.items) {
             const Observation& o = *item.observation;
-            if (o.options & NSKeyValueObservingOptionOld) item.old = observedValue(*this, o, item.getter);
+            if (o.options & NSKeyValueObservingOptionOld) item.old = observedValue(*this, cls, o, item.getter);
         }
     // The prior notifications go out after the change is recorded, from a copy of what they need.
     std::vector<NSObjectSideTable::PendingItem> prior;
@@ -365,6 +387,7 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         if (o.forwarder && firstKeyOf(o.keyPath) == key)
             static_cast<KeyPathForwarder&>(*o.forwarder).bind(valueForKey(key));
     }
+    const ObjCClass* cls = nullptr;  // found for the first new value read
     for (auto& item : items) {
         const Observation& o = *item.observation;
         // Skip observations removed since the will-change.
@@ -372,7 +395,11 @@ void NSObject::didChangeValueForKey(const std::string& key) {
         std::shared_ptr<NSObject> hold;
         NSObject* observer = o.observer(hold);
         if (!observer) continue;
-        Value now = (o.options & NSKeyValueObservingOptionNew) ? observedValue(*this, o, item.getter) : Value();
+        Value now;
+        if (o.options & NSKeyValueObservingOptionNew) {
+            if (!cls) cls = &objcClass();
+            now = observedValue(*this, *cls, o, item.getter);
+        }
         SettingChange change((o.options & NSKeyValueObservingOptionOld) ? &item.old : nullptr,
                              (o.options & NSKeyValueObservingOptionNew) ? &now : nullptr, false);
         observer->observeValueForKeyPath(o.keyPath, this, change.value(), o.context);

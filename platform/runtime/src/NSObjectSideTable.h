@@ -72,5 +72,11 @@ struct NSObjectSideTable {
     ObservationLock kvoMutex;
     std::vector<std::shared_ptr<Observation>> observations;
     std::vector<PendingChange> pending;
+    // A filter of the keys whose change concerns some observation (bits of a key's length and
+    // end letters), worked out for this class and key-value generation; maskClass is cleared
+    // when an observation is added. A key whose bit is clear concerns no one.
+    uint64_t keyMask = 0;
+    const ObjCClass* maskClass = nullptr;
+    uint64_t maskGeneration = 0;
     uint64_t nextObservationId = 1;
 };

@@ -333,6 +333,35 @@ TEST(KeyValueObserving, AChangeConcerningNoOneStillPairsWithItsDidChange) {
     object->removeObserver(*recorder, "reading");
 }
 
+// Changes of keys nobody observes are passed over quickly; a key becomes heard as soon as an
+// observation of it (or of a path starting with it) is added, after other keys changed unheard.
+TEST(KeyValueObserving, KeysObservedLaterAreHeardAfterUnheardChanges) {
+    auto device = std::make_shared<FixtureDevice>();
+    auto names = std::make_shared<Recorder>();
+    auto later = std::make_shared<Recorder>();
+    device->addObserver(*names, "name", kNewOld);
+    device->setCode(1);
+    device->setRatio(0.5);
+    device->addObserver(*later, "code", kNewOld);
+    device->setCode(2);
+    device->setRatio(0.25);  // still unheard
+    auto item = std::make_shared<FixtureItem>();
+    item->setIdentifier("first");
+    device->addObserver(*later, "latest.identifier", kNewOld);
+    device->setLatest(item);
+    device->setName("n");
+    ASSERT_EQ(later->seen.size(), 2u);
+    EXPECT_EQ(later->seen[0].keyPath, "code");
+    EXPECT_EQ(entry(later->seen[0], "old"), Value(1));
+    EXPECT_EQ(entry(later->seen[0], "new"), Value(2));
+    EXPECT_EQ(later->seen[1].keyPath, "latest.identifier");
+    EXPECT_EQ(entry(later->seen[1], "new"), Value("first"));
+    ASSERT_EQ(names->seen.size(), 1u);
+    device->removeObserver(*later, "latest.identifier");
+    device->removeObserver(*later, "code");
+    device->removeObserver(*names, "name");
+}
+
 // Changes of one object made on two threads while two more keep registering and removing
 // observers of the same keys: every change reaches its steady observer once, in order, with the
 // value before it, while the passing observers' registrations and removals stay consistent.
