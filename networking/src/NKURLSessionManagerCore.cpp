@@ -334,18 +334,29 @@ NSProgressPtr NKURLSessionManagerCore::downloadProgressForTask(const NSURLSessio
     return delegate ? delegate->downloadProgress() : nullptr;
 }
 
+// Under `lock_`.
 void NKURLSessionManagerCore::addNotificationObserverForTask(const NSURLSessionTaskPtr& task) {
+    relayedTasks_[task.get()] = task;
+    if (observesTaskNotifications_) return;
+    observesTaskNotifications_ = true;
     auto center = NSNotificationCenter::defaultCenter();
     auto me = self();
-    center->addObserver(me, &NKURLSessionManagerCore::taskDidResume, NKNSURLSessionTaskDidResumeNotification, Value(task));
-    center->addObserver(me, &NKURLSessionManagerCore::taskDidSuspend, NKNSURLSessionTaskDidSuspendNotification, Value(task));
+    center->addObserver(me, &NKURLSessionManagerCore::taskDidResume, NKNSURLSessionTaskDidResumeNotification, Value());
+    center->addObserver(me, &NKURLSessionManagerCore::taskDidSuspend, NKNSURLSessionTaskDidSuspendNotification, Value());
 }
 
+// Under `lock_`.
 void NKURLSessionManagerCore::removeNotificationObserverForTask(const NSURLSessionTaskPtr& task) {
-    auto center = NSNotificationCenter::defaultCenter();
-    auto me = self();
-    center->removeObserver(me, NKNSURLSessionTaskDidSuspendNotification, Value(task));
-    center->removeObserver(me, NKNSURLSessionTaskDidResumeNotification, Value(task));
+    relayedTasks_.erase(task.get());
+}
+
+bool NKURLSessionManagerCore::relaysTask(const NSURLSessionTask& task) const {
+    lock_.lock();
+    auto it = relayedTasks_.find(&task);
+    // The same address may belong to a later task once the registered one is gone.
+    bool relayed = it != relayedTasks_.end() && it->second.lock().get() == &task;
+    lock_.unlock();
+    return relayed;
 }
 
 void NKURLSessionManagerCore::taskDidResume(const NSNotification& notification) {
@@ -358,7 +369,7 @@ void NKURLSessionManagerCore::taskDidSuspend(const NSNotification& notification)
 
 void NKURLSessionManagerCore::relay(const NSNotification& notification, const char* name) {
     auto task = notification.object().objectAs<NSURLSessionTask>();
-    if (!task || task->taskDescription() != taskDescriptionForSessionTasks()) return;
+    if (!task || !relaysTask(*task) || task->taskDescription() != taskDescriptionForSessionTasks()) return;
     std::string relayed = name;
     dispatch_async(dispatch_get_main_queue(), [task, relayed] {
         NSNotificationCenter::defaultCenter()->postNotificationName(relayed, Value(task));

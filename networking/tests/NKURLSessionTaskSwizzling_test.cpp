@@ -126,4 +126,32 @@ TEST_F(TaskHookTest, ManagerRelaysItsOwnTasksOnTheMainThread) {
     manager->invalidateSessionCancelingTasks(true, false);
 }
 
+// The manager announces the tasks it holds a record for, and no others: not a task made on its
+// session behind its back (even under its description), nor one of its own once it finished.
+TEST_F(TaskHookTest, ManagerRelaysOnlyTasksItHoldsARecordFor) {
+    auto manager = NKURLSessionManager::manager();
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("hang")));
+    std::atomic<bool> finished{false};
+    auto own = manager->dataTaskWithRequest(request, nullptr, nullptr,
+                                            [&](const NSURLResponsePtr&, const Value&, const NSErrorPtr&) { finished = true; });
+    auto unrecorded = manager->session()->dataTaskWithRequest(request);
+    unrecorded->setTaskDescription(own->taskDescription());
+    Counter ownCounter(own, NKNetworkingTaskDidResumeNotification, NKNetworkingTaskDidSuspendNotification, true);
+    Counter unrecordedCounter(unrecorded, NKNetworkingTaskDidResumeNotification, NKNetworkingTaskDidSuspendNotification, true);
+
+    unrecorded->resume();
+    own->resume();
+    ASSERT_TRUE(nktest::waitFor([&] { return ownCounter.resumes == 1; }));
+    own->cancel();
+    ASSERT_TRUE(nktest::waitFor([&] { return finished.load(); }));
+    own->resume();  // a finished task still announces the call process-wide
+    nktest::waitFor([] { return false; }, 0.1);
+    EXPECT_EQ(ownCounter.resumes, 1);
+    EXPECT_EQ(unrecordedCounter.resumes, 0);
+    EXPECT_FALSE(ownCounter.offMain);
+
+    server.openGate();
+    manager->invalidateSessionCancelingTasks(true, false);
+}
+
 }  // namespace

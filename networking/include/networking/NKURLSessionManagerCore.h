@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <networking/NKNetworkReachabilityCore.h>
@@ -255,6 +256,7 @@ private:
     void relay(const NSNotification& notification, const char* name);
     void addNotificationObserverForTask(const NSURLSessionTaskPtr& task);
     void removeNotificationObserverForTask(const NSURLSessionTaskPtr& task);
+    bool relaysTask(const NSURLSessionTask& task) const;
     TaskDelegateCorePtr makeRegisteredDelegate(const NSURLSessionTaskPtr& task, CompletionHandler completionHandler);
     template <class T, class Make>
     std::shared_ptr<T> createTask(Make make);
@@ -274,6 +276,11 @@ private:
 
     mutable NSLock lock_;
     std::map<uint64_t, TaskDelegateCorePtr> mutableTaskDelegatesKeyedByTaskIdentifier_;
+    // The tasks whose resume and suspend are relayed (those with a record), by identity. The
+    // manager observes the two names once, from any sender, and looks the sender up here: a
+    // registration per task would make every post in the process scan them all.
+    std::unordered_map<const NSURLSessionTask*, std::weak_ptr<NSURLSessionTask>> relayedTasks_;
+    bool observesTaskNotifications_ = false;
 
     mutable std::mutex blocksMutex_;
     SessionDidBecomeInvalidBlock sessionDidBecomeInvalid_;
