@@ -46,7 +46,7 @@ std::map<double, std::shared_ptr<EndingTogether>>& endingAt() {  // by end insta
 }
 
 // The timer that ends an animation at `end`, shared with the others ending then.
-std::shared_ptr<NSTimer> joinEndTimer(double end, Ending ending) {
+std::shared_ptr<NSTimer> joinEndTimer(double end, double now, Ending ending) {
     std::lock_guard lock(endingMutex);
     auto& group = endingAt()[end];
     if (group && group->timer->isValid()) {
@@ -56,7 +56,7 @@ std::shared_ptr<NSTimer> joinEndTimer(double end, Ending ending) {
     group = std::make_shared<EndingTogether>();
     group->animations.push_back(std::move(ending));
     std::weak_ptr<EndingTogether> held = group;
-    group->timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - CACurrentMediaTime()), false, [held, end](auto&) {
+    group->timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - now), false, [held, end](auto&) {
         auto fired = held.lock();
         if (!fired) return;
         std::vector<Ending> ending;
@@ -343,16 +343,25 @@ void CALayer::layoutSublayers() {
 // --- animations ---
 
 void CALayer::addAnimation(const CAAnimationPtr& animation, std::string key) {
-    if (animation) install(animation->copy(), std::move(key));
+    if (!animation) return;
+    auto& delegate = animation->delegate;
+    bool announceStart = delegate && !dynamic_cast<uikit_detail::StartIgnoringAnimationDelegate*>(delegate.get());
+    install(animation->copy(), std::move(key), CACurrentMediaTime(), announceStart);
 }
 
 bool uikit_detail::hasAnimations(const CALayer& layer) { return !layer.animations_.empty(); }
 
-void uikit_detail::adoptAnimation(CALayer& layer, CAAnimationPtr animation, std::string key) {
-    if (animation) layer.install(std::move(animation), std::move(key));
+bool uikit_detail::hasAnimationForKey(const CALayer& layer, const std::string& key) {
+    for (auto& r : layer.animations_)
+        if (r.key == key) return true;
+    return false;
 }
 
-void CALayer::install(CAAnimationPtr animation, std::string key) {
+void uikit_detail::adoptViewAnimation(CALayer& layer, CAAnimationPtr animation, const std::string& key, double now) {
+    if (animation) layer.install(std::move(animation), key, now, false);
+}
+
+void CALayer::install(CAAnimationPtr animation, std::string key, double now, bool announceStart) {
     if (key.empty()) key = "animation-" + std::to_string(nextSerial_);
     for (auto it = animations_.begin(); it != animations_.end(); ++it) {
         if (it->key == key) {
@@ -365,7 +374,7 @@ void CALayer::install(CAAnimationPtr animation, std::string key) {
     Running running;
     running.key = std::move(key);
     running.animation = std::move(animation);
-    running.begin = running.animation->beginTime > 0 ? running.animation->beginTime : CACurrentMediaTime();
+    running.begin = running.animation->beginTime > 0 ? running.animation->beginTime : now;
     running.serial = nextSerial_++;
     running.transaction = CATransaction::currentGroup();
     if (running.transaction) running.transaction->animationStarted();
@@ -373,12 +382,11 @@ void CALayer::install(CAAnimationPtr animation, std::string key) {
     if (std::isfinite(end)) {
         std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
         uint64_t serial = running.serial;
-        running.timer = joinEndTimer(end, {this, serial, [weak, serial] {
-                                               if (auto layer = weak.lock()) layer->animationEnded(serial);
-                                           }});
+        running.timer = joinEndTimer(end, now, {this, serial, [weak, serial] {
+                                                    if (auto layer = weak.lock()) layer->animationEnded(serial);
+                                                }});
     }
-    if (auto& delegate = running.animation->delegate;
-        delegate && !dynamic_cast<uikit_detail::StartIgnoringAnimationDelegate*>(delegate.get())) {
+    if (auto& delegate = running.animation->delegate; announceStart && delegate) {
         dispatch_async(dispatch_get_main_queue(),
                        [delegate, anim = running.animation] { delegate->animationDidStart(anim.get()); });
     }

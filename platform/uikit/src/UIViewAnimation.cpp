@@ -22,6 +22,11 @@ namespace {
 // The three parts a transform animates through.
 constexpr const char* kTransformParts[] = {"transform.scale.x", "transform.scale.y", "transform.rotation.z"};
 
+const std::array<std::string, 3>& transformPartPaths() {
+    static const std::array<std::string, 3> paths{kTransformParts[0], kTransformParts[1], kTransformParts[2]};
+    return paths;
+}
+
 struct Change {
     std::weak_ptr<CALayer> layer;
     const CALayer* address = nullptr;  // finds the layer's earlier change without locking every record
@@ -110,7 +115,7 @@ void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
     if (keyPath != "transform")
         change.from = source.animatableValue(keyPath);
     else
-        for (std::size_t i = 0; i < 3; ++i) change.transformFrom[i] = source.animatableValue(kTransformParts[i]);
+        for (std::size_t i = 0; i < 3; ++i) change.transformFrom[i] = source.animatableValue(transformPartPaths()[i]);
     block.changes.push_back(std::move(change));
 }
 
@@ -128,28 +133,47 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
 
     auto done = std::make_shared<Completion>();
     done->completion = std::move(completion);
-    double now = CACurrentMediaTime();
-    std::vector<std::pair<CALayerPtr, std::shared_ptr<CABasicAnimation>>> made;
-    made.reserve(block.changes.size() + 2);
+    const double now = CACurrentMediaTime();
+
+    // What changed, by layer and key path, with both ends.
+    struct Step {
+        CALayerPtr layer;
+        const std::string* keyPath;
+        Value from, to;
+        bool unchanged;  // equal ends and nothing running on the key that the animation would replace
+    };
+    std::vector<Step> steps;
+    steps.reserve(block.changes.size() + 2);
+    auto consider = [&](const CALayerPtr& layer, const std::string& keyPath, Value from) {
+        Value to = layer->animatableValue(keyPath);
+        bool unchanged = from == to && !uikit_detail::hasAnimationForKey(*layer, keyPath);
+        steps.push_back(Step{layer, &keyPath, std::move(from), std::move(to), unchanged});
+    };
     for (auto& change : block.changes) {
         auto layer = change.layer.lock();
         if (!layer) continue;
         if (change.keyPath == "transform") {
             // Transforms animate through their scale and rotation parts.
-            for (std::size_t i = 0; i < 3; ++i) {
-                auto a = CABasicAnimation::animationWithKeyPath(kTransformParts[i]);
-                a->fromValue = std::move(change.transformFrom[i]);
-                a->toValue = layer->animatableValue(kTransformParts[i]);
-                made.emplace_back(layer, std::move(a));
-            }
+            for (std::size_t i = 0; i < 3; ++i)
+                consider(layer, transformPartPaths()[i], std::move(change.transformFrom[i]));
             continue;
         }
-        auto a = CABasicAnimation::animationWithKeyPath(change.keyPath);
-        a->fromValue = std::move(change.from);
-        a->toValue = layer->animatableValue(change.keyPath);
-        made.emplace_back(std::move(layer), std::move(a));
+        consider(layer, change.keyPath, std::move(change.from));
     }
-    if (made.empty()) {
+    // A change whose ends are equal and whose layer animates something else in this block would
+    // only add an animation that shows nothing, ending with the layer's other ones: it is left out.
+    // Alone on its layer it stays, so that the completion still waits for it.
+    auto changesLayer = [&](const CALayer* layer) {
+        for (auto& s : steps)
+            if (!s.unchanged && s.layer.get() == layer) return true;
+        return false;
+    };
+    std::size_t kept = 0;
+    for (auto& s : steps) {
+        if (s.unchanged && changesLayer(s.layer.get())) s.layer.reset();
+        else ++kept;
+    }
+    if (kept == 0) {
         // Nothing animatable changed: the completion still waits for the block's time.
         if (done->completion) {
             auto counted = std::make_shared<TimedCompletion>();
@@ -161,9 +185,13 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
         }
         return;
     }
-    done->pending = static_cast<int>(made.size());
+    done->pending = static_cast<int>(kept);
     const auto curve = curveFor(options);  // one per block: a timing function does not change
-    for (auto& [layer, a] : made) {
+    for (auto& s : steps) {
+        if (!s.layer) continue;
+        auto a = CABasicAnimation::animationWithKeyPath(*s.keyPath);
+        a->fromValue = std::move(s.from);
+        a->toValue = std::move(s.to);
         a->duration = duration;
         a->timingFunction = curve;
         if (delay > 0) {
@@ -173,8 +201,8 @@ void UIView::animateWithDuration(double duration, double delay, uint64_t options
         if (options & UIViewAnimationOptionRepeat) a->repeatCount = HUGE_VAL;
         a->autoreverses = options & UIViewAnimationOptionAutoreverse;
         a->delegate = done;
-        // Made here for this layer alone: added without a copy.
-        uikit_detail::adoptAnimation(*layer, a, a->keyPath);
+        // Made here for this layer alone: added without a copy, under its key path.
+        uikit_detail::adoptViewAnimation(*s.layer, std::move(a), *s.keyPath, now);
     }
 }
 

@@ -36,6 +36,15 @@ std::shared_ptr<NSBundle> overlayBundle() {
 }
 
 CGPoint midPoint(CGRect r) { return CGPointMake(r.origin.x + r.size.width / 2, r.origin.y + r.size.height / 2); }
+
+// The getters re-apply their styling on every access, mostly the values already there. Applying
+// an equal value again would change nothing but still ask for redisplay and layout, and inside
+// an animation block add an animation that shows nothing.
+bool sameColor(const UIColorPtr& a, const UIColorPtr& b) { return a == b || (a && b && a->isEqual(*b)); }
+
+void applyBackgroundColor(UIView& view, UIColorPtr color) {
+    if (!sameColor(view.backgroundColor(), color)) view.setBackgroundColor(std::move(color));
+}
 }  // namespace
 
 OVProgressHUD::OVProgressHUD() : UIView(delegateWindowBounds()) {}
@@ -306,18 +315,18 @@ std::shared_ptr<UIView> OVProgressHUD::backgroundView() {
         gradient_->setGradientCenter(center);
         gradient_->setNeedsDisplay();
         if (gradient_->superlayer() != backgroundView_->layer()) backgroundView_->layer()->insertSublayerAtIndex(gradient_, 0);
-        backgroundView_->setBackgroundColor(UIColor::clearColor());
+        applyBackgroundColor(*backgroundView_, UIColor::clearColor());
     } else {
         if (gradient_ && gradient_->superlayer()) {
             gradient_->removeFromSuperlayer();
             gradient_.reset();
         }
         if (activeMaskType_ == OVProgressHUDMaskTypeBlack)
-            backgroundView_->setBackgroundColor(UIColor::colorWithWhite(0, 0.4));
+            applyBackgroundColor(*backgroundView_, UIColor::colorWithWhite(0, 0.4));
         else if (activeMaskType_ == OVProgressHUDMaskTypeCustom)
-            backgroundView_->setBackgroundColor(backgroundLayerColor_);
+            applyBackgroundColor(*backgroundView_, backgroundLayerColor_);
         else
-            backgroundView_->setBackgroundColor(UIColor::clearColor());
+            applyBackgroundColor(*backgroundView_, UIColor::clearColor());
     }
     backgroundView_->setFrame(bounds());
     return backgroundView_;
@@ -331,7 +340,7 @@ std::shared_ptr<UIVisualEffectView> OVProgressHUD::hudView() {
                                       UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
     }
     if (!hudView_->superview()) addSubview(hudView_);
-    hudView_->layer()->setCornerRadius(cornerRadius_);
+    if (hudView_->layer()->cornerRadius() != cornerRadius_) hudView_->layer()->setCornerRadius(cornerRadius_);
     return hudView_;
 }
 
@@ -344,8 +353,9 @@ std::shared_ptr<UILabel> OVProgressHUD::statusLabel() {
         statusLabel_->setNumberOfLines(0);
     }
     if (!statusLabel_->superview()) hudView()->contentView()->addSubview(statusLabel_);
-    statusLabel_->setTextColor(foregroundColorForStyle());
-    statusLabel_->setFont(font_);
+    if (auto color = foregroundColorForStyle(); !sameColor(statusLabel_->textColor(), color))
+        statusLabel_->setTextColor(std::move(color));
+    if (statusLabel_->font() != font_ || !font_) statusLabel_->setFont(font_);
     return statusLabel_;
 }
 

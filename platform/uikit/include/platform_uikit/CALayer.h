@@ -27,13 +27,15 @@ using CALayerPtr = std::shared_ptr<CALayer>;
 
 namespace uikit_detail {
 struct TransactionGroup;
-// Adds an animation made for the layer and held by no one else (the platform's own view
-// animations) without the copy addAnimation makes; otherwise as addAnimation.
-void adoptAnimation(CALayer& layer, CAAnimationPtr animation, std::string key);
+// Adds a view animation made for the layer and held by no one else without the copy
+// addAnimation makes, begun at `now` (the current media time) unless it has a begin time; its
+// delegate has no use for a start call. Otherwise as addAnimation.
+void adoptViewAnimation(CALayer& layer, CAAnimationPtr animation, const std::string& key, double now);
 // Displays every layer of the tree that needs it, descending only where something does.
 void displayTreeIfNeeded(CALayer& root);
-// Whether any animation is on the layer.
+// Whether any animation is on the layer; whether one is under `key`.
 bool hasAnimations(const CALayer& layer);
+bool hasAnimationForKey(const CALayer& layer, const std::string& key);
 }
 
 // What a layer asks of its owner (a view).
@@ -156,9 +158,10 @@ protected:
     void copyPropertiesTo(CALayer& other) const;
 
 private:
-    friend void uikit_detail::adoptAnimation(CALayer&, CAAnimationPtr, std::string);
+    friend void uikit_detail::adoptViewAnimation(CALayer&, CAAnimationPtr, const std::string&, double);
     friend void uikit_detail::displayTreeIfNeeded(CALayer&);
     friend bool uikit_detail::hasAnimations(const CALayer&);
+    friend bool uikit_detail::hasAnimationForKey(const CALayer&, const std::string&);
     struct Running {
         std::string key;
         CAAnimationPtr animation;
@@ -168,7 +171,9 @@ private:
         uint64_t serial = 0;
         bool finished = false;  // ran to its end; kept by removedOnCompletion NO
     };
-    void install(CAAnimationPtr animation, std::string key);
+    // Adds the animation under `key`, begun at `now` unless it has a begin time; `announceStart`
+    // queues the delegate's start call.
+    void install(CAAnimationPtr animation, std::string key, double now, bool announceStart);
     void stop(Running running, bool finished);
     void animationEnded(uint64_t serial);
     void removeFromSublayers(const CALayer* layer);
