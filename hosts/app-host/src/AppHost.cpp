@@ -16,6 +16,7 @@
 #include <platform_foundation/NSBundle.h>
 #include <platform_foundation/Sandbox.h>
 #include <platform_net/SecTrustedRoots.h>
+#include <platform_net/URLTransportPreload.h>
 #include <platform_uikit/UIApplication.h>
 #include <platform_uikit/UIScreenText.h>
 #include <platform_uikit/UIView.h>
@@ -298,6 +299,8 @@ int AppHost::run(int argc, char** argv, const char* delegateClassName) {
         return 2;
     }
     const HostOptions& options = parsed.options;
+    // The transfer library loads on another thread while the app starts; its first request needs it.
+    URLTransportPreload();
 
     // A UTF-8 character type, so marks and arrows draw.
     std::setlocale(LC_ALL, "");

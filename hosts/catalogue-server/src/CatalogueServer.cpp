@@ -105,10 +105,11 @@ std::unique_ptr<CatalogueServer> CatalogueServer::start(const Options& options, 
     // The TLS identity (two key pairs and two signatures) is made while the catalogue loads: each
     // is a good part of a start.
     std::string certificateError;
-    std::thread certificateMaker(
-        [&] { state->certificates = CatalogueCertificates::make(&certificateError); });
-    state->index = CatalogueIndex::load(options.root, &message);
-    certificateMaker.join();
+    {
+        std::jthread certificateMaker(
+            [&] { state->certificates = CatalogueCertificates::make(&certificateError); });
+        state->index = CatalogueIndex::load(options.root, &message);
+    }  // joined here, also when the load throws
     if (!state->index) return nullptr;
     if (!state->certificates) {
         message = certificateError;

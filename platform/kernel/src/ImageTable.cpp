@@ -168,6 +168,21 @@ void refreshImageTable() {
         for (auto& [cb, ctx] : r.callbacks) cb(d->image, ctx);
 }
 
+// After a dlopen or dlclose: a table in use is rebuilt, one nobody has asked for is left to be
+// built on first use (building describes every image, its symbols included), but the count of
+// builds still moves, so what was cached by code address is known stale either way.
+static void imagesMayHaveChanged() {
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.m);
+        if (r.current.load() < 0) {
+            r.generation.fetch_add(1, std::memory_order_release);
+            return;
+        }
+    }
+    refreshImageTable();
+}
+
 const ImageList& currentImages() {
     Registry& r = registry();
     int c = r.current.load(std::memory_order_acquire);
@@ -231,12 +246,12 @@ void addImageCallback(ImageAddedCallback callback, void* context) {
 }  // namespace kernel
 
 // Every dlopen / dlclose of the process comes here first (this library precedes libc in
-// the lookup order) and refreshes the image table once the loader is done.
+// the lookup order) and tells the image table once the loader is done.
 extern "C" __attribute__((visibility("default"))) void* dlopen(const char* file, int mode) {
     using Fn = void* (*)(const char*, int);
     static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "dlopen"));
     void* handle = real ? real(file, mode) : nullptr;
-    if (handle) kernel::refreshImageTable();
+    if (handle) kernel::imagesMayHaveChanged();
     return handle;
 }
 
@@ -244,6 +259,6 @@ extern "C" __attribute__((visibility("default"))) int dlclose(void* handle) {
     using Fn = int (*)(void*);
     static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "dlclose"));
     int result = real ? real(handle) : -1;
-    kernel::refreshImageTable();
+    kernel::imagesMayHaveChanged();
     return result;
 }

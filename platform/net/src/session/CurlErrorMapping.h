@@ -1,7 +1,7 @@
 #pragma once
 // Turns a libcurl result (and the socket's errno) into the URL-loading error code.
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Owners of the C handles a load uses: libcurl easy handles and header lists, stdio files.
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <cstdio>
 #include <memory>

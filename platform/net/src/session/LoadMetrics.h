@@ -5,7 +5,7 @@
 #include <platform_net/NSHTTPURLResponse.h>
 #include <platform_net/NSURLSessionTaskMetrics.h>
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <memory>
 #include <vector>

@@ -7,7 +7,7 @@
 #include <platform_net/NSURLSessionDelegate.h>
 #include <platform_runtime/NSError.h>
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,7 @@
 // posted from any thread run there in order, finished transfers are handed back, and each
 // transfer's own deadlines are checked every few milliseconds.
 
-#include <curl/curl.h>
+#include "CurlLibrary.h"
 
 #include <functional>
 #include <memory>
