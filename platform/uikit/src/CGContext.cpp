@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -327,9 +328,57 @@ std::vector<CGContext::Polygon> CGContext::strokePolygons(const CGPath& path) co
     return out;
 }
 
+// The corners of a polygon whose every edge is horizontal or vertical (a rectangle, an image's
+// box under a transform without rotation), or nothing.
+struct AxisAlignedBox {
+    double left, top, right, bottom;
+};
+
+// Sums of sample rows can pass 1 where shapes overlap; only rows [y0, y1) were written.
+static void capCoverage(std::vector<float>& cov, std::size_t width, long y0, long y1) {
+    if (y1 <= y0) return;
+    auto first = cov.begin() + y0 * static_cast<long>(width), last = cov.begin() + y1 * static_cast<long>(width);
+    for (auto c = first; c != last; ++c) *c = std::min(*c, 1.f);
+}
+
+static std::optional<AxisAlignedBox> axisAlignedBox(const std::vector<CGPoint>& poly) {
+    if (poly.size() < 4 || poly.size() > 5) return std::nullopt;
+    double minX = poly[0].x, maxX = poly[0].x, minY = poly[0].y, maxY = poly[0].y;
+    for (std::size_t i = 0, n = poly.size(); i < n; ++i) {
+        const CGPoint a = poly[i], b = poly[(i + 1) % n];
+        if (!std::isfinite(a.x) || !std::isfinite(a.y)) return std::nullopt;
+        if (a.x != b.x && a.y != b.y) return std::nullopt;
+        minX = std::min(minX, a.x), maxX = std::max(maxX, a.x);
+        minY = std::min(minY, a.y), maxY = std::max(maxY, a.y);
+    }
+    return AxisAlignedBox{minX, minY, maxX, maxY};
+}
+
 std::vector<float> CGContext::rasterize(const std::vector<Polygon>& polygons, bool evenOdd) const {
     std::vector<float> cov(width_ * height_, 0.f);
     if (polygons.empty() || width_ == 0 || height_ == 0) return cov;
+    if (polygons.size() == 1) {
+        if (auto box = axisAlignedBox(polygons.front())) {
+            // What the sample rows below give such a box, without finding its edges row by row:
+            // each sample row inside it spans [left, right); the sums are made in the same order.
+            const double left = box->left, right = box->right, top = box->top, bottom = box->bottom;
+            long y0 = std::max(0L, static_cast<long>(std::floor(top)));
+            long y1 = std::min(static_cast<long>(height_), static_cast<long>(std::ceil(bottom)) + 1);
+            const double xa = std::max(0.0, left), xb = std::min(double(width_), right);
+            for (long y = y0; y < y1; ++y) {
+                for (int s = 0; s < kSubRows; ++s) {
+                    double sy = y + (s + 0.5) / kSubRows;
+                    if (!(top <= sy && sy < bottom)) continue;
+                    for (long x = static_cast<long>(std::floor(xa)); x < xb && x < static_cast<long>(width_); ++x) {
+                        double overlap = std::min(xb, double(x + 1)) - std::max(xa, double(x));
+                        if (overlap > 0) cov[y * width_ + x] += static_cast<float>(overlap / kSubRows);
+                    }
+                }
+            }
+            capCoverage(cov, width_, y0, y1);
+            return cov;
+        }
+    }
     // Every edge that a sample row can cross (horizontal ones never are), ordered by its lower
     // end. A sample row at sy crosses the edges with top <= sy < bottom; walking the rows down
     // keeps only those at hand instead of testing every edge of every polygon on every row (a
@@ -380,7 +429,7 @@ std::vector<float> CGContext::rasterize(const std::vector<Polygon>& polygons, bo
             }
         }
     }
-    for (auto& c : cov) c = std::min(c, 1.f);
+    capCoverage(cov, width_, y0, y1);
     return cov;
 }
 
@@ -462,12 +511,31 @@ void CGContext::drawImage(CGRect rect, const CGImageRef& image) {
     if (!image || image->width() == 0 || image->height() == 0 || rect.size.width == 0 || rect.size.height == 0) return;
     CGPath p;
     p.addRect(rect);
-    auto cov = rasterize(devicePolygons(p), false);
+    const auto polygons = devicePolygons(p);
+    auto cov = rasterize(polygons, false);
     ensurePixels();
     if (pixels_.empty()) return;
+    // Only the pixels under the image's box can be covered.
+    double minX = 0, minY = 0, maxX = double(width_), maxY = double(height_);
+    if (!polygons.empty() && !polygons.front().empty()) {
+        minX = maxX = polygons.front().front().x;
+        minY = maxY = polygons.front().front().y;
+        for (const auto& point : polygons.front()) {
+            minX = std::min(minX, point.x), maxX = std::max(maxX, point.x);
+            minY = std::min(minY, point.y), maxY = std::max(maxY, point.y);
+        }
+    }
+    auto firstIndex = [](double v, std::size_t limit) {
+        return std::isfinite(v) ? static_cast<std::size_t>(std::clamp(std::floor(v), 0.0, double(limit))) : 0;
+    };
+    auto endIndex = [](double v, std::size_t limit) {
+        return std::isfinite(v) ? static_cast<std::size_t>(std::clamp(std::ceil(v) + 1, 0.0, double(limit))) : limit;
+    };
+    const std::size_t x0 = firstIndex(minX, width_), x1 = endIndex(maxX, width_);
+    const std::size_t y0 = firstIndex(minY, height_), y1 = endIndex(maxY, height_);
     auto inverse = CGAffineTransformInvert(state().ctm);
-    for (std::size_t y = 0; y < height_; ++y)
-        for (std::size_t x = 0; x < width_; ++x) {
+    for (std::size_t y = y0; y < y1; ++y)
+        for (std::size_t x = x0; x < x1; ++x) {
             float c = cov[y * width_ + x];
             if (c <= 0) continue;
             CGPoint u = CGPointApplyAffineTransform(CGPointMake(x + 0.5, y + 0.5), inverse);
