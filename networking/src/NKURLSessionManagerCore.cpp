@@ -531,6 +531,16 @@ void NKURLSessionManagerCore::dataTaskDidReceiveData(const NSURLSessionPtr& sess
     if (auto block = copyBlock(dataTaskDidReceiveData_)) block(session, task, data);
 }
 
+void NKURLSessionManagerCore::dataTaskDidReceiveOwnedData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
+                                                          std::vector<uint8_t>&& data) {
+    // A block reads the same bytes after the task's record took them: they are copied then.
+    if (copyBlock(dataTaskDidReceiveData_)) {
+        dataTaskDidReceiveData(session, task, data);
+        return;
+    }
+    if (auto delegate = delegateCoreForTask(task)) delegate->dataTaskDidReceiveOwnedData(session, task, std::move(data));
+}
+
 void NKURLSessionManagerCore::dataTaskWillCacheResponse(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
                                                     const NSCachedURLResponsePtr& proposed,
                                                     std::function<void(NSCachedURLResponsePtr)> completion) {

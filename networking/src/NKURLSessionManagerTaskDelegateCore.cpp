@@ -54,6 +54,13 @@ void postCompletion(const NSURLSessionTaskPtr& task, const std::shared_ptr<Value
 // processing queue's blocks (a few microseconds, less than waking a worker for it).
 constexpr std::size_t kDecodedWithoutHandOff = 16 * 1024;
 
+// Room for the announced length at once (bounded, as the length is the server's word).
+void reserveAnnounced(std::vector<uint8_t>& buffer, int64_t expected) {
+    constexpr int64_t kMostReservedAhead = 64 << 20;
+    const auto wanted = static_cast<size_t>(std::min(expected, kMostReservedAhead));
+    if (expected > 0 && buffer.capacity() < wanted) buffer.reserve(wanted);
+}
+
 // The task's state changes the progress objects request, for as long as the task exists.
 void wire(const NSProgressPtr& progress, const NSURLSessionTaskPtr& task, bool resumes) {
     std::weak_ptr<NSURLSessionTask> weak = task;
@@ -118,17 +125,36 @@ void NKURLSessionManagerTaskDelegateCore::observeValueForKeyPath(const std::stri
     }
 }
 
-void NKURLSessionManagerTaskDelegateCore::dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& task,
-                                                             const std::vector<uint8_t>& data) {
+int64_t NKURLSessionManagerTaskDelegateCore::reportReceived(const NSURLSessionDataTaskPtr& task) {
     const int64_t expected = task->countOfBytesExpectedToReceive();
     downloadProgress_->setTotalUnitCount(expected);
     downloadProgress_->setCompletedUnitCount(task->countOfBytesReceived());
+    return expected;
+}
+
+void NKURLSessionManagerTaskDelegateCore::dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& task,
+                                                             const std::vector<uint8_t>& data) {
+    const int64_t expected = reportReceived(task);
     std::lock_guard lock(mutex_);
     if (!mutableData_) return;
-    // Room for the announced length at once (bounded, as the length is the server's word).
-    constexpr int64_t kMostReservedAhead = 64 << 20;
-    if (mutableData_->empty() && expected > 0) mutableData_->reserve(static_cast<size_t>(std::min(expected, kMostReservedAhead)));
+    if (mutableData_->empty()) reserveAnnounced(*mutableData_, expected);
     mutableData_->insert(mutableData_->end(), data.begin(), data.end());
+}
+
+void NKURLSessionManagerTaskDelegateCore::dataTaskDidReceiveOwnedData(const NSURLSessionPtr&,
+                                                                  const NSURLSessionDataTaskPtr& task,
+                                                                  std::vector<uint8_t>&& data) {
+    const int64_t expected = reportReceived(task);
+    std::lock_guard lock(mutex_);
+    if (!mutableData_) return;
+    if (!mutableData_->empty()) {
+        mutableData_->insert(mutableData_->end(), data.begin(), data.end());
+        return;
+    }
+    // The session gathers a turn's bytes in a buffer sized for the rest of the body: it
+    // becomes this task's buffer, and later pieces fill the room it has.
+    *mutableData_ = std::move(data);
+    reserveAnnounced(*mutableData_, expected);
 }
 
 void NKURLSessionManagerTaskDelegateCore::taskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr& task,

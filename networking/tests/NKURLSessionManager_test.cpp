@@ -257,6 +257,48 @@ TEST_F(URLSessionManagerTest, ChunksMakeOneBody) {
     }
 }
 
+// The session hands its pieces over to keep: the first becomes the task's buffer, later ones
+// are appended, and a data block set on the manager still sees every piece whole.
+TEST_F(URLSessionManagerTest, HandedOverPiecesMakeOneBodyAndReachTheDataBlock) {
+    manager->setResponseSerializer(NKHTTPResponseSerializer::serializer());
+    struct Case {
+        bool owned;
+        bool block;
+    };
+    for (Case c : {Case{true, false}, Case{true, true}, Case{false, false}, Case{false, true}}) {
+        SCOPED_TRACE(::testing::Message() << "owned " << c.owned << ", block " << c.block);
+        std::vector<std::vector<uint8_t>> seen;
+        manager->setDataTaskDidReceiveDataBlock(
+            c.block ? NKURLSessionManager::DataTaskDidReceiveDataBlock(
+                          [&](const NSURLSessionPtr&, const NSURLSessionDataTaskPtr&, const std::vector<uint8_t>& data) {
+                              seen.push_back(data);
+                          })
+                    : nullptr);
+        std::atomic<bool> done{false};
+        Value object;
+        auto task = dataTask([&](const NSURLResponsePtr&, const Value& o, const NSErrorPtr&) {
+            object = o;
+            done = true;
+        });
+        std::vector<std::vector<uint8_t>> pieces{std::vector<uint8_t>(10, 'a'), std::vector<uint8_t>(20, 'b'),
+                                                 std::vector<uint8_t>(30, 'c')};
+        std::vector<uint8_t> whole;
+        for (auto piece : pieces) {
+            whole.insert(whole.end(), piece.begin(), piece.end());
+            if (c.owned)
+                manager->dataTaskDidReceiveOwnedData(manager->session(), task, std::move(piece));
+            else
+                manager->dataTaskDidReceiveData(manager->session(), task, piece);
+        }
+        manager->taskDidCompleteWithError(manager->session(), task, nullptr);
+        ASSERT_TRUE(nktest::waitFor([&] { return done.load(); }));
+        EXPECT_EQ(object.asData(), whole);
+        EXPECT_EQ(seen, c.block ? pieces : std::vector<std::vector<uint8_t>>{});
+        manager->setDataTaskDidReceiveDataBlock(nullptr);
+        task->cancel();
+    }
+}
+
 // A record whose manager went away cannot decode anything: it reports a cancellation.
 TEST_F(URLSessionManagerTest, CompletionWithoutManagerReportsCancellation) {
     auto task = manager->session()->dataTaskWithRequest(request());

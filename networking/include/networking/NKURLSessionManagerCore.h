@@ -183,6 +183,8 @@ public:
                                        const NSURLSessionDownloadTaskPtr& downloadTask) override;
     void dataTaskDidReceiveData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
                                 const std::vector<uint8_t>& data) override;
+    void dataTaskDidReceiveOwnedData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
+                                     std::vector<uint8_t>&& data) override;
     void dataTaskWillCacheResponse(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
                                    const NSCachedURLResponsePtr& proposed,
                                    std::function<void(NSCachedURLResponsePtr)> completion) override;

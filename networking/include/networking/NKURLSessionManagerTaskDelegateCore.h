@@ -70,6 +70,9 @@ public:
     // --- events, forwarded by the manager on the session's delegate queue ---
     void dataTaskDidReceiveData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
                                 const std::vector<uint8_t>& data) override;
+    // The first bytes become the task's buffer as they are (no copy of a body that came whole).
+    void dataTaskDidReceiveOwnedData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
+                                     std::vector<uint8_t>&& data) override;
     void taskDidSendBodyData(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task, int64_t bytesSent,
                              int64_t totalBytesSent, int64_t totalBytesExpectedToSend) override;
     void downloadTaskDidWriteData(const NSURLSessionPtr& session, const NSURLSessionDownloadTaskPtr& task,
@@ -103,6 +106,9 @@ protected:
     virtual dispatch_group_t familyCompletionGroup() const = 0;
 
 private:
+    // Progress for the bytes received so far; answers the announced length.
+    int64_t reportReceived(const NSURLSessionDataTaskPtr& task);
+
     std::weak_ptr<NKURLSessionManagerCore> manager_;
     mutable std::mutex mutex_;  // the fields below, touched on the delegate queue and by readers
     std::optional<Data> mutableData_;

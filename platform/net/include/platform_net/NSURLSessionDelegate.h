@@ -106,6 +106,12 @@ public:
                                                const NSURLSessionDownloadTaskPtr&) {}
     virtual void dataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr&,
                                         const std::vector<uint8_t>& /*data*/) {}
+    // The same event as the session delivers it: the bytes are the delegate's, so one that keeps
+    // them may take them instead of copying. By default it calls dataTaskDidReceiveData.
+    virtual void dataTaskDidReceiveOwnedData(const NSURLSessionPtr& session, const NSURLSessionDataTaskPtr& task,
+                                             std::vector<uint8_t>&& data) {
+        dataTaskDidReceiveData(session, task, data);
+    }
     // completion(the response to store, or nullptr to store nothing).
     virtual void dataTaskWillCacheResponse(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr&,
                                            const NSCachedURLResponsePtr& proposed,

@@ -92,7 +92,10 @@ void URLTaskLoader::deliverGatheredData() {
     auto task = std::dynamic_pointer_cast<NSURLSessionDataTask>(task_);
     if (!d || !task) return;
     auto session = session_;
-    deliver([d, session, task, chunk = std::move(chunk)] { d->dataTaskDidReceiveData(session, task, chunk); });
+    // The event runs once: the bytes move on to the delegate, which may keep them without a copy.
+    deliver([d, session, task, chunk = std::move(chunk)]() mutable {
+        d->dataTaskDidReceiveOwnedData(session, task, std::move(chunk));
+    });
 }
 
 NSErrorPtr URLTaskLoader::errorWithCode(int64_t code, Value::Dictionary extra) const {
