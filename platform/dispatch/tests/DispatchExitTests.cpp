@@ -1,12 +1,16 @@
 #include <platform_dispatch/DispatchExit.h>
 #include <platform_dispatch/DispatchQueue.h>
 
+#include "WorkerPool.h"
+
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -37,7 +41,10 @@ TEST(DispatchExit, StoppingWaitsForTheRunningBlockAndRunsNothingElse) {
             dispatch_async(serial, [out] {
                 started = true;
                 while (!release) std::this_thread::yield();
-                for (int i = 0; i < 2000; ++i) std::this_thread::yield();  // still running when the stop begins
+                // Still running when the stop begins, however late the main thread gets to it.
+                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (!dispatch_detail::WorkerPool::shared().stopping() && std::chrono::steady_clock::now() < giveUp)
+                    std::this_thread::yield();
                 (void)!::write(out, "R", 1);
             });
             dispatch_async(serial, [out] { (void)!::write(out, "Q", 1); });
