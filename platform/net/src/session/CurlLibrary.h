@@ -46,6 +46,13 @@ struct CurlLibrary {
     static const CurlLibrary& get();
 };
 
+// <curl/curl.h> defines these four as themselves (to check their argument count); they are
+// replaced here like the others.
+#undef curl_easy_setopt
+#undef curl_easy_getinfo
+#undef curl_share_setopt
+#undef curl_multi_setopt
+
 #define curl_global_init (CurlLibrary::get().global_init)
 #define curl_easy_init (CurlLibrary::get().easy_init)
 #define curl_easy_cleanup (CurlLibrary::get().easy_cleanup)
