@@ -2,14 +2,7 @@
 
 #include <platform_foundation/NSJSONSerialization.h>
 
-// Vector scanning of whitespace and unescaped string runs, as the platform's JSON reader uses.
-#if defined(__SSE4_2__)
-#define RAPIDJSON_SSE42
-#elif defined(__SSE2__)
-#define RAPIDJSON_SSE2
-#elif defined(__ARM_NEON)
-#define RAPIDJSON_NEON
-#endif
+#include <platform_foundation/RapidJSONVectorScans.h>
 #include <rapidjson/encodedstream.h>
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>

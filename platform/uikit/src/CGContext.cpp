@@ -334,6 +334,14 @@ struct AxisAlignedBox {
     double left, top, right, bottom;
 };
 
+// One sample row's share of the pixels of row y that [xa, xb) covers.
+static void addSpan(std::vector<float>& cov, std::size_t width, long y, double xa, double xb) {
+    for (long x = static_cast<long>(std::floor(xa)); x < xb && x < static_cast<long>(width); ++x) {
+        double overlap = std::min(xb, double(x + 1)) - std::max(xa, double(x));
+        if (overlap > 0) cov[y * width + x] += static_cast<float>(overlap / kSubRows);
+    }
+}
+
 // Sums of sample rows can pass 1 where shapes overlap; only rows [y0, y1) were written.
 static void capCoverage(std::vector<float>& cov, std::size_t width, long y0, long y1) {
     if (y1 <= y0) return;
@@ -369,10 +377,7 @@ std::vector<float> CGContext::rasterize(const std::vector<Polygon>& polygons, bo
                 for (int s = 0; s < kSubRows; ++s) {
                     double sy = y + (s + 0.5) / kSubRows;
                     if (!(top <= sy && sy < bottom)) continue;
-                    for (long x = static_cast<long>(std::floor(xa)); x < xb && x < static_cast<long>(width_); ++x) {
-                        double overlap = std::min(xb, double(x + 1)) - std::max(xa, double(x));
-                        if (overlap > 0) cov[y * width_ + x] += static_cast<float>(overlap / kSubRows);
-                    }
+                    addSpan(cov, width_, y, xa, xb);
                 }
             }
             capCoverage(cov, width_, y0, y1);
@@ -422,10 +427,7 @@ std::vector<float> CGContext::rasterize(const std::vector<Polygon>& polygons, bo
                 bool inside = evenOdd ? (winding % 2) != 0 : winding != 0;
                 if (!inside) continue;
                 double xa = std::max(0.0, xs[i].first), xb = std::min(double(width_), xs[i + 1].first);
-                for (long x = static_cast<long>(std::floor(xa)); x < xb && x < static_cast<long>(width_); ++x) {
-                    double overlap = std::min(xb, double(x + 1)) - std::max(xa, double(x));
-                    if (overlap > 0) cov[y * width_ + x] += static_cast<float>(overlap / kSubRows);
-                }
+                addSpan(cov, width_, y, xa, xb);
             }
         }
     }

@@ -12,18 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-// Vector scanning of unescaped string runs and whitespace (used for NUL-terminated input read
-// without the reader's own encoding check).
-#if defined(__SSE4_2__)
-#define RAPIDJSON_SSE42
-#elif defined(__SSE2__)
-#define RAPIDJSON_SSE2
-#elif defined(__ARM_NEON)
-#define RAPIDJSON_NEON
-#endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <platform_foundation/RapidJSONVectorScans.h>
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
