@@ -17,7 +17,6 @@
 #include <functional>
 #include <mutex>
 #include <string_view>
-#include <unordered_map>
 
 namespace {
 
@@ -46,7 +45,10 @@ std::map<double, std::shared_ptr<EndingTogether>>& endingAt() {  // by end insta
 }
 
 // The timer that ends an animation at `end`, shared with the others ending then.
-std::shared_ptr<NSTimer> joinEndTimer(double end, double now, Ending ending) {
+// `interval` is the time from now to `end`, given as the animation's own length where it begins
+// now: `end - now` in media time may round below it, and the animation would end before a plain
+// timer of its length.
+std::shared_ptr<NSTimer> joinEndTimer(double end, double interval, Ending ending) {
     std::lock_guard lock(endingMutex);
     auto& group = endingAt()[end];
     if (group && group->timer->isValid()) {
@@ -56,7 +58,7 @@ std::shared_ptr<NSTimer> joinEndTimer(double end, double now, Ending ending) {
     group = std::make_shared<EndingTogether>();
     group->animations.push_back(std::move(ending));
     std::weak_ptr<EndingTogether> held = group;
-    group->timer = NSTimer::timerWithTimeInterval(std::max(0.0, end - now), false, [held, end](auto&) {
+    group->timer = NSTimer::timerWithTimeInterval(std::max(0.0, interval), false, [held, end](auto&) {
         auto fired = held.lock();
         if (!fired) return;
         std::vector<Ending> ending;
@@ -378,13 +380,15 @@ void CALayer::install(CAAnimationPtr animation, std::string key, double now, boo
     running.serial = nextSerial_++;
     running.transaction = CATransaction::currentGroup();
     if (running.transaction) running.transaction->animationStarted();
-    double end = running.begin + running.animation->activeDuration();
+    const double active = running.animation->activeDuration();
+    double end = running.begin + active;
     if (std::isfinite(end)) {
+        double interval = running.begin == now ? active : end - now;
         std::weak_ptr<CALayer> weak = std::static_pointer_cast<CALayer>(shared_from_this());
         uint64_t serial = running.serial;
-        running.timer = joinEndTimer(end, now, {this, serial, [weak, serial] {
-                                                    if (auto layer = weak.lock()) layer->animationEnded(serial);
-                                                }});
+        running.timer = joinEndTimer(end, interval, {this, serial, [weak, serial] {
+                                                         if (auto layer = weak.lock()) layer->animationEnded(serial);
+                                                     }});
     }
     if (auto& delegate = running.animation->delegate; announceStart && delegate) {
         dispatch_async(dispatch_get_main_queue(),
@@ -485,38 +489,46 @@ enum class Animatable {
     ScaleY, ScaleZ, RotationZ, RotationX, RotationY, TranslationX, TranslationY, None
 };
 
-Animatable animatableKey(const std::string& kp) {
-    static const std::unordered_map<std::string_view, Animatable> keys = {
-        {"position", Animatable::Position},
-        {"position.x", Animatable::PositionX},
-        {"position.y", Animatable::PositionY},
-        {"bounds", Animatable::Bounds},
-        {"bounds.size", Animatable::BoundsSize},
-        {"bounds.origin", Animatable::BoundsOrigin},
-        {"bounds.size.width", Animatable::BoundsWidth},
-        {"bounds.size.height", Animatable::BoundsHeight},
-        {"anchorPoint", Animatable::AnchorPoint},
-        {"opacity", Animatable::Opacity},
-        {"zPosition", Animatable::ZPosition},
-        {"cornerRadius", Animatable::CornerRadius},
-        {"borderWidth", Animatable::BorderWidth},
-        {"backgroundColor", Animatable::BackgroundColor},
-        {"borderColor", Animatable::BorderColor},
-        {"hidden", Animatable::Hidden},
-        {"contents", Animatable::Contents},
-        {"transform.scale", Animatable::Scale},
-        {"transform.scale.x", Animatable::ScaleX},
-        {"transform.scale.y", Animatable::ScaleY},
-        {"transform.scale.z", Animatable::ScaleZ},
-        {"transform.rotation", Animatable::RotationZ},
-        {"transform.rotation.z", Animatable::RotationZ},
-        {"transform.rotation.x", Animatable::RotationX},
-        {"transform.rotation.y", Animatable::RotationY},
-        {"transform.translation.x", Animatable::TranslationX},
-        {"transform.translation.y", Animatable::TranslationY},
-    };
-    auto it = keys.find(kp);
-    return it == keys.end() ? Animatable::None : it->second;
+struct AnimatableName {
+    std::string_view name;
+    Animatable key;
+};
+
+// Compared by length first, so a lookup costs a few integer compares and one memcmp.
+constexpr AnimatableName kAnimatableNames[] = {
+    {"position", Animatable::Position},
+    {"position.x", Animatable::PositionX},
+    {"position.y", Animatable::PositionY},
+    {"bounds", Animatable::Bounds},
+    {"bounds.size", Animatable::BoundsSize},
+    {"bounds.origin", Animatable::BoundsOrigin},
+    {"bounds.size.width", Animatable::BoundsWidth},
+    {"bounds.size.height", Animatable::BoundsHeight},
+    {"anchorPoint", Animatable::AnchorPoint},
+    {"opacity", Animatable::Opacity},
+    {"zPosition", Animatable::ZPosition},
+    {"cornerRadius", Animatable::CornerRadius},
+    {"borderWidth", Animatable::BorderWidth},
+    {"backgroundColor", Animatable::BackgroundColor},
+    {"borderColor", Animatable::BorderColor},
+    {"hidden", Animatable::Hidden},
+    {"contents", Animatable::Contents},
+    {"transform.scale", Animatable::Scale},
+    {"transform.scale.x", Animatable::ScaleX},
+    {"transform.scale.y", Animatable::ScaleY},
+    {"transform.scale.z", Animatable::ScaleZ},
+    {"transform.rotation", Animatable::RotationZ},
+    {"transform.rotation.z", Animatable::RotationZ},
+    {"transform.rotation.x", Animatable::RotationX},
+    {"transform.rotation.y", Animatable::RotationY},
+    {"transform.translation.x", Animatable::TranslationX},
+    {"transform.translation.y", Animatable::TranslationY},
+};
+
+Animatable animatableKey(std::string_view kp) {
+    for (const auto& entry : kAnimatableNames)
+        if (entry.name.size() == kp.size() && entry.name == kp) return entry.key;
+    return Animatable::None;
 }
 
 }  // namespace

@@ -116,6 +116,7 @@ void UIView::layerWillChangeValue(CALayer& layer, const std::string& keyPath) {
         change.from = source.animatableValue(keyPath);
     else
         for (std::size_t i = 0; i < 3; ++i) change.transformFrom[i] = source.animatableValue(transformPartPaths()[i]);
+    if (block.changes.empty()) block.changes.reserve(16);  // a block seldom changes more
     block.changes.push_back(std::move(change));
 }
 

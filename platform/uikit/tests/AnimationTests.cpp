@@ -121,6 +121,59 @@ TEST_F(AnimationClock, BlocksWithNothingAnimatableAreCountedUntilTheirCompletion
     EXPECT_EQ(UIViewAnimationTimedCompletionCount(), 0u);
 }
 
+// A property set to the value it has, beside a change on the same layer, adds no animation: it
+// would show nothing and end with the layer's other ones. Alone on its layer, or with an
+// animation of its own key running that it has to replace, it is animated as before.
+TEST_F(AnimationClock, UnchangedPropertiesBesideChangesAddNoAnimation) {
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    auto other = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    std::vector<std::string> log;
+    auto done = [&](const char* name) { return [&log, name](bool f) { log.push_back(std::string(name) + (f ? " yes" : " no")); }; };
+
+    UIView::animateWithDuration(1, [&] {
+        view->setAlpha(0.5);
+        view->layer()->setCornerRadius(0);
+        view->setTransform(CGAffineTransformMakeScale(2, 2));  // scale changes, rotation does not
+        other->layer()->setCornerRadius(0);                      // alone on its layer
+    }, done("mixed"));
+    EXPECT_EQ(view->layer()->animationKeys(),
+              (std::vector<std::string>{"opacity", "transform.scale.x", "transform.scale.y"}));
+    EXPECT_EQ(other->layer()->animationKeys(), std::vector<std::string>{"cornerRadius"});
+    ManualClock::advance(0.99);
+    EXPECT_TRUE(log.empty());
+    ManualClock::advance(0.01);
+    EXPECT_EQ(log, std::vector<std::string>{"mixed yes"});
+
+    // Only unchanged values: the completion still waits for the block's time.
+    log.clear();
+    UIView::animateWithDuration(0.5, [&] { view->setAlpha(0.5); }, done("same"));
+    ManualClock::advance(0.49);
+    EXPECT_TRUE(log.empty());
+    ManualClock::advance(0.01);
+    EXPECT_EQ(log, std::vector<std::string>{"same yes"});
+
+    // An equal value still replaces a running animation of its key, which ends with NO.
+    auto stops = std::make_shared<StopLog>();
+    auto held = CABasicAnimation::animationWithKeyPath("cornerRadius");
+    held->fromValue = Value(0.0);
+    held->toValue = Value(0.0);
+    held->duration = 5;
+    held->delegate = stops;
+    held->setValue(Value("held"), "tag");
+    view->layer()->addAnimation(held, "cornerRadius");
+    ManualClock::advance(0);
+    log.clear();
+    UIView::animateWithDuration(1, [&] {
+        view->setAlpha(1);
+        view->layer()->setCornerRadius(0);
+    }, done("replacing"));
+    ManualClock::advance(0);
+    EXPECT_EQ(stops->events, (std::vector<std::string>{"start held", "stop held no"}));
+    EXPECT_EQ(view->layer()->animationKeys(), (std::vector<std::string>{"opacity", "cornerRadius"}));
+    ManualClock::advance(1);
+    EXPECT_EQ(log, std::vector<std::string>{"replacing yes"});
+}
+
 TEST_F(AnimationClock, RepeatAutoreverseCumulativeFillAndRemovedOnCompletion) {
     auto layer = CALayer::layer();
     layer->setOpacity(1);

@@ -185,31 +185,38 @@ std::shared_ptr<CAShapeLayer> OVIndefiniteAnimatedView::buildLayer() const {
     mask->setFrame(shape->bounds());
     shape->setMask(mask);
 
-    auto linear = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear);
-    auto rotate = CABasicAnimation::animationWithKeyPath("transform.rotation");
-    rotate->fromValue = mask->animatableValue("transform.rotation");
-    rotate->toValue = Value(2 * kPi);
-    rotate->duration = 1.0;
-    rotate->timingFunction = linear;
-    rotate->removedOnCompletion = false;
-    rotate->repeatCount = HUGE_VAL;
-    rotate->fillMode = kCAFillModeForwards;
-    rotate->autoreverses = false;
-    mask->addAnimation(rotate, "rotate");
+    // The two animations are the same for every layer (a fresh mask starts unturned) and are
+    // copied as they are added: made once.
+    static const auto [rotate, group] = [] {
+        auto linear = CAMediaTimingFunction::functionWithName(kCAMediaTimingFunctionLinear);
+        auto rotate = CABasicAnimation::animationWithKeyPath("transform.rotation");
+        rotate->fromValue = CALayer::layer()->animatableValue("transform.rotation");
+        rotate->toValue = Value(2 * kPi);
+        rotate->duration = 1.0;
+        rotate->timingFunction = linear;
+        rotate->removedOnCompletion = false;
+        rotate->repeatCount = HUGE_VAL;
+        rotate->fillMode = kCAFillModeForwards;
+        rotate->autoreverses = false;
 
-    auto group = std::make_shared<CAAnimationGroup>();
-    group->duration = 1.0;
-    group->repeatCount = HUGE_VAL;
-    group->removedOnCompletion = false;
-    group->timingFunction = linear;
-    auto start = CABasicAnimation::animationWithKeyPath("strokeStart");
-    start->fromValue = Value(0.015);
-    start->toValue = Value(0.515);
-    auto end = CABasicAnimation::animationWithKeyPath("strokeEnd");
-    end->fromValue = Value(0.485);
-    end->toValue = Value(0.985);
-    group->animations = {start, end};
-    shape->addAnimation(group, "progress");
+        auto group = std::make_shared<CAAnimationGroup>();
+        group->duration = 1.0;
+        group->repeatCount = HUGE_VAL;
+        group->removedOnCompletion = false;
+        group->timingFunction = linear;
+        auto start = CABasicAnimation::animationWithKeyPath("strokeStart");
+        start->fromValue = Value(0.015);
+        start->toValue = Value(0.515);
+        auto end = CABasicAnimation::animationWithKeyPath("strokeEnd");
+        end->fromValue = Value(0.485);
+        end->toValue = Value(0.985);
+        group->animations = {start, end};
+        return std::make_pair(std::shared_ptr<const CABasicAnimation>(rotate),
+                              std::shared_ptr<const CAAnimationGroup>(group));
+    }();
+    mask->addAnimation(std::const_pointer_cast<CABasicAnimation>(rotate), "rotate");
+
+    shape->addAnimation(std::const_pointer_cast<CAAnimationGroup>(group), "progress");
     return shape;
 }
 
