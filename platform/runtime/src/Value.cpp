@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <platform_runtime/NSObject.h>
@@ -41,6 +42,39 @@ T clampInt(int64_t v) {
     return static_cast<T>(v);
 }
 
+// Carves shared_ptr control blocks (with the container inside) from a ValueArena. Each block
+// starts with the offset ValueArena::release() needs, so freeing one needs no arena: the
+// allocator a control block keeps outlives the arena it names.
+template <class T>
+struct ArenaAllocator {
+    static_assert(alignof(T) <= 8);
+    using value_type = T;
+
+    explicit ArenaAllocator(ValueArena& a) noexcept : arena(&a) {}
+    template <class U>
+    ArenaAllocator(const ArenaAllocator<U>& other) noexcept : arena(other.arena) {}
+
+    T* allocate(std::size_t n) {
+        uint32_t offset = 0;
+        auto* part = static_cast<char*>(arena->allocate(kHeader + n * sizeof(T), offset));
+        std::memcpy(part, &offset, sizeof offset);
+        return reinterpret_cast<T*>(part + kHeader);
+    }
+    void deallocate(T* p, std::size_t) noexcept {
+        char* part = reinterpret_cast<char*>(p) - kHeader;
+        uint32_t offset = 0;
+        std::memcpy(&offset, part, sizeof offset);
+        ValueArena::release(part, offset);
+    }
+    template <class U>
+    bool operator==(const ArenaAllocator<U>&) const noexcept {
+        return true;  // any one frees what any other carved
+    }
+
+    static constexpr std::size_t kHeader = 8;
+    ValueArena* arena;
+};
+
 }  // namespace
 
 // --- construction -------------------------------------------------------------------------
@@ -71,6 +105,16 @@ Value::Value(const Dictionary& d) {
 Value::Value(Dictionary&& d) {
     new (&p_.dictionary) std::shared_ptr<Dictionary>(std::make_shared<Dictionary>(std::move(d))),
         type_ = Type::Dictionary;
+}
+Value::Value(std::string_view s, ValueArena& arena) { new (&p_.text) ValueText(s, arena), type_ = Type::String; }
+Value::Value(Array&& a, ValueArena& arena) {
+    new (&p_.array) std::shared_ptr<Array>(std::allocate_shared<Array>(ArenaAllocator<Array>(arena), std::move(a)));
+    type_ = Type::Array;
+}
+Value::Value(Dictionary&& d, ValueArena& arena) {
+    new (&p_.dictionary)
+        std::shared_ptr<Dictionary>(std::allocate_shared<Dictionary>(ArenaAllocator<Dictionary>(arena), std::move(d)));
+    type_ = Type::Dictionary;
 }
 Value::Value(objectTag, std::shared_ptr<NSObject> obj) {
     if (obj) new (&p_.object) std::shared_ptr<NSObject>(std::move(obj)), type_ = Type::Object;

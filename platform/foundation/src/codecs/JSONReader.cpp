@@ -41,9 +41,9 @@ struct BuilderBuffers {
     std::vector<Entry> order;
     std::unordered_map<std::string_view, Value> keys;
     std::deque<Value> keyTexts;  // the keys of `keys`: views into these (short text lives inline)
-    // The key last seen at each member position: sibling objects usually spell their keys in
-    // the same order, so most keys are found here without hashing.
-    std::vector<std::pair<std::string_view, Value>> keyAtPosition;
+    // Per object depth, the key last seen at each member position: sibling objects usually spell
+    // their keys in the same order, so most keys are found here without hashing.
+    std::vector<std::vector<std::pair<std::string_view, Value>>> keyAtPosition;
     std::vector<std::size_t> memberCounts;  // keys seen so far in each open object
     // Per object depth: the keys of the last object closed there (document order) and the order
     // that sorts them. Sibling objects usually repeat both, so their keys are not sorted again.
@@ -74,29 +74,33 @@ public:
     }
     ~ValueBuilder() { clear(); }
 
-    bool Null() { return push(Value()); }
-    bool Bool(bool b) { return push(Value(b)); }
-    bool Int(int i) { return push(Value(static_cast<int64_t>(i))); }
-    bool Uint(unsigned u) { return push(Value(static_cast<int64_t>(u))); }
-    bool Int64(int64_t i) { return push(Value(i)); }
+    // Values are made in their place on the stack: a value made elsewhere and moved in is read
+    // back whole right after being written in parts, which stalls the store.
+    bool Null() { return push(); }
+    bool Bool(bool b) { return push(b); }
+    bool Int(int i) { return push(static_cast<int64_t>(i)); }
+    bool Uint(unsigned u) { return push(static_cast<int64_t>(u)); }
+    bool Int64(int64_t i) { return push(i); }
     bool Uint64(uint64_t u) {
-        if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return push(Value(static_cast<int64_t>(u)));
-        return push(Value(u));
+        if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return push(static_cast<int64_t>(u));
+        return push(u);
     }
-    bool Double(double d) { return push(Value(d)); }
+    bool Double(double d) { return push(d); }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }  // not enabled
 
     bool String(const char* s, rapidjson::SizeType length, bool) {
         if (!checkSurrogates(s, length)) return false;
-        Value v(std::string_view(s, length));
+        Value& v = stack_.emplace_back(std::string_view(s, length), arena_);
         if (mutableLeaves_) v.setMutable(true);
-        return push(std::move(v));
+        return true;
     }
     bool Key(const char* s, rapidjson::SizeType length, bool) {
         const std::string_view text(s, length);
         const std::size_t position = memberCounts_.back()++;
-        if (position < keyAtPosition_.size() && sameKeyText(keyAtPosition_[position].first, text)) {
-            stack_.push_back(keyAtPosition_[position].second);
+        std::vector<std::pair<std::string_view, Value>>* known =
+            depth_ <= kMaxKeyOrderDepth && position < kMaxKeyPositions ? &keysAtDepth(depth_) : nullptr;
+        if (known && position < known->size() && sameText((*known)[position].first, text)) {
+            stack_.push_back((*known)[position].second);
             return true;
         }
         // Documents repeat the same few keys in every object: share one string payload
@@ -109,16 +113,16 @@ public:
                 it = keys_.emplace(key.asString(), key).first;
             }
             if (it != keys_.end()) {
-                if (position < kMaxKeyPositions) {
-                    if (position >= keyAtPosition_.size()) keyAtPosition_.resize(position + 1);
-                    keyAtPosition_[position] = {it->first, it->second};
+                if (known) {
+                    if (position >= known->size()) known->resize(position + 1);
+                    (*known)[position] = {it->first, it->second};
                 }
                 stack_.push_back(it->second);
                 return true;
             }
         }
         if (length > kMaxInternedKey && !checkSurrogates(s, length)) return false;
-        stack_.emplace_back(text);
+        stack_.emplace_back(text, arena_);
         return true;
     }
 
@@ -161,9 +165,9 @@ public:
             }
         }
         stack_.resize(first);
-        Value v(Value::Dictionary::fromSortedUnique(std::move(entries)));
+        Value& v = stack_.emplace_back(Value::Dictionary::fromSortedUnique(std::move(entries)), arena_);
         if (mutableContainers_) v.setMutable(true);
-        return push(std::move(v));
+        return true;
     }
 
     bool EndArray(rapidjson::SizeType elements) {
@@ -172,14 +176,10 @@ public:
         Value::Array array(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(first)),
                            std::make_move_iterator(stack_.end()));
         stack_.resize(first);
-        Value v(std::move(array));
+        Value& v = stack_.emplace_back(std::move(array), arena_);
         if (mutableContainers_) v.setMutable(true);
-        return push(std::move(v));
+        return true;
     }
-
-    // Parsing in place: the text the reader hands over may be read up to 16 bytes past its
-    // start (the copy is padded), which lets short keys be compared in one vector step.
-    void setPaddedText(bool padded) { paddedText_ = padded; }
 
     Value takeResult() { return stack_.empty() ? Value() : std::move(stack_.front()); }
     const std::string& failure() const { return failure_; }
@@ -198,9 +198,14 @@ private:
         stack_.clear();
         keys_.clear();
         keyTexts_.clear();
-        keyAtPosition_.clear();
+        for (auto& known : keyAtPosition_) known.clear();
         memberCounts_.clear();
         keyOrders_.clear();
+    }
+
+    std::vector<std::pair<std::string_view, Value>>& keysAtDepth(std::size_t depth) {
+        if (depth >= keyAtPosition_.size()) keyAtPosition_.resize(depth + 1);
+        return keyAtPosition_[depth];
     }
 
     BuilderBuffers::KeyOrder& keyOrderAt(std::size_t depth) {
@@ -212,9 +217,7 @@ private:
     bool sameKeys(const BuilderBuffers::KeyOrder& known, std::size_t first) const {
         if (known.sorted.empty() || known.keys.size() * 2 != stack_.size() - first) return false;
         for (std::size_t n = 0; n < known.keys.size(); ++n)
-            // A key Value's text and a std::string's both have 16 bytes of room from their start
-            // (inline text, or at least 16 bytes; the string's own short buffer, or its heap text).
-            if (!sameText(stack_[first + 2 * n].asString(), known.keys[n], true)) return false;
+            if (!sameText(stack_[first + 2 * n].asString(), known.keys[n])) return false;
         return true;
     }
 
@@ -234,24 +237,26 @@ private:
         }
     }
 
-    // Whether a remembered key (a view into a key Value: inline text has its 16 bytes of room,
-    // longer text at least 16 bytes) spells `text`.
-    bool sameKeyText(std::string_view known, std::string_view text) const {
-        return sameText(known, text, paddedText_);
-    }
-    // `roomy`: both texts may be read 16 bytes from their start.
-    static bool sameText(std::string_view a, std::string_view b, bool roomy) {
-        if (a.size() != b.size()) return false;
-#if defined(__SSE2__)
-        if (roomy && a.size() <= 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data()));
-            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data()));
-            const auto equal = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
-            const uint32_t wanted = (uint32_t{1} << a.size()) - 1;
-            return (equal & wanted) == wanted;
-        }
-#endif
+    // Short texts are compared in two overlapping word loads that stay inside both texts: the
+    // reader has just written the NUL that ends a key parsed in place, and a wider load over it
+    // would wait for that store.
+    static bool sameText(std::string_view a, std::string_view b) {
+        const std::size_t n = a.size();
+        if (n != b.size()) return false;
+        if (n >= 8 && n <= 16) return sameWords<uint64_t>(a, b);
+        if (n >= 4 && n < 8) return sameWords<uint32_t>(a, b);
         return a == b;
+    }
+    // Equal texts of the same length, 1 to 2 words long: the first word and the last.
+    template <class Word>
+    static bool sameWords(std::string_view a, std::string_view b) {
+        const std::size_t last = a.size() - sizeof(Word);
+        Word x[2], y[2];
+        std::memcpy(&x[0], a.data(), sizeof(Word));
+        std::memcpy(&x[1], a.data() + last, sizeof(Word));
+        std::memcpy(&y[0], b.data(), sizeof(Word));
+        std::memcpy(&y[1], b.data() + last, sizeof(Word));
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
     }
 
     // Objects are small: an insertion sort beats a merge sort that allocates its buffer.
@@ -268,8 +273,9 @@ private:
         }
     }
 
-    bool push(Value&& v) {
-        stack_.push_back(std::move(v));
+    template <class... Args>
+    bool push(Args&&... args) {
+        stack_.emplace_back(std::forward<Args>(args)...);
         return true;
     }
 
@@ -303,13 +309,14 @@ private:
     std::vector<Entry>& order_;
     std::unordered_map<std::string_view, Value>& keys_;
     std::deque<Value>& keyTexts_;
-    std::vector<std::pair<std::string_view, Value>>& keyAtPosition_;
+    std::vector<std::vector<std::pair<std::string_view, Value>>>& keyAtPosition_;
     std::vector<std::size_t>& memberCounts_;
     std::vector<BuilderBuffers::KeyOrder>& keyOrders_;
     std::size_t depth_ = 0;
     bool unicodeEscapes_ = true;
-    bool paddedText_ = false;
     std::string failure_;
+    // Declared last: destroyed after clear() released the values on the stack.
+    ValueArena arena_;
 };
 
 const char* describe(rapidjson::ParseErrorCode code, std::string_view text, std::size_t offset) {
@@ -410,7 +417,6 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
         // Already checked: parse a NUL-terminated copy in place, which lets the reader scan in
         // vectors and decode strings where they stand instead of copying each out first.
         builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);
-        builder.setPaddedText(true);
         std::string& copy = buffers->terminated;
         copy.assign(text);
         // The vector scans load whole aligned 16-byte blocks and may pass the terminating NUL by

@@ -19,6 +19,7 @@
 #include <platform_runtime/NSComparisonResult.h>
 #include <platform_runtime/NSDate.h>
 #include <platform_runtime/NSDecimal.h>
+#include <platform_runtime/ValueArena.h>
 #include <platform_runtime/ValueSortedMap.h>
 #include <platform_runtime/ValueText.h>
 
@@ -62,6 +63,12 @@ public:
     Value(Array&& a);
     Value(const Dictionary& d);
     Value(Dictionary&& d);
+    // For decoders building a whole tree at once: the text's block or the container's header is
+    // carved from `arena` (see ValueArena) instead of allocated alone. The value behaves as any
+    // other of its kind.
+    Value(std::string_view s, ValueArena& arena);
+    Value(Array&& a, ValueArena& arena);
+    Value(Dictionary&& d, ValueArena& arena);
     Value(const CGPoint& p) : Value(GeometryKind::Point, p.x, p.y, 0, 0) {}
     Value(const CGSize& s) : Value(GeometryKind::Size, s.width, s.height, 0, 0) {}
     Value(const CGRect& r) : Value(GeometryKind::Rect, r.origin.x, r.origin.y, r.size.width, r.size.height) {}

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <platform_runtime/ValueArena.h>
+
 class ValueText {
 public:
     // Text up to this many bytes lives inline (the 16th byte holds its length).
@@ -18,6 +20,8 @@ public:
 
     ValueText() noexcept : raw_{} {}
     explicit ValueText(std::string_view text);
+    // Longer text gets its block from `arena` instead of a heap block of its own.
+    ValueText(std::string_view text, ValueArena& arena);
     ValueText(const ValueText& other) noexcept { copyRaw(other), retain(); }
     ValueText(ValueText&& other) noexcept { copyRaw(other), other.clearRaw(); }
     ValueText& operator=(const ValueText& other) noexcept {
@@ -50,9 +54,11 @@ public:
     }
 
 private:
-    // The heap form: this header, then the bytes and a NUL.
+    // The heap form: this header, then the bytes and a NUL. A block carved from an arena chunk
+    // knows its distance from the chunk's start (0: a heap block of its own).
     struct Block {
         std::atomic<uint32_t> refs;
+        uint32_t chunkOffset;
         std::size_t size;
     };
     static constexpr char kInHeap = static_cast<char>(0xFF);
@@ -73,8 +79,10 @@ private:
     void release() noexcept {
         if (!inHeap()) return;
         Block* b = block();
-        if (b->refs.load(std::memory_order_acquire) == 1 || b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-            ::operator delete(b);
+        if (b->refs.load(std::memory_order_acquire) == 1 || b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            if (b->chunkOffset) ValueArena::release(b, b->chunkOffset);
+            else ::operator delete(b);
+        }
     }
 
     // Inline: the bytes, then the length in the last byte. Heap: the Block pointer in the first
