@@ -434,8 +434,15 @@ private:
             long row = cellOf(CGRectGetMidY(frame), kCellHeight);
             Area area = touchedArea(frame).intersect(clip);
             if (!area.empty() && area.rows.contains(row)) {
-                if (blank(area.cols.first, row) && put(area.cols.first, row, U'[', false, clip))
-                    brackets_.push_back({mine, area.cols.first, row});
+                // A title that starts in the button's first column takes the bracket one
+                // column to its left when that cell is free (not when another button's
+                // bracket holds the first column).
+                long open = area.cols.first;
+                const bool bracketThere = std::any_of(brackets_.begin(), brackets_.end(), [&](const Bracket& b) {
+                    return b.col == open && b.row == row;
+                });
+                if (!blank(open, row) && !bracketThere && open > 0 && blank(open - 1, row)) --open;
+                if (blank(open, row) && put(open, row, U'[', false, clip)) brackets_.push_back({mine, open, row});
                 if (area.cols.last > area.cols.first && blank(area.cols.last, row) &&
                     put(area.cols.last, row, U']', false, clip))
                     brackets_.push_back({mine, area.cols.last, row});

@@ -442,13 +442,13 @@ TEST_F(ScreenText, NavigationOverATableUnderTabsThenAPushedScreen) {
     label("15.2  (19C56)", CGRectMake(16, 150, 300, 44), detail->view());
     nav->pushViewController(detail, true);
     ManualClock::advance(1);
-    // The back button names the screen below; the title, longer than the one before, shows whole;
+    // The back button names the screen below, its bracket left of a title that fills it; the title, longer than the one before, shows whole;
     // the right item's image, narrower than its name, spreads its name over the blank bar.
     auto pushed = UIScreenTextCapture();
     EXPECT_EQ(pushed.text(), R"(
 
 
- Devices       ]             iPhone X                  [<ECBusLineStarOff>]
+[Devices       ]             iPhone X                  [<ECBusLineStarOff>]
 ---------------------------------------------------------------------------
 
 
