@@ -34,16 +34,24 @@ void WorkerPool::submit(std::function<void()> job, Band band) {
     }
     jobs_[band].push_back(std::move(job));
     ++pending_;
-    const bool wake = idle_ > 0;
+    // Workers already woken take jobs without another wake-up; for a job beyond those, the
+    // worker idle the shortest time is woken.
+    std::shared_ptr<Idler> wake;
+    if (pending_ > waking_ && !idlers_.empty()) {
+        wake = std::move(idlers_.back());
+        idlers_.pop_back();
+        wake->woken = true;
+        ++waking_;
+    }
     // More jobs than idle threads to take them: a job must not wait behind
     // a long one while the pool is below its width.
-    if (pending_ > idle_ && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
+    if (pending_ > availableLocked() && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
     lock.unlock();
-    // Woken after the unlock, so the worker does not wake only to wait for the lock. The pool
-    // lives as long as the process, and a worker re-checks the jobs and the stopping state under
-    // the lock before it runs or waits again, so a wake-up that finds nothing (a busy worker took
-    // the job, or the pool began stopping) is harmless.
-    if (wake) cv_.notify_one();
+    // Woken after the unlock, so the worker does not wake only to wait for the lock (the
+    // shared Idler outlives a worker that retires meanwhile). A worker re-checks the jobs and
+    // the stopping state under the lock before it runs or waits again, so a wake-up that
+    // finds nothing (a busy worker took the job, or the pool began stopping) is harmless.
+    if (wake) wake->cv.notify_one();
 }
 
 void WorkerPool::startThreadLocked() {
@@ -55,15 +63,17 @@ void WorkerPool::workerLoop() {
     kernel::installThreadSignalStack();
     tlsIsWorker = true;
     pthread_setname_np(pthread_self(), "dispatch-worker");
+    auto self = std::make_shared<Idler>();
     std::unique_lock lock(m_);
     for (;;) {
         // More running threads than wanted (a blocked worker came back):
         // this one retires.
         if (threads_ - blocked_ > width_) break;
         if (pending_ == 0 || stopping()) {
-            ++idle_;
-            cv_.wait(lock);
-            --idle_;
+            self->woken = false;
+            idlers_.push_back(self);
+            self->cv.wait(lock, [&] { return self->woken; });
+            --waking_;
             continue;
         }
         std::function<void()> job;
@@ -103,7 +113,7 @@ void WorkerPool::stopForExit(std::chrono::milliseconds bound) {
 void WorkerPool::blockedBegin() {
     std::lock_guard lock(m_);
     ++blocked_;
-    if (pending_ > idle_ && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
+    if (pending_ > availableLocked() && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
 }
 
 void WorkerPool::blockedEnd() {

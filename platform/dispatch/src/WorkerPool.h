@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace dispatch_detail {
 
@@ -46,21 +48,31 @@ public:
     };
 
 private:
+    // An idle worker, waiting on a condition of its own so that a job wakes the worker that
+    // went idle last (its caches and its allocator's pages are the warmest), not the one
+    // idle longest.
+    struct Idler {
+        std::condition_variable cv;
+        bool woken = false;
+    };
+
     WorkerPool();
     void startThreadLocked();
     void workerLoop();
+    // The number of workers able to take a job without a new thread.
+    std::size_t availableLocked() const { return idlers_.size() + waking_; }
     void blockedBegin();
     void blockedEnd();
 
     std::mutex m_;
-    std::condition_variable cv_;
     std::condition_variable runningEnded_;
     std::atomic<bool> stopping_{false};
     std::deque<std::function<void()>> jobs_[BandCount];
     std::size_t pending_ = 0;
     std::size_t width_;
     std::size_t threads_ = 0;
-    std::size_t idle_ = 0;
+    std::vector<std::shared_ptr<Idler>> idlers_;  // the last one went idle last
+    std::size_t waking_ = 0;                      // idle workers woken that have not yet looked for a job
     std::size_t blocked_ = 0;
     std::size_t running_ = 0;
 };
