@@ -6,6 +6,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -24,18 +26,62 @@ std::mutex gVersionMutex;
 std::optional<NSOperatingSystemVersion> gTestVersion;
 std::atomic<bool> gHasTestVersion{false};  // spares the lock on every check while no test version is set
 
-// The version the environment names, parsed again only when its text changes (version checks
-// run on every inset or safe-area read).
-std::optional<NSOperatingSystemVersion> environmentVersion() {
-    const char* env = std::getenv(NSProcessInfo::kOSVersionEnvironmentVariable);
-    if (!env || !*env) return std::nullopt;
-    thread_local std::string lastText;
-    thread_local std::optional<NSOperatingSystemVersion> lastVersion;
-    if (lastText.empty() || lastText != env) {
-        lastText = env;
-        lastVersion = NSProcessInfo::parseOperatingSystemVersion(lastText);
+// What this thread last found of the version variable in the environment block: the block,
+// where the entry sat (or, when absent, how many entries there were and the last one) and the
+// text it held. Version checks run on every inset or safe-area read; getenv's scan of the whole
+// block each time cost more than the check it served.
+struct EnvironmentReading {
+    char** block = nullptr;
+    std::size_t index = 0;  // the entry's index; when absent, the number of entries
+    const char* entry = nullptr;  // the entry; when absent, the last entry (nullptr if none)
+    bool present = false;
+    bool valid = false;
+    std::string text;
+    std::optional<NSOperatingSystemVersion> version;
+};
+
+constexpr std::string_view kVersionPrefix = "APP_OS_VERSION=";
+static_assert(kVersionPrefix.substr(0, kVersionPrefix.size() - 1) == NSProcessInfo::kOSVersionEnvironmentVariable);
+
+bool isVersionEntry(const char* entry) { return std::strncmp(entry, kVersionPrefix.data(), kVersionPrefix.size()) == 0; }
+
+bool holdsText(const char* value, const std::string& text) { return std::strcmp(value, text.c_str()) == 0; }
+
+// Whether the block still holds what the reading found. setenv replaces the entry's pointer,
+// unsetenv shifts the entries after it, putenv's buffer edited in place keeps the pointer but
+// not the text, and a variable added or removed moves the end of the block.
+bool stillHolds(const EnvironmentReading& r) {
+    char** block = environ;
+    if (!r.valid || block != r.block || !block) return false;
+    if (r.present) return block[r.index] == r.entry && isVersionEntry(r.entry) && holdsText(r.entry + kVersionPrefix.size(), r.text);
+    if (block[r.index] != nullptr) return false;
+    return r.index == 0 || (block[r.index - 1] == r.entry && !isVersionEntry(r.entry));
+}
+
+void read(EnvironmentReading& r) {
+    r = EnvironmentReading{};
+    r.block = environ;
+    r.valid = true;
+    if (!r.block) return;
+    std::size_t i = 0;
+    for (; r.block[i]; ++i) {
+        if (!isVersionEntry(r.block[i])) continue;
+        r.present = true;
+        r.index = i;
+        r.entry = r.block[i];
+        r.text = r.entry + kVersionPrefix.size();
+        if (!r.text.empty()) r.version = NSProcessInfo::parseOperatingSystemVersion(r.text);
+        return;
     }
-    return lastVersion;
+    r.index = i;
+    r.entry = i ? r.block[i - 1] : nullptr;
+}
+
+// The version the environment names, parsed again only when the variable changes.
+std::optional<NSOperatingSystemVersion> environmentVersion() {
+    thread_local EnvironmentReading reading;
+    if (!stillHolds(reading)) read(reading);
+    return reading.version;
 }
 
 std::vector<std::string> readCommandLine() {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <set>
+#include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -98,6 +100,51 @@ TEST_F(NSProcessInfoTest, VersionFollowsEveryChangeOfTheEnvironment) {
     entry[18] = '\0';
     EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{8, 1, 0}));
     unsetenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+}
+
+TEST_F(NSProcessInfoTest, VersionFollowsChangesOfOtherVariables) {
+    // Other variables coming and going move the version's entry within the environment block,
+    // or change the block's end while the version is absent; each reading must still be right.
+    struct Step {
+        const char* name;
+        const char* text;  // nullptr: unset
+        NSOperatingSystemVersion expected;
+    } steps[] = {
+        {"PROCESS_INFO_BEFORE", "1", NSProcessInfo::kDefaultOSVersion},
+        {"APP_OS_VERSION", "12.1", {12, 1, 0}},
+        {"PROCESS_INFO_AFTER", "1", {12, 1, 0}},
+        {"PROCESS_INFO_BEFORE", nullptr, {12, 1, 0}},   // the version's entry moves down one
+        {"APP_OS_VERSION", nullptr, NSProcessInfo::kDefaultOSVersion},
+        {"PROCESS_INFO_AFTER", nullptr, NSProcessInfo::kDefaultOSVersion},  // the last entry goes
+        {"APP_OS_VERSION", "10.3", {10, 3, 0}},         // takes the removed entry's place at the end
+        {"APP_OS_VERSION", nullptr, NSProcessInfo::kDefaultOSVersion},
+        {"PROCESS_INFO_AFTER", "2", NSProcessInfo::kDefaultOSVersion},
+        {"APP_OS_VERSION", "9.3", {9, 3, 0}},
+        {"APP_OS_VERSION", "12.1", {12, 1, 0}},          // a text set before, given again
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.name) + "=" + (step.text ? step.text : "(unset)"));
+        if (step.text)
+            setenv(step.name, step.text, 1);
+        else
+            unsetenv(step.name);
+        EXPECT_EQ(info->operatingSystemVersion(), step.expected);
+        EXPECT_EQ(info->operatingSystemVersion(), step.expected);
+    }
+    unsetenv("PROCESS_INFO_AFTER");
+    unsetenv(NSProcessInfo::kOSVersionEnvironmentVariable);
+}
+
+TEST_F(NSProcessInfoTest, VersionIsReadPerThread) {
+    setenv(NSProcessInfo::kOSVersionEnvironmentVariable, "13.4", 1);
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{13, 4, 0}));
+    NSOperatingSystemVersion seen;
+    std::thread([&] { seen = info->operatingSystemVersion(); }).join();
+    EXPECT_EQ(seen, (NSOperatingSystemVersion{13, 4, 0}));
+    setenv(NSProcessInfo::kOSVersionEnvironmentVariable, "11.2", 1);
+    std::thread([&] { seen = info->operatingSystemVersion(); }).join();
+    EXPECT_EQ(seen, (NSOperatingSystemVersion{11, 2, 0}));
+    EXPECT_EQ(info->operatingSystemVersion(), (NSOperatingSystemVersion{11, 2, 0}));
 }
 
 TEST_F(NSProcessInfoTest, AtLeastComparesComponentWise) {
