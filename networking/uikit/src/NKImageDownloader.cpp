@@ -146,7 +146,8 @@ void NKImageDownloader::taskDidComplete(const std::string& URLIdentifier, const 
                                         const std::shared_ptr<bool>& started, const NSURLRequestPtr& request,
                                         const NSURLResponsePtr& response, const Value& responseObject,
                                         const NSErrorPtr& error) {
-    if (NKImageDownloaderMergedTaskPtr mergedTask = safelyTakeMergedTask(URLIdentifier, mergedTaskIdentifier)) {
+    if (NKImageDownloaderMergedTaskPtr mergedTask =
+            safelyTakeMergedTaskAndFinish(URLIdentifier, mergedTaskIdentifier, started)) {
         auto httpResponse = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
         UIImagePtr image = responseObject.objectAs<UIImage>();
         NSErrorPtr failure = error;
@@ -170,7 +171,6 @@ void NKImageDownloader::taskDidComplete(const std::string& URLIdentifier, const 
                     onMain([success, request, httpResponse, image] { success(request, httpResponse, image); });
         }
     }
-    safelyFinishTask(started);
 }
 
 void NKImageDownloader::cancelTaskForImageDownloadReceipt(const NKImageDownloadReceiptPtr& receipt) {
@@ -247,25 +247,22 @@ bool NKImageDownloader::isActiveRequestCountBelowMaximumLimit() const {
     return activeRequestCount_ < maximumActiveDownloads_;
 }
 
-NKImageDownloaderMergedTaskPtr NKImageDownloader::safelyTakeMergedTask(const std::string& URLIdentifier,
-                                                                      const NSUUIDPtr& mergedTaskIdentifier) {
+NKImageDownloaderMergedTaskPtr NKImageDownloader::safelyTakeMergedTaskAndFinish(const std::string& URLIdentifier,
+                                                                               const NSUUIDPtr& mergedTaskIdentifier,
+                                                                               const std::shared_ptr<bool>& started) {
     NKImageDownloaderMergedTaskPtr taken;
     dispatch_sync(synchronizationQueue_, [&] {
-        auto it = mergedTasks_.find(URLIdentifier);
-        if (it == mergedTasks_.end() || *it->second->identifier != *mergedTaskIdentifier) return;
-        taken = it->second;
-        mergedTasks_.erase(it);
-    });
-    return taken;
-}
-
-void NKImageDownloader::safelyFinishTask(const std::shared_ptr<bool>& started) {
-    dispatch_sync(synchronizationQueue_, [&] {
+        if (auto it = mergedTasks_.find(URLIdentifier);
+            it != mergedTasks_.end() && *it->second->identifier == *mergedTaskIdentifier) {
+            taken = it->second;
+            mergedTasks_.erase(it);
+        }
         // Only a task that took a slot gives one back: a queued task cancelled before it
         // started completes too, and must not let more than the maximum run.
         if (*started && activeRequestCount_ > 0) --activeRequestCount_;
         startNextTaskIfNecessary();
     });
+    return taken;
 }
 
 void NKImageDownloader::startNextTaskIfNecessary() {

@@ -134,14 +134,15 @@ private:
     // tasks cancelled meanwhile are dropped on the way.
     void startNextTaskIfNecessary();
 
-    // Any thread but the synchronization queue; one short synchronous block each.
+    // Any thread but the synchronization queue; one short synchronous block.
     // Takes the merged task out when it is still the one made with the completing task (not
-    // cancelled away, nor replaced by a newer one for the URL); nullptr otherwise.
-    NKImageDownloaderMergedTaskPtr safelyTakeMergedTask(const std::string& URLIdentifier,
-                                                        const NSUUIDPtr& mergedTaskIdentifier);
-    // Gives back the completing task's slot (when it took one) and starts the next waiting
-    // task in the same block, so no new request takes the slot ahead of the waiting ones.
-    void safelyFinishTask(const std::shared_ptr<bool>& started);
+    // cancelled away, nor replaced by a newer one for the URL; nullptr otherwise), gives back
+    // the completing task's slot when it took one, and starts the next waiting task in the
+    // same block, so no new request takes the slot ahead of the waiting ones. The next
+    // download is under way before the completing one's image is cached and handed out.
+    NKImageDownloaderMergedTaskPtr safelyTakeMergedTaskAndFinish(const std::string& URLIdentifier,
+                                                                 const NSUUIDPtr& mergedTaskIdentifier,
+                                                                 const std::shared_ptr<bool>& started);
 
     void taskDidComplete(const std::string& URLIdentifier, const NSUUIDPtr& mergedTaskIdentifier,
                          const std::shared_ptr<bool>& started, const NSURLRequestPtr& request,
