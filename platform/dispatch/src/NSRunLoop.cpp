@@ -74,7 +74,9 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopM
                   isMain_ && dispatch_detail::manualClockActive());
     {
         std::lock_guard lock(m_);
-        auto& reg = timers_[timer.get()];
+        auto [it, added] = timers_.try_emplace(timer.get());
+        auto& reg = it->second;
+        if (added) reg.order = nextTimerOrder_++;
         reg.item = timer;
         reg.modes.insert(mode);
     }
@@ -174,7 +176,12 @@ void NSRunLoop::performBlock(std::function<void()> block) {
 bool NSRunLoop::fireTimers(const NSRunLoopMode& mode) {
     auto realNow = std::chrono::steady_clock::now();
     auto manualNow = isMain_ ? dispatch_detail::manualNow() : realNow;
-    std::vector<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<NSTimer>>> due;
+    struct Due {
+        std::chrono::steady_clock::time_point at;
+        uint64_t order;
+        std::shared_ptr<NSTimer> timer;
+    };
+    std::vector<Due> due;
     {
         std::lock_guard lock(m_);
         for (auto it = timers_.begin(); it != timers_.end();) {
@@ -185,13 +192,17 @@ bool NSRunLoop::fireTimers(const NSRunLoopMode& mode) {
             }
             if (isActiveIn(it->second.modes, mode)) {
                 auto at = timer->nextFire();
-                if (at <= (timer->onManualClock() ? manualNow : realNow)) due.emplace_back(at, timer);
+                if (at <= (timer->onManualClock() ? manualNow : realNow))
+                    due.push_back(Due{at, it->second.order, timer});
             }
             ++it;
         }
     }
-    std::stable_sort(due.begin(), due.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    for (auto& [at, timer] : due) timer->fireFromRunLoop(timer->onManualClock() ? manualNow : realNow);
+    // By fire time, then in the order the timers were added: the map's
+    // order (by address) says nothing about which came first.
+    std::sort(due.begin(), due.end(),
+              [](const Due& a, const Due& b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
+    for (auto& d : due) d.timer->fireFromRunLoop(d.timer->onManualClock() ? manualNow : realNow);
     return !due.empty();
 }
 

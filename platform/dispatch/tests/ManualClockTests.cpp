@@ -41,6 +41,25 @@ TEST_F(ManualClockTest, AdvanceFiresTimersAndAftersInTimeOrderDrainingTheMainQue
     repeating->invalidate();
 }
 
+TEST_F(ManualClockTest, TimersDueAtTheSameInstantFireInTheOrderTheyWereAdded) {
+    // Made in one order, added in another: the firing order must be the
+    // adding order, whatever the timers' places in memory.
+    const std::vector<int> addOrder{5, 0, 7, 2, 6, 1, 4, 3};
+    std::vector<int> fired;
+    std::vector<std::shared_ptr<NSTimer>> timers;
+    for (int i = 0; i < 8; ++i)
+        timers.push_back(NSTimer::timerWithTimeInterval(1.0, false, [&fired, i](auto&) { fired.push_back(i); }));
+    auto loop = NSRunLoop::mainRunLoop();
+    for (int i : addOrder) loop->addTimer(timers[i], NSDefaultRunLoopMode);
+    // Adding one again in another mode keeps its first place.
+    loop->addTimer(timers[5], NSRunLoopCommonModes);
+    // All due at the same manual instant (each was dated when it was made).
+    NSDate due = NSDate::dateWithTimeIntervalSinceNow(1.0);
+    for (auto& timer : timers) timer->setFireDate(due);
+    ManualClock::advance(1.0);
+    EXPECT_EQ(fired, addOrder);
+}
+
 TEST_F(ManualClockTest, NSDateAndMediaTimeFollowTheManualClockOnly) {
     NSDate start = NSDate::date();
     double media = ManualClock::mediaTime();

@@ -7,6 +7,7 @@
 #include <platform_runtime/ObjCDeclare.h>
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -74,6 +75,9 @@ private:
     struct Registration {
         std::shared_ptr<T> item;
         std::set<NSRunLoopMode> modes;
+        // When the item was first added: timers due at the same instant fire
+        // in this order.
+        uint64_t order = 0;
     };
 
     static bool isActiveIn(const std::set<NSRunLoopMode>& modes, const NSRunLoopMode& mode);
@@ -95,6 +99,7 @@ private:
     std::condition_variable cv_;
     bool woken_ = false;
     std::map<const NSTimer*, Registration<NSTimer>> timers_;
+    uint64_t nextTimerOrder_ = 0;
     std::map<const RunLoopSource*, Registration<RunLoopSource>> sources_;
     std::map<const RunLoopObserver*, Registration<RunLoopObserver>> observers_;
     std::deque<std::function<void()>> blocks_;
