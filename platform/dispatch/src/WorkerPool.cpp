@@ -67,8 +67,18 @@ void WorkerPool::workerLoop() {
     std::unique_lock lock(m_);
     for (;;) {
         // More running threads than wanted (a blocked worker came back):
-        // this one retires.
-        if (threads_ - blocked_ > width_) break;
+        // this one retires. Woken for a job it does not take, it passes the wake-up on, or the
+        // job would wait for a busy worker (for ever when that worker waits for the job).
+        if (threads_ - blocked_ > width_) {
+            if (pending_ > waking_ && !idlers_.empty()) {
+                auto next = std::move(idlers_.back());
+                idlers_.pop_back();
+                next->woken = true;
+                ++waking_;
+                next->cv.notify_one();
+            }
+            break;
+        }
         if (pending_ == 0 || stopping()) {
             self->woken = false;
             idlers_.push_back(self);
