@@ -4,6 +4,7 @@
 #include <platform_uikit/CGContext.h>
 
 #include "LayerPointConversion.h"
+#include "SafeAreaEpoch.h"
 
 #include <platform_dispatch/DispatchQueue.h>
 #include <platform_dispatch/NSRunLoop.h>
@@ -104,6 +105,8 @@ void CALayer::setBounds(CGRect bounds) {
     if (bounds == bounds_) return;
     willChange("bounds");
     bool resized = bounds.size != bounds_.size;
+    if (resized) uikit_detail::safeAreaGeometryChanged();
+    if (bounds.origin != bounds_.origin) uikit_detail::safeAreaBoundsOriginChanged(*this);
     bounds_ = bounds;
     if (resized) {
         needsLayout_ = true;
@@ -113,11 +116,13 @@ void CALayer::setBounds(CGRect bounds) {
 void CALayer::setPosition(CGPoint position) {
     if (position == position_) return;
     willChange("position");
+    uikit_detail::safeAreaGeometryChanged();
     position_ = position;
 }
 
 void CALayer::setAnchorPoint(CGPoint anchorPoint) {
     willChange("anchorPoint");
+    uikit_detail::safeAreaGeometryChanged();
     anchorPoint_ = anchorPoint;
 }
 
@@ -129,6 +134,7 @@ void CALayer::setZPosition(double z) {
 void CALayer::setTransform(const CATransform3D& transform) {
     if (transform == transform_ && transformParts_.empty()) return;
     willChange("transform");
+    uikit_detail::safeAreaGeometryChanged();
     transform_ = transform;
     transformParts_.clear();
 }
@@ -189,6 +195,7 @@ void CALayer::setContents(Value contents) { contents_ = std::move(contents); }
 // --- tree ---
 
 void CALayer::removeFromSublayers(const CALayer* layer) {
+    uikit_detail::safeAreaGeometryChanged();
     std::erase_if(sublayers_, [&](const CALayerPtr& l) { return l.get() == layer; });
 }
 
@@ -196,6 +203,7 @@ void CALayer::addSublayer(const CALayerPtr& layer) { insertSublayerAtIndex(layer
 
 void CALayer::insertSublayerAtIndex(const CALayerPtr& layer, std::size_t index) {
     if (!layer || layer.get() == this) return;
+    uikit_detail::safeAreaGeometryChanged();
     auto keep = layer;
     if (auto old = layer->superlayer()) old->removeFromSublayers(layer.get());
     index = std::min(index, sublayers_.size());
@@ -227,6 +235,7 @@ void CALayer::removeFromSuperlayer() {
     auto keep = std::static_pointer_cast<CALayer>(shared_from_this());
     if (auto parent = superlayer()) parent->removeFromSublayers(this);
     superlayer_.reset();
+    uikit_detail::safeAreaGeometryChanged();
 }
 
 CGPoint CALayer::toSuperlayer(CGPoint p) const {
@@ -588,6 +597,7 @@ bool CALayer::setAnimatableValue(const std::string& kp, const Value& v) {
     else if (kp == "hidden") setHidden(v.boolValue());
     else if (kp == "contents") setContents(v);
     else if (kp.rfind("transform.", 0) == 0) {
+        uikit_detail::safeAreaGeometryChanged();
         std::string sub = kp.substr(10);
         if (sub == "rotation") sub = "rotation.z";
         if (sub == "translation.x") {

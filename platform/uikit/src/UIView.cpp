@@ -9,6 +9,7 @@
 
 #include "EndOfTurnPass.h"
 #include "LayerPointConversion.h"
+#include "SafeAreaEpoch.h"
 #include "ScrollInsetsForBars.h"
 #include "layout/LayoutEngine.h"
 
@@ -50,6 +51,7 @@ UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
 
 UIView::~UIView() {
     layer_->setDelegate(nullptr);
+    uikit_detail::safeAreaGeometryChanged();
     // Subviews that outlive this view lose it quietly: no callbacks run from a destructor.
     std::function<void(UIView&)> forget = [&](UIView& v) {
         if (v.window_ == static_cast<const void*>(&v)) return;
@@ -205,6 +207,7 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, std::size_t index) {
         layer_->addSublayer(view->layer_);
     if (old.get() == this) return;
     view->superview_ = std::static_pointer_cast<UIView>(shared_from_this());
+    uikit_detail::safeAreaGeometryChanged();
     auto previousTraits = view->traitCollection();
     if (view->window_ != window_) view->moveToWindow(window_);
     view->didMoveToSuperview();
@@ -251,6 +254,7 @@ void UIView::removeFromSuperview() {
     parent->detachSubview(this);
     layer_->removeFromSuperlayer();
     superview_.reset();
+    uikit_detail::safeAreaGeometryChanged();
     if (window_) moveToWindow(nullptr);
     didMoveToSuperview();
 }
@@ -266,10 +270,14 @@ void UIView::moveToWindow(UIWindow* window) {
     willMoveToWindow(window);
     for (auto& sub : subviews_) sub->moveToWindow(window);
     window_ = window;
+    uikit_detail::safeAreaGeometryChanged();
     didMoveToWindow();
 }
 
-void UIView::setWindow(UIWindow* window) { window_ = window; }
+void UIView::setWindow(UIWindow* window) {
+    window_ = window;
+    uikit_detail::safeAreaGeometryChanged();
+}
 
 // --- coordinates ---
 

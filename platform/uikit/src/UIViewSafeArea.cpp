@@ -7,20 +7,65 @@
 
 #include "LayerPointConversion.h"
 #include "SafeAreaChange.h"
+#include "SafeAreaEpoch.h"
 
 #include <algorithm>
+#include <array>
 
 UIEdgeInsets UIView::safeAreaInsets() const {
     if (!UIKitIsAvailable(11)) return UIEdgeInsetsZero;
     return computedSafeAreaInsets();
 }
 
+namespace {
+
+// Safe areas this thread worked out lately, each with the counts and the window's own insets it
+// was worked out under: read again (a scroll view's inset at every step of a drag) they are
+// answered without going up the tree while nothing they depend on changed. A view's own bounds
+// origin is not among those (its rectangle in the parent does not move with it).
+struct SafeAreaMemo {
+    const UIView* view = nullptr;
+    uint64_t geometry = 0;
+    uint64_t origin = 0;
+    UIEdgeInsets window{};
+    UIEdgeInsets insets{};
+};
+
+std::array<SafeAreaMemo, 4>& safeAreaMemos() {
+    thread_local std::array<SafeAreaMemo, 4> memos;
+    return memos;
+}
+
+std::size_t& nextSafeAreaMemo() {
+    thread_local std::size_t next = 0;
+    return next;
+}
+
+}  // namespace
+
 UIEdgeInsets UIView::computedSafeAreaInsets() const {
     if (!window_) return UIEdgeInsetsZero;
-    UIEdgeInsets in{};
     if (static_cast<const UIView*>(window_) == this) {
-        in = window_->windowSafeAreaInsets();
-    } else if (auto parent = superview()) {
+        UIEdgeInsets in = window_->windowSafeAreaInsets();
+        in.top += controllerSafeArea_.top;
+        in.left += controllerSafeArea_.left;
+        in.bottom += controllerSafeArea_.bottom;
+        in.right += controllerSafeArea_.right;
+        return in;
+    }
+    const uikit_detail::SafeAreaEpoch& epoch = uikit_detail::safeAreaEpoch();
+    const uint64_t geometry = epoch.geometry.load(std::memory_order_relaxed);
+    const UIEdgeInsets windowInsets = window_->windowSafeAreaInsets();
+    auto& memos = safeAreaMemos();
+    for (const SafeAreaMemo& m : memos)
+        if (m.view == this && m.geometry == geometry && m.window == windowInsets &&
+            uikit_detail::onlyOriginOfSince(*layer_, m.origin))
+            return m.insets;
+    // Read before the walk: a change during it leaves a memo that no longer matches.
+    const uint64_t origin = epoch.origin.load(std::memory_order_relaxed);
+    bool memorable = false;
+    UIEdgeInsets in{};
+    if (auto parent = superview()) {
         // Only where the parent has an unsafe band does this view inherit one:
         // the part of the view that lies in that band.
         const UIEdgeInsets p = parent->computedSafeAreaInsets();
@@ -29,6 +74,7 @@ UIEdgeInsets UIView::computedSafeAreaInsets() const {
         // (as views keep them), instead of a conversion through the root and back.
         CGRect r;
         if (layer_->superlayer() == parent->layer_) {
+            memorable = true;
             const CGRect b = bounds();
             CGPoint corners[4] = {{CGRectGetMinX(b), CGRectGetMinY(b)},
                                   {CGRectGetMaxX(b), CGRectGetMinY(b)},
@@ -51,6 +97,14 @@ UIEdgeInsets UIView::computedSafeAreaInsets() const {
     in.left += controllerSafeArea_.left;
     in.bottom += controllerSafeArea_.bottom;
     in.right += controllerSafeArea_.right;
+    if (memorable) {
+        std::size_t& next = nextSafeAreaMemo();
+        SafeAreaMemo* slot = &memos[next];
+        for (SafeAreaMemo& m : memos)
+            if (m.view == this) slot = &m;
+        if (slot == &memos[next]) next = (next + 1) % memos.size();
+        *slot = SafeAreaMemo{this, geometry, origin, windowInsets, in};
+    }
     return in;
 }
 
@@ -63,5 +117,6 @@ void tellSafeAreaChanged(UIView& view) {
 void UIView::setControllerSafeAreaInsets(UIEdgeInsets insets) {
     if (controllerSafeArea_ == insets) return;
     controllerSafeArea_ = insets;
+    uikit_detail::safeAreaGeometryChanged();
     tellSafeAreaChanged(*this);
 }

@@ -344,6 +344,45 @@ TEST_F(WindowTest, SafeAreaClipsToTheViewAndDependsOnTheOperatingSystem) {
     NSProcessInfo::setOperatingSystemVersionForTesting(std::nullopt);
 }
 
+TEST_F(WindowTest, SafeAreaReadAgainFollowsEveryChangeAboveAndOfTheView) {
+    // A view in the top band of a container: each step changes one thing the view's safe area
+    // depends on (or its own bounds origin, which it does not), after the area was read once.
+    auto container = std::make_shared<UIView>(CGRectMake(0, 0, 375, 300));
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 375, 100));
+    auto other = std::make_shared<UIView>(CGRectMake(0, 0, 375, 100));
+    window->addSubview(container);
+    container->addSubview(view);
+    container->addSubview(other);
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        double top;
+    } steps[] = {
+        {"container scrolled down 30", [&] { container->setBounds(CGRectMake(0, 30, 375, 300)); }, 74},
+        {"the view's own bounds origin", [&] { view->setBounds(CGRectMake(0, 50, 375, 100)); }, 74},
+        {"a sibling's bounds origin, then the view's", [&] {
+             other->setBounds(CGRectMake(0, 5, 375, 100));
+             view->setBounds(CGRectMake(0, 60, 375, 100));
+         }, 74},
+        {"container scrolled back", [&] { container->setBounds(CGRectMake(0, 0, 375, 300)); }, 44},
+        {"the view moved down 20", [&] { view->setFrame(CGRectMake(0, 20, 375, 100)); }, 24},
+        {"the container moved down 30", [&] { container->setFrame(CGRectMake(0, 30, 375, 300)); }, 0},
+        {"the container's controller adds 50", [&] { container->setControllerSafeAreaInsets(UIEdgeInsetsMake(50, 0, 0, 0)); }, 44},
+        {"the view moved to the window", [&] { window->addSubview(view); }, 24},
+        {"the view's anchor at its corner", [&] { view->layer()->setAnchorPoint(CGPointMake(0, 0)); }, 0},
+        {"the window's controller adds 100", [&] { window->setControllerSafeAreaInsets(UIEdgeInsetsMake(100, 0, 0, 0)); }, 74},
+        {"the view scaled down by half", [&] { view->layer()->setAffineTransform(CGAffineTransformMakeScale(0.5, 0.5)); }, 50},  // the band clipped to its height
+        {"the view out of the window", [&] { view->removeFromSuperview(); }, 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        (void)view->safeAreaInsets();
+        step.change();
+        EXPECT_EQ(view->safeAreaInsets().top, step.top);
+        EXPECT_EQ(view->safeAreaInsets().top, step.top);
+    }
+}
+
 TEST_F(WindowTest, ResponderChainTintAndKeyWindow) {
     auto controller = std::make_shared<UIResponder>();
     auto root = std::make_shared<UIView>();
