@@ -51,8 +51,11 @@ std::shared_ptr<UIWindowScene> UIWindow::windowScene() const {
 std::shared_ptr<UIScreen> UIWindow::screen() const { return UIScreen::mainScreen(); }
 
 UIEdgeInsets UIWindow::windowSafeAreaInsets() const {
-    auto screen = UIScreen::mainScreen();
-    if (!UIInterfaceOrientationIsLandscape(UIApplication::sharedApplication()->statusBarOrientation()))
+    // Read at every safe-area reading: the screen and the application live as long as the
+    // process, so they are found once instead of shared at each call.
+    static UIScreen* const screen = UIScreen::mainScreen().get();
+    static UIApplication* const app = UIApplication::sharedApplication().get();
+    if (!UIInterfaceOrientationIsLandscape(app->statusBarOrientation()))
         return screen->safeAreaInsets();
     if (UIDevice::currentDevice()->userInterfaceIdiom() == UIUserInterfaceIdiomPad)
         return UIEdgeInsetsMake(screen->statusBarHeight(), 0, screen->safeAreaInsets().bottom, 0);
