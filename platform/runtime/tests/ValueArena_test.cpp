@@ -126,3 +126,21 @@ TEST(ValueArena, PartsReleasedOnOtherThreads) {
         for (auto& t : threads) t.join();
     }
 }
+
+// Freed chunks are reused by later arenas: a chunk with one part still alive must not be among
+// them, and a reused chunk must not carry anything over from its last tree.
+TEST(ValueArena, ReusedChunksLeaveLivePartsAlone) {
+    std::vector<Value> survivors;
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        ValueArena arena;
+        const Value tree = buildTree(arena, 1500);
+        ASSERT_EQ(tree, expectedTree(1500));
+        survivors.push_back(tree[static_cast<std::size_t>(round) * 211]);
+    }
+    for (std::size_t round = 0; round < survivors.size(); ++round) {
+        SCOPED_TRACE(round);
+        const int id = static_cast<int>(round) * 211;
+        EXPECT_EQ(survivors[round], Value::dict({{"id", int64_t{id}}, {"text", longText(id)}}));
+    }
+}
