@@ -56,7 +56,12 @@ void propagate(UIView& view, const UITraitCollection& previous, UITraitCollectio
 }  // namespace
 
 void propagateTraitChange(UIView& view, const UITraitCollection& previous) {
-    propagate(view, previous, view.traitCollection());
+    auto now = view.traitCollection();
+    // Equal traits reach every view below equal too (an override applies alike to both, and
+    // the subtree shares the view's window): no view would be told, so the walk is skipped.
+    // Most insertions keep the traits they had.
+    if (now->isEqual(previous)) return;
+    propagate(view, previous, std::move(now));
 }
 
 }  // namespace uikit_detail
