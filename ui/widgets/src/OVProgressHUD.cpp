@@ -711,6 +711,8 @@ void OVProgressHUD::updateViewHierarchy() {
 void OVProgressHUD::updateHUDFrame() {
     auto image = imageView();
     auto label = statusLabel();
+    // Styled and sized once here: nothing below changes what that depends on.
+    auto indefinite = indefiniteAnimatedView();
     bool imageUsed = image->image() && !image->isHidden();
     bool contentUsed = imageUsed || image->isHidden();
     CGRect labelRect = CGRectZero;
@@ -728,7 +730,7 @@ void OVProgressHUD::updateHUDFrame() {
     if (imageUsed)
         contentSize = image->frame().size;
     else if (contentUsed)
-        contentSize = indefiniteAnimatedView()->frame().size;
+        contentSize = indefinite->frame().size;
     double hudWidth = kHorizontalSpacing + std::max(labelWidth, contentSize.width) + kHorizontalSpacing;
     double hudHeight = kVerticalSpacing + labelHeight + contentSize.height + kVerticalSpacing;
     if (label->hasText() && contentUsed) hudHeight += kLabelSpacing;
@@ -743,7 +745,7 @@ void OVProgressHUD::updateHUDFrame() {
                                         kVerticalSpacing)
                          : hb.size.height / 2;
     CGPoint contentCenter = CGPointMake(hb.size.width / 2, centerY);
-    indefiniteAnimatedView()->setCenter(contentCenter);
+    indefinite->setCenter(contentCenter);
     if (auto ring = std::dynamic_pointer_cast<OVRingView>(indefinite_); ring && ring->superview()) ring->layoutAnimatedLayer();
     image->setCenter(contentCenter);
     if (progress_ != kUndefinedProgress) {
@@ -756,7 +758,7 @@ void OVProgressHUD::updateHUDFrame() {
     label->setFrame(labelRect);
     double labelY = hb.size.height / 2;
     if (contentUsed) {
-        CGRect under = imageUsed ? image->frame() : indefiniteAnimatedView()->frame();
+        CGRect under = imageUsed ? image->frame() : indefinite->frame();
         labelY = under.origin.y + under.size.height + kLabelSpacing + labelHeight / 2;
     }
     label->setCenter(CGPointMake(hb.size.width / 2, labelY));
