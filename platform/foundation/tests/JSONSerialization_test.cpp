@@ -127,6 +127,39 @@ TEST(JSONReading, VectorScansStayInsideTheText) {
     }
 }
 
+// The encoding check and the search for escapes look at sixteen bytes at a time with a byte-wise
+// tail: a fault must be found wherever it falls in or after such a block.
+TEST(JSONReading, EncodingFaultsFoundAtEveryPlace) {
+    struct Case {
+        const char* label;
+        std::string fault;
+        const char* what;
+    };
+    const Case cases[] = {{"lone low surrogate escape", "\\udc00", "Unpaired unicode surrogate"},
+                          {"truncated sequence", "\xC3\x28", "Invalid UTF-8"},
+                          {"encoded surrogate", "\xED\xA0\x80", "Invalid UTF-8"},
+                          {"stray continuation byte", "\x80", "Invalid UTF-8"}};
+    for (const auto& c : cases) {
+        for (std::size_t before = 0; before <= 40; ++before) {
+            SCOPED_TRACE(std::string(c.label) + " after " + std::to_string(before) + " bytes");
+            for (const char* after : {"", "tail long enough to fill a block"}) {
+                NSErrorPtr error;
+                const Value v = parse("[\"" + std::string(before, 'a') + c.fault + after + "\"]", 0, &error);
+                EXPECT_TRUE(v.isNull());
+                ASSERT_TRUE(error);
+                EXPECT_NE(debugText(error).find(c.what), std::string::npos) << debugText(error);
+            }
+        }
+    }
+    // The same places with valid text: a two-byte letter and an escape read back as written.
+    for (std::size_t before = 0; before <= 40; ++before) {
+        SCOPED_TRACE(before);
+        const std::string prefix(before, 'a');
+        EXPECT_EQ(parse("[\"" + prefix + "\xC3\xA9\\u00e9 tail long enough to fill a block\"]")[0].asString(),
+                  prefix + "\xC3\xA9\xC3\xA9 tail long enough to fill a block");
+    }
+}
+
 TEST(JSONReading, ErrorsSayWhatAndWhere) {
     struct Case {
         std::string text;

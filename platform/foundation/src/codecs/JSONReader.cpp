@@ -52,7 +52,8 @@ struct BuilderBuffers {
         std::vector<uint32_t> sorted;  // positions in `keys`, in key order
     };
     std::vector<KeyOrder> keyOrders;
-    std::string terminated;                 // the document, NUL-terminated and padded
+    std::unique_ptr<char[]> terminated;  // the document, NUL-terminated and padded
+    std::size_t terminatedCapacity = 0;
     rapidjson::Reader reader;
 };
 
@@ -413,24 +414,33 @@ Value NSJSONSerialization::JSONObjectWithData(std::string_view data, NSJSONReadi
     std::size_t consumed = 0;
     // Text that passes the strict check cannot fail the reader's own encoding check, so the reader
     // can skip it; other text is parsed with the check, which finds and names the fault.
-    if (codecs::isStrictUTF8(text)) {
-        // Already checked: parse a NUL-terminated copy in place, which lets the reader scan in
-        // vectors and decode strings where they stand instead of copying each out first.
-        builder.setUnicodeEscapes(text.find("\\u") != std::string_view::npos);
-        std::string& copy = buffers->terminated;
-        copy.assign(text);
-        // The vector scans load whole aligned 16-byte blocks and may pass the terminating NUL by
-        // up to 15 bytes: pad so that every such load stays inside the copy. The reader stops at
-        // the first NUL, so the padding is never parsed.
-        copy.append(kVectorPadding, '\0');
-        rapidjson::InsituStringStream stream(copy.data());
+    // The check copies the text as it goes: a NUL-terminated copy is parsed in place, which lets
+    // the reader scan in vectors and decode strings where they stand instead of copying each out.
+    // The vector scans load whole aligned 16-byte blocks and may pass the terminating NUL by up to
+    // 15 bytes: the padding keeps every such load inside the copy. The reader stops at the first
+    // NUL, so the padding is never parsed.
+    const std::size_t copyBytes = text.size() + kVectorPadding;
+    if (buffers->terminatedCapacity < copyBytes) {
+        buffers->terminated.reset();
+        buffers->terminated = std::make_unique_for_overwrite<char[]>(copyBytes);
+        buffers->terminatedCapacity = copyBytes;
+    }
+    char* copy = buffers->terminated.get();
+    bool backslash = false;
+    if (codecs::copyIfStrictUTF8(text, copy, backslash)) {
+        std::memset(copy + text.size(), 0, kVectorPadding);
+        builder.setUnicodeEscapes(backslash && text.find("\\u") != std::string_view::npos);
+        rapidjson::InsituStringStream stream(copy);
         result = reader.Parse<kFlags | rapidjson::kParseInsituFlag>(stream, builder);
         consumed = stream.Tell();
-        if (copy.capacity() > kMaxKeptCopy) std::string().swap(copy);
     } else {
         rapidjson::MemoryStream stream(text.data(), text.size());
         result = reader.Parse<kFlags | rapidjson::kParseValidateEncodingFlag>(stream, builder);
         consumed = stream.Tell();
+    }
+    if (buffers->terminatedCapacity > kMaxKeptCopy) {
+        buffers->terminated.reset();
+        buffers->terminatedCapacity = 0;
     }
     if (result.IsError()) {
         if (result.Code() == rapidjson::kParseErrorTermination && !builder.failure().empty())
