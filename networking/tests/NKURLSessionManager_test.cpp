@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include <platform_dispatch/NSThread.h>
 #include <platform_foundation/NSNotificationCenter.h>
 #include <platform_net/NSURLError.h>
@@ -24,7 +27,14 @@ protected:
         server.start();
         manager = NKURLSessionManager::manager();
     }
-    void TearDown() override { manager->invalidateSessionCancelingTasks(true, false); }
+    // The session holds the manager until its invalidation is delivered: waiting for it
+    // leaves nothing alive when the process ends after the last test.
+    void TearDown() override {
+        auto invalid = std::make_shared<std::atomic<bool>>(false);
+        manager->setSessionDidBecomeInvalidBlock([invalid](const NSURLSessionPtr&, const NSErrorPtr&) { *invalid = true; });
+        manager->invalidateSessionCancelingTasks(true, false);
+        EXPECT_TRUE(nktest::waitFor([&] { return invalid->load(); }));
+    }
 
     NSURLRequestPtr request(const std::string& path = "hang") {
         return NSURLRequest::requestWithURL(NSURL::URLWithString(server.url(path)));

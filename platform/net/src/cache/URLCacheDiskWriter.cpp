@@ -107,9 +107,14 @@ void URLCacheDiskWriter::write(const std::string& path, std::string head, NSCach
         // The round's files are written a moment after its first store: a file stored again
         // meanwhile (a resource fetched over and over) is written once, not once per store, and
         // a burst of stores costs the writer one wake-up.
-        auto state = state_;
-        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kGatheringDelay)), state->queue,
-                       [state] { State::drain(state); });
+        // The round holds the state weakly: the state owns the queue the round waits on, so a
+        // strong hold would keep both alive until the round ran (for ever when the process
+        // ends first). A writer gone meanwhile wrote its files itself.
+        std::weak_ptr<State> weak = state_;
+        dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<int64_t>(kGatheringDelay)), state_->queue,
+                       [weak] {
+                           if (auto state = weak.lock()) State::drain(state);
+                       });
     }
 }
 
