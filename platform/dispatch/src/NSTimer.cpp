@@ -19,7 +19,14 @@ NSTimer::NSTimer(NSTimeInterval interval, bool repeats, Block block, std::shared
       userInfo_(std::move(userInfo)),
       block_(std::move(block)),
       target_(std::move(target)),
-      fireTime_(Clock::now() + seconds(interval_)) {}
+      fireTime_(Clock::now() + seconds(interval_)) {
+    // Made while the manual clock runs, a timer counts from manual now: dated on the real clock
+    // and moved over when added, it would fire early by the real time between the two.
+    if (dispatch_detail::manualClockActive()) {
+        fireTime_ = dispatch_detail::manualNow() + seconds(interval_);
+        manual_ = true;
+    }
+}
 
 std::shared_ptr<NSTimer> NSTimer::timerWithTimeInterval(NSTimeInterval interval, bool repeats, Block block) {
     return std::make_shared<NSTimer>(interval, repeats, std::move(block), nullptr, Value());
@@ -129,7 +136,7 @@ void NSTimer::attach(const std::shared_ptr<NSRunLoop>& loop, bool manualClock) {
         std::lock_guard lock(m_);
         loop_ = loop;
     }
-    if (manualClock && !manual_) moveToClock(true, Clock::now(), dispatch_detail::manualNow());
+    if (manualClock != manual_) moveToClock(manualClock, Clock::now(), dispatch_detail::manualNow());
 }
 
 void NSTimer::moveToClock(bool manual, Clock::time_point realNow, Clock::time_point manualNow) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +60,23 @@ TEST_F(ManualClockTest, TimersDueAtTheSameInstantFireInTheOrderTheyWereAdded) {
     for (auto& timer : timers) timer->setFireDate(due);
     ManualClock::advance(1.0);
     EXPECT_EQ(fired, addOrder);
+}
+
+TEST_F(ManualClockTest, TimersMadeApartInRealTimeAreDueAtTheSameManualInstant) {
+    // Real time passing between making and adding a timer must not date it earlier: the two
+    // are due together, so they fire in the order they were added.
+    std::vector<int> fired;
+    auto first = NSTimer::timerWithTimeInterval(1.0, false, [&fired](auto&) { fired.push_back(1); });
+    const auto made = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - made < std::chrono::milliseconds(2)) std::this_thread::yield();
+    auto second = NSTimer::timerWithTimeInterval(1.0, false, [&fired](auto&) { fired.push_back(2); });
+    auto loop = NSRunLoop::mainRunLoop();
+    loop->addTimer(second, NSDefaultRunLoopMode);
+    loop->addTimer(first, NSDefaultRunLoopMode);
+    ManualClock::advance(0.999);
+    EXPECT_TRUE(fired.empty());
+    ManualClock::advance(0.001);
+    EXPECT_EQ(fired, (std::vector<int>{2, 1}));
 }
 
 TEST_F(ManualClockTest, NSDateAndMediaTimeFollowTheManualClockOnly) {
