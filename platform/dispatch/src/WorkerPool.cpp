@@ -36,13 +36,7 @@ void WorkerPool::submit(std::function<void()> job, Band band) {
     ++pending_;
     // Workers already woken take jobs without another wake-up; for a job beyond those, the
     // worker idle the shortest time is woken.
-    std::shared_ptr<Idler> wake;
-    if (pending_ > waking_ && !idlers_.empty()) {
-        wake = std::move(idlers_.back());
-        idlers_.pop_back();
-        wake->woken = true;
-        ++waking_;
-    }
+    std::shared_ptr<Idler> wake = wakeIdlerLocked();
     // More jobs than idle threads to take them: a job must not wait behind
     // a long one while the pool is below its width.
     if (pending_ > availableLocked() && threads_ - blocked_ < width_ && threads_ < kMaxThreads) startThreadLocked();
@@ -52,6 +46,15 @@ void WorkerPool::submit(std::function<void()> job, Band band) {
     // the stopping state under the lock before it runs or waits again, so a wake-up that
     // finds nothing (a busy worker took the job, or the pool began stopping) is harmless.
     if (wake) wake->cv.notify_one();
+}
+
+std::shared_ptr<WorkerPool::Idler> WorkerPool::wakeIdlerLocked() {
+    if (pending_ <= waking_ || idlers_.empty()) return nullptr;
+    auto idler = std::move(idlers_.back());
+    idlers_.pop_back();
+    idler->woken = true;
+    ++waking_;
+    return idler;
 }
 
 void WorkerPool::startThreadLocked() {
@@ -70,13 +73,7 @@ void WorkerPool::workerLoop() {
         // this one retires. Woken for a job it does not take, it passes the wake-up on, or the
         // job would wait for a busy worker (for ever when that worker waits for the job).
         if (threads_ - blocked_ > width_) {
-            if (pending_ > waking_ && !idlers_.empty()) {
-                auto next = std::move(idlers_.back());
-                idlers_.pop_back();
-                next->woken = true;
-                ++waking_;
-                next->cv.notify_one();
-            }
+            if (auto next = wakeIdlerLocked()) next->cv.notify_one();
             break;
         }
         if (pending_ == 0 || stopping()) {

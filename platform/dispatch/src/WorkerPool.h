@@ -58,6 +58,9 @@ private:
 
     WorkerPool();
     void startThreadLocked();
+    // Marks the worker idle the shortest time as woken, when a pending job has no woken worker
+    // yet; the caller notifies it once the lock is released (or at once, when it stays held).
+    std::shared_ptr<Idler> wakeIdlerLocked();
     void workerLoop();
     // The number of workers able to take a job without a new thread.
     std::size_t availableLocked() const { return idlers_.size() + waking_; }

@@ -11,6 +11,19 @@ void makeInline(char (&raw)[ValueText::kInlineCapacity + 1], std::string_view te
     raw[ValueText::kInlineCapacity] = static_cast<char>(text.size());
 }
 
+// Text in a block: the header (`Header`, the text's block type), the bytes and a NUL, at
+// `memory`; `raw` then holds the block's address and `heapMark` in its last byte.
+template <class Header>
+void makeBlock(char (&raw)[ValueText::kInlineCapacity + 1], void* memory, uint32_t offset, std::string_view text,
+               char heapMark) {
+    Header* b = new (memory) Header{{1}, offset, text.size()};
+    char* bytes = reinterpret_cast<char*>(b + 1);
+    std::memcpy(bytes, text.data(), text.size());
+    bytes[text.size()] = '\0';
+    std::memcpy(raw, &b, sizeof b);
+    raw[ValueText::kInlineCapacity] = heapMark;
+}
+
 }  // namespace
 
 ValueText::ValueText(std::string_view text) {
@@ -18,14 +31,7 @@ ValueText::ValueText(std::string_view text) {
         makeInline(raw_, text);
         return;
     }
-    // One block: the header, the bytes and a NUL.
-    void* memory = ::operator new(sizeof(Block) + text.size() + 1);
-    Block* b = new (memory) Block{{1}, 0, text.size()};
-    char* bytes = reinterpret_cast<char*>(b + 1);
-    std::memcpy(bytes, text.data(), text.size());
-    bytes[text.size()] = '\0';
-    std::memcpy(raw_, &b, sizeof b);
-    raw_[kInlineCapacity] = kInHeap;
+    makeBlock<Block>(raw_, ::operator new(sizeof(Block) + text.size() + 1), 0, text, kInHeap);
 }
 
 ValueText::ValueText(std::string_view text, ValueArena& arena) {
@@ -35,10 +41,5 @@ ValueText::ValueText(std::string_view text, ValueArena& arena) {
     }
     uint32_t offset = 0;
     void* memory = arena.allocate(sizeof(Block) + text.size() + 1, offset);
-    Block* b = new (memory) Block{{1}, offset, text.size()};
-    char* bytes = reinterpret_cast<char*>(b + 1);
-    std::memcpy(bytes, text.data(), text.size());
-    bytes[text.size()] = '\0';
-    std::memcpy(raw_, &b, sizeof b);
-    raw_[kInlineCapacity] = kInHeap;
+    makeBlock<Block>(raw_, memory, offset, text, kInHeap);
 }

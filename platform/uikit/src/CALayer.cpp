@@ -503,7 +503,7 @@ struct AnimatableName {
     Animatable key;
 };
 
-// Compared by length first, so a lookup costs a few integer compares and one memcmp.
+// A lookup compares lengths (a string_view's equality does first) and memcmps the few of equal length.
 constexpr AnimatableName kAnimatableNames[] = {
     {"position", Animatable::Position},
     {"position.x", Animatable::PositionX},
@@ -536,7 +536,7 @@ constexpr AnimatableName kAnimatableNames[] = {
 
 Animatable animatableKey(std::string_view kp) {
     for (const auto& entry : kAnimatableNames)
-        if (entry.name.size() == kp.size() && entry.name == kp) return entry.key;
+        if (entry.name == kp) return entry.key;
     return Animatable::None;
 }
 

@@ -19,6 +19,14 @@ UIEdgeInsets UIView::safeAreaInsets() const {
 
 namespace {
 
+UIEdgeInsets addEdgeInsets(UIEdgeInsets a, const UIEdgeInsets& b) {
+    a.top += b.top;
+    a.left += b.left;
+    a.bottom += b.bottom;
+    a.right += b.right;
+    return a;
+}
+
 // Safe areas this thread worked out lately, each with the counts and the window's own insets it
 // was worked out under: read again (a scroll view's inset at every step of a drag) they are
 // answered without going up the tree while nothing they depend on changed. A view's own bounds
@@ -45,14 +53,8 @@ std::size_t& nextSafeAreaMemo() {
 
 UIEdgeInsets UIView::computedSafeAreaInsets() const {
     if (!window_) return UIEdgeInsetsZero;
-    if (static_cast<const UIView*>(window_) == this) {
-        UIEdgeInsets in = window_->windowSafeAreaInsets();
-        in.top += controllerSafeArea_.top;
-        in.left += controllerSafeArea_.left;
-        in.bottom += controllerSafeArea_.bottom;
-        in.right += controllerSafeArea_.right;
-        return in;
-    }
+    if (static_cast<const UIView*>(window_) == this)
+        return addEdgeInsets(window_->windowSafeAreaInsets(), controllerSafeArea_);
     const uikit_detail::SafeAreaEpoch& epoch = uikit_detail::safeAreaEpoch();
     const uint64_t geometry = epoch.geometry.load(std::memory_order_relaxed);
     const UIEdgeInsets windowInsets = window_->windowSafeAreaInsets();
@@ -93,10 +95,7 @@ UIEdgeInsets UIView::computedSafeAreaInsets() const {
         in.bottom = band(p.bottom, CGRectGetMaxY(r) - CGRectGetMaxY(safe), r.size.height);
         in.right = band(p.right, CGRectGetMaxX(r) - CGRectGetMaxX(safe), r.size.width);
     }
-    in.top += controllerSafeArea_.top;
-    in.left += controllerSafeArea_.left;
-    in.bottom += controllerSafeArea_.bottom;
-    in.right += controllerSafeArea_.right;
+    in = addEdgeInsets(in, controllerSafeArea_);
     if (memorable) {
         std::size_t& next = nextSafeAreaMemo();
         SafeAreaMemo* slot = &memos[next];
